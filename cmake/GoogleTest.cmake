@@ -1,0 +1,27 @@
+# GoogleTest: the Debian package on Linux; for MinGW it is built from Debian's source copy.
+include(GoogleTest)
+if(CMAKE_CROSSCOMPILING)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    foreach(library gtest gtest_main gmock)
+        if(NOT TARGET GTest::${library})
+            add_library(GTest::${library} ALIAS ${library})
+        endif()
+    endforeach()
+else()
+    find_package(GTest REQUIRED)
+endif()
+
+# Registers the tests of a GoogleTest program with CTest; under Wine they are discovered when
+# the tests run, through the emulator.
+function(zeph_add_gtest target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LABELS" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    zeph_set_warnings(${target})
+    target_link_libraries(${target} PRIVATE zeph_core zeph_test_support GTest::gmock GTest::gtest
+        GTest::gtest_main)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+        PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()

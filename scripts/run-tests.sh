@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine and runs every test suite: Linux, Linux under ASan+UBSan, the
+# concurrency tests under TSan, and the Windows build under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+passed=0
+failed=0
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
+# Runs ctest for a preset and adds its counts to the totals; a failing suite fails the run at
+# the end, after the other suites had their turn.
+run_suite() {
+    local preset=$1
+    echo "=== $preset: tests"
+    local status=0
+    ctest --preset "$preset" 2>&1 | tee "$summary" || status=1
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$summary" | tail -n 1 || true)
+    if [ -z "$line" ]; then
+        echo "$preset: no test summary"; failed=$((failed + 1)); return
+    fi
+    local total fails
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    fails=$(sed -E 's/.*, ([0-9]+) tests failed.*/\1/' <<<"$line")
+    passed=$((passed + total - fails))
+    failed=$((failed + fails))
+    [ $status -eq 0 ] || [ "$fails" -gt 0 ] || failed=$((failed + 1))
+}
+
+build() {
+    echo "=== $1: build"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j 2
+}
+
+for preset in linux linux-asan linux-tsan; do
+    build "$preset"
+    run_suite "$preset"
+done
+
+build windows
+. scripts/wine-prepare.sh build/windows
+run_suite windows
+wine_stop
+
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

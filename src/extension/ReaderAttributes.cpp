@@ -1,0 +1,75 @@
+// Reader attributes: read and written on the connected reader, and the module's own attribute
+// with the physical reader's name.
+#include <cstring>
+
+#include "extension/ExtensionTrace.h"
+#include "extension/LogNames.h"
+#include "extension/ZephExtensionPcSc.h"
+#include "platform/TextConversion.h"
+
+uint32_t CZephExtensionPcSc::GetAttribute(uint32_t id, uint8_t* buffer, uint64_t* length) {
+    static constexpr const char16_t* kName = u"CZephExtensionPcSc::GetAttribute";
+    ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
+    uint32_t status = ZEPH_STATUS_NOT_SUPPORTED;
+    RunGuarded(kName, [&] {
+        if (buffer == nullptr || length == nullptr) {
+            TRC_WriteFormat(TRACE_WARNING, kExtensionComponent,
+                            u"%s::Fehler Datenpuffer oder Länge == NULL", kName);
+            status = ZEPH_E_POINTER;
+            return;
+        }
+        if (m_hCard == 0 && id != SCARD_ATTR_ZEPH_READER_ACTUAL) {
+            TRC_WriteFormat(
+                TRACE_WARNING, kExtensionComponent,
+                u"%s::Attribut <%s> soll gelesen werden, aber es ist keine Karte gesteckt!", kName,
+                AttributeName(id));
+            return;
+        }
+        TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                        u"%s::Attribut <%s> soll gelesen werden...", kName, AttributeName(id));
+        std::lock_guard<std::recursive_mutex> access(m_csWinScardAccess);
+        if (id == SCARD_ATTR_ZEPH_READER_ACTUAL) {
+            status = CopyReaderName(buffer, *length);
+        }
+    });
+    return status;
+}
+
+// The physical reader's name as narrow text with its terminating zero. The capacity is measured
+// against the converted bytes, which outnumber the characters for names beyond ASCII.
+uint32_t CZephExtensionPcSc::CopyReaderName(uint8_t* buffer, uint64_t& length) {
+    const std::string name = zeph::platform::WideToNarrow(m_strReaderName);
+    if (length < name.size() + 1) {
+        return ZEPH_STATUS_NOT_SUPPORTED;
+    }
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    length = name.size() + 1;
+    TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                    u"%s::SCARD_ATTR_ZEPH_READER_ACTUAL lieferte <%S>",
+                    u"CZephExtensionPcSc::GetAttribute", name);
+    return ZEPH_STATUS_SUCCESS;
+}
+
+uint32_t CZephExtensionPcSc::SetAttribute(uint32_t id, const uint8_t* buffer, uint32_t /*length*/) {
+    static constexpr const char16_t* kName = u"CZephExtensionPcSc::SetAttribute";
+    ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
+    uint32_t status = ZEPH_STATUS_NOT_SUPPORTED;
+    RunGuarded(kName, [&] {
+        if (buffer == nullptr) {
+            TRC_WriteFormat(TRACE_WARNING, kExtensionComponent, u"%s::Fehler Datenpuffer == NULL",
+                            kName);
+            status = ZEPH_E_POINTER;
+            return;
+        }
+        TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                        u"%s::Attribut %s soll geschrieben werden...", kName, AttributeName(id));
+        std::lock_guard<std::recursive_mutex> access(m_csWinScardAccess);
+        if (m_hCard == 0) {
+            TRC_WriteFormat(
+                TRACE_WARNING, kExtensionComponent,
+                u"%s::Attribut <%s> soll geschrieben werden, aber es ist keine Karte gesteckt",
+                kName, AttributeName(id));
+        }
+    });
+    return status;
+}

@@ -1,0 +1,13 @@
+#include "platform/LocalTime.h"
+
+#include <windows.h>
+
+namespace zeph::platform {
+
+LocalTimeOfDay LocalTimeOfDayNow() noexcept {
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    return {local.wHour, local.wMinute, local.wSecond, local.wMilliseconds};
+}
+
+}  // namespace zeph::platform

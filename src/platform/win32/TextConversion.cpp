@@ -1,0 +1,39 @@
+#include "platform/TextConversion.h"
+
+#include <climits>
+
+#include <windows.h>
+
+namespace zeph::platform {
+
+std::u16string NarrowToWide(std::string_view narrow) {
+    if (narrow.empty() || narrow.size() > INT_MAX) {
+        return {};
+    }
+    const int inLength = static_cast<int>(narrow.size());
+    const int outLength = MultiByteToWideChar(CP_ACP, 0, narrow.data(), inLength, nullptr, 0);
+    if (outLength <= 0) {
+        return {};
+    }
+    std::u16string wide(static_cast<size_t>(outLength), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), inLength, AsWChar(wide.data()), outLength);
+    return wide;
+}
+
+std::string WideToNarrow(std::u16string_view wide) {
+    if (wide.empty() || wide.size() > INT_MAX) {
+        return {};
+    }
+    const int inLength = static_cast<int>(wide.size());
+    const wchar_t* in = AsWChar(wide.data());
+    const int outLength =
+        WideCharToMultiByte(CP_ACP, 0, in, inLength, nullptr, 0, nullptr, nullptr);
+    if (outLength <= 0) {
+        return {};
+    }
+    std::string narrow(static_cast<size_t>(outLength), '\0');
+    WideCharToMultiByte(CP_ACP, 0, in, inLength, narrow.data(), outLength, nullptr, nullptr);
+    return narrow;
+}
+
+}  // namespace zeph::platform

@@ -1,0 +1,87 @@
+// The process-wide link to the trace system library, which filters and stores the trace lines.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// The library's entry points that the module calls. Levels travel as int holding the 16-bit
+// trace level; category and text are zero-terminated ISO 8859-1 texts.
+using ExpShouldTraceFn = bool (*)(int level);
+using ExpShouldTraceCategoryFn = bool (*)(int level, const char* category);
+using ExpWriteFn = int (*)(int level, const char* category, const char* text);
+
+struct TraceSystemEntryPoints {
+    ExpShouldTraceFn shouldTrace = nullptr;
+    ExpShouldTraceCategoryFn shouldTraceCategory = nullptr;
+    ExpWriteFn write = nullptr;
+};
+
+// One static instance, constant-initialised so that it exists before any other static object of
+// the module runs. The first query or write from any thread loads the trace system; a failed
+// load is final. Once loaded, the entry points are read without a lock: each query costs one
+// atomic load and one indirect call.
+//
+// The library loader is not built yet: Load() records the attempt and fails, so every line is
+// dropped. InstallForTesting() is the seam behind which the loader will publish the entry
+// points it finds.
+class TraceSystemLib {
+  public:
+    static TraceSystemLib& Instance() noexcept { return s_instance; }
+
+    TraceSystemLib(const TraceSystemLib&) = delete;
+    TraceSystemLib& operator=(const TraceSystemLib&) = delete;
+    ~TraceSystemLib();
+
+    // Makes sure the trace system is loaded; true when it is.
+    bool Load();
+
+    bool ShouldTrace(uint16_t level) {
+        const ExpShouldTraceFn fn = m_expShouldTrace.load(std::memory_order_acquire);
+        return fn != nullptr ? fn(level) : ShouldTraceAfterLoad(level);
+    }
+
+    // False for a null or empty category.
+    bool ShouldTraceCategory(uint16_t level, const char* category) {
+        if (category == nullptr || *category == '\0') {
+            return false;
+        }
+        const ExpShouldTraceCategoryFn fn =
+            m_expShouldTraceCategory.load(std::memory_order_acquire);
+        return fn != nullptr ? fn(level, category) : ShouldTraceCategoryAfterLoad(level, category);
+    }
+
+    // Drops the line for a null or empty category or a null text.
+    void Write(uint16_t level, const char* category, const char* text) {
+        if (category == nullptr || *category == '\0' || text == nullptr) {
+            return;
+        }
+        if (const ExpWriteFn fn = m_expWrite.load(std::memory_order_acquire)) {
+            fn(level, category, text);
+        } else {
+            WriteAfterLoad(level, category, text);
+        }
+    }
+
+    // Publishes the entry points as a successful load would. Tests only.
+    void InstallForTesting(const TraceSystemEntryPoints& entryPoints);
+    // Back to the state after static initialisation: not loaded, no load attempted. Tests only.
+    void ResetForTesting();
+
+  private:
+    constexpr TraceSystemLib() noexcept = default;
+
+    bool ShouldTraceAfterLoad(uint16_t level);
+    bool ShouldTraceCategoryAfterLoad(uint16_t level, const char* category);
+    void WriteAfterLoad(uint16_t level, const char* category, const char* text);
+    bool LoadTraceSystemLocked();
+    void Publish(const TraceSystemEntryPoints& entryPoints) noexcept;
+
+    static TraceSystemLib s_instance;
+
+    std::atomic<bool> m_constructed{true};  // cleared by the destructor at process exit
+    bool m_loaded = false;                  // guarded by the load lock
+    bool m_loadAttempted = false;           // guarded by the load lock
+    std::atomic<ExpShouldTraceFn> m_expShouldTrace{nullptr};
+    std::atomic<ExpShouldTraceCategoryFn> m_expShouldTraceCategory{nullptr};
+    std::atomic<ExpWriteFn> m_expWrite{nullptr};
+};

@@ -1,0 +1,203 @@
+// The extension object as a host meets it: the factory's defaults, the short name rule, the
+// method trace and exception barrier of every operation, and what a fresh object answers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "CapturingTraceSystem.h"
+#include "extension/ExtensionTrace.h"
+#include "zeph/ZephExtensionAbi.h"
+
+namespace {
+
+struct ExtensionDeleter {
+    void operator()(CZephExtensionAbstract* extension) const {
+        extension->ScalarDeletingDestructor(1);
+    }
+};
+using ExtensionPtr = std::unique_ptr<CZephExtensionAbstract, ExtensionDeleter>;
+
+ExtensionPtr NewExtension() {
+    return ExtensionPtr(ZEPH_Ext_GetNewInstance());
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// A standard exception without a description.
+class SilentError : public std::exception {
+  public:
+    const char* what() const noexcept override { return ""; }
+};
+
+// A minimal derived class, to reach the base constructor's short-name rule directly.
+class NamedExtension final : public CZephExtensionAbstract {
+  public:
+    explicit NamedExtension(const char* name) : CZephExtensionAbstract(name) {}
+    ~NamedExtension() = default;
+    void* ScalarDeletingDestructor(unsigned int) override { return this; }
+    uint32_t SetProtocol(uint32_t, uint32_t*) override { return 0; }
+    uint32_t Power(uint32_t, uint8_t*, uint32_t*) override { return 0; }
+    uint32_t GetAttribute(uint32_t, uint8_t*, uint64_t*) override { return 0; }
+    uint32_t SetAttribute(uint32_t, const uint8_t*, uint32_t) override { return 0; }
+    uint32_t Transmit(const ZephSendHeader*, const uint8_t*, uint64_t, uint8_t*,
+                      uint64_t*) override {
+        return 0;
+    }
+    uint32_t IsPresent(const ZephWChar*, uint8_t*, uint64_t*, uint32_t*) override { return 0; }
+    uint32_t IsAbsent() override { return 0; }
+    uint32_t GetState(uint32_t*, uint32_t*) override { return 0; }
+    void Cancel() override {}
+    uint32_t Control(uint32_t, const uint8_t*, uint64_t, uint8_t*, uint64_t*) override { return 0; }
+};
+
+}  // namespace
+
+TEST(ExtensionObject, FactoryGivesIndependentObjectsWithTheHostDefaults) {
+    ExtensionPtr first = NewExtension();
+    ExtensionPtr second = NewExtension();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first.get(), second.get());
+    EXPECT_STREQ(first->m_szShortName, "PcSc");
+    EXPECT_EQ(first->m_bHostFlag, 0);
+    EXPECT_EQ(first->m_bAtrFilter, 1);
+    EXPECT_EQ(first->m_nHostValue, 0);
+    EXPECT_EQ(first->m_pfnNotify, nullptr);
+    EXPECT_EQ(first->m_pNotifyContext, nullptr);
+
+    first->m_bAtrFilter = 0;
+    EXPECT_EQ(second->m_bAtrFilter, 1);
+}
+
+TEST(ExtensionObject, ShortNameIsCutToFourCharactersAndNeverEmpty) {
+    EXPECT_STREQ(NamedExtension("PcSc").m_szShortName, "PcSc");
+    EXPECT_STREQ(NamedExtension("Ab").m_szShortName, "Ab");
+    EXPECT_STREQ(NamedExtension("Longer").m_szShortName, "Long");
+    EXPECT_STREQ(NamedExtension("").m_szShortName, "????");
+    EXPECT_STREQ(NamedExtension(nullptr).m_szShortName, "????");
+    const NamedExtension base("x");
+    EXPECT_EQ(base.m_bHostFlag, 1);
+    EXPECT_EQ(base.m_nHostValue, 1);
+}
+
+TEST(ExtensionObject, FreshObjectAnswersWithoutACard) {
+    ExtensionPtr extension = NewExtension();
+    uint8_t buffer[32] = {};
+    uint64_t length = sizeof(buffer);
+    uint32_t protocol = 99;
+    uint32_t state = 99;
+    const ZephSendHeader header{2, 8};
+
+    EXPECT_EQ(extension->Transmit(&header, buffer, 4, buffer, &length), ZEPH_STATUS_NO_MEDIA);
+    EXPECT_EQ(extension->Control(0x42000037, nullptr, 0, buffer, &length),
+              ZEPH_STATUS_NOT_SUPPORTED);
+    EXPECT_EQ(extension->SetProtocol(2, &protocol), ZEPH_STATUS_NO_MEDIA);
+    EXPECT_EQ(protocol, 0u);
+    EXPECT_EQ(extension->Power(ZEPH_POWER_COLD_RESET, buffer, nullptr), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(extension->GetAttribute(0x00010100, buffer, &length), ZEPH_STATUS_NOT_SUPPORTED);
+    EXPECT_EQ(extension->GetAttribute(0x00010100, nullptr, &length), ZEPH_E_POINTER);
+    EXPECT_EQ(extension->SetAttribute(0x00010100, nullptr, 1), ZEPH_E_POINTER);
+    EXPECT_EQ(extension->SetAttribute(0x00010100, buffer, 1), ZEPH_STATUS_NOT_SUPPORTED);
+    EXPECT_EQ(extension->IsAbsent(), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(state, 1u);
+    EXPECT_EQ(protocol, 0u);
+}
+
+TEST(ExtensionObject, OwnReaderAttributeNeedsRoomForTheNameAndItsTerminator) {
+    ExtensionPtr extension = NewExtension();
+    uint8_t buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+    uint64_t length = 0;
+    EXPECT_EQ(extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer, &length),
+              ZEPH_STATUS_NOT_SUPPORTED);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(buffer[0], 0xAA);
+
+    length = 1;
+    EXPECT_EQ(extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer, &length),
+              ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(length, 1u);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(buffer[1], 0xAA);
+}
+
+TEST(ExtensionTrace, EveryOperationWritesItsEntryAndExitLine) {
+    CapturingTraceSystem traces;
+    ExtensionPtr extension = NewExtension();
+    uint8_t buffer[8] = {};
+    uint64_t length = sizeof(buffer);
+    uint32_t value = 0;
+    const ZephSendHeader header{2, 8};
+    const std::vector<std::pair<std::string, std::function<void()>>> operations = {
+        {"SetProtocol", [&] { extension->SetProtocol(2, &value); }},
+        {"Power", [&] { extension->Power(0, buffer, &value); }},
+        {"GetAttribute", [&] { extension->GetAttribute(0x00010100, buffer, &length); }},
+        {"SetAttribute", [&] { extension->SetAttribute(0x00010100, buffer, 1); }},
+        {"Transmit", [&] { extension->Transmit(&header, buffer, 1, buffer, &length); }},
+        {"IsAbsent", [&] { extension->IsAbsent(); }},
+        {"GetState", [&] { extension->GetState(&value, &value); }},
+        {"Cancel", [&] { extension->Cancel(); }},
+        {"Control", [&] { extension->Control(1, nullptr, 0, nullptr, nullptr); }},
+    };
+    for (const auto& [name, call] : operations) {
+        traces.Clear();
+        call();
+        const std::vector<TraceLine> lines = traces.Lines();
+        ASSERT_GE(lines.size(), 2u) << name;
+        const std::string method = "CZephExtensionPcSc::" + name;
+        EXPECT_TRUE(StartsWith(lines.front().text, "---> Beginn: " + method + " ("))
+            << lines.front().text;
+        EXPECT_NE(lines.front().text.find(" Treiber\\ZEPH\\ZEPH_Ext_PcSc\\ZEPH_Ext_PcSc"),
+                  std::string::npos)
+            << lines.front().text;
+        EXPECT_TRUE(StartsWith(lines.back().text, "<--- Ende: " + method + " ("))
+            << lines.back().text;
+        EXPECT_EQ(lines.front().level, TRACE_INFO);
+        EXPECT_EQ(lines.back().level, TRACE_INFO);
+        for (const TraceLine& line : lines) {
+            EXPECT_EQ(line.category, "ZEPH.Ext.PcSc");
+        }
+    }
+}
+
+TEST(ExtensionTrace, FactoryTracesAtDetailLevelFromItsOwnSource) {
+    CapturingTraceSystem traces;
+    traces.SetCategoryLevels("ZEPH.Ext.PcSc", TRACE_INFO | TRACE_ERROR | TRACE_EXCEPTION);
+    NewExtension();
+    EXPECT_TRUE(traces.Lines().empty());
+
+    traces.SetCategoryLevels("ZEPH.Ext.PcSc", CapturingTraceSystem::kAllLevels);
+    NewExtension();
+    const std::vector<TraceLine> lines = traces.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].level, TRACE_DETAIL);
+    EXPECT_TRUE(StartsWith(lines[0].text, "---> Beginn: ZEPH_Ext_GetNewInstance ("));
+    EXPECT_NE(lines[0].text.find("Treiber\\ZEPH\\ZEPH_Ext_PcSc\\dllmain"), std::string::npos);
+    EXPECT_TRUE(StartsWith(lines[1].text, "<--- Ende: ZEPH_Ext_GetNewInstance ("));
+}
+
+TEST(ExtensionTrace, BarrierTracesEveryKindOfExceptionAndKeepsTheStatusReached) {
+    CapturingTraceSystem traces;
+    uint32_t status = 1;
+    RunGuarded(u"CZephExtensionPcSc::Transmit", [&] {
+        status = 2;
+        throw std::runtime_error("Karte weg");
+    });
+    RunGuarded(u"CZephExtensionPcSc::Control", [] { throw SilentError(); });
+    RunGuarded(u"CZephExtensionPcSc::Power", [] { throw 42; });
+    EXPECT_EQ(status, 2u);
+    const std::vector<TraceLine> expected = {
+        {TRACE_EXCEPTION, "ZEPH.Ext.PcSc",
+         "CZephExtensionPcSc::Transmit::Std::Exception gefangen! <Karte weg>"},
+        {TRACE_EXCEPTION, "ZEPH.Ext.PcSc",
+         "CZephExtensionPcSc::Control::Std::Exception gefangen! <Unknown exception>"},
+        {TRACE_EXCEPTION, "ZEPH.Ext.PcSc", "CZephExtensionPcSc::Power::Exception gefangen!"},
+    };
+    EXPECT_EQ(traces.Lines(), expected);
+}

@@ -1,0 +1,127 @@
+#include "CapturingTraceSystem.h"
+
+#include <cassert>
+
+#include "tracing/TraceSystemLib.h"
+
+std::atomic<CapturingTraceSystem*> CapturingTraceSystem::s_active{nullptr};
+
+std::ostream& operator<<(std::ostream& out, const TraceLine& line) {
+    return out << "{" << line.level << ", \"" << line.category << "\", \"" << line.text << "\"}";
+}
+
+CapturingTraceSystem::CapturingTraceSystem(uint16_t levels) : m_levels(levels) {
+    [[maybe_unused]] CapturingTraceSystem* const previous = s_active.exchange(this);
+    assert(previous == nullptr && "only one test trace system at a time");
+    TraceSystemLib::Instance().InstallForTesting(
+        {&ExpShouldTrace, &ExpShouldTraceCategory, &ExpWrite});
+}
+
+CapturingTraceSystem::~CapturingTraceSystem() {
+    TraceSystemLib::Instance().ResetForTesting();
+    s_active.store(nullptr);
+}
+
+void CapturingTraceSystem::SetLevels(uint16_t levels) {
+    m_levels.store(levels);
+}
+
+void CapturingTraceSystem::SetCategoryLevels(const std::string& category, uint16_t levels) {
+    const std::lock_guard<std::mutex> guard(m_mutex);
+    m_categoryLevels[category] = levels;
+}
+
+std::vector<TraceLine> CapturingTraceSystem::Lines() const {
+    const std::lock_guard<std::mutex> guard(m_mutex);
+    return m_lines;
+}
+
+std::vector<std::string> CapturingTraceSystem::Texts() const {
+    std::vector<std::string> texts;
+    for (const TraceLine& line : Lines()) {
+        texts.push_back(line.text);
+    }
+    return texts;
+}
+
+void CapturingTraceSystem::Clear() {
+    const std::lock_guard<std::mutex> guard(m_mutex);
+    m_lines.clear();
+    m_shouldTraceCalls = 0;
+    m_shouldTraceCategoryCalls = 0;
+    m_writeCalls = 0;
+}
+
+bool CapturingTraceSystem::TracesCategory(int level, const char* category) const {
+    const std::lock_guard<std::mutex> guard(m_mutex);
+    const auto configured = m_categoryLevels.find(std::string_view(category));
+    const uint16_t mask =
+        configured != m_categoryLevels.end() ? configured->second : m_levels.load();
+    return (mask & level) != 0;
+}
+
+bool CapturingTraceSystem::ExpShouldTrace(int level) {
+    CapturingTraceSystem* const self = s_active.load();
+    if (self == nullptr) {
+        return false;
+    }
+    ++self->m_shouldTraceCalls;
+    return (self->m_levels.load() & level) != 0;
+}
+
+bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char* category) {
+    CapturingTraceSystem* const self = s_active.load();
+    if (self == nullptr) {
+        return false;
+    }
+    ++self->m_shouldTraceCategoryCalls;
+    return self->TracesCategory(level, category);
+}
+
+int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* text) {
+    CapturingTraceSystem* const self = s_active.load();
+    if (self == nullptr) {
+        return 0;
+    }
+    ++self->m_writeCalls;
+    if (!self->TracesCategory(level, category)) {
+        return 0;
+    }
+    const std::lock_guard<std::mutex> guard(self->m_mutex);
+    self->m_lines.push_back({static_cast<uint16_t>(level), category, text});
+    return 1;
+}
+
+namespace {
+
+bool AlwaysTrace(int /*level*/) {
+    return true;
+}
+
+bool AlwaysTraceCategory(int /*level*/, const char* /*category*/) {
+    return true;
+}
+
+bool NeverTrace(int /*level*/) {
+    return false;
+}
+
+bool NeverTraceCategory(int /*level*/, const char* /*category*/) {
+    return false;
+}
+
+int DropLine(int /*level*/, const char* /*category*/, const char* /*text*/) {
+    return 1;
+}
+
+}  // namespace
+
+NullTraceSystem::NullTraceSystem(bool traced) {
+    TraceSystemLib::Instance().InstallForTesting(
+        traced ? TraceSystemEntryPoints{&AlwaysTrace, &AlwaysTraceCategory, &DropLine}
+               : TraceSystemEntryPoints{&NeverTrace, &NeverTraceCategory, &DropLine});
+}
+
+NullTraceSystem::~NullTraceSystem() {
+    TraceSystemLib::Instance().ResetForTesting();
+}

@@ -1,0 +1,139 @@
+#include "tracing/TraceInterface.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "CapturingTraceSystem.h"
+
+namespace {
+
+constexpr char16_t kComponent[] = u"ZEPH.Ext.PcSc";
+
+// A text argument that counts how often it is captured.
+struct CountingText {
+    int* captures;
+    operator std::u16string_view() const {
+        ++*captures;
+        return u"counted";
+    }
+};
+
+struct ThrowingText {
+    operator std::u16string_view() const { throw std::runtime_error("conversion failed"); }
+};
+
+class TraceInterfaceTest : public ::testing::Test {
+  protected:
+    CapturingTraceSystem m_capture;
+};
+
+TEST(TraceInterfaceWithoutTraceSystemTest, QueriesAreFalse) {
+    TraceSystemLib::Instance().ResetForTesting();
+    EXPECT_FALSE(TRC_ShouldTrace(TRACE_EXCEPTION));
+    EXPECT_FALSE(TRC_ShouldTraceCategory(TRACE_EXCEPTION, "ZEPH.Ext.PcSc"));
+    EXPECT_FALSE(TRC_ShouldTraceCategoryW(TRACE_EXCEPTION, kComponent));
+}
+
+TEST_F(TraceInterfaceTest, DeliversTheFormattedLine) {
+    TRC_WriteFormat(TRACE_ERROR, kComponent, u"%s::SCardTransmit lieferte Fehler %s!",
+                    u"CZephExtensionPcSc::Transmit", u"<REMOVED_CARD>");
+    EXPECT_EQ(m_capture.Lines(),
+              (std::vector<TraceLine>{{TRACE_ERROR, "ZEPH.Ext.PcSc",
+                                       "CZephExtensionPcSc::Transmit::SCardTransmit lieferte "
+                                       "Fehler <REMOVED_CARD>!"}}));
+}
+
+TEST_F(TraceInterfaceTest, UntracedLevelNeverCapturesOrExpands) {
+    m_capture.SetLevels(TRACE_ERROR);
+    int captures = 0;
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", CountingText{&captures});
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%d %q", u"mismatched");
+    EXPECT_EQ(captures, 0);
+    EXPECT_EQ(m_capture.ShouldTraceCalls(), 2u);
+    EXPECT_EQ(m_capture.WriteCalls(), 0u);
+
+    TRC_WriteFormat(TRACE_ERROR, kComponent, u"%s", CountingText{&captures});
+    EXPECT_EQ(captures, 1);
+    EXPECT_EQ(m_capture.Texts(), std::vector<std::string>{"counted"});
+}
+
+TEST_F(TraceInterfaceTest, ArgumentThatThrowsLosesOnlyItsLine) {
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", ThrowingText{});
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"next");
+    EXPECT_EQ(m_capture.Texts(), std::vector<std::string>{"next"});
+}
+
+TEST_F(TraceInterfaceTest, InvalidFormatOrForeignCharacterDeliversAnEmptyText) {
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%d", u"text");
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"Preis %d \u20ac", 5);
+    TRC_WriteW(TRACE_INFO, kComponent, u"\u20ac");
+    TRC_WriteW(TRACE_INFO, kComponent, u"");
+    EXPECT_EQ(m_capture.Texts(), (std::vector<std::string>{"", "", "", ""}));
+}
+
+TEST_F(TraceInterfaceTest, UmlautsArriveAsIso88591Bytes) {
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s \u00e4\u00f6\u00fc\u00df", u"Gr\u00fc\u00dfe");
+    TRC_WriteW(TRACE_INFO, kComponent, u"\u00c4nderung");
+    EXPECT_EQ(m_capture.Texts(), (std::vector<std::string>{"Gr\xFC\xDF"
+                                                           "e \xE4\xF6\xFC\xDF",
+                                                           "\xC4nderung"}));
+}
+
+TEST_F(TraceInterfaceTest, TextsAreCutAt4095Characters) {
+    const std::u16string exact(4096, u'x');
+    const std::u16string longer(10000, u'y');
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", exact);
+    TRC_WriteFormat(TRACE_INFO, kComponent, longer.c_str());
+    TRC_WriteW(TRACE_INFO, kComponent, longer.c_str());
+    EXPECT_EQ(m_capture.Texts(),
+              (std::vector<std::string>{std::string(4095, 'x'), std::string(4095, 'y'),
+                                        std::string(4095, 'y')}));
+}
+
+TEST_F(TraceInterfaceTest, ComponentsAreCutAt127Characters) {
+    const std::u16string component(200, u'C');
+    TRC_WriteFormat(TRACE_INFO, component.c_str(), u"formatted");
+    TRC_WriteW(TRACE_INFO, component.c_str(), u"wide");
+    for (const TraceLine& line : m_capture.Lines()) {
+        EXPECT_EQ(line.category, std::string(127, 'C'));
+    }
+    EXPECT_EQ(m_capture.Lines().size(), 2u);
+}
+
+TEST_F(TraceInterfaceTest, MissingOrUnconvertibleComponentOrNullTextDropsTheLine) {
+    for (const char16_t* component : {static_cast<const char16_t*>(nullptr), u"", u"\u20ac"}) {
+        TRC_WriteFormat(TRACE_INFO, component, u"formatted");
+        TRC_WriteW(TRACE_INFO, component, u"wide");
+        EXPECT_FALSE(TRC_ShouldTraceCategoryW(TRACE_INFO, component));
+    }
+    TRC_Write(TRACE_INFO, nullptr, "narrow");
+    TRC_Write(TRACE_INFO, "", "narrow");
+    TRC_WriteFormat(TRACE_INFO, kComponent, nullptr);
+    TRC_WriteW(TRACE_INFO, kComponent, nullptr);
+    TRC_Write(TRACE_INFO, "ZEPH.Ext.PcSc", nullptr);
+    EXPECT_EQ(m_capture.WriteCalls(), 0u);
+}
+
+TEST_F(TraceInterfaceTest, NarrowWriteAndCategoryQueryFollowTheTraceSystem) {
+    m_capture.SetLevels(TRACE_ERROR);
+    m_capture.SetCategoryLevels("ZEPH.Ext.PcSc", TRACE_INFO);
+    EXPECT_TRUE(TRC_ShouldTraceCategoryW(TRACE_INFO, kComponent));
+    EXPECT_FALSE(TRC_ShouldTraceCategory(TRACE_ERROR, "ZEPH.Ext.PcSc"));
+    TRC_Write(TRACE_INFO, "ZEPH.Ext.PcSc", "level not traced globally");
+    TRC_Write(TRACE_ERROR, "Other", "traced");
+    EXPECT_EQ(m_capture.Lines(), (std::vector<TraceLine>{{TRACE_ERROR, "Other", "traced"}}));
+}
+
+#ifdef _WIN32
+TEST_F(TraceInterfaceTest, AcceptsWin32WideTexts) {
+    TRC_WriteFormat(TRACE_INFO, L"ZEPH.Ext.PcSc", L"%s <%s>", L"Leser", std::wstring(L"\u00e4"));
+    TRC_WriteW(TRACE_INFO, L"ZEPH.Ext.PcSc", L"wide");
+    EXPECT_TRUE(TRC_ShouldTraceCategoryW(TRACE_INFO, L"ZEPH.Ext.PcSc"));
+    EXPECT_EQ(m_capture.Texts(), (std::vector<std::string>{"Leser <\xE4>", "wide"}));
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,101 @@
+// Threads that trace at the same time; run under ThreadSanitizer through the "concurrency" label.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <latch>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CapturingTraceSystem.h"
+#include "tracing/MethodTrace.h"
+#include "tracing/TraceInterface.h"
+#include "tracing/TraceSinks.h"
+
+namespace {
+
+constexpr int kThreads = 4;
+constexpr int kRounds = 200;
+
+size_t CountStartingWith(const std::vector<std::string>& texts, const std::string& prefix) {
+    return static_cast<size_t>(std::count_if(
+        texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; }));
+}
+
+TEST(TracingConcurrencyTest, FirstLinesOfTwoThreadsRaceWithTheTraceSystemArriving) {
+    TraceSystemLib::Instance().ResetForTesting();
+    std::latch start(3);
+    std::atomic<bool> installed{false};
+    auto writer = [&](int id) {
+        start.arrive_and_wait();
+        while (!installed.load()) {
+            TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"early %d", id);
+        }
+        for (int i = 0; i < kRounds; ++i) {
+            TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"late %d", id);
+        }
+    };
+    std::thread first(writer, 1);
+    std::thread second(writer, 2);
+    start.arrive_and_wait();
+    CapturingTraceSystem capture;
+    installed = true;
+    first.join();
+    second.join();
+    const std::vector<std::string> texts = capture.Texts();
+    EXPECT_EQ(CountStartingWith(texts, "late 1"), static_cast<size_t>(kRounds));
+    EXPECT_EQ(CountStartingWith(texts, "late 2"), static_cast<size_t>(kRounds));
+}
+
+void TracedStep(int round) {
+    MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"CZephExtensionPcSc::Transmit", u"file", 1);
+    if (round % 2 == 1) {
+        throw std::runtime_error("odd round");
+    }
+    trace.SetReturnOk();
+}
+
+TEST(TracingConcurrencyTest, ConcurrentMethodTraceScopes) {
+    CapturingTraceSystem capture;
+    capture.SetCategoryLevels("ZEPH.Ext.PcSc", TRACE_EXCEPTION | TRACE_ERROR);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([] {
+            for (int round = 0; round < kRounds; ++round) {
+                try {
+                    TracedStep(round);
+                } catch (const std::runtime_error&) {
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    // Only the scopes left by an exception write, both lines at level 1.
+    const std::vector<TraceLine> lines = capture.Lines();
+    EXPECT_EQ(lines.size(), static_cast<size_t>(kThreads * kRounds));
+    EXPECT_TRUE(std::all_of(lines.begin(), lines.end(),
+                            [](const TraceLine& line) { return line.level == TRACE_EXCEPTION; }));
+    EXPECT_EQ(CountStartingWith(capture.Texts(), "<--- Ende: "), lines.size() / 2);
+}
+
+TEST(TracingConcurrencyTest, HelperLibComponentChangesWhileItsSinkWrites) {
+    CapturingTraceSystem capture;
+    std::thread writer([] {
+        for (int i = 0; i < kRounds; ++i) {
+            HelperLibTraceSink(false, u"message");
+        }
+    });
+    SetHelperLibComponent(kExtensionTraceComponent);
+    writer.join();
+    SetHelperLibComponent(kHelperLibDefaultTraceComponent);
+    for (const TraceLine& line : capture.Lines()) {
+        EXPECT_TRUE(line.category == "ZEPH.Ext.PcSc" || line.category == "ZEPH.Help.Lib") << line;
+    }
+    EXPECT_EQ(capture.Lines().size(), static_cast<size_t>(kRounds));
+}
+
+}  // namespace

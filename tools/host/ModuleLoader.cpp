@@ -1,0 +1,69 @@
+#include "ModuleLoader.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kModuleFile = "ZEPH_Ext_PcSc.dll";
+constexpr char kSeparator = '\\';
+#else
+constexpr const char* kModuleFile = "ZEPH_Ext_PcSc.so";
+constexpr char kSeparator = '/';
+#endif
+
+template <typename Fn, typename Symbol>
+Fn CastSymbol(Symbol symbol) {
+    // The platform returns an untyped symbol address; the export's type is fixed by the ABI.
+    Fn function = nullptr;
+    static_assert(sizeof(function) == sizeof(symbol));
+    __builtin_memcpy(&function, &symbol, sizeof(function));
+    return function;
+}
+
+}  // namespace
+
+ModuleLoader::ModuleLoader(const std::string& path) {
+#ifdef _WIN32
+    HMODULE module = LoadLibraryA(path.c_str());
+    m_module = module;
+    if (module == nullptr) {
+        m_error = "LoadLibrary failed with error " + std::to_string(GetLastError());
+        return;
+    }
+    m_factory = CastSymbol<ZephGetNewInstanceFn>(GetProcAddress(module, ZEPH_EXT_FACTORY_NAME));
+#else
+    m_module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (m_module == nullptr) {
+        m_error = dlerror();
+        return;
+    }
+    m_factory = CastSymbol<ZephGetNewInstanceFn>(dlsym(m_module, ZEPH_EXT_FACTORY_NAME));
+#endif
+    if (m_factory == nullptr) {
+        m_error = std::string("the module does not export ") + ZEPH_EXT_FACTORY_NAME;
+    }
+}
+
+ModuleLoader::~ModuleLoader() {
+    if (m_module == nullptr) {
+        return;
+    }
+#ifdef _WIN32
+    FreeLibrary(static_cast<HMODULE>(m_module));
+#else
+    dlclose(m_module);
+#endif
+}
+
+std::string DefaultModulePath(const char* hostProgram) {
+    std::string directory(hostProgram != nullptr ? hostProgram : "");
+    const size_t slash = directory.find_last_of("/\\");
+    directory = slash == std::string::npos ? std::string(".") : directory.substr(0, slash);
+    return directory + kSeparator + ".." + kSeparator + ".." + kSeparator + "module" + kSeparator +
+           kModuleFile;
+}
