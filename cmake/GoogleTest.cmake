@@ -22,6 +22,12 @@ function(zeph_add_gtest target)
     zeph_set_warnings(${target})
     target_link_libraries(${target} PRIVATE zeph_core zeph_test_support GTest::gmock GTest::gtest
         GTest::gtest_main)
+    # One label per program: the discovery script passes properties on as a flat list, which
+    # cannot carry a list value.
+    list(LENGTH ARG_LABELS label_count)
+    if(label_count GREATER 1)
+        message(FATAL_ERROR "zeph_add_gtest(${target}): give one label, not ${ARG_LABELS}")
+    endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
         PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()

@@ -1,7 +1,75 @@
-// The object's PC/SC context.
+// The object's PC/SC context, its lock and the access gate that permits reconnections.
+#include "extension/ExtensionTrace.h"
 #include "extension/ZephExtensionPcSc.h"
+#include "platform/PcScConstants.h"
 
-// No PC/SC interface is bound to the module yet, so no context can be established.
+namespace {
+constexpr uint32_t kAccessGateWaitMs = 100;
+}
+
 bool CZephExtensionPcSc::Helper_SCardGetContext() {
-    return m_hContext != 0;
+    static constexpr const char16_t* kName = u"CZephExtensionPcSc::Helper_SCardGetContext";
+    if (m_hContext.load() != 0) {
+        return true;
+    }
+    AccessLock access(m_csWinScardAccess);
+    if (m_hContext.load() != 0) {
+        return true;  // another thread established it while this one waited for the lock
+    }
+    ScardContext context = 0;
+    const uint32_t result = m_pcsc.EstablishContext(SCARD_SCOPE_SYSTEM, &context);
+    if (result != SCARD_S_SUCCESS) {
+        TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
+                        u"%s::Fehler <0x%08x> bei SCardEstablishContext()!", kName, result);
+        return false;
+    }
+    m_hContext.store(context);
+    TRC_WriteFormat(TRACE_INFO, kExtensionComponent, u"%s::SCardEstablishContext() - OK", kName);
+    return true;
+}
+
+// Ends a wait that another thread has open on the context before the lock is needed, then
+// disconnects and releases.
+bool CZephExtensionPcSc::Helper_SCardReleaseContext(uint32_t disposition) {
+    ZEPH_EXTENSION_METHOD_TRACE(trace, u"CZephExtensionPcSc::Helper_SCardReleaseContext");
+    const ScardContext context = m_hContext.load();
+    if (context != 0) {
+        m_pcsc.Cancel(context);
+        Helper_SCardDisConnect(disposition);
+        AccessLock access(m_csWinScardAccess);
+        // Two releases racing each other release the context once.
+        if (m_hContext.load() == context) {
+            m_pcsc.ReleaseContext(context);
+            m_hContext.store(0);
+        }
+    }
+    trace.SetReturnOk();
+    return true;
+}
+
+bool CZephExtensionPcSc::Helper_EnterWinScardAccess(bool tryOnly, AccessLock& access) {
+    if (!tryOnly) {
+        access = AccessLock(m_csWinScardAccess);
+        return true;
+    }
+    access = AccessLock(m_csWinScardAccess, std::try_to_lock);
+    if (!access.owns_lock()) {
+        TRC_WriteFormat(TRACE_WARNING, kExtensionComponent,
+                        u"%s::Der Sicherheitsbereich konnte nicht betreten werden",
+                        u"CZephExtensionPcSc::Helper_EnterWinScardAccess");
+        return false;
+    }
+    return true;
+}
+
+bool CZephExtensionPcSc::Helper_IsWinScardAccessAllowed() {
+    static constexpr const char16_t* kName = u"CZephExtensionPcSc::Helper_IsWinScardAccessAllowed";
+    if (m_hAllowAccessEvent.Wait(kAccessGateWaitMs)) {
+        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                        u"%s::Der Zugriff auf die PC/SC Schnittstelle ist erlaubt", kName);
+        return true;
+    }
+    TRC_WriteFormat(TRACE_WARNING, kExtensionComponent,
+                    u"%s::Der Zugriff auf die PC/SC Schnittstelle ist z.Z. verboten", kName);
+    return false;
 }

@@ -1,32 +1,132 @@
 // APDU exchange and reader control codes on the connected card.
+#include <limits>
+
 #include "extension/ExtensionTrace.h"
+#include "extension/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
+#include "platform/PcScConstants.h"
+
+namespace {
+
+constexpr int kTransmitAttempts = 3;
+constexpr uint32_t kRetryStepMs = 100;
+constexpr uint64_t kLargestCount = std::numeric_limits<uint32_t>::max();
+
+// A buffer capacity beyond what PC/SC can express is offered as the largest count it can: PC/SC
+// then never writes past the host's buffer.
+uint32_t CapacityForPcSc(uint64_t capacity) {
+    return static_cast<uint32_t>(capacity < kLargestCount ? capacity : kLargestCount);
+}
+
+// The length as a signed 32-bit number for the trace line's "%d".
+int32_t TraceCount(uint64_t count) {
+    return static_cast<int32_t>(static_cast<uint32_t>(count));
+}
+
+}  // namespace
 
 uint32_t CZephExtensionPcSc::Transmit(const ZephSendHeader* sendHeader, const uint8_t* send,
-                                      uint64_t /*sendLength*/, uint8_t* receive,
+                                      uint64_t sendLength, uint8_t* receive,
                                       uint64_t* receiveLength) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Transmit";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     uint32_t status = ZEPH_STATUS_NO_MEDIA;
     RunGuarded(kName, [&] {
-        if (m_hCard == 0 || sendHeader == nullptr || send == nullptr || receive == nullptr ||
+        if (m_hCard.load() == 0 || sendHeader == nullptr || send == nullptr || receive == nullptr ||
             receiveLength == nullptr) {
             return;
         }
+        // A command longer than PC/SC can carry would be cut short silently: refuse it.
+        if (sendLength > kLargestCount) {
+            TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
+                            u"%s::SCardTransmit lieferte Fehler %s!", kName,
+                            ErrorName(SCARD_E_INVALID_PARAMETER));
+            status = SCARD_E_INVALID_PARAMETER;
+            return;
+        }
+        AccessLock access(m_csWinScardAccess);
+        uint32_t received = 0;
+        const uint32_t result =
+            TransmitWithRetries(*sendHeader, send, static_cast<uint32_t>(sendLength), receive,
+                                CapacityForPcSc(*receiveLength), received);
+        *receiveLength = received;
+        TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                        u"%s::Input fuer Transmit <%d> Bytes - Outputbuffer <%d> Bytes", kName,
+                        TraceCount(sendLength), TraceCount(received));
+        if (result != SCARD_S_SUCCESS) {
+            TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
+                            u"%s::SCardTransmit lieferte Fehler %s!", kName, ErrorName(result));
+            status = result;
+            return;
+        }
+        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::Output <%d> Bytes netto", kName,
+                        TraceCount(received));
+        status = ZEPH_STATUS_SUCCESS;
     });
     return status;
 }
 
-uint32_t CZephExtensionPcSc::Control(uint32_t /*code*/, const uint8_t* /*input*/,
-                                     uint64_t /*inputLength*/, uint8_t* /*output*/,
-                                     uint64_t* /*outputLength*/) {
+// Up to three attempts; a device input/output error is retried after 300, 200 and 100 ms. Every
+// attempt offers the receive buffer's full capacity: a failed attempt may have changed the count.
+uint32_t CZephExtensionPcSc::TransmitWithRetries(const ZephSendHeader& sendHeader,
+                                                 const uint8_t* send, uint32_t sendLength,
+                                                 uint8_t* receive, uint32_t capacity,
+                                                 uint32_t& received) {
+    const PcScIoRequest sendPci{sendHeader.dwProtocol, sendHeader.cbPciLength};
+    uint32_t result = SCARD_S_SUCCESS;
+    for (int remaining = kTransmitAttempts; remaining > 0; --remaining) {
+        PcScIoRequest receivePci = sendPci;
+        received = capacity;
+        ++m_dwTransmitCount;
+        result = m_pcsc.Transmit(m_hCard.load(), &sendPci, send, sendLength, &receivePci, receive,
+                                 &received);
+        if (result != ERROR_IO_DEVICE_RESULT) {
+            break;
+        }
+        const uint32_t waitMs = static_cast<uint32_t>(remaining) * kRetryStepMs;
+        TRC_WriteFormat(
+            TRACE_ERROR, kExtensionComponent,
+            u"%s::Fehler %s. Es wird %d msec gewartet und dann der Transmit erneut versucht...",
+            u"CZephExtensionPcSc::Transmit", ErrorName(result), waitMs);
+        m_sleeper.SleepMs(waitMs);
+    }
+    return result;
+}
+
+uint32_t CZephExtensionPcSc::Control(uint32_t code, const uint8_t* input, uint64_t inputLength,
+                                     uint8_t* output, uint64_t* outputLength) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Control";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     uint32_t status = ZEPH_STATUS_NOT_SUPPORTED;
     RunGuarded(kName, [&] {
-        if (m_hCard == 0) {
+        if (m_hCard.load() == 0) {
             return;
         }
+        AccessLock access(m_csWinScardAccess);
+        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                        u"%s::Input fuer Control <%d> Bytes - Outputbuffer <%d> Bytes", kName,
+                        TraceCount(inputLength),
+                        outputLength != nullptr ? TraceCount(*outputLength) : -1);
+        uint32_t returned = 0;
+        ++m_dwControlCount;
+        const uint32_t result =
+            inputLength > kLargestCount
+                ? SCARD_E_INVALID_PARAMETER
+                : m_pcsc.Control(
+                      m_hCard.load(), code, input, static_cast<uint32_t>(inputLength), output,
+                      outputLength != nullptr ? CapacityForPcSc(*outputLength) : 0, &returned);
+        if (result != SCARD_S_SUCCESS) {
+            returned = 0;
+            TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
+                            u"%s::SCardControl lieferte Fehler %s!", kName, ErrorName(result));
+        } else {
+            TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                            u"%s::SCardControl lieferte <%d> Bytes netto", kName, returned);
+        }
+        if (outputLength != nullptr) {
+            *outputLength = returned;
+        }
+        status = result == SCARD_S_SUCCESS ? ZEPH_STATUS_SUCCESS : result;
     });
     return status;
 }

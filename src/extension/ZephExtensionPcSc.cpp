@@ -1,8 +1,12 @@
 #include "extension/ZephExtensionPcSc.h"
 
 #include "extension/StartupHooks.h"
+#include "platform/PlatformPcSc.h"
 
-CZephExtensionPcSc::CZephExtensionPcSc() : CZephExtensionAbstract("PcSc") {
+CZephExtensionPcSc::CZephExtensionPcSc() : CZephExtensionPcSc(PlatformPcSc(), PlatformSleeper()) {}
+
+CZephExtensionPcSc::CZephExtensionPcSc(PcScApi& pcsc, Sleeper& sleeper)
+    : CZephExtensionAbstract("PcSc"), m_pcsc(pcsc), m_sleeper(sleeper) {
     InstallThreadCrashHandlers();
     m_bHostFlag = 0;
     m_nHostValue = 0;

@@ -2,17 +2,22 @@
 // reader through PC/SC.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
+#include "platform/PcScApi.h"
 #include "platform/PcScHandles.h"
+#include "platform/Sleeper.h"
 #include "threading/Event.h"
 #include "zeph/ZephExtensionAbi.h"
 
 class CZephExtensionPcSc final : public CZephExtensionAbstract {
   public:
+    // The platform's PC/SC and sleep unless a test substitutes its own.
     CZephExtensionPcSc();
+    CZephExtensionPcSc(PcScApi& pcsc, Sleeper& sleeper);
 
     void* ScalarDeletingDestructor(unsigned int flags) override;
     uint32_t SetProtocol(uint32_t requested, uint32_t* active) override;
@@ -30,17 +35,53 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
                      uint64_t* outputLength) override;
 
   private:
+    // Tests reach the private helpers and fields through this class alone.
+    friend class ExtensionTestAccess;
+
+    using AccessLock = std::unique_lock<std::recursive_mutex>;
+
     // Reached only through ScalarDeletingDestructor: closes the events and the lock, but neither
     // disconnects the card nor releases the context (the host ends its use with Power or Cancel).
     ~CZephExtensionPcSc();
 
+    // Context and access gate.
+    // True when the object holds a context (established now or before).
     bool Helper_SCardGetContext();
+    bool Helper_SCardReleaseContext(uint32_t disposition);
+    bool Helper_EnterWinScardAccess(bool tryOnly, AccessLock& access);
+    bool Helper_IsWinScardAccessAllowed();
+
+    // Card connection.
+    bool Helper_SCardConnect(const std::u16string& reader, bool direct);
+    uint32_t ConnectExclusively(const std::u16string& reader);
+    bool Helper_SCardReConnect(uint32_t initialization, bool tryOnly);
+    bool Helper_SCardDisConnect(uint32_t disposition);
+    void ClearConnection();
+    void ResetAccessCounters(const char16_t* caller);
+
+    // Power and protocol.
+    uint32_t ActiveProtocol();
+    uint32_t ResetCard(uint32_t action, uint8_t* atr, uint32_t* atrLength);
+    uint32_t ReadCardStatus(uint8_t* atr, uint32_t* atrLength);
+    void Helper_SwitchBootLoaderForSmartToken(const std::u16string& reader);
+    void CheckSmartTokenFirmware();
+
+    // Transmit.
+    uint32_t TransmitWithRetries(const ZephSendHeader& sendHeader, const uint8_t* send,
+                                 uint32_t sendLength, uint8_t* receive, uint32_t capacity,
+                                 uint32_t& received);
+
+    // Reader attributes.
     uint32_t CopyReaderName(uint8_t* buffer, uint64_t& length);
+
+    PcScApi& m_pcsc;
+    Sleeper& m_sleeper;
 
     std::recursive_mutex m_csWinScardAccess;  // the "Sicherheitsbereich"
     Event m_hCancelEvent{Event::Mode::AutoReset};
-    ScardContext m_hContext = 0;
-    ScardHandle m_hCard = 0;
+    // Read without the lock by the operations' first checks; written under it.
+    std::atomic<ScardContext> m_hContext{0};
+    std::atomic<ScardHandle> m_hCard{0};
     Event m_hAllowAccessEvent{Event::Mode::ManualReset};
     uint32_t m_dwActiveProtocol = 0;
     uint32_t m_dwShareMode = 0;

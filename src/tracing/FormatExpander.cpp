@@ -17,7 +17,7 @@ constexpr size_t kMaxFloatPrecision = 64;
 constexpr size_t kDefaultFloatPrecision = 6;
 constexpr size_t kNoPrecision = static_cast<size_t>(-1);
 
-struct Spec {
+struct Specifier {
     bool zeroPad = false;
     bool longLong = false;
     size_t width = 0;
@@ -44,24 +44,24 @@ bool ParseNumber(const Char*& p, size_t& value) {
 
 // Parses what follows a '%' up to and including the conversion letter.
 template <typename Char>
-bool ParseSpec(const Char*& p, Spec& spec) {
+bool ParseSpecifier(const Char*& p, Specifier& specifier) {
     for (; *p == Char('0'); ++p) {
-        spec.zeroPad = true;
+        specifier.zeroPad = true;
     }
-    if (!ParseNumber(p, spec.width)) {
+    if (!ParseNumber(p, specifier.width)) {
         return false;
     }
-    if (*p == Char('.') && !ParseNumber(++p, spec.precision)) {
+    if (*p == Char('.') && !ParseNumber(++p, specifier.precision)) {
         return false;
     }
     if (p[0] == Char('l') && p[1] == Char('l')) {
-        spec.longLong = true;
+        specifier.longLong = true;
         p += 2;
     }
     if (*p == Char('\0') || static_cast<unsigned>(*p) > 0x7Fu) {
         return false;
     }
-    spec.conversion = static_cast<char>(*p++);
+    specifier.conversion = static_cast<char>(*p++);
     return true;
 }
 
@@ -153,59 +153,59 @@ class Expander {
             m_sink.AppendRepeated(Char('%'), 1);
             return true;
         }
-        Spec spec;
-        if (!ParseSpec(p, spec) || m_next >= m_args.size()) {
+        Specifier specifier;
+        if (!ParseSpecifier(p, specifier) || m_next >= m_args.size()) {
             return false;
         }
-        return Emit(spec, m_args[m_next++]);
+        return Emit(specifier, m_args[m_next++]);
     }
 
-    bool Emit(const Spec& spec, const FormatArg& arg) {
-        switch (spec.conversion) {
+    bool Emit(const Specifier& specifier, const FormatArg& arg) {
+        switch (specifier.conversion) {
             case 'd':
             case 'i':
-                return EmitSigned(spec, arg);
+                return EmitSigned(specifier, arg);
             case 'u':
-                return EmitUnsigned(spec, arg, 10, false);
+                return EmitUnsigned(specifier, arg, 10, false);
             case 'x':
-                return EmitUnsigned(spec, arg, 16, false);
+                return EmitUnsigned(specifier, arg, 16, false);
             case 'X':
-                return EmitUnsigned(spec, arg, 16, true);
+                return EmitUnsigned(specifier, arg, 16, true);
             case 's':
-                return !spec.longLong && EmitText(spec, arg, kOwnText);
+                return !specifier.longLong && EmitText(specifier, arg, kOwnText);
             case 'S':
-                return !spec.longLong && EmitText(spec, arg, kOtherText);
+                return !specifier.longLong && EmitText(specifier, arg, kOtherText);
             case 'c':
-                return !spec.longLong && EmitChar(spec, arg);
+                return !specifier.longLong && EmitChar(specifier, arg);
             case 'f':
-                return !spec.longLong && EmitDouble(spec, arg);
+                return !specifier.longLong && EmitDouble(specifier, arg);
             default:
                 return false;
         }
     }
 
-    bool EmitSigned(const Spec& spec, const FormatArg& arg) {
-        const std::optional<int64_t> value = SignedValue(arg, spec.longLong);
+    bool EmitSigned(const Specifier& specifier, const FormatArg& arg) {
+        const std::optional<int64_t> value = SignedValue(arg, specifier.longLong);
         if (!value) {
             return false;
         }
         const uint64_t magnitude =
             *value < 0 ? 0 - static_cast<uint64_t>(*value) : static_cast<uint64_t>(*value);
-        EmitInteger(spec, *value < 0 ? "-" : "", magnitude, 10, false);
+        EmitInteger(specifier, *value < 0 ? "-" : "", magnitude, 10, false);
         return true;
     }
 
-    bool EmitUnsigned(const Spec& spec, const FormatArg& arg, int base, bool upper) {
-        const std::optional<uint64_t> value = UnsignedValue(arg, spec.longLong);
+    bool EmitUnsigned(const Specifier& specifier, const FormatArg& arg, int base, bool upper) {
+        const std::optional<uint64_t> value = UnsignedValue(arg, specifier.longLong);
         if (!value) {
             return false;
         }
-        EmitInteger(spec, "", *value, base, upper);
+        EmitInteger(specifier, "", *value, base, upper);
         return true;
     }
 
-    void EmitInteger(const Spec& spec, std::string_view sign, uint64_t magnitude, int base,
-                     bool upper) {
+    void EmitInteger(const Specifier& specifier, std::string_view sign, uint64_t magnitude,
+                     int base, bool upper) {
         char buffer[24];
         const char* end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, base).ptr;
         if (upper) {
@@ -214,18 +214,19 @@ class Expander {
             });
         }
         std::string_view digits(buffer, static_cast<size_t>(end - buffer));
-        if (spec.precision == 0 && magnitude == 0) {
+        if (specifier.precision == 0 && magnitude == 0) {
             digits = {};  // as printf: "%.0d" of zero prints no digit
         }
-        const bool hasPrecision = spec.precision != kNoPrecision;
-        const size_t zeros =
-            hasPrecision && spec.precision > digits.size() ? spec.precision - digits.size() : 0;
-        EmitPadded(sign, zeros, digits, spec, !hasPrecision);
+        const bool hasPrecision = specifier.precision != kNoPrecision;
+        const size_t zeros = hasPrecision && specifier.precision > digits.size()
+                                 ? specifier.precision - digits.size()
+                                 : 0;
+        EmitPadded(sign, zeros, digits, specifier, !hasPrecision);
     }
 
-    bool EmitDouble(const Spec& spec, const FormatArg& arg) {
+    bool EmitDouble(const Specifier& specifier, const FormatArg& arg) {
         const size_t precision =
-            spec.precision == kNoPrecision ? kDefaultFloatPrecision : spec.precision;
+            specifier.precision == kNoPrecision ? kDefaultFloatPrecision : specifier.precision;
         if (arg.kind != FormatArgKind::Double || precision > kMaxFloatPrecision) {
             return false;
         }
@@ -239,16 +240,16 @@ class Expander {
         std::string_view digits(buffer, static_cast<size_t>(end - buffer));
         const bool negative = !digits.empty() && digits.front() == '-';
         digits.remove_prefix(negative ? 1 : 0);
-        EmitPadded(negative ? "-" : "", 0, digits, spec, std::isfinite(arg.doubleValue));
+        EmitPadded(negative ? "-" : "", 0, digits, specifier, std::isfinite(arg.doubleValue));
         return true;
     }
 
     // [blanks] sign [zeros] digits, filled to the width with zeros when that is allowed.
-    void EmitPadded(std::string_view sign, size_t zeros, std::string_view digits, const Spec& spec,
-                    bool zeroFillAllowed) {
+    void EmitPadded(std::string_view sign, size_t zeros, std::string_view digits,
+                    const Specifier& specifier, bool zeroFillAllowed) {
         const size_t body = sign.size() + zeros + digits.size();
-        size_t fill = spec.width > body ? spec.width - body : 0;
-        if (spec.zeroPad && zeroFillAllowed) {
+        size_t fill = specifier.width > body ? specifier.width - body : 0;
+        if (specifier.zeroPad && zeroFillAllowed) {
             zeros += fill;
             fill = 0;
         }
@@ -268,16 +269,16 @@ class Expander {
         }
     }
 
-    bool EmitText(const Spec& spec, const FormatArg& arg, FormatArgKind expected) {
+    bool EmitText(const Specifier& specifier, const FormatArg& arg, FormatArgKind expected) {
         if (arg.kind != expected) {
             return false;
         }
-        const size_t limit = spec.precision;  // kNoPrecision is the largest size
+        const size_t limit = specifier.precision;  // kNoPrecision is the largest size
         if (expected == kOwnText) {
-            EmitPaddedText(spec, TextOf(OwnText(arg), arg.length, limit));
+            EmitPaddedText(specifier, TextOf(OwnText(arg), arg.length, limit));
         } else {
             const auto converted = ConvertOtherText(arg, limit);
-            EmitPaddedText(spec, std::basic_string_view<Char>(converted).substr(0, limit));
+            EmitPaddedText(specifier, std::basic_string_view<Char>(converted).substr(0, limit));
         }
         return true;
     }
@@ -298,17 +299,18 @@ class Expander {
         }
     }
 
-    void EmitPaddedText(const Spec& spec, std::basic_string_view<Char> text) {
-        m_sink.AppendRepeated(Char(' '), spec.width > text.size() ? spec.width - text.size() : 0);
+    void EmitPaddedText(const Specifier& specifier, std::basic_string_view<Char> text) {
+        m_sink.AppendRepeated(Char(' '),
+                              specifier.width > text.size() ? specifier.width - text.size() : 0);
         m_sink.Append(text);
     }
 
-    bool EmitChar(const Spec& spec, const FormatArg& arg) {
+    bool EmitChar(const Specifier& specifier, const FormatArg& arg) {
         if (arg.kind != FormatArgKind::Int32 && arg.kind != FormatArgKind::UInt32) {
             return false;
         }
         const Char unit = static_cast<Char>(arg.bits);
-        EmitPaddedText(spec, {&unit, 1});
+        EmitPaddedText(specifier, {&unit, 1});
         return true;
     }
 

@@ -51,12 +51,7 @@ MethodTrace::MethodTrace(uint16_t level, const char16_t* component, const char16
     WriteOrDeferEntry(ToTraceText(sourceFile), ToTraceText(annotation), line);
 }
 
-// An inactive scope has no component, so even when an exception leaves it there is nothing to
-// write; it returns at once.
-MethodTrace::~MethodTrace() {
-    if (m_bInactive) {
-        return;
-    }
+void MethodTrace::Close() noexcept {
     try {
         if (std::uncaught_exceptions() > 0) {
             PrepareExceptionExit();

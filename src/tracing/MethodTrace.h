@@ -21,7 +21,13 @@ class MethodTrace {
     // among them leaves the scope inactive.
     MethodTrace(uint16_t level, const char16_t* component, const char16_t* method,
                 const char16_t* sourceFile, int32_t line, const char16_t* annotation = u"");
-    ~MethodTrace();
+    // Writes the exit line; never throws. An inactive scope has no component, so even when an
+    // exception leaves it there is nothing to write: it returns at once.
+    ~MethodTrace() {
+        if (!m_bInactive) {
+            Close();
+        }
+    }
 
     MethodTrace(const MethodTrace&) = delete;
     MethodTrace& operator=(const MethodTrace&) = delete;
@@ -32,6 +38,7 @@ class MethodTrace {
   private:
     void WriteOrDeferEntry(const std::string& sourceFile, const std::string& annotation,
                            int32_t line);
+    void Close() noexcept;
     void PrepareExceptionExit();
     void WriteExit();
 

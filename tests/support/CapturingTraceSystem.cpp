@@ -125,3 +125,17 @@ NullTraceSystem::NullTraceSystem(bool traced) {
 NullTraceSystem::~NullTraceSystem() {
     TraceSystemLib::Instance().ResetForTesting();
 }
+
+std::string Latin1(std::string_view utf8) {
+    std::string latin1;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if ((byte & 0xE0u) == 0xC0u && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[++i]);
+            latin1 += static_cast<char>(((byte & 0x1Fu) << 6) | (next & 0x3Fu));
+        } else {
+            latin1 += static_cast<char>(byte);
+        }
+    }
+    return latin1;
+}

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A line as the trace system received it.
@@ -75,3 +76,7 @@ class NullTraceSystem {
     NullTraceSystem(const NullTraceSystem&) = delete;
     NullTraceSystem& operator=(const NullTraceSystem&) = delete;
 };
+
+// Test texts are written in UTF-8; the trace system receives ISO 8859-1. Converts a UTF-8 text
+// whose characters all lie below U+0100 to the bytes a trace line carries.
+std::string Latin1(std::string_view utf8);

@@ -1,0 +1,45 @@
+// Translation of values and records between pcsc-lite and the module's WinSCard view.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/PcScApi.h"
+#include "platform/posix/PcScLiteAbi.h"
+
+namespace zeph::platform::pcsclite {
+
+// pcsc-lite's LONG result as WinSCard's 32-bit code; 0x8010001F becomes
+// SCARD_E_UNSUPPORTED_FEATURE (0x80100022), the only code whose value differs.
+uint32_t ToWinResult(Long result);
+
+// Protocol masks: SCARD_PROTOCOL_RAW is 0x10000 in WinSCard and 4 in pcsc-lite.
+Dword ToLiteProtocols(uint32_t protocols);
+uint32_t FromLiteProtocol(Dword protocol);
+
+// pcsc-lite's card state bit field as WinSCard's ordinal SCARD_UNKNOWN (0) ... SCARD_SPECIFIC (6):
+// an absent card wins, otherwise the most advanced state that is set. pcsc-lite keeps reporting
+// "negotiable" after a protocol has been set; WinSCard then says SCARD_SPECIFIC, so a card with
+// an active protocol counts as specific.
+uint32_t CardStateOrdinal(Dword liteState, Dword liteProtocol);
+
+LiteIoRequest ToLiteIoRequest(const PcScIoRequest& request);
+PcScIoRequest FromLiteIoRequest(const LiteIoRequest& request);
+
+// Reader names of a UTF-8 multi-string of `length` bytes (each name zero-terminated, an empty
+// name ends the list).
+std::vector<std::string> SplitMultiString(const char* multi, size_t length);
+// The names as a UTF-16 multi-string: each name zero-terminated, then one more zero; an empty
+// list is two zeros.
+std::u16string ToWideMultiString(const std::vector<std::string>& names);
+
+// True when `name` is the PnP pseudo-reader (compared without regard to ASCII case, as both
+// WinSCard and pcsc-lite do).
+bool IsPnPNotificationName(std::string_view name);
+
+// True when the ATR has the mask's length and every byte agrees with the reference under the mask.
+bool AtrMatches(const PcScAtrMask& mask, const uint8_t* atr, uint32_t atrLength);
+
+}  // namespace zeph::platform::pcsclite

@@ -1,0 +1,90 @@
+// The Smart Token reader's firmware check, and the reading of the firmware file.
+#include "ExtensionHarness.h"
+#include "extension/SmartTokenFirmware.h"
+#include "platform/PcScConstants.h"
+
+using sim::Call;
+
+namespace {
+
+const std::u16string kSmartToken = u"KOBIL Systems Smart Token 0";
+const std::vector<uint8_t> kSwitchCommand = {0x80, 0xFF, 0x7F, 0x80, 0x04, 0x51, 0x3A, 0x7C, 0x29};
+
+// A Smart Token reader without a card whose firmware file reads as `file`; records the commands.
+struct SmartTokenReader {
+    explicit SmartTokenReader(ExtensionHarness& h, std::vector<uint8_t> file) {
+        h.simulator.AddReader(kSmartToken);
+        h.simulator.SetControlResponder(
+            kSmartToken, [this, file](uint32_t code, std::span<const uint8_t> input) {
+                codes.push_back(code);
+                commands.emplace_back(input.begin(), input.end());
+                const bool read = input.size() > 1 && input[1] == 0xB0;
+                return sim::ControlAnswer{0, read ? file : std::vector<uint8_t>{0x90, 0x00}};
+            });
+    }
+    std::vector<uint32_t> codes;
+    std::vector<std::vector<uint8_t>> commands;
+};
+
+}  // namespace
+
+TEST(SmartTokenFirmware, ReaderNamesQualifyOnlyStrictlyInsideTheRange) {
+    EXPECT_TRUE(IsSmartTokenReader(u"KOBIL Systems Smart Token 0"));
+    EXPECT_TRUE(IsSmartTokenReader(u"KOBIL Systems Smart Token 1 00 00"));
+    EXPECT_FALSE(IsSmartTokenReader(u"KOBIL Systems Smart Token"));
+    EXPECT_FALSE(IsSmartTokenReader(u"KOBIL Systems Smart Token XX"));
+    EXPECT_FALSE(IsSmartTokenReader(u"KOBIL Systems Smart Token XY"));
+    EXPECT_FALSE(IsSmartTokenReader(u"Sim Reader 0"));
+}
+
+TEST(SmartTokenFirmware, VersionTextNeverReadsPastTheReturnedBytes) {
+    using Bytes = std::vector<uint8_t>;
+    EXPECT_EQ(FindFirmwareVersion(Bytes{0x01, 0x0F, 0x04, '1', '.', '2', 0x00, 'x'}), "1.2");
+    EXPECT_EQ(FindFirmwareVersion(Bytes{0x0F, 0x7F, 'V', '3'}), "V3");  // length byte lies
+    EXPECT_EQ(FindFirmwareVersion(Bytes{0x00, 0x0F}), "");              // tag in the last byte
+    EXPECT_EQ(FindFirmwareVersion(Bytes{0x0F, 0x02}), "");
+    EXPECT_EQ(FindFirmwareVersion(Bytes{0x01, 0x02}), std::nullopt);
+    EXPECT_EQ(FindFirmwareVersion(Bytes{}), std::nullopt);
+}
+
+TEST(SmartTokenCheck, ReaderWithFirmwareFileIsLeftInPeace) {
+    ExtensionHarness h;
+    SmartTokenReader reader(h, {0x0F, 0x05, '2', '.', '1', '0', 0x00});
+    ASSERT_TRUE(h.access.GetContext());
+    h.access.SwitchBootLoader(kSmartToken);
+    ASSERT_EQ(reader.commands.size(), 2u);
+    EXPECT_EQ(reader.commands[0], (std::vector<uint8_t>{0x00, 0xA4, 0x00, 0x00, 0x02, 0x00, 0x20}));
+    EXPECT_EQ(reader.commands[1], (std::vector<uint8_t>{0x00, 0xB0, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(reader.codes[0], h.simulator.ControlCode(55));
+    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
+                         "CZephExtensionPcSc::Helper_SwitchBootLoaderForSmartToken::"
+                         "gelesene Firmwareversion = <2.10>"));
+    EXPECT_EQ(h.simulator.Journal(Call::Connect).at(0).shareMode, SCARD_SHARE_DIRECT);
+    EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_LEAVE_CARD);
+    EXPECT_EQ(h.access.Card(), 0u);
+}
+
+TEST(SmartTokenCheck, ReaderWithoutVersionIsSwitchedOutOfItsBootLoader) {
+    for (const std::vector<uint8_t>& file :
+         {std::vector<uint8_t>{0x01, 0x02, 0x03}, std::vector<uint8_t>{}}) {
+        ExtensionHarness h;
+        SmartTokenReader reader(h, file);
+        ASSERT_TRUE(h.access.GetContext());
+        h.access.SwitchBootLoader(kSmartToken);
+        ASSERT_EQ(reader.commands.size(), 3u);
+        EXPECT_EQ(reader.commands[2], kSwitchCommand);
+        EXPECT_TRUE(h.Traced(TRACE_DETAIL,
+                             "CZephExtensionPcSc::Helper_SwitchBootLoaderForSmartToken::Reset des "
+                             "Gerätes war erfolgreich!"));
+        EXPECT_EQ(h.access.Card(), 0u);
+        EXPECT_TRUE(h.simulator.Connections().empty());
+    }
+}
+
+TEST(SmartTokenCheck, OtherReadersAreNotTouched) {
+    ExtensionHarness h;
+    ASSERT_TRUE(h.access.GetContext());
+    h.simulator.ClearJournal();
+    h.access.SwitchBootLoader(ExtensionHarness::kReader);
+    EXPECT_TRUE(h.simulator.Journal().empty());
+}

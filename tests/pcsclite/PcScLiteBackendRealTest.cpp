@@ -1,0 +1,203 @@
+// The pcsc-lite backend on the real stack, where it must behave unlike pcsc-lite itself; the
+// behaviours the simulator shares are in tests/scenarios. pcsc-lite's headers define the WinSCard
+// names as macros; their values agree with the module's where these tests use them.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "StackFixture.h"
+#include "platform/TextConversion.h"
+#include "platform/posix/PcScLiteBackend.h"
+#include "platform/posix/PcScLiteLibrary.h"
+
+namespace {
+
+using zeph::platform::pcsclite::PcScLiteBackend;
+using zeph::platform::pcsclite::PcScLiteLibrary;
+
+constexpr auto kDeadline = std::chrono::seconds(10);
+constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
+constexpr uint32_t kErrorFileNotFound = 2;
+const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
+
+// The real stack of StackFixture with the backend in front of it. The backend's library is
+// loaded before the fixture's first pcsc-lite call, and the fixture's own PCSCLITE_NO_BLOCKING
+// is left out: the backend has to turn pcsc-lite's sharing waits off by itself.
+class PcScLiteBackendReal : public realstack::StackFixture {
+protected:
+    static void SetUpTestSuite() {}
+
+    void SetUp() override {
+        StackFixture::SetUp();
+        ASSERT_TRUE(m_library.Loaded()) << m_library.Status();
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
+        m_readerName = zeph::platform::NarrowToWide(ReaderName());
+    }
+    void TearDown() override {
+        m_backend.ReleaseContext(m_context);
+        StackFixture::TearDown();
+    }
+
+    uint32_t Connect(uint32_t shareMode, ScardHandle* card) {
+        uint32_t protocol = 0;
+        return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, kProtocolT1, card,
+                                 &protocol);
+    }
+    uint32_t TransmitSelect(ScardHandle card) {
+        const PcScIoRequest pci{kProtocolT1, sizeof(PcScIoRequest)};
+        uint8_t answer[258];
+        uint32_t length = sizeof(answer);
+        return m_backend.Transmit(card, &pci, kSelectMasterFile.data(),
+                                  static_cast<uint32_t>(kSelectMasterFile.size()), nullptr, answer,
+                                  &length);
+    }
+    // The reader's record with its current state as the state the caller believes in.
+    PcScReaderState Unchanged() {
+        PcScReaderState state{};
+        state.szReader = m_readerName.c_str();
+        EXPECT_EQ(m_backend.GetStatusChange(m_context, 0, &state, 1), 0u);
+        state.dwCurrentState = state.dwEventState;
+        return state;
+    }
+    bool AwaitOpenWaits(size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+        while (m_backend.OpenWaits(m_context) != count) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::yield();
+        }
+        return true;
+    }
+    template <typename T>
+    static bool Finishes(std::future<T>& call, const std::function<void()>& rescue) {
+        if (call.wait_for(kDeadline) == std::future_status::ready) {
+            return true;
+        }
+        rescue();
+        call.wait();
+        return false;
+    }
+
+    PcScLiteLibrary m_library;
+    PcScLiteBackend m_backend{m_library};
+    ScardContext m_context = 0;
+    std::u16string m_readerName;
+};
+
+// pcsc-lite drops a cancel that arrives before its wait blocks; the backend repeats it.
+TEST_F(PcScLiteBackendReal, CancelRightAfterTheWaitBeganStillEndsIt) {
+    for (int round = 0; round < 50; ++round) {
+        PcScReaderState state = Unchanged();
+        auto wait = std::async(std::launch::async, [&] {
+            return m_backend.GetStatusChange(m_context, INFINITE, &state, 1);
+        });
+        ASSERT_TRUE(AwaitOpenWaits(1)) << "round " << round;
+        EXPECT_EQ(m_backend.Cancel(m_context), 0u);
+        ASSERT_TRUE(Finishes(wait, [&] { m_backend.ReleaseContext(m_context); }))
+            << "round " << round;
+        EXPECT_EQ(wait.get(), static_cast<uint32_t>(SCARD_E_CANCELLED)) << "round " << round;
+    }
+}
+
+TEST_F(PcScLiteBackendReal, ReconnectRefusedAtOnceWhileAnotherApplicationSharesTheCard) {
+    InsertCard();
+    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
+    ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
+    auto reconnect = std::async(std::launch::async, [&] {
+        uint32_t protocol = 0;
+        return m_backend.Reconnect(card, SCARD_SHARE_EXCLUSIVE, kProtocolT1, SCARD_LEAVE_CARD,
+                                   &protocol);
+    });
+    ASSERT_TRUE(Finishes(reconnect, [&] { other.Disconnect(); }));
+    EXPECT_EQ(reconnect.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
+}
+
+TEST_F(PcScLiteBackendReal, TransmitRefusedAtOnceDuringAnotherApplicationsTransaction) {
+    InsertCard();
+    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
+    ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
+    ASSERT_EQ(SCardBeginTransaction(other.Handle()), SCARD_S_SUCCESS);
+    auto transmit = std::async(std::launch::async, [&] { return TransmitSelect(card); });
+    ASSERT_TRUE(Finishes(transmit, [&] { SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD); }));
+    EXPECT_EQ(transmit.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
+
+    ASSERT_EQ(SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+    EXPECT_EQ(TransmitSelect(card), 0u);
+}
+
+// Threads waiting, cancelling and transmitting on one context, then a release in the middle of
+// it: every call returns, and nothing is used after the release (run under TSan and ASan).
+TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsRelease) {
+    InsertCard();
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
+    const PcScReaderState unchanged = Unchanged();
+    auto waiter = [&] {
+        uint32_t last = 0;
+        do {
+            PcScReaderState state = unchanged;
+            last = m_backend.GetStatusChange(m_context, INFINITE, &state, 1);
+        } while (last == static_cast<uint32_t>(SCARD_E_CANCELLED));
+        return last;
+    };
+    auto transmitter = [&] {
+        uint32_t last = 0;
+        while ((last = TransmitSelect(card)) == 0) {
+        }
+        return last;
+    };
+    std::vector<std::future<uint32_t>> calls;
+    calls.push_back(std::async(std::launch::async, waiter));
+    calls.push_back(std::async(std::launch::async, waiter));
+    calls.push_back(std::async(std::launch::async, transmitter));
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(AwaitOpenWaits(2)) << "round " << round;
+        EXPECT_EQ(m_backend.Cancel(m_context), 0u);
+    }
+    EXPECT_EQ(m_backend.ReleaseContext(m_context), 0u);
+    for (auto& call : calls) {
+        ASSERT_TRUE(Finishes(call, [] {}));
+        EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE));
+    }
+}
+
+// After a restart of pcscd an old pcsc-lite context answers "no service" for ever while
+// pcsc-lite still calls it valid; the backend then calls it invalid, and a new one works.
+TEST_F(PcScLiteBackendReal, ContextThatLostPcscdBecomesInvalid) {
+    PcScMemory readers;
+    ASSERT_EQ(m_backend.ListReaders(m_context, nullptr, readers), 0u);
+    Pcscd().Stop();
+    const std::filesystem::path workDir = std::filesystem::temp_directory_path() /
+                                          ("zeph-restart-" + std::to_string(getpid()));
+    std::filesystem::create_directories(workDir);
+    {
+        realstack::PcscdProcess restarted(workDir, {m_reader});
+        EXPECT_NE(m_backend.ListReaders(m_context, nullptr, readers), 0u);
+        EXPECT_NE(m_backend.IsValidContext(m_context), 0u);
+
+        ScardContext fresh = 0;
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &fresh), 0u);
+        EXPECT_EQ(m_backend.IsValidContext(fresh), 0u);
+        EXPECT_EQ(m_backend.ListReaders(fresh, nullptr, readers), 0u);
+        EXPECT_EQ(m_backend.ReleaseContext(fresh), 0u);
+    }
+    std::filesystem::remove_all(workDir);
+}
+
+TEST_F(PcScLiteBackendReal, CardTypeProviderNamesAreNotFoundWithoutASmartCardDatabase) {
+    PcScMemory provider;
+    EXPECT_EQ(m_backend.GetCardTypeProviderName(m_context, u"Any Card", 2, provider),
+              kErrorFileNotFound);
+    EXPECT_TRUE(provider.Empty());
+}
+
+}  // namespace

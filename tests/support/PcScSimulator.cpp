@@ -1,0 +1,181 @@
+#include "PcScSimulator.h"
+
+#include <algorithm>
+
+#include "sim/ReaderStateReport.h"
+
+using sim::JournalEntry;
+
+PcScSimulator::PcScSimulator() : m_elsewhere(m_contexts.Establish()) {}
+
+uint32_t PcScSimulator::EstablishContext(uint32_t scope, ScardContext* context) {
+    return Perform(JournalEntry{.call = Call::EstablishContext}, [&](Lock&, JournalEntry& entry) {
+        if (context == nullptr) {
+            return SCARD_E_INVALID_PARAMETER;
+        }
+        if (scope > SCARD_SCOPE_SYSTEM) {
+            return SCARD_E_INVALID_VALUE;
+        }
+        *context = m_contexts.Establish();
+        entry.context = *context;
+        return SCARD_S_SUCCESS;
+    });
+}
+
+uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
+    const JournalEntry entry{.call = Call::ReleaseContext, .context = context};
+    return Perform(entry, [&](Lock&, JournalEntry&) {
+        if (context == m_elsewhere || !m_contexts.Release(context)) {
+            return SCARD_E_INVALID_HANDLE;
+        }
+        m_connections.CloseContext(context);
+        Changed();
+        return SCARD_S_SUCCESS;
+    });
+}
+
+uint32_t PcScSimulator::IsValidContext(ScardContext context) {
+    const JournalEntry entry{.call = Call::IsValidContext, .context = context};
+    return Perform(entry, [&](Lock&, JournalEntry&) {
+        return m_contexts.Valid(context) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
+    });
+}
+
+uint32_t PcScSimulator::Cancel(ScardContext context) {
+    return Perform(JournalEntry{.call = Call::Cancel, .context = context},
+                   [&](Lock&, JournalEntry&) {
+                       if (!m_contexts.Cancel(context)) {
+                           return SCARD_E_INVALID_HANDLE;
+                       }
+                       Changed();
+                       return SCARD_S_SUCCESS;
+                   });
+}
+
+uint32_t PcScSimulator::ListReaders(ScardContext context, const char16_t* /*groups*/,
+                                    PcScMemory& readers) {
+    readers.Reset();
+    PendingText pending;
+    const JournalEntry entry{.call = Call::ListReaders, .context = context};
+    const uint32_t result = Perform(entry, [&](Lock&, JournalEntry&) {
+        if (context != 0 && !m_contexts.Valid(context)) {
+            return SCARD_E_INVALID_HANDLE;
+        }
+        const std::u16string names = m_readers.MultiString();
+        if (names.empty()) {
+            return SCARD_E_NO_READERS_AVAILABLE;
+        }
+        pending = Allocate(context, names);
+        return SCARD_S_SUCCESS;
+    });
+    Hand(pending, readers);
+    return result;
+}
+
+uint32_t PcScSimulator::GetCardTypeProviderName(ScardContext context, const char16_t* cardName,
+                                                uint32_t providerId, PcScMemory& provider) {
+    provider.Reset();
+    PendingText pending;
+    const JournalEntry entry{.call = Call::GetCardTypeProviderName,
+                             .context = context,
+                             .reader = cardName != nullptr ? cardName : u"",
+                             .argument = providerId};
+    const uint32_t result = Perform(entry, [&](Lock&, JournalEntry&) {
+        if (context != 0 && !m_contexts.Valid(context)) {
+            return SCARD_E_INVALID_HANDLE;
+        }
+        if (cardName == nullptr) {
+            return SCARD_E_INVALID_PARAMETER;
+        }
+        const auto found = m_providers.find({cardName, providerId});
+        if (found == m_providers.end()) {
+            return ERROR_FILE_NOT_FOUND_RESULT;
+        }
+        pending = Allocate(context, found->second + u'\0');
+        return SCARD_S_SUCCESS;
+    });
+    Hand(pending, provider);
+    return result;
+}
+
+uint32_t PcScSimulator::FreeMemory(ScardContext context, const void* memory) {
+    const JournalEntry entry{.call = Call::FreeMemory, .context = context};
+    return Perform(entry, [&](Lock&, JournalEntry&) {
+        return m_memory.Free(memory) ? SCARD_S_SUCCESS : SCARD_E_INVALID_PARAMETER;
+    });
+}
+
+PcScSimulator::PendingText PcScSimulator::Allocate(ScardContext context,
+                                                   const std::u16string& text) {
+    return {context, m_memory.Allocate(text), static_cast<uint32_t>(text.size())};
+}
+
+void PcScSimulator::Hand(const PendingText& pending, PcScMemory& holder) {
+    if (pending.text != nullptr) {
+        holder.Adopt(this, pending.context, pending.text, pending.length);
+    }
+}
+
+std::u16string PcScSimulator::ReaderNameOf(ScardHandle card) {
+    const sim::SimConnection* connection = m_connections.Find(card);
+    return connection == nullptr ? std::u16string() : connection->readerName;
+}
+
+void PcScSimulator::SetCardTypeProvider(const std::u16string& cardName, uint32_t providerId,
+                                        const std::u16string& provider) {
+    const std::lock_guard lock(m_mutex);
+    m_providers[{cardName, providerId}] = provider;
+}
+
+void PcScSimulator::InjectResults(Call call, const std::vector<uint32_t>& results) {
+    const std::lock_guard lock(m_mutex);
+    m_faults.Inject(call, results);
+}
+
+std::vector<JournalEntry> PcScSimulator::Journal() const {
+    const std::lock_guard lock(m_mutex);
+    return m_journal.Entries();
+}
+
+std::vector<JournalEntry> PcScSimulator::Journal(Call call) const {
+    const std::lock_guard lock(m_mutex);
+    return m_journal.Of(call);
+}
+
+size_t PcScSimulator::CallCount(Call call) const {
+    const std::lock_guard lock(m_mutex);
+    return m_journal.Count(call);
+}
+
+void PcScSimulator::ClearJournal() {
+    const std::lock_guard lock(m_mutex);
+    m_journal.Clear();
+}
+
+size_t PcScSimulator::OutstandingAllocations() const {
+    const std::lock_guard lock(m_mutex);
+    return m_memory.Outstanding();
+}
+
+size_t PcScSimulator::OpenContexts() const {
+    const std::lock_guard lock(m_mutex);
+    return m_contexts.Count() - 1;  // the other application's context is not counted
+}
+
+std::vector<sim::ConnectionInfo> PcScSimulator::Connections() const {
+    const std::lock_guard lock(m_mutex);
+    std::vector<sim::ConnectionInfo> connections;
+    for (const auto& [card, connection] : m_connections.All()) {
+        if (connection.context != m_elsewhere) {
+            connections.push_back({card, connection.context, connection.readerName,
+                                   connection.shareMode, connection.protocol});
+        }
+    }
+    return connections;
+}
+
+uint32_t PcScSimulator::ReaderState(const std::u16string& reader) const {
+    const std::lock_guard lock(m_mutex);
+    const sim::SimReader* found = m_readers.Find(reader);
+    return found == nullptr ? SCARD_STATE_UNKNOWN : sim::ReaderState(*found, m_connections);
+}

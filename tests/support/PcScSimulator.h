@@ -1,0 +1,221 @@
+// An in-memory PC/SC resource manager behind the module's PC/SC seam, with WinSCard's answers:
+// readers that come and go, cards that are inserted, removed and reset, contexts, share modes,
+// status-change waits that block until something differs, and another application that can hold
+// a card. Tests drive the world through the control methods below, make calls fail through the
+// fault queue, and inspect the journal of calls, the outstanding allocations and the blocked
+// waits.
+//
+// Decisions where WinSCard's documentation leaves room:
+// - Connecting to an empty reader (not direct) answers SCARD_W_REMOVED_CARD, as WinSCard does
+//   (pcsc-lite answers SCARD_E_NO_SMARTCARD).
+// - A direct connection needs no card and, like an exclusive one, admits no other connection.
+// - A card reset (Reconnect or Disconnect with reset, unpower or eject, or ResetCard) makes the
+//   next call on every other card handle of the reader fail once with SCARD_W_RESET_CARD. A
+//   removed card makes every call on its handles fail with SCARD_W_REMOVED_CARD until they are
+//   reconnected (to a card inserted since) or closed; a removed reader makes them fail with
+//   SCARD_E_READER_UNAVAILABLE until closed.
+// - Allocations outlive their context: only FreeMemory returns them, whatever the context.
+// - A status-change wait ends with SCARD_E_CANCELLED when its context is cancelled after the wait
+//   started or when the context is released.
+// The reader states are described in sim/ReaderStateReport.h.
+//
+// Thread-safe: one lock guards everything, and waits do not hold it while they block. Card and
+// control responders run under that lock and must not call the simulator.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/PcScApi.h"
+#include "platform/PcScConstants.h"
+#include "sim/CallJournal.h"
+#include "sim/ConnectionTable.h"
+#include "sim/ContextTable.h"
+#include "sim/ControlResponder.h"
+#include "sim/FaultQueue.h"
+#include "sim/MemoryLedger.h"
+#include "sim/ReaderTable.h"
+#include "sim/SimCard.h"
+
+namespace sim {
+
+// A connection of the application under test, for inspection.
+struct ConnectionInfo {
+    ScardHandle card = 0;
+    ScardContext context = 0;
+    std::u16string reader{};
+    uint32_t shareMode = 0;
+    uint32_t protocol = 0;
+};
+
+}  // namespace sim
+
+class PcScSimulator final : public PcScApi {
+  public:
+    using Call = sim::Call;
+    // Long enough to mean "hung" on a loaded machine under a sanitizer.
+    static constexpr std::chrono::milliseconds kAwaitDeadline{10000};
+
+    PcScSimulator();
+
+    // PcScApi.
+    uint32_t EstablishContext(uint32_t scope, ScardContext* context) override;
+    uint32_t ReleaseContext(ScardContext context) override;
+    uint32_t IsValidContext(ScardContext context) override;
+    uint32_t Cancel(ScardContext context) override;
+    uint32_t ListReaders(ScardContext context, const char16_t* groups,
+                         PcScMemory& readers) override;
+    uint32_t GetStatusChange(ScardContext context, uint32_t timeoutMs, PcScReaderState* states,
+                             uint32_t count) override;
+    uint32_t Connect(ScardContext context, const char16_t* reader, uint32_t shareMode,
+                     uint32_t preferredProtocols, ScardHandle* card,
+                     uint32_t* activeProtocol) override;
+    uint32_t Reconnect(ScardHandle card, uint32_t shareMode, uint32_t preferredProtocols,
+                       uint32_t initialization, uint32_t* activeProtocol) override;
+    uint32_t Disconnect(ScardHandle card, uint32_t disposition) override;
+    uint32_t Status(ScardHandle card, PcScMemory& readerName, uint32_t* state, uint32_t* protocol,
+                    uint8_t* atr, uint32_t* atrLength) override;
+    uint32_t Transmit(ScardHandle card, const PcScIoRequest* sendPci, const uint8_t* send,
+                      uint32_t sendLength, PcScIoRequest* receivePci, uint8_t* receive,
+                      uint32_t* receiveLength) override;
+    uint32_t Control(ScardHandle card, uint32_t code, const uint8_t* input, uint32_t inputLength,
+                     uint8_t* output, uint32_t outputCapacity, uint32_t* returned) override;
+    uint32_t GetAttrib(ScardHandle card, uint32_t id, uint8_t* buffer, uint32_t* length) override;
+    uint32_t SetAttrib(ScardHandle card, uint32_t id, const uint8_t* buffer,
+                       uint32_t length) override;
+    uint32_t LocateCardsByATR(ScardContext context, const PcScAtrMask* masks, uint32_t maskCount,
+                              PcScReaderState* states, uint32_t count) override;
+    uint32_t GetCardTypeProviderName(ScardContext context, const char16_t* cardName,
+                                     uint32_t providerId, PcScMemory& provider) override;
+    uint32_t FreeMemory(ScardContext context, const void* memory) override;
+    uint32_t ControlCode(uint32_t function) const override { return 0x310000 + 4 * function; }
+
+    // The world. Each returns false when the reader is unknown or the change is impossible (a
+    // second card, a card taken from an empty reader, a reader name that exists already).
+    bool AddReader(const std::u16string& name);
+    bool RemoveReader(const std::u16string& name);
+    bool InsertCard(const std::u16string& reader, sim::SimCard card);
+    // The virtual card with this ATR, T=1.
+    bool InsertCard(const std::u16string& reader, std::vector<uint8_t> atr);
+    bool RemoveCard(const std::u16string& reader);
+    // Another application resets the card.
+    bool ResetCard(const std::u16string& reader);
+    bool SetReaderUnavailable(const std::u16string& reader, bool unavailable);
+    // Adds or replaces a reader attribute for GetAttrib; SetAttrib may then overwrite it.
+    bool SetAttribute(const std::u16string& reader, uint32_t id, std::vector<uint8_t> value);
+    bool SetControlResponder(const std::u16string& reader, sim::ControlResponder responder);
+    void SetCardTypeProvider(const std::u16string& cardName, uint32_t providerId,
+                             const std::u16string& provider);
+
+    // Another application connects to the reader's card (T=0 or T=1) and lets it go again. The
+    // hold answers what Connect would; its calls are not journaled.
+    uint32_t HoldExclusively(const std::u16string& reader);
+    uint32_t HoldShared(const std::u16string& reader);
+    bool ReleaseHeld(const std::u16string& reader, uint32_t disposition = SCARD_LEAVE_CARD);
+
+    // Faults and inspection.
+    void InjectResults(Call call, const std::vector<uint32_t>& results);
+    std::vector<sim::JournalEntry> Journal() const;
+    std::vector<sim::JournalEntry> Journal(Call call) const;
+    size_t CallCount(Call call) const;
+    void ClearJournal();
+    size_t OutstandingAllocations() const;
+    size_t OpenContexts() const;
+    std::vector<sim::ConnectionInfo> Connections() const;
+    // The reader's state bits and event count as GetStatusChange reports them;
+    // SCARD_STATE_UNKNOWN for an unknown reader.
+    uint32_t ReaderState(const std::u16string& reader) const;
+
+    // Status-change waits: how many are blocked now, how many calls have blocked so far, and
+    // waiting (up to a deadline that only catches hangs) until these reach a count.
+    size_t WaitersBlocked() const;
+    uint64_t WaitsBlockedSoFar() const;
+    bool AwaitWaitersBlocked(size_t count,
+                             std::chrono::milliseconds deadline = kAwaitDeadline) const;
+    bool AwaitWaitsBlockedSoFar(uint64_t total,
+                                std::chrono::milliseconds deadline = kAwaitDeadline) const;
+
+  private:
+    using Lock = std::unique_lock<std::mutex>;
+    class BlockedWait;
+
+    // Text allocated under the lock, handed to the caller's holder after the lock is released.
+    struct PendingText {
+        ScardContext context = 0;
+        const char16_t* text = nullptr;
+        uint32_t length = 0;
+    };
+
+    // The card state ordinal and protocol of Status; absent after the card's removal.
+    struct CardStatus {
+        uint32_t state = SCARD_ABSENT;
+        uint32_t protocol = SCARD_PROTOCOL_UNDEFINED;
+    };
+
+    // Runs one PC/SC call under the lock: an injected failure or the body's result, journaled.
+    template <typename Body>
+    uint32_t Perform(sim::JournalEntry entry, Body&& body) {
+        Lock lock(m_mutex);
+        if (entry.card != 0 && entry.reader.empty()) {
+            entry.reader = ReaderNameOf(entry.card);
+        }
+        const std::optional<uint32_t> failure = m_faults.TakeFailure(entry.call);
+        entry.result = failure ? *failure : body(lock, entry);
+        const uint32_t result = entry.result;
+        m_journal.Record(std::move(entry));
+        return result;
+    }
+
+    void Changed() { m_changed.notify_all(); }
+    PendingText Allocate(ScardContext context, const std::u16string& text);
+    void Hand(const PendingText& pending, PcScMemory& holder);
+    std::u16string ReaderNameOf(ScardHandle card);
+
+    uint32_t Hold(const std::u16string& reader, uint32_t shareMode);
+    uint32_t OpenConnection(ScardContext context, std::u16string_view readerName,
+                            uint32_t shareMode, uint32_t preferred, ScardHandle& card,
+                            uint32_t& protocol);
+    uint32_t ReconnectLocked(ScardHandle card, uint32_t shareMode, uint32_t preferred,
+                             uint32_t initialization, uint32_t* activeProtocol);
+    uint32_t DisconnectLocked(ScardHandle card, uint32_t disposition);
+    void ResetCardIn(sim::SimReader& reader, ScardHandle except);
+    // The connection behind a handle, or the warning or error that refuses the call.
+    uint32_t UsableConnection(ScardHandle card, sim::SimConnection*& connection,
+                              sim::SimReader*& reader);
+
+    uint32_t StatusLocked(ScardHandle card, CardStatus& status, uint8_t* atr, uint32_t* atrLength,
+                          PendingText& readerName);
+    uint32_t TransmitLocked(sim::SimConnection& connection, sim::SimReader& reader,
+                            const PcScIoRequest& sendPci, std::span<const uint8_t> command,
+                            PcScIoRequest* receivePci, uint8_t* receive, uint32_t& receiveLength);
+    uint32_t WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
+                           PcScReaderState* states, uint32_t count);
+    bool UpdateAll(PcScReaderState* states, uint32_t count) const;
+    bool CancelledSince(ScardContext context, uint64_t cancellations) const;
+    void Locate(PcScReaderState& entry, std::span<const PcScAtrMask> masks) const;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    sim::ReaderTable m_readers;
+    sim::ContextTable m_contexts;
+    sim::ConnectionTable m_connections;
+    sim::MemoryLedger m_memory;
+    sim::CallJournal m_journal;
+    sim::FaultQueue m_faults;
+    std::map<std::pair<std::u16string, uint32_t>, std::u16string> m_providers;
+    // The other application's context and the handles it holds per reader.
+    ScardContext m_elsewhere = 0;
+    std::map<std::u16string, std::vector<ScardHandle>> m_held;
+    size_t m_waitersBlocked = 0;
+    uint64_t m_waitsBlockedSoFar = 0;
+};

@@ -1,0 +1,35 @@
+// A PC/SC stack that the shared scenarios run against: the module's seam, plus the means to
+// change the world behind it (the card in the reader, another application holding it). The
+// simulator and the real Linux stack (pcscd + vpcd + virtual card) each provide one, so the same
+// scenarios measure how faithfully the simulator behaves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/PcScApi.h"
+
+class ScenarioStack {
+  public:
+    virtual ~ScenarioStack() = default;
+
+    virtual PcScApi& Api() = 0;
+    // The one reader the scenarios use.
+    virtual std::u16string ReaderName() const = 0;
+
+    // Puts a card with this ATR into the reader and returns once PC/SC reports it present.
+    virtual void InsertCard(const std::vector<uint8_t>& atr) = 0;
+    // Takes the card out and returns once PC/SC reports the reader empty.
+    virtual void RemoveCard() = 0;
+
+    // Another application connects to the card exclusively / lets it go again.
+    virtual void HoldCardExclusivelyElsewhere() = 0;
+    virtual void ReleaseCardElsewhere() = 0;
+};
+
+// The ATR the module accepts without any registry entry, and the answer of the card's file system
+// to SELECT of the master file (00 A4 00 0C 02 3F 00): 90 00.
+inline const std::vector<uint8_t> kPredefinedAtr = {0x3B, 0xBF, 0x96, 0x00, 0x81, 0x31, 0xFE, 0x5D,
+                                                    0x00, 0x64, 0x04, 0x11, 0x00, 0x00, 0x31, 0xC0,
+                                                    0x73, 0xF7, 0x01, 0xD0, 0x00, 0x90, 0x00, 0x7F};

@@ -1,0 +1,27 @@
+// The shared scenarios' stack over the PC/SC simulator: one reader, the virtual card, and the
+// simulator's other application.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "PcScSimulator.h"
+#include "ScenarioStack.h"
+
+class SimulatorScenarioStack final : public ScenarioStack {
+  public:
+    SimulatorScenarioStack();
+
+    PcScApi& Api() override { return m_simulator; }
+    std::u16string ReaderName() const override;
+    void InsertCard(const std::vector<uint8_t>& atr) override;
+    void RemoveCard() override;
+    void HoldCardExclusivelyElsewhere() override;
+    void ReleaseCardElsewhere() override;
+
+    // For scenarios that need more of the world than ScenarioStack offers.
+    PcScSimulator& Simulator() { return m_simulator; }
+
+  private:
+    PcScSimulator m_simulator;
+};

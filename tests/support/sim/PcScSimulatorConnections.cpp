@@ -1,0 +1,170 @@
+// The simulator's connections: connect, reconnect, disconnect and the sharing rules they obey.
+#include "PcScSimulator.h"
+
+using sim::JournalEntry;
+
+namespace {
+
+bool ValidShareMode(uint32_t shareMode) {
+    return shareMode == SCARD_SHARE_EXCLUSIVE || shareMode == SCARD_SHARE_SHARED ||
+           shareMode == SCARD_SHARE_DIRECT;
+}
+
+// Whether the reader can take a connection in this mode at all, whoever else holds it.
+uint32_t Usable(const sim::SimReader& reader, uint32_t shareMode) {
+    if (reader.unavailable) {
+        return SCARD_E_READER_UNAVAILABLE;
+    }
+    if (shareMode == SCARD_SHARE_DIRECT) {
+        return SCARD_S_SUCCESS;
+    }
+    if (!reader.card) {
+        return SCARD_W_REMOVED_CARD;
+    }
+    return reader.card->mute ? SCARD_W_UNRESPONSIVE_CARD : SCARD_S_SUCCESS;
+}
+
+// T=1 when both sides offer it, else T=0, else raw; 0 when nothing is common or there is no card.
+uint32_t Negotiate(const sim::SimReader& reader, uint32_t preferred) {
+    const uint32_t common = reader.card ? preferred & reader.card->protocols : 0;
+    for (const uint32_t protocol : {SCARD_PROTOCOL_T1, SCARD_PROTOCOL_T0, SCARD_PROTOCOL_RAW}) {
+        if ((common & protocol) != 0) {
+            return protocol;
+        }
+    }
+    return SCARD_PROTOCOL_UNDEFINED;
+}
+
+}  // namespace
+
+uint32_t PcScSimulator::Connect(ScardContext context, const char16_t* reader, uint32_t shareMode,
+                                uint32_t preferredProtocols, ScardHandle* card,
+                                uint32_t* activeProtocol) {
+    const JournalEntry entry{.call = Call::Connect,
+                             .context = context,
+                             .reader = reader != nullptr ? reader : u"",
+                             .shareMode = shareMode,
+                             .protocols = preferredProtocols};
+    return Perform(entry, [&](Lock&, JournalEntry& journaled) {
+        if (reader == nullptr || card == nullptr || activeProtocol == nullptr) {
+            return SCARD_E_INVALID_PARAMETER;
+        }
+        const uint32_t result =
+            OpenConnection(context, reader, shareMode, preferredProtocols, *card, *activeProtocol);
+        journaled.card = result == SCARD_S_SUCCESS ? *card : 0;
+        return result;
+    });
+}
+
+uint32_t PcScSimulator::OpenConnection(ScardContext context, std::u16string_view readerName,
+                                       uint32_t shareMode, uint32_t preferred, ScardHandle& card,
+                                       uint32_t& protocol) {
+    if (!m_contexts.Valid(context)) {
+        return SCARD_E_INVALID_HANDLE;
+    }
+    if (!ValidShareMode(shareMode)) {
+        return SCARD_E_INVALID_VALUE;
+    }
+    const sim::SimReader* reader = m_readers.Find(readerName);
+    if (reader == nullptr) {
+        return SCARD_E_UNKNOWN_READER;
+    }
+    if (const uint32_t refused = Usable(*reader, shareMode); refused != SCARD_S_SUCCESS) {
+        return refused;
+    }
+    if (const uint32_t refused = m_connections.Admit(reader->id, shareMode);
+        refused != SCARD_S_SUCCESS) {
+        return refused;
+    }
+    const uint32_t negotiated = Negotiate(*reader, preferred);
+    if (shareMode != SCARD_SHARE_DIRECT && negotiated == SCARD_PROTOCOL_UNDEFINED) {
+        return SCARD_E_PROTO_MISMATCH;
+    }
+    card = m_connections.Open({.context = context,
+                               .readerId = reader->id,
+                               .readerName = reader->name,
+                               .shareMode = shareMode,
+                               .protocol = negotiated});
+    protocol = negotiated;
+    Changed();
+    return SCARD_S_SUCCESS;
+}
+
+uint32_t PcScSimulator::Reconnect(ScardHandle card, uint32_t shareMode, uint32_t preferredProtocols,
+                                  uint32_t initialization, uint32_t* activeProtocol) {
+    const JournalEntry entry{.call = Call::Reconnect,
+                             .card = card,
+                             .shareMode = shareMode,
+                             .protocols = preferredProtocols,
+                             .disposition = initialization};
+    return Perform(entry, [&](Lock&, JournalEntry&) {
+        return ReconnectLocked(card, shareMode, preferredProtocols, initialization, activeProtocol);
+    });
+}
+
+uint32_t PcScSimulator::ReconnectLocked(ScardHandle card, uint32_t shareMode, uint32_t preferred,
+                                        uint32_t initialization, uint32_t* activeProtocol) {
+    sim::SimConnection* connection = m_connections.Find(card);
+    if (connection == nullptr) {
+        return SCARD_E_INVALID_HANDLE;
+    }
+    if (!ValidShareMode(shareMode) || initialization > SCARD_EJECT_CARD) {
+        return SCARD_E_INVALID_VALUE;
+    }
+    if (connection->warning == sim::HandleWarning::ReaderGone) {
+        return SCARD_E_READER_UNAVAILABLE;
+    }
+    sim::SimReader& reader = *m_readers.FindById(connection->readerId);
+    if (const uint32_t refused = Usable(reader, shareMode); refused != SCARD_S_SUCCESS) {
+        return refused;
+    }
+    if (const uint32_t refused = m_connections.Admit(reader.id, shareMode, card);
+        refused != SCARD_S_SUCCESS) {
+        return refused;
+    }
+    const uint32_t negotiated = Negotiate(reader, preferred);
+    if (shareMode != SCARD_SHARE_DIRECT && negotiated == SCARD_PROTOCOL_UNDEFINED) {
+        return SCARD_E_PROTO_MISMATCH;
+    }
+    if (initialization != SCARD_LEAVE_CARD && reader.card) {
+        ResetCardIn(reader, card);
+    }
+    connection->shareMode = shareMode;
+    connection->protocol = negotiated;
+    connection->warning = sim::HandleWarning::None;
+    if (activeProtocol != nullptr) {
+        *activeProtocol = negotiated;
+    }
+    Changed();
+    return SCARD_S_SUCCESS;
+}
+
+uint32_t PcScSimulator::Disconnect(ScardHandle card, uint32_t disposition) {
+    const JournalEntry entry{.call = Call::Disconnect, .card = card, .disposition = disposition};
+    return Perform(entry,
+                   [&](Lock&, JournalEntry&) { return DisconnectLocked(card, disposition); });
+}
+
+uint32_t PcScSimulator::DisconnectLocked(ScardHandle card, uint32_t disposition) {
+    const sim::SimConnection* connection = m_connections.Find(card);
+    if (connection == nullptr) {
+        return SCARD_E_INVALID_HANDLE;
+    }
+    if (disposition > SCARD_EJECT_CARD) {
+        return SCARD_E_INVALID_VALUE;
+    }
+    if (connection->Live() && disposition != SCARD_LEAVE_CARD) {
+        sim::SimReader& reader = *m_readers.FindById(connection->readerId);
+        if (reader.card) {
+            ResetCardIn(reader, card);
+        }
+    }
+    m_connections.Close(card);
+    Changed();
+    return SCARD_S_SUCCESS;
+}
+
+void PcScSimulator::ResetCardIn(sim::SimReader& reader, ScardHandle except) {
+    reader.card->responder->Reset();
+    m_connections.WarnCardReset(reader.id, except);
+}

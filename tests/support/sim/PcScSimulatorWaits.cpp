@@ -1,0 +1,148 @@
+// The simulator's status-change waits, ATR location and the means to observe blocked waits.
+#include <algorithm>
+#include <span>
+
+#include "PcScSimulator.h"
+#include "sim/AtrMatch.h"
+#include "sim/ReaderStateReport.h"
+
+using sim::JournalEntry;
+
+// Counts a status-change call among the blocked waits from its first block until it returns.
+class PcScSimulator::BlockedWait {
+  public:
+    explicit BlockedWait(PcScSimulator& simulator) : m_simulator(simulator) {}
+    ~BlockedWait() {
+        if (m_blocked) {
+            --m_simulator.m_waitersBlocked;
+        }
+    }
+    BlockedWait(const BlockedWait&) = delete;
+    BlockedWait& operator=(const BlockedWait&) = delete;
+
+    void Blocking() {
+        if (!m_blocked) {
+            m_blocked = true;
+            ++m_simulator.m_waitersBlocked;
+            ++m_simulator.m_waitsBlockedSoFar;
+            m_simulator.Changed();
+        }
+    }
+
+  private:
+    PcScSimulator& m_simulator;
+    bool m_blocked = false;
+};
+
+uint32_t PcScSimulator::GetStatusChange(ScardContext context, uint32_t timeoutMs,
+                                        PcScReaderState* states, uint32_t count) {
+    const JournalEntry entry{
+        .call = Call::GetStatusChange, .context = context, .argument = timeoutMs};
+    return Perform(entry, [&](Lock& lock, JournalEntry&) {
+        return WaitForChange(lock, context, timeoutMs, states, count);
+    });
+}
+
+uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
+                                      PcScReaderState* states, uint32_t count) {
+    const std::optional<uint64_t> cancellations = m_contexts.Cancellations(context);
+    if (!cancellations) {
+        return SCARD_E_INVALID_HANDLE;
+    }
+    if (states == nullptr && count != 0) {
+        return SCARD_E_INVALID_PARAMETER;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    BlockedWait blocked(*this);
+    while (true) {
+        if (UpdateAll(states, count)) {
+            return SCARD_S_SUCCESS;
+        }
+        if (CancelledSince(context, *cancellations)) {
+            return SCARD_E_CANCELLED;
+        }
+        if (timeoutMs == SCARD_INFINITE) {
+            blocked.Blocking();
+            m_changed.wait(lock);
+        } else if (std::chrono::steady_clock::now() < deadline) {
+            blocked.Blocking();
+            m_changed.wait_until(lock, deadline);
+        } else {
+            return SCARD_E_TIMEOUT;
+        }
+    }
+}
+
+bool PcScSimulator::UpdateAll(PcScReaderState* states, uint32_t count) const {
+    bool changed = false;
+    for (PcScReaderState& entry : std::span(states, count)) {
+        changed = sim::UpdateEntry(entry, m_readers, m_connections) || changed;
+    }
+    return changed;
+}
+
+bool PcScSimulator::CancelledSince(ScardContext context, uint64_t cancellations) const {
+    const std::optional<uint64_t> now = m_contexts.Cancellations(context);
+    return !now || *now != cancellations;
+}
+
+uint32_t PcScSimulator::LocateCardsByATR(ScardContext context, const PcScAtrMask* masks,
+                                         uint32_t maskCount, PcScReaderState* states,
+                                         uint32_t count) {
+    const JournalEntry entry{.call = Call::LocateCardsByATR, .context = context};
+    return Perform(entry, [&](Lock&, JournalEntry&) {
+        if (!m_contexts.Valid(context)) {
+            return SCARD_E_INVALID_HANDLE;
+        }
+        if ((masks == nullptr && maskCount != 0) || (states == nullptr && count != 0)) {
+            return SCARD_E_INVALID_PARAMETER;
+        }
+        const std::span<const PcScAtrMask> maskList(masks, maskCount);
+        if (std::any_of(maskList.begin(), maskList.end(),
+                        [](const PcScAtrMask& m) { return m.cbAtr > SCARD_ATR_CAPACITY; })) {
+            return SCARD_E_INVALID_PARAMETER;
+        }
+        for (PcScReaderState& state : std::span(states, count)) {
+            Locate(state, maskList);
+        }
+        return SCARD_S_SUCCESS;
+    });
+}
+
+void PcScSimulator::Locate(PcScReaderState& entry, std::span<const PcScAtrMask> masks) const {
+    if ((entry.dwCurrentState & SCARD_STATE_IGNORE) != 0) {
+        return;
+    }
+    sim::UpdateEntry(entry, m_readers, m_connections);
+    const sim::SimReader* reader = m_readers.Find(entry.szReader != nullptr ? entry.szReader : u"");
+    const bool matched = reader != nullptr && reader->card && !reader->card->mute &&
+                         std::any_of(masks.begin(), masks.end(), [reader](const PcScAtrMask& m) {
+                             return sim::AtrMatches(reader->card->atr, m);
+                         });
+    if (matched) {
+        entry.dwEventState |= SCARD_STATE_ATRMATCH;
+    } else {
+        entry.dwEventState &= ~SCARD_STATE_ATRMATCH;
+    }
+}
+
+size_t PcScSimulator::WaitersBlocked() const {
+    const std::lock_guard lock(m_mutex);
+    return m_waitersBlocked;
+}
+
+uint64_t PcScSimulator::WaitsBlockedSoFar() const {
+    const std::lock_guard lock(m_mutex);
+    return m_waitsBlockedSoFar;
+}
+
+bool PcScSimulator::AwaitWaitersBlocked(size_t count, std::chrono::milliseconds deadline) const {
+    Lock lock(m_mutex);
+    return m_changed.wait_for(lock, deadline, [&] { return m_waitersBlocked >= count; });
+}
+
+bool PcScSimulator::AwaitWaitsBlockedSoFar(uint64_t total,
+                                           std::chrono::milliseconds deadline) const {
+    Lock lock(m_mutex);
+    return m_changed.wait_for(lock, deadline, [&] { return m_waitsBlockedSoFar >= total; });
+}

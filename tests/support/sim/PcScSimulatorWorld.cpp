@@ -1,0 +1,134 @@
+// The simulator's world: readers, cards and another application's connections.
+#include <utility>
+
+#include "PcScSimulator.h"
+
+bool PcScSimulator::AddReader(const std::u16string& name) {
+    const std::lock_guard lock(m_mutex);
+    if (m_readers.Add(name) == nullptr) {
+        return false;
+    }
+    Changed();
+    return true;
+}
+
+bool PcScSimulator::RemoveReader(const std::u16string& name) {
+    const std::lock_guard lock(m_mutex);
+    const sim::SimReader* reader = m_readers.Find(name);
+    if (reader == nullptr) {
+        return false;
+    }
+    m_connections.WarnReaderGone(reader->id);
+    m_readers.Remove(name);
+    Changed();
+    return true;
+}
+
+bool PcScSimulator::InsertCard(const std::u16string& reader, sim::SimCard card) {
+    const std::lock_guard lock(m_mutex);
+    sim::SimReader* found = m_readers.Find(reader);
+    if (found == nullptr || found->card) {
+        return false;
+    }
+    if (!card.responder) {
+        card.responder = sim::VirtualCardResponder();
+    }
+    card.responder->Reset();
+    found->card = std::move(card);
+    ++found->eventCount;
+    Changed();
+    return true;
+}
+
+bool PcScSimulator::InsertCard(const std::u16string& reader, std::vector<uint8_t> atr) {
+    return InsertCard(reader, sim::SimCard{.atr = std::move(atr)});
+}
+
+bool PcScSimulator::RemoveCard(const std::u16string& reader) {
+    const std::lock_guard lock(m_mutex);
+    sim::SimReader* found = m_readers.Find(reader);
+    if (found == nullptr || !found->card) {
+        return false;
+    }
+    found->card.reset();
+    ++found->eventCount;
+    m_connections.WarnCardRemoved(found->id);
+    Changed();
+    return true;
+}
+
+bool PcScSimulator::ResetCard(const std::u16string& reader) {
+    const std::lock_guard lock(m_mutex);
+    sim::SimReader* found = m_readers.Find(reader);
+    if (found == nullptr || !found->card) {
+        return false;
+    }
+    ResetCardIn(*found, 0);
+    return true;
+}
+
+bool PcScSimulator::SetReaderUnavailable(const std::u16string& reader, bool unavailable) {
+    const std::lock_guard lock(m_mutex);
+    sim::SimReader* found = m_readers.Find(reader);
+    if (found == nullptr) {
+        return false;
+    }
+    found->unavailable = unavailable;
+    Changed();
+    return true;
+}
+
+bool PcScSimulator::SetAttribute(const std::u16string& reader, uint32_t id,
+                                 std::vector<uint8_t> value) {
+    const std::lock_guard lock(m_mutex);
+    sim::SimReader* found = m_readers.Find(reader);
+    if (found == nullptr) {
+        return false;
+    }
+    found->attributes[id] = std::move(value);
+    return true;
+}
+
+bool PcScSimulator::SetControlResponder(const std::u16string& reader,
+                                        sim::ControlResponder responder) {
+    const std::lock_guard lock(m_mutex);
+    sim::SimReader* found = m_readers.Find(reader);
+    if (found == nullptr) {
+        return false;
+    }
+    found->control = std::move(responder);
+    return true;
+}
+
+uint32_t PcScSimulator::HoldExclusively(const std::u16string& reader) {
+    return Hold(reader, SCARD_SHARE_EXCLUSIVE);
+}
+
+uint32_t PcScSimulator::HoldShared(const std::u16string& reader) {
+    return Hold(reader, SCARD_SHARE_SHARED);
+}
+
+uint32_t PcScSimulator::Hold(const std::u16string& reader, uint32_t shareMode) {
+    const std::lock_guard lock(m_mutex);
+    ScardHandle card = 0;
+    uint32_t protocol = 0;
+    const uint32_t result = OpenConnection(m_elsewhere, reader, shareMode,
+                                           SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, card, protocol);
+    if (result == SCARD_S_SUCCESS) {
+        m_held[reader].push_back(card);
+    }
+    return result;
+}
+
+bool PcScSimulator::ReleaseHeld(const std::u16string& reader, uint32_t disposition) {
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_held.find(reader);
+    if (found == m_held.end()) {
+        return false;
+    }
+    for (const ScardHandle card : found->second) {
+        DisconnectLocked(card, disposition);
+    }
+    m_held.erase(found);
+    return true;
+}

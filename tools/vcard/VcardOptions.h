@@ -1,0 +1,42 @@
+// The virtual card's command line.
+//
+//   zeph_vcard [--host H] [--port N] [--connect-timeout MS] [--atr HEX] [--file FID=HEX]...
+//              [--sw XXXX]
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CardFileSystem.h"
+
+namespace vcard {
+
+struct VcardOptions {
+    std::string host = "127.0.0.1";
+    uint16_t port = 35963;
+    // How long to keep retrying the connection to the reader, at start and on "insert".
+    std::chrono::milliseconds connectTimeout{10000};
+    std::vector<uint8_t> atr;
+    CardFileSystem files;
+    uint16_t otherStatus = 0x6D00;
+};
+
+struct ParsedOptions {
+    enum class Outcome { Run, Help, Error };
+    Outcome outcome = Outcome::Run;
+    VcardOptions options;
+    std::string error;
+};
+
+// The predefined ATR the card presents unless told otherwise.
+std::vector<uint8_t> DefaultAtr();
+
+// Parses the arguments after the program name.
+ParsedOptions ParseVcardOptions(const std::vector<std::string_view>& args);
+
+std::string VcardUsage();
+
+}  // namespace vcard
