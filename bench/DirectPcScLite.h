@@ -7,7 +7,7 @@
 #include <vector>
 
 class DirectPcScLite {
-public:
+  public:
     DirectPcScLite() = default;
     ~DirectPcScLite();
     DirectPcScLite(const DirectPcScLite&) = delete;
@@ -18,7 +18,7 @@ public:
     // One command and its answer; the pcsc-lite result.
     long Transmit(const std::vector<uint8_t>& command, uint8_t* answer, uint32_t* answerLength);
 
-private:
+  private:
     long m_context = 0;
     long m_card = 0;
 };

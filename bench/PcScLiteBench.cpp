@@ -4,8 +4,9 @@
 // than 1 % to the round trip.
 #include <benchmark/benchmark.h>
 
-#include <memory>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DirectPcScLite.h"
@@ -21,10 +22,20 @@ using zeph::platform::pcsclite::PcScLiteLibrary;
 
 const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 
+// How long to wait for pcscd and the card, which the script starts just before.
+constexpr auto kStackDeadline = std::chrono::seconds(10);
+constexpr auto kStackPoll = std::chrono::milliseconds(50);
+
 // Both connections to the first reader that holds a card, made once for all benchmarks.
 class BenchStack {
-public:
-    BenchStack() : m_backend(m_library) { m_error = Open(); }
+  public:
+    BenchStack() : m_backend(m_library) {
+        const auto deadline = std::chrono::steady_clock::now() + kStackDeadline;
+        while (!(m_error = Open()).empty() && std::chrono::steady_clock::now() < deadline) {
+            m_backend.ReleaseContext(m_context);
+            std::this_thread::sleep_for(kStackPoll);
+        }
+    }
     ~BenchStack() {
         m_backend.Disconnect(m_card, SCARD_LEAVE_CARD);
         m_backend.ReleaseContext(m_context);
@@ -35,7 +46,7 @@ public:
     ScardHandle Card() const { return m_card; }
     DirectPcScLite& Direct() { return m_direct; }
 
-private:
+  private:
     std::string Open();
 
     PcScLiteLibrary m_library;

@@ -5,6 +5,7 @@
 #include "extension/ExtensionTrace.h"
 #include "extension/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
+#include "platform/PcScConstants.h"
 #include "platform/TextConversion.h"
 
 uint32_t CZephExtensionPcSc::GetAttribute(uint32_t id, uint8_t* buffer, uint64_t* length) {
@@ -18,7 +19,7 @@ uint32_t CZephExtensionPcSc::GetAttribute(uint32_t id, uint8_t* buffer, uint64_t
             status = ZEPH_E_POINTER;
             return;
         }
-        if (m_hCard == 0 && id != SCARD_ATTR_ZEPH_READER_ACTUAL) {
+        if (m_hCard.load() == 0 && id != SCARD_ATTR_ZEPH_READER_ACTUAL) {
             TRC_WriteFormat(
                 TRACE_WARNING, kExtensionComponent,
                 u"%s::Attribut <%s> soll gelesen werden, aber es ist keine Karte gesteckt!", kName,
@@ -27,12 +28,29 @@ uint32_t CZephExtensionPcSc::GetAttribute(uint32_t id, uint8_t* buffer, uint64_t
         }
         TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
                         u"%s::Attribut <%s> soll gelesen werden...", kName, AttributeName(id));
-        std::lock_guard<std::recursive_mutex> access(m_csWinScardAccess);
-        if (id == SCARD_ATTR_ZEPH_READER_ACTUAL) {
-            status = CopyReaderName(buffer, *length);
-        }
+        AccessLock access(m_csWinScardAccess);
+        status = id == SCARD_ATTR_ZEPH_READER_ACTUAL ? CopyReaderName(buffer, *length)
+                                                     : ReadReaderAttribute(id, buffer, *length);
     });
     return status;
+}
+
+// A capacity beyond what PC/SC can express is offered as the largest count it can; the host's
+// length receives the byte count PC/SC reports.
+uint32_t CZephExtensionPcSc::ReadReaderAttribute(uint32_t id, uint8_t* buffer, uint64_t& length) {
+    static constexpr const char16_t* kName = u"CZephExtensionPcSc::GetAttribute";
+    constexpr uint64_t kLargestCount = 0xFFFFFFFFu;
+    uint32_t count = static_cast<uint32_t>(length < kLargestCount ? length : kLargestCount);
+    const uint32_t result = m_pcsc.GetAttrib(m_hCard.load(), id, buffer, &count);
+    if (result != SCARD_S_SUCCESS) {
+        TRC_WriteFormat(TRACE_ERROR, kExtensionComponent, u"%s::SCardGetAttrib lieferte Fehler %s!",
+                        kName, ErrorName(result));
+        return ZEPH_STATUS_NOT_SUPPORTED;
+    }
+    length = count;
+    TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::SCardGetAttrib lieferte <%d> Bytes",
+                    kName, count);
+    return ZEPH_STATUS_SUCCESS;
 }
 
 // The physical reader's name as narrow text with its terminating zero. The capacity is measured
@@ -50,7 +68,7 @@ uint32_t CZephExtensionPcSc::CopyReaderName(uint8_t* buffer, uint64_t& length) {
     return ZEPH_STATUS_SUCCESS;
 }
 
-uint32_t CZephExtensionPcSc::SetAttribute(uint32_t id, const uint8_t* buffer, uint32_t /*length*/) {
+uint32_t CZephExtensionPcSc::SetAttribute(uint32_t id, const uint8_t* buffer, uint32_t length) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::SetAttribute";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     uint32_t status = ZEPH_STATUS_NOT_SUPPORTED;
@@ -63,13 +81,22 @@ uint32_t CZephExtensionPcSc::SetAttribute(uint32_t id, const uint8_t* buffer, ui
         }
         TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
                         u"%s::Attribut %s soll geschrieben werden...", kName, AttributeName(id));
-        std::lock_guard<std::recursive_mutex> access(m_csWinScardAccess);
-        if (m_hCard == 0) {
+        AccessLock access(m_csWinScardAccess);
+        if (m_hCard.load() == 0) {
             TRC_WriteFormat(
                 TRACE_WARNING, kExtensionComponent,
                 u"%s::Attribut <%s> soll geschrieben werden, aber es ist keine Karte gesteckt",
                 kName, AttributeName(id));
+            return;
         }
+        const uint32_t result = m_pcsc.SetAttrib(m_hCard.load(), id, buffer, length);
+        if (result != SCARD_S_SUCCESS) {
+            TRC_WriteFormat(TRACE_ERROR, kExtensionComponent, u"%s::SetAttrib lieferte Fehler %s!",
+                            kName, ErrorName(result));
+            return;
+        }
+        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::SetAttrib OK", kName);
+        status = ZEPH_STATUS_SUCCESS;
     });
     return status;
 }

@@ -45,6 +45,9 @@ uint32_t CZephExtensionPcSc::Transmit(const ZephSendHeader* sendHeader, const ui
             return;
         }
         AccessLock access(m_csWinScardAccess);
+        if (m_hCard.load() == 0) {
+            return;  // disconnected by another thread while this one waited for the lock
+        }
         uint32_t received = 0;
         const uint32_t result =
             TransmitWithRetries(*sendHeader, send, static_cast<uint32_t>(sendLength), receive,
@@ -103,6 +106,9 @@ uint32_t CZephExtensionPcSc::Control(uint32_t code, const uint8_t* input, uint64
             return;
         }
         AccessLock access(m_csWinScardAccess);
+        if (m_hCard.load() == 0) {
+            return;  // disconnected by another thread while this one waited for the lock
+        }
         TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
                         u"%s::Input fuer Control <%d> Bytes - Outputbuffer <%d> Bytes", kName,
                         TraceCount(inputLength),

@@ -11,6 +11,8 @@
 #include "platform/PcScHandles.h"
 #include "platform/Sleeper.h"
 #include "threading/Event.h"
+
+struct ReaderTable;
 #include "zeph/ZephExtensionAbi.h"
 
 class CZephExtensionPcSc final : public CZephExtensionAbstract {
@@ -71,8 +73,34 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
                                  uint32_t sendLength, uint8_t* receive, uint32_t capacity,
                                  uint32_t& received);
 
+    // Reader discovery.
+    struct CardDestination {
+        uint8_t* atr;
+        uint64_t* atrLength;
+        uint32_t* protocol;
+    };
+    enum class EntryOutcome { Next, NewListing, Connected };
+    static constexpr uint32_t kNewListing = 0xFFFFFFFFu;
+    uint32_t WaitForCard(const std::u16string& manual, const CardDestination& destination);
+    bool ListReaders(PcScMemory& readers, ReaderTable& table);
+    uint32_t WaitOnReaders(ReaderTable& table, const std::u16string& manual,
+                           const CardDestination& destination);
+    uint32_t WaitFailed(uint32_t result);
+    EntryOutcome CheckEntry(ReaderTable& table, uint32_t index, const std::u16string& manual,
+                            const CardDestination& destination);
+    EntryOutcome TryCard(PcScReaderState& entry, const std::u16string& reader,
+                         const CardDestination& destination);
+    void HandOverCard(const PcScReaderState& entry, const CardDestination& destination);
+    void NotifySharingViolation();
+    bool Helper_SCardLocateCardsByAtr(PcScReaderState* state);
+
+    // Card state and removal.
+    void WaitForRemoval();
+    uint32_t QueryCardState(uint32_t* state, uint32_t* protocol);
+
     // Reader attributes.
     uint32_t CopyReaderName(uint8_t* buffer, uint64_t& length);
+    uint32_t ReadReaderAttribute(uint32_t id, uint8_t* buffer, uint64_t& length);
 
     PcScApi& m_pcsc;
     Sleeper& m_sleeper;

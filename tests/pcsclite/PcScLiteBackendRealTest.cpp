@@ -1,12 +1,12 @@
 // The pcsc-lite backend on the real stack, where it must behave unlike pcsc-lite itself; the
 // behaviours the simulator shares are in tests/scenarios. pcsc-lite's headers define the WinSCard
 // names as macros; their values agree with the module's where these tests use them.
+#include <unistd.h>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "StackFixture.h"
@@ -28,7 +28,7 @@ const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x
 // loaded before the fixture's first pcsc-lite call, and the fixture's own PCSCLITE_NO_BLOCKING
 // is left out: the backend has to turn pcsc-lite's sharing waits off by itself.
 class PcScLiteBackendReal : public realstack::StackFixture {
-protected:
+  protected:
     static void SetUpTestSuite() {}
 
     void SetUp() override {
@@ -176,8 +176,8 @@ TEST_F(PcScLiteBackendReal, ContextThatLostPcscdBecomesInvalid) {
     PcScMemory readers;
     ASSERT_EQ(m_backend.ListReaders(m_context, nullptr, readers), 0u);
     Pcscd().Stop();
-    const std::filesystem::path workDir = std::filesystem::temp_directory_path() /
-                                          ("zeph-restart-" + std::to_string(getpid()));
+    const std::filesystem::path workDir =
+        std::filesystem::temp_directory_path() / ("zeph-restart-" + std::to_string(getpid()));
     std::filesystem::create_directories(workDir);
     {
         realstack::PcscdProcess restarted(workDir, {m_reader});

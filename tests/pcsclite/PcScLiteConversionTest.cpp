@@ -69,8 +69,8 @@ TEST(MultiString, SplitsUtf8NamesAndRebuildsThemAsUtf16) {
     EXPECT_EQ(names[1], "Lecteur \xC3\xA9t\xC3\xA9 00 01");
 
     const std::u16string wide = ToWideMultiString(names);
-    const std::u16string expected = std::u16string(u"Reader A 00 00") + u'\0' +
-                                    u"Lecteur \u00E9t\u00E9 00 01" + u'\0' + u'\0';
+    const std::u16string expected =
+        std::u16string(u"Reader A 00 00") + u'\0' + u"Lecteur \u00E9t\u00E9 00 01" + u'\0' + u'\0';
     EXPECT_EQ(wide, expected);
 }
 
@@ -107,21 +107,21 @@ PcScAtrMask MaskOf(const std::vector<uint8_t>& atr, const std::vector<uint8_t>& 
 TEST(AtrMatch, ComparesOnlyTheMaskedBitsOverTheWholeLength) {
     const std::vector<uint8_t> card = {0x3B, 0x8F, 0x80, 0x01};
     EXPECT_TRUE(AtrMatches(MaskOf(card, {0xFF, 0xFF, 0xFF, 0xFF}), card.data(), 4));
-    EXPECT_TRUE(AtrMatches(MaskOf({0x3B, 0x8F, 0x80, 0x77}, {0xFF, 0xFF, 0xFF, 0x00}),
-                           card.data(), 4));
-    EXPECT_TRUE(AtrMatches(MaskOf({0x3B, 0x0F, 0x80, 0x01}, {0xFF, 0x0F, 0xFF, 0xFF}),
-                           card.data(), 4));
-    EXPECT_FALSE(AtrMatches(MaskOf({0x3B, 0x8F, 0x80, 0x02}, {0xFF, 0xFF, 0xFF, 0xFF}),
-                            card.data(), 4));
-    EXPECT_FALSE(AtrMatches(MaskOf({0x3B, 0x1F, 0x80, 0x01}, {0xFF, 0xF0, 0xFF, 0xFF}),
-                            card.data(), 4));
+    EXPECT_TRUE(
+        AtrMatches(MaskOf({0x3B, 0x8F, 0x80, 0x77}, {0xFF, 0xFF, 0xFF, 0x00}), card.data(), 4));
+    EXPECT_TRUE(
+        AtrMatches(MaskOf({0x3B, 0x0F, 0x80, 0x01}, {0xFF, 0x0F, 0xFF, 0xFF}), card.data(), 4));
+    EXPECT_FALSE(
+        AtrMatches(MaskOf({0x3B, 0x8F, 0x80, 0x02}, {0xFF, 0xFF, 0xFF, 0xFF}), card.data(), 4));
+    EXPECT_FALSE(
+        AtrMatches(MaskOf({0x3B, 0x1F, 0x80, 0x01}, {0xFF, 0xF0, 0xFF, 0xFF}), card.data(), 4));
 }
 
 TEST(AtrMatch, AnAtrOfAnotherLengthNeverMatches) {
     const std::vector<uint8_t> card = {0x3B, 0x8F, 0x80, 0x01};
     EXPECT_FALSE(AtrMatches(MaskOf({0x3B, 0x8F, 0x80}, {0, 0, 0}), card.data(), 4));
-    EXPECT_FALSE(AtrMatches(MaskOf({0x3B, 0x8F, 0x80, 0x01, 0x00}, {0, 0, 0, 0, 0}),
-                            card.data(), 4));
+    EXPECT_FALSE(
+        AtrMatches(MaskOf({0x3B, 0x8F, 0x80, 0x01, 0x00}, {0, 0, 0, 0, 0}), card.data(), 4));
 }
 
 }  // namespace

@@ -30,8 +30,7 @@ TEST(PcScLiteLibrary, MissingLibraryLeavesABackendThatAnswersNoService) {
 TEST(PcScLiteLibrary, LibraryWithoutTheEntryPointsIsNotUsed) {
     const PcScLiteLibrary library("libm.so.6");
     EXPECT_FALSE(library.Loaded());
-    EXPECT_NE(library.Status().find("lacks an entry point"), std::string::npos)
-        << library.Status();
+    EXPECT_NE(library.Status().find("lacks an entry point"), std::string::npos) << library.Status();
 }
 
 TEST(PcScLiteLibrary, LoadingTurnsOffPcscLitesWaitOnSharingConflicts) {

@@ -87,7 +87,8 @@ TEST_P(PcScScenario, PnPEntryWithAnotherReaderCountReturnsAtOnceWithTheRealCount
         states[0].dwCurrentState = states[0].dwEventState;
         states[1].szReader = kPnPNotificationReader;
         states[1].dwCurrentState = callerCount << 16;
-        auto wait = Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, states, 2); });
+        auto wait =
+            Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, states, 2); });
         ASSERT_TRUE(Finishes(wait, [&] { Api().Cancel(Context()); })) << "count " << callerCount;
         EXPECT_EQ(wait.get(), SCARD_S_SUCCESS);
         EXPECT_TRUE(states[1].dwEventState & SCARD_STATE_CHANGED);

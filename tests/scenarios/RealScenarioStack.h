@@ -12,7 +12,7 @@
 #include "platform/posix/PcScLiteLibrary.h"
 
 class RealScenarioStack final : public ScenarioStack {
-public:
+  public:
     RealScenarioStack();
     ~RealScenarioStack() override;
 
@@ -25,7 +25,7 @@ public:
 
     zeph::platform::pcsclite::PcScLiteBackend& Backend() { return *m_backend; }
 
-private:
+  private:
     struct World;
 
     // First, so that pcsc-lite is loaded by the backend (which turns off its sharing waits)

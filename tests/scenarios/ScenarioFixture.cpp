@@ -1,5 +1,6 @@
 #include "ScenarioFixture.h"
 
+#include <ostream>
 #include <string_view>
 #include <thread>
 
@@ -7,6 +8,10 @@
 
 std::string ScenarioTargetName(const ::testing::TestParamInfo<ScenarioTarget>& info) {
     return info.param.name;
+}
+
+void PrintTo(const ScenarioTarget& target, std::ostream* out) {
+    *out << target.name;
 }
 
 void PcScScenario::SetUp() {

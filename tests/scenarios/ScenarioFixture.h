@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,9 +31,10 @@ struct ScenarioTarget {
 };
 
 std::string ScenarioTargetName(const ::testing::TestParamInfo<ScenarioTarget>& info);
+void PrintTo(const ScenarioTarget& target, std::ostream* out);
 
 class PcScScenario : public ::testing::TestWithParam<ScenarioTarget> {
-protected:
+  protected:
     // Long enough to mean "hung" on a loaded machine under a sanitizer; a call that blocks where
     // WinSCard answers at once runs into it.
     static constexpr std::chrono::seconds kDeadline{10};
@@ -73,7 +75,7 @@ protected:
         return false;
     }
 
-private:
+  private:
     ScenarioSetup m_setup;
     std::u16string m_reader;
     ScardContext m_context = 0;

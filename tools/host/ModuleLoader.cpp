@@ -37,7 +37,10 @@ ModuleLoader::ModuleLoader(const std::string& path) {
     }
     m_factory = CastSymbol<ZephGetNewInstanceFn>(GetProcAddress(module, ZEPH_EXT_FACTORY_NAME));
 #else
-    m_module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Resident until the process ends, as in a host that loads the module once: the module's
+    // process-wide parts (its PC/SC backend, the trace lock) are never freed, and unmapping the
+    // module at dlclose would only make them unreachable.
+    m_module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (m_module == nullptr) {
         m_error = dlerror();
         return;

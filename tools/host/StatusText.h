@@ -1,4 +1,5 @@
-// Names of the statuses a host receives from the module.
+// Names of the statuses a host receives from the module: "0x00000103 STATUS_PENDING"; the value
+// alone when it has no name here.
 #pragma once
 
 #include <cstdint>

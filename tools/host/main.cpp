@@ -1,71 +1,111 @@
-// zeph_host: loads the extension module as a host does, creates an instance, shows its public
-// data and the status of each operation, and destroys it through slot 0.
-//
-//   zeph_host [MODULE]
+// zeph_host: loads the extension module as a host does (through its one export), runs the host's
+// cycle on one object until the wanted cycles are done, the time limit is reached or the user
+// ends it (Ctrl-C), ends every wait through Cancel and destroys the object through slot 0.
+// HostOptions.h has the command line, HostCycle.h the cycle.
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
+#include "HostCycle.h"
+#include "HostLog.h"
+#include "HostOptions.h"
 #include "ModuleLoader.h"
-#include "StatusText.h"
+#include "StopRequest.h"
+#include "StopSignals.h"
 #include "zeph/ZephExtensionAbi.h"
 
 namespace {
 
-void ShowPublicData(const CZephExtensionAbstract& extension) {
-    std::printf("public data: short name \"%s\", host flag %u, ATR filter %u, host value %d\n",
-                extension.m_szShortName, static_cast<unsigned>(extension.m_bHostFlag),
-                static_cast<unsigned>(extension.m_bAtrFilter), extension.m_nHostValue);
+constexpr int kExitUsage = 2;
+constexpr int kExitTimedOut = 3;
+
+void ShowPublicData(HostLog& log, const CZephExtensionAbstract& extension) {
+    log.Line("object   short name \"%.4s\", ATR filter %s, host flag %u, host value %d",
+             extension.m_szShortName, extension.m_bAtrFilter != 0 ? "on" : "off",
+             static_cast<unsigned>(extension.m_bHostFlag), extension.m_nHostValue);
 }
 
-void Show(const char* operation, uint32_t status) {
-    std::printf("%-13s -> %s\n", operation, StatusText(status).c_str());
-}
-
-void RunEachOperation(CZephExtensionAbstract& extension) {
-    static const ZephWChar kNoManualReader[] = {0};
-    uint8_t buffer[64] = {};
-    uint32_t atrLength = sizeof(buffer);
-    uint64_t length = sizeof(buffer);
-    uint32_t state = 0;
-    uint32_t protocol = 0;
-    const ZephSendHeader header{2, sizeof(ZephSendHeader)};
-    const uint8_t selectMasterFile[] = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
-
-    Show("SetProtocol", extension.SetProtocol(2, &protocol));
-    Show("Power", extension.Power(ZEPH_POWER_WARM_RESET, buffer, &atrLength));
-    Show("GetAttribute", extension.GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer, &length));
-    Show("SetAttribute", extension.SetAttribute(0x00010100, buffer, 1));
-    length = sizeof(buffer);
-    Show("Transmit",
-         extension.Transmit(&header, selectMasterFile, sizeof(selectMasterFile), buffer, &length));
-    length = sizeof(buffer);
-    Show("IsPresent", extension.IsPresent(kNoManualReader, buffer, &length, &protocol));
-    Show("IsAbsent", extension.IsAbsent());
-    Show("GetState", extension.GetState(&state, &protocol));
-    extension.Cancel();
-    std::printf("%-13s -> (no result)\n", "Cancel");
-    length = sizeof(buffer);
-    Show("Control", extension.Control(0x42000000u + 55u, nullptr, 0, buffer, &length));
+void ShowNotification(const ZephNotification* record, void* context) {
+    if (record != nullptr && context != nullptr) {
+        static_cast<HostLog*>(context)->Line("notice   from \"%.4s\": %.127s", record->szShortName,
+                                             record->szText);
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string modulePath = argc > 1 ? argv[1] : DefaultModulePath(argv[0]);
+    const ParsedHostOptions parsed =
+        ParseHostOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+    if (parsed.outcome != ParsedHostOptions::Outcome::Run) {
+        const bool help = parsed.outcome == ParsedHostOptions::Outcome::Help;
+        if (!help) {
+            std::fprintf(stderr, "zeph_host: %s\n", parsed.error.c_str());
+        }
+        std::fputs(HostUsage().c_str(), help ? stdout : stderr);
+        return help ? 0 : kExitUsage;
+    }
+    const HostOptions& options = parsed.options;
+    HostLog log(stdout);
+
+    // Set up before any other thread exists (see StopSignals.h); a request that comes before
+    // the object exists ends the run before the first cycle.
+    std::atomic<CZephExtensionAbstract*> target{nullptr};
+    StopRequest stop([&](const std::string& reason) {
+        log.Line("stop     %s: Cancel", reason.c_str());
+        if (CZephExtensionAbstract* extension = target.load()) {
+            extension->Cancel();
+        }
+    });
+    auto signals = std::make_unique<StopSignals>([&](const char* name) { stop.Request(name); });
+
+    const std::string modulePath =
+        options.modulePath.empty() ? DefaultModulePath(argv[0]) : options.modulePath;
     ModuleLoader module(modulePath);
     if (module.Factory() == nullptr) {
-        std::fprintf(stderr, "cannot use %s: %s\n", modulePath.c_str(), module.Error().c_str());
+        std::fprintf(stderr, "zeph_host: cannot use %s: %s\n", modulePath.c_str(),
+                     module.Error().c_str());
         return 1;
     }
-    std::printf("module: %s\n", modulePath.c_str());
+    log.Line("module   %s", modulePath.c_str());
     CZephExtensionAbstract* extension = module.Factory()();
     if (extension == nullptr) {
-        std::fprintf(stderr, "%s returned no instance\n", ZEPH_EXT_FACTORY_NAME);
+        std::fprintf(stderr, "zeph_host: %s returned no object\n", ZEPH_EXT_FACTORY_NAME);
         return 1;
     }
-    ShowPublicData(*extension);
-    RunEachOperation(*extension);
+    ShowPublicData(log, *extension);
+    extension->m_pfnNotify = ShowNotification;
+    extension->m_pNotifyContext = &log;
+    target.store(extension);
+
+    std::thread timer;
+    if (options.timeout) {
+        timer = std::thread([&] {
+            if (!stop.WaitFor(*options.timeout)) {
+                stop.Request("time limit of " + std::to_string(options.timeout->count()) +
+                             " ms reached");
+            }
+        });
+    }
+    HostCycle cycle(*extension, options, log, stop);
+    const unsigned completed = cycle.Run();
+    const bool allDone = options.cycles && completed == *options.cycles;
+    // Releases the context when no request has done so yet; a request of the other threads runs
+    // to its end before this returns.
+    stop.Request(allDone ? "all cycles done" : "run ended");
+    if (timer.joinable()) {
+        timer.join();
+    }
+    signals.reset();
+    const bool timedOut = stop.Reason().starts_with("time limit");
+
+    log.Line("end      %u cycle%s completed; destroying the object through slot 0", completed,
+             completed == 1 ? "" : "s");
+    target.store(nullptr);
     extension->ScalarDeletingDestructor(1);
-    std::printf("instance destroyed through slot 0\n");
-    return 0;
+    log.Line("end      object destroyed");
+    return timedOut && !allDone ? kExitTimedOut : 0;
 }

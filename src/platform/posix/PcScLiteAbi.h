@@ -80,8 +80,8 @@ struct LiteFunctions {
     Long (*transmit)(LiteHandle card, const LiteIoRequest* sendPci, const unsigned char* send,
                      Dword sendLength, LiteIoRequest* receivePci, unsigned char* receive,
                      Dword* receiveLength);
-    Long (*control)(LiteHandle card, Dword code, const void* input, Dword inputLength,
-                    void* output, Dword outputCapacity, Dword* returned);
+    Long (*control)(LiteHandle card, Dword code, const void* input, Dword inputLength, void* output,
+                    Dword outputCapacity, Dword* returned);
     Long (*getAttrib)(LiteHandle card, Dword id, unsigned char* buffer, Dword* length);
     Long (*setAttrib)(LiteHandle card, Dword id, const unsigned char* buffer, Dword length);
 };

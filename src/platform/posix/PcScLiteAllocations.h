@@ -11,13 +11,13 @@
 namespace zeph::platform::pcsclite {
 
 class PcScLiteAllocations {
-public:
+  public:
     // A zero-terminated copy of `units` (which carries its own terminators).
     const char16_t* Allocate(std::u16string_view units);
     // False when `memory` is not a live allocation of this object.
     bool Free(const void* memory);
 
-private:
+  private:
     std::mutex m_mutex;
     std::unordered_map<const void*, std::unique_ptr<char16_t[]>> m_live;
 };

@@ -20,7 +20,7 @@
 namespace zeph::platform::pcsclite {
 
 class PcScLiteBackend final : public PcScApi {
-public:
+  public:
     explicit PcScLiteBackend(const PcScLiteLibrary& library);
     // Releases the contexts still open.
     ~PcScLiteBackend() override;
@@ -41,8 +41,8 @@ public:
     uint32_t Reconnect(ScardHandle card, uint32_t shareMode, uint32_t preferredProtocols,
                        uint32_t initialization, uint32_t* activeProtocol) override;
     uint32_t Disconnect(ScardHandle card, uint32_t disposition) override;
-    uint32_t Status(ScardHandle card, PcScMemory& readerName, uint32_t* state,
-                    uint32_t* protocol, uint8_t* atr, uint32_t* atrLength) override;
+    uint32_t Status(ScardHandle card, PcScMemory& readerName, uint32_t* state, uint32_t* protocol,
+                    uint8_t* atr, uint32_t* atrLength) override;
     uint32_t Transmit(ScardHandle card, const PcScIoRequest* sendPci, const uint8_t* send,
                       uint32_t sendLength, PcScIoRequest* receivePci, uint8_t* receive,
                       uint32_t* receiveLength) override;
@@ -62,7 +62,7 @@ public:
     // to know that a wait has begun.
     size_t OpenWaits(ScardContext context) const;
 
-private:
+  private:
     const LiteFunctions& Lite() const { return m_library.Functions(); }
     // The result of a card call, noted with the card's context.
     static uint32_t Noted(const PcScLiteCard& card, long liteResult);

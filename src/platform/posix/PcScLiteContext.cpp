@@ -57,7 +57,6 @@ uint32_t PcScLiteContext::Register(uint64_t* id, LiteContext* lite) {
             return SCARD_E_INVALID_HANDLE;
         }
     }
-    *lite = m_cardContext;
     *id = m_nextWaiterId++;
     m_waiters.emplace(*id, Waiter{*lite, false});
     return SCARD_S_SUCCESS;

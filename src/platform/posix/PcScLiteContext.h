@@ -7,6 +7,10 @@
 // reader lists, and one for each status-change wait in progress (kept in a pool for the next
 // wait). Every wait registers here; Cancel ends the waits that are open at that moment and
 // Release ends all of them before it releases the pcsc-lite contexts.
+//
+// pcsc-lite's SCardCancel takes the client library's process-wide lock, which a card call holds
+// while it waits for its (busy) context: a Cancel can be held up by card calls queued on the card
+// context, never by a wait.
 #pragma once
 
 #include <atomic>
@@ -22,7 +26,7 @@
 namespace zeph::platform::pcsclite {
 
 class PcScLiteContext {
-public:
+  public:
     // How often Cancel repeats SCardCancel on a wait that has not returned yet: a cancel that
     // lands before pcsc-lite has started to block is lost, the next one is not.
     static constexpr std::chrono::milliseconds kCancelRepeat{5};
@@ -49,7 +53,7 @@ public:
     // How many waits are open now (for tests that must know a wait has begun).
     size_t OpenWaitCount() const;
 
-private:
+  private:
     friend class PcScLiteWait;
 
     struct Waiter {

@@ -21,7 +21,7 @@ struct PcScLiteCard {
 };
 
 class PcScLiteHandleTable {
-public:
+  public:
     ScardContext AddContext(std::shared_ptr<PcScLiteContext> context);
     std::shared_ptr<PcScLiteContext> FindContext(ScardContext handle) const;
     // Removes the context and every card handle of it.
@@ -35,7 +35,7 @@ public:
     bool FindCard(ScardHandle handle, PcScLiteCard* card) const;
     void RemoveCard(ScardHandle handle);
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::unordered_map<ScardContext, std::shared_ptr<PcScLiteContext>> m_contexts;
     std::unordered_map<ScardHandle, PcScLiteCard> m_cards;

@@ -51,6 +51,9 @@ PcScLiteLibrary::PcScLiteLibrary(const char* fileName) {
     m_status = std::string("loaded ") + fileName;
 }
 
+PcScLiteLibrary::PcScLiteLibrary(const LiteFunctions& functions)
+    : m_functions(functions), m_status("entry points given"), m_loaded(true) {}
+
 bool PcScLiteLibrary::ResolveAll(void* handle) {
     LiteFunctions& f = m_functions;
     return Resolve(handle, "SCardEstablishContext", f.establishContext) &&

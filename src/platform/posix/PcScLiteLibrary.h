@@ -9,13 +9,16 @@
 namespace zeph::platform::pcsclite {
 
 class PcScLiteLibrary {
-public:
+  public:
     static constexpr const char* kDefaultFileName = "libpcsclite.so.1";
 
     // Loads the library and resolves every entry point the backend calls. Before loading it sets
     // PCSCLITE_NO_BLOCKING (unless the environment has it already): pcsc-lite then answers a
     // sharing conflict at once, as WinSCard does, instead of retrying every 100 ms.
     explicit PcScLiteLibrary(const char* fileName = kDefaultFileName);
+    // A library whose entry points are given instead of loaded, for measuring the backend's own
+    // cost without pcscd.
+    explicit PcScLiteLibrary(const LiteFunctions& functions);
     // The library stays loaded: pcsc-lite keeps process-wide state that it never frees.
     ~PcScLiteLibrary() = default;
     PcScLiteLibrary(const PcScLiteLibrary&) = delete;
@@ -30,7 +33,7 @@ public:
     // Valid only when Loaded().
     const LiteFunctions& Functions() const { return m_functions; }
 
-private:
+  private:
     bool ResolveAll(void* handle);
 
     LiteFunctions m_functions{};

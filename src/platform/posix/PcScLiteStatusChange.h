@@ -25,12 +25,12 @@
 namespace zeph::platform::pcsclite {
 
 class PcScLiteStatusChange {
-public:
+  public:
     PcScLiteStatusChange(const LiteFunctions& lite, PcScLiteWait& wait);
 
     uint32_t Run(uint32_t timeoutMs, PcScReaderState* states, uint32_t count);
 
-private:
+  private:
     struct Entry {
         std::string name;
         bool pnp = false;

@@ -10,7 +10,7 @@
 namespace zeph::platform::pcsclite {
 
 class PcScLiteWait {
-public:
+  public:
     explicit PcScLiteWait(PcScLiteContext& context);
     ~PcScLiteWait();
     PcScLiteWait(const PcScLiteWait&) = delete;
@@ -25,7 +25,7 @@ public:
     // context is gone is released instead of going back to the pool.
     void NoteResult(uint32_t result);
 
-private:
+  private:
     PcScLiteContext& m_context;
     uint64_t m_id = 0;
     LiteContext m_lite = 0;

@@ -1,0 +1,26 @@
+#include "helper/HelperInitialize.h"
+
+#include "extension/StartupHooks.h"
+#include "helper/HelperLibTrace.h"
+#include "helper/HelperTracerRegistration.h"
+
+namespace ZEPH_Helper {
+
+namespace {
+
+constexpr char16_t kName[] = u"ZEPH_Helper::VH_Initialize";
+
+}  // namespace
+
+bool VH_Initialize() {
+    InstallThreadCrashHandlers();
+    SetHelperLibComponent(kExtensionTraceComponent);
+    const std::u16string component = HelperComponent();
+    return RunHelperGuarded(component, kName, [&] {
+        ZEPH_HELPER_METHOD_TRACE(trace, component, kName);
+        RegisterHelperLibTracerIfNone();
+        return true;
+    });
+}
+
+}  // namespace ZEPH_Helper

@@ -1,0 +1,70 @@
+// One blocking call of the module on a thread of its own, as the host makes IsPresent and
+// IsAbsent: the test learns the thread's id (to see it wait, ThreadWaits.h) and takes the result
+// with a deadline. A call still running when the object goes is ended by the given abandon
+// action (the module's Cancel) before the thread is joined, so a failed test cannot hang.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <optional>
+#include <thread>
+
+#include "ThreadWaits.h"
+
+namespace hostrealstack {
+
+template <typename Result>
+class BackgroundCall {
+  public:
+    BackgroundCall(std::function<Result()> call, std::function<void()> abandon)
+        : m_abandon(std::move(abandon)) {
+        std::promise<pid_t> started;
+        std::future<pid_t> threadId = started.get_future();
+        m_result = m_promise.get_future();
+        m_thread =
+            std::thread([this, call = std::move(call), started = std::move(started)]() mutable {
+                started.set_value(CurrentThreadId());
+                m_promise.set_value(call());
+            });
+        m_tid = threadId.get();
+    }
+    ~BackgroundCall() {
+        if (m_result.valid() &&
+            m_result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            m_abandon();
+        }
+        m_thread.join();
+    }
+    BackgroundCall(const BackgroundCall&) = delete;
+    BackgroundCall& operator=(const BackgroundCall&) = delete;
+
+    // True once the call sleeps in its wait (see ThreadWaits.h).
+    bool WaitUntilWaiting(std::chrono::milliseconds timeout) const {
+        return WaitUntilSleepsOnInput(m_tid, timeout);
+    }
+    bool Returned() const {
+        return !m_result.valid() ||
+               m_result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }
+    // The call's result once it has returned; none at the deadline, and at every later call
+    // after the result was taken.
+    std::optional<Result> Get(std::chrono::milliseconds timeout) {
+        if (!m_result.valid() || m_result.wait_for(timeout) != std::future_status::ready) {
+            return std::nullopt;
+        }
+        return m_result.get();
+    }
+    pid_t ThreadId() const { return m_tid; }
+
+  private:
+    std::function<void()> m_abandon;
+    std::promise<Result> m_promise;
+    std::future<Result> m_result;
+    pid_t m_tid = 0;
+    std::thread m_thread;
+};
+
+}  // namespace hostrealstack

@@ -1,0 +1,94 @@
+// The zeph_host program on the real stack, driven as a person (or scripts/host-demo.sh) drives
+// it: the card goes in and out, the program runs its cycles, and Ctrl-C or a limit ends it.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include "HostProcess.h"
+#include "HostStackFixture.h"
+#include "VcardOptions.h"
+
+namespace hostrealstack {
+namespace {
+
+using realstack::VirtualCardProcess;
+
+constexpr std::chrono::milliseconds kStepTimeout{10000};
+
+// Exit status of a wait status; -1 when the program did not end by itself.
+int ExitStatus(const std::optional<int>& status) {
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+}
+
+class HostToolRealStackTest : public realstack::StackFixture {
+  protected:
+    // Expects the line, naming the program's output so far otherwise.
+    void ExpectLine(HostProcess& host, std::string_view text) {
+        EXPECT_TRUE(host.WaitForLine(text, kStepTimeout)) << "no line with \"" << text << "\" in:\n"
+                                                          << host.Output();
+    }
+};
+
+TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
+    HostProcess host({"--module", ZEPH_MODULE_PATH, "--cycles", "1", "--apdu", "00A4000C023F00",
+                      "--apdu", "00A4020C022F01", "--apdu", "00B0000005"});
+    ExpectLine(host, "cycle 1  IsPresent: waiting");
+    realstack::VirtualCardOptions options;
+    options.files = {"2F01=48656C6C6F"};
+    VirtualCardProcess& card = StartCard(options);
+
+    ExpectLine(host, "IsPresent -> 0x00000000 STATUS_SUCCESS: card connected, protocol 2 T=1");
+    ExpectLine(host, "ATR 3BBF96008131FE5D00640411000031C073F701D00090007F");
+    ExpectLine(host, "reader \"" + ReaderName() + "\"");
+    ExpectLine(host, "Transmit 00A4000C023F00 -> 0x00000000 STATUS_SUCCESS: SW 9000");
+    ExpectLine(host,
+               "Transmit 00B0000005 -> 0x00000000 STATUS_SUCCESS: SW 9000, data "
+               "48656C6C6F = \"Hello\"");
+    ExpectLine(host,
+               "GetState -> 0x00000000 STATUS_SUCCESS: state 6 SCARD_SPECIFIC, "
+               "protocol 2 T=1");
+    ExpectLine(host, "exchange done");
+    ASSERT_TRUE(card.Remove());
+    ExpectLine(host, "IsAbsent -> 0x00000000 STATUS_SUCCESS: card removed");
+    ExpectLine(host, "cycle 1  done");
+    ExpectLine(host, "stop     all cycles done: Cancel");
+    ExpectLine(host, "object destroyed");
+    EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
+}
+
+TEST_F(HostToolRealStackTest, CtrlCAfterACycleCancelsTheWaitAndEndsCleanly) {
+    HostProcess host({"--module", ZEPH_MODULE_PATH, "--state-queries", "1"});
+    ExpectLine(host, "cycle 1  IsPresent: waiting");
+    VirtualCardProcess& card = StartCard();
+    ExpectLine(host, "exchange done");
+    ASSERT_TRUE(card.Remove());
+    ExpectLine(host, "cycle 1  done");
+    ExpectLine(host, "cycle 2  IsPresent: waiting");
+
+    ASSERT_TRUE(host.Signal(SIGINT));
+    ExpectLine(host, "stop     SIGINT: Cancel");
+    ExpectLine(host, "cycle 2  IsPresent -> 0x00000103 STATUS_PENDING: the wait was cancelled");
+    ExpectLine(host, "end      1 cycle completed");
+    EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
+}
+
+TEST_F(HostToolRealStackTest, SigtermWhileTheCardIsInsideEndsIsAbsent) {
+    HostProcess host({"--module", ZEPH_MODULE_PATH});
+    ExpectLine(host, "cycle 1  IsPresent: waiting");
+    StartCard();
+    ExpectLine(host, "exchange done");
+
+    ASSERT_TRUE(host.Signal(SIGTERM));
+    ExpectLine(host, "IsAbsent -> 0x00000000 STATUS_SUCCESS: the wait was cancelled");
+    ExpectLine(host, "end      0 cycles completed");
+    EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
+}
+
+TEST_F(HostToolRealStackTest, TimeLimitEndsARunWithoutCardWithStatus3) {
+    HostProcess host({"--module", ZEPH_MODULE_PATH, "--cycles", "1", "--timeout-ms", "500"});
+    ExpectLine(host, "stop     time limit of 500 ms reached: Cancel");
+    ExpectLine(host, "IsPresent -> 0x00000103 STATUS_PENDING");
+    EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 3) << host.Output();
+}
+
+}  // namespace
+}  // namespace hostrealstack

@@ -1,0 +1,153 @@
+// Every registry backend answers as the Windows registry does: opening keys in both views,
+// querying values (sizes, ERROR_MORE_DATA, missing values), subkeys, access rights and names
+// compared without regard to case. Under Wine the same suite runs against the real Win32
+// registry, which keeps the portable backends honest.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "RegistryBackends.h"
+
+namespace {
+
+const std::u16string kKey = std::u16string(kTestRoot) + u"\\Card";
+const RegistryValue kBinary{kRegBinary, {0x3B, 0x8F, 0x80, 0x01}};
+
+template <typename Backend>
+class RegistryConformance : public ::testing::Test {
+  protected:
+    void SetUp() override { m_backend.SetValue(kKey, RegistryView::Bit64, u"ATR", kBinary); }
+
+    uint32_t Open(std::u16string_view path, RegistryKey& key,
+                  RegistryView view = RegistryView::Bit64, uint32_t access = kKeyRead) {
+        return m_backend.Registry().OpenLocalMachineKey(path, view, access, key);
+    }
+
+    Backend m_backend;
+};
+
+#ifdef _WIN32
+using Backends = ::testing::Types<MemoryBackend, Win32Backend>;
+#else
+using Backends = ::testing::Types<MemoryBackend, FileBackend>;
+#endif
+TYPED_TEST_SUITE(RegistryConformance, Backends);
+
+TYPED_TEST(RegistryConformance, OpensExistingKeysOnlyAndRejectsALeadingBackslash) {
+    RegistryKey key;
+    EXPECT_EQ(this->Open(kKey, key), kRegistrySuccess);
+    EXPECT_TRUE(key.IsOpen());
+    EXPECT_EQ(this->Open(kKey + u"\\Missing", key), kRegistryFileNotFound);
+    EXPECT_FALSE(key.IsOpen());
+    EXPECT_EQ(this->Open(u"\\" + kKey, key), kRegistryBadPathname);
+    EXPECT_EQ(this->Open(kKey, key, RegistryView::Bit64, kKeyRead | 0x0002),
+              kRegistryInvalidParameter);
+}
+
+TYPED_TEST(RegistryConformance, SizeQueryThenExactBufferReadsTheValue) {
+    RegistryKey key;
+    ASSERT_EQ(this->Open(kKey, key), kRegistrySuccess);
+    uint32_t type = 0;
+    uint32_t size = 0;
+    ASSERT_EQ(key.QueryValue(u"ATR", &type, nullptr, &size), kRegistrySuccess);
+    EXPECT_EQ(type, kRegBinary);
+    ASSERT_EQ(size, kBinary.data.size());
+    std::vector<uint8_t> bytes(size);
+    ASSERT_EQ(key.QueryValue(u"ATR", nullptr, bytes.data(), &size), kRegistrySuccess);
+    EXPECT_EQ(bytes, kBinary.data);
+}
+
+TYPED_TEST(RegistryConformance, SmallBufferAnswersMoreDataWithTheNeededSizeAndCopiesNothing) {
+    RegistryKey key;
+    ASSERT_EQ(this->Open(kKey, key), kRegistrySuccess);
+    uint8_t bytes[3] = {0xAA, 0xAA, 0xAA};
+    uint32_t size = sizeof bytes;
+    uint32_t type = 0;
+    EXPECT_EQ(key.QueryValue(u"ATR", &type, bytes, &size), kRegistryMoreData);
+    EXPECT_EQ(size, kBinary.data.size());
+    EXPECT_EQ(type, kRegBinary);
+}
+
+TYPED_TEST(RegistryConformance, MissingValueAnswersFileNotFound) {
+    RegistryKey key;
+    ASSERT_EQ(this->Open(kKey, key), kRegistrySuccess);
+    uint32_t size = 16;
+    uint8_t bytes[16] = {};
+    EXPECT_EQ(key.QueryValue(u"ATRMask", nullptr, bytes, &size), kRegistryFileNotFound);
+    RegistryValue value;
+    EXPECT_EQ(key.ReadValue(u"", value), kRegistryFileNotFound);
+}
+
+TYPED_TEST(RegistryConformance, ReadValueReturnsEmptyAndDefaultValues) {
+    this->m_backend.SetValue(kKey, RegistryView::Bit64, u"", {kRegSz, {0x41, 0, 0, 0}});
+    this->m_backend.SetValue(kKey, RegistryView::Bit64, u"Empty", {kRegBinary, {}});
+    RegistryKey key;
+    ASSERT_EQ(this->Open(kKey, key), kRegistrySuccess);
+    RegistryValue value;
+    ASSERT_EQ(key.ReadValue(u"", value), kRegistrySuccess);
+    EXPECT_EQ(value, (RegistryValue{kRegSz, {0x41, 0, 0, 0}}));
+    ASSERT_EQ(key.ReadValue(u"Empty", value), kRegistrySuccess);
+    EXPECT_EQ(value, (RegistryValue{kRegBinary, {}}));
+}
+
+TYPED_TEST(RegistryConformance, KeyAndValueNamesIgnoreCase) {
+    RegistryKey key;
+    ASSERT_EQ(this->Open(u"software\\zephregistrytest\\CARD", key), kRegistrySuccess);
+    RegistryValue value;
+    ASSERT_EQ(key.ReadValue(u"atr", value), kRegistrySuccess);
+    EXPECT_EQ(value, kBinary);
+}
+
+TYPED_TEST(RegistryConformance, CountsAndEnumeratesSubkeysInNameOrder) {
+    for (const char16_t* name : {u"b2", u"A1", u"c3"}) {
+        this->m_backend.CreateKey(kKey + u"\\" + name, RegistryView::Bit64);
+    }
+    RegistryKey key;
+    ASSERT_EQ(this->Open(kKey, key), kRegistrySuccess);
+    uint32_t count = 0;
+    ASSERT_EQ(key.SubKeyCount(count), kRegistrySuccess);
+    EXPECT_EQ(count, 3u);
+    std::vector<std::u16string> names(3);
+    for (uint32_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(key.EnumSubKey(i, names[i]), kRegistrySuccess);
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"A1", u"b2", u"c3"}));
+    std::u16string past;
+    EXPECT_EQ(key.EnumSubKey(3, past), kRegistryNoMoreItems);
+}
+
+TYPED_TEST(RegistryConformance, RightsOfTheOpenedKeyAreEnforced) {
+    RegistryKey enumerateOnly;
+    ASSERT_EQ(this->Open(kKey, enumerateOnly, RegistryView::Bit64, kKeyEnumerateSubKeys),
+              kRegistrySuccess);
+    uint32_t size = 0;
+    EXPECT_EQ(enumerateOnly.QueryValue(u"ATR", nullptr, nullptr, &size), kRegistryAccessDenied);
+    RegistryKey queryOnly;
+    ASSERT_EQ(this->Open(kTestRoot, queryOnly, RegistryView::Bit64, kKeyQueryValue),
+              kRegistrySuccess);
+    std::u16string name;
+    EXPECT_EQ(queryOnly.EnumSubKey(0, name), kRegistryAccessDenied);
+}
+
+TYPED_TEST(RegistryConformance, ThirtyTwoBitViewLivesUnderWow6432Node) {
+    const std::u16string key32 = std::u16string(kTestRoot) + u"\\Only32";
+    this->m_backend.SetValue(key32, RegistryView::Bit32, u"V", {kRegDword, {1, 0, 0, 0}});
+    RegistryKey key;
+    EXPECT_EQ(this->Open(key32, key, RegistryView::Bit32), kRegistrySuccess);
+    EXPECT_EQ(this->Open(key32, key, RegistryView::Bit64), kRegistryFileNotFound);
+    EXPECT_EQ(this->Open(u"SOFTWARE\\WOW6432Node\\ZephRegistryTest\\Only32", key),
+              kRegistrySuccess);
+    EXPECT_EQ(this->Open(kKey, key, RegistryView::Bit32), kRegistryFileNotFound);
+}
+
+TYPED_TEST(RegistryConformance, ClosedKeyAnswersInvalidHandle) {
+    RegistryKey key;
+    ASSERT_EQ(this->Open(kKey, key), kRegistrySuccess);
+    key.Close();
+    uint32_t size = 0;
+    EXPECT_EQ(key.QueryValue(u"ATR", nullptr, nullptr, &size), kRegistryInvalidHandle);
+    uint32_t count = 0;
+    EXPECT_EQ(key.SubKeyCount(count), kRegistryInvalidHandle);
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// An in-memory registry for unit tests, with the answers of the Windows registry (see
+// platform/Registry.h). Paths are below HKEY_LOCAL_MACHINE as the 64-bit view shows them: a
+// value for the 32-bit view is written under SOFTWARE\WOW6432Node. Keys opened before a change
+// keep the content they were opened in. Thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Registry.h"
+#include "platform/RegistryTree.h"
+
+class MemoryRegistry final : public RegistryApi {
+  public:
+    MemoryRegistry();
+
+    // Creates the key with its parents.
+    void CreateKey(std::u16string_view path);
+    void DeleteKey(std::u16string_view path);
+    // Creates the key when needed.
+    void SetValue(std::u16string_view path, std::u16string_view name, RegistryValue value);
+    void SetBinary(std::u16string_view path, std::u16string_view name, std::vector<uint8_t> bytes);
+    // REG_SZ with its terminator.
+    void SetString(std::u16string_view path, std::u16string_view name, std::u16string_view text);
+    void DeleteValue(std::u16string_view path, std::u16string_view name);
+
+    // Makes the next opens of any key answer `result` (consumed in order).
+    void FailNextOpens(std::vector<uint32_t> results);
+    size_t OpenCount() const;
+
+  protected:
+    uint32_t OpenKey(std::u16string_view subKey, RegistryView view, uint32_t access,
+                     std::unique_ptr<RegistryKeyBackend>& key) override;
+
+  private:
+    // Applies a change to a copy of the tree, so that opened keys keep theirs.
+    template <typename Change>
+    void Modify(Change&& change);
+
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const RegistryTree> m_tree;
+    std::vector<uint32_t> m_failures;
+    size_t m_opens = 0;
+};
+
+// REG_SZ bytes of a text: UTF-16LE with the terminator.
+std::vector<uint8_t> RegistryStringBytes(std::u16string_view text);

@@ -1,0 +1,92 @@
+#include "Win32RegistryFixture.h"
+
+#include <windows.h>
+
+#include "MemoryRegistry.h"
+#include "platform/TextConversion.h"
+
+namespace {
+
+using zeph::platform::AsWChar;
+
+REGSAM ViewFlag(RegistryView view) {
+    return view == RegistryView::Bit64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+}
+
+bool KeyExists(const std::u16string& path, RegistryView view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(path.c_str()), 0,
+                      KEY_QUERY_VALUE | ViewFlag(view), &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+// The uppermost key of the path that does not exist yet; empty when all exist.
+std::u16string FirstMissing(const std::u16string& path, RegistryView view) {
+    for (size_t end = path.find(u'\\');; end = path.find(u'\\', end + 1)) {
+        const std::u16string prefix = path.substr(0, end);
+        if (!KeyExists(prefix, view)) {
+            return prefix;
+        }
+        if (end == std::u16string::npos) {
+            return {};
+        }
+    }
+}
+
+void DeleteTree(const std::u16string& path, RegistryView view) {
+    const size_t split = path.rfind(u'\\');
+    const std::u16string parent = split == std::u16string::npos ? u"" : path.substr(0, split);
+    const std::u16string name = split == std::u16string::npos ? path : path.substr(split + 1);
+    HKEY parentKey = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(parent.c_str()), 0,
+                      KEY_ALL_ACCESS | ViewFlag(view), &parentKey) != ERROR_SUCCESS) {
+        return;
+    }
+    RegDeleteTreeW(parentKey, AsWChar(name.c_str()));
+    RegCloseKey(parentKey);
+}
+
+}  // namespace
+
+ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view)
+    : m_path(std::move(path)), m_view(view), m_firstCreated(FirstMissing(m_path, view)) {
+    HKEY key = nullptr;
+    m_createResult = static_cast<uint32_t>(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_path.c_str()), 0, nullptr, 0,
+                        KEY_SET_VALUE | ViewFlag(view), nullptr, &key, nullptr));
+    if (m_createResult == ERROR_SUCCESS) {
+        RegCloseKey(key);
+    }
+}
+
+ScopedRegistryKey::~ScopedRegistryKey() {
+    if (!m_firstCreated.empty()) {
+        DeleteTree(m_firstCreated, m_view);
+    }
+}
+
+uint32_t ScopedRegistryKey::SetValue(std::u16string_view name, uint32_t type,
+                                     const std::vector<uint8_t>& data) {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_path.c_str()), 0,
+                                KEY_SET_VALUE | ViewFlag(m_view), &key);
+    if (result != ERROR_SUCCESS) {
+        return static_cast<uint32_t>(result);
+    }
+    const std::u16string terminated(name);
+    result = RegSetValueExW(key, AsWChar(terminated.c_str()), 0, type, data.data(),
+                            static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+    return static_cast<uint32_t>(result);
+}
+
+uint32_t ScopedRegistryKey::SetBinary(std::u16string_view name, const std::vector<uint8_t>& data) {
+    return SetValue(name, kRegBinary, data);
+}
+
+uint32_t ScopedRegistryKey::SetString(std::u16string_view name, std::u16string_view text) {
+    return SetValue(name, kRegSz, RegistryStringBytes(text));
+}

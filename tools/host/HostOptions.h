@@ -1,0 +1,41 @@
+// The host tool's command line.
+//
+//   zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N] [--timeout-ms MS]
+//             [--state-queries N]
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct HostOptions {
+    // Empty: the module the build puts beside the tool.
+    std::string modulePath;
+    // Sent in order in each cycle.
+    std::vector<std::vector<uint8_t>> apdus;
+    // End after this many cycles; none: run until stopped.
+    std::optional<unsigned> cycles;
+    // End the run through Cancel after this long.
+    std::optional<std::chrono::milliseconds> timeout;
+    // GetState calls after the commands, in each cycle.
+    unsigned stateQueries = 3;
+};
+
+struct ParsedHostOptions {
+    enum class Outcome { Run, Help, Error };
+    Outcome outcome = Outcome::Run;
+    HostOptions options;
+    std::string error;
+};
+
+// SELECT of the master file without response data: what each cycle sends unless told otherwise.
+std::vector<uint8_t> DefaultApdu();
+
+// Parses the arguments after the program name. Options take their value as the next argument or
+// after '=' ("--cycles 2", "--cycles=2").
+ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args);
+
+std::string HostUsage();
