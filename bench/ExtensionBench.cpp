@@ -7,8 +7,8 @@
 //
 // Trace configurations of the object's figures:
 // - TraceOff: the trace system is there and traces nothing;
-// - TraceErrors: it traces exceptions, errors and warnings only, the usual production setting
-//   (method traces open, and hold back their entry line, without writing anything);
+// - TraceErrors: it traces exceptions, errors and warnings only (method traces then open and
+//   prepare their entry line, held back for an exception, without writing anything);
 // - TraceAll: it traces every level, level 16 (method frames, Transmit's lines) included, and
 //   drops the lines.
 #include <benchmark/benchmark.h>

@@ -13,7 +13,8 @@
 //   alternating order. Goals: module p50 at most 1.5 times the direct p50, module p99 at most
 //   5 ms.
 //
-// Every wait is seen sleeping in the kernel before the event is caused (ThreadWaits.h). The
+// Every wait is seen blocked in its PC/SC wait, and pcscd idle, before the event is caused
+// (ThreadWaits.h): a Cancel that overtook the wait's registration in pcscd would be lost. The
 // program starts its own pcscd and card, so it runs only inside the real-stack harness's private
 // namespaces: bench/run-host-realstack-bench.sh.
 #include <benchmark/benchmark.h>
@@ -92,6 +93,12 @@ class HostBenchStack {
     const std::string& Reader() const { return m_reader; }
     const realstack::PcscContext& Direct() const { return *m_direct; }
 
+    // True once pcscd has taken up every request so far: a wait that a client has sent is then
+    // registered, and a cancellation cannot overtake it (ThreadWaits.h).
+    bool PcscdTookUpRequests() const {
+        return hostrealstack::WaitUntilProcessSleeps(m_pcscdPid, kWaitingTimeout);
+    }
+
     // The reader's state as the direct context sees it once every bit of wanted is set.
     bool ReaderReaches(DWORD wanted) const {
         return m_direct->WaitForState(m_reader, wanted, kStateTimeout).has_value();
@@ -105,6 +112,11 @@ class HostBenchStack {
         m_pcscd = std::make_unique<realstack::PcscdProcess>(
             m_workDir, std::vector<realstack::VpcdReader>{reader});
         m_direct = std::make_unique<realstack::PcscContext>();
+        const std::optional<pid_t> pcscd = hostrealstack::FindProcess("pcscd");
+        if (!pcscd) {
+            throw std::runtime_error("pcscd's process was not found");
+        }
+        m_pcscdPid = *pcscd;
         realstack::VirtualCardOptions options;
         options.port = reader.port;
         m_card = std::make_unique<realstack::VirtualCardProcess>(options);
@@ -126,6 +138,7 @@ class HostBenchStack {
     std::filesystem::path m_workDir;
     std::string m_reader;
     std::unique_ptr<realstack::PcscdProcess> m_pcscd;
+    pid_t m_pcscdPid = 0;
     std::unique_ptr<realstack::PcscContext> m_direct;
     std::unique_ptr<realstack::VirtualCardProcess> m_card;
     std::unique_ptr<ModuleLoader> m_module;
@@ -184,7 +197,7 @@ std::optional<InsertionTimes> InsertionRound(HostBenchStack& stack, std::string&
     auto present = StartIsPresent(stack.Object());
     auto observer = StartDirectWait(stack.Direct(), stack.Reader(), SCARD_STATE_PRESENT);
     if (!present->WaitUntilWaiting(kWaitingTimeout) ||
-        !observer->WaitUntilWaiting(kWaitingTimeout)) {
+        !observer->WaitUntilWaiting(kWaitingTimeout) || !stack.PcscdTookUpRequests()) {
         error = "a wait did not start";
         return std::nullopt;
     }
@@ -261,7 +274,7 @@ std::optional<LatencySamples::Duration> ModuleCancelRound(HostBenchStack& stack,
         return std::nullopt;
     }
     auto present = StartIsPresent(*object);
-    if (!present->WaitUntilWaiting(kWaitingTimeout)) {
+    if (!present->WaitUntilWaiting(kWaitingTimeout) || !stack.PcscdTookUpRequests()) {
         error = "IsPresent did not wait";
         return std::nullopt;
     }
@@ -269,7 +282,8 @@ std::optional<LatencySamples::Duration> ModuleCancelRound(HostBenchStack& stack,
     object->Cancel();
     const std::optional<TimedResult> result = present->Get(kCallTimeout);
     if (!result || result->status != ZEPH_STATUS_PENDING) {
-        error = "Cancel did not end IsPresent with STATUS_PENDING";
+        error = "Cancel did not end IsPresent with STATUS_PENDING: " +
+                (result ? std::to_string(result->status) : std::string("it did not return"));
         return std::nullopt;
     }
     return result->returned - cancelled;
@@ -279,7 +293,7 @@ std::optional<LatencySamples::Duration> ModuleCancelRound(HostBenchStack& stack,
 std::optional<LatencySamples::Duration> DirectCancelRound(HostBenchStack& stack,
                                                           std::string& error) {
     auto observer = StartDirectWait(stack.Direct(), stack.Reader(), SCARD_STATE_PRESENT);
-    if (!observer->WaitUntilWaiting(kWaitingTimeout)) {
+    if (!observer->WaitUntilWaiting(kWaitingTimeout) || !stack.PcscdTookUpRequests()) {
         error = "SCardGetStatusChange did not wait";
         return std::nullopt;
     }
@@ -287,7 +301,9 @@ std::optional<LatencySamples::Duration> DirectCancelRound(HostBenchStack& stack,
     SCardCancel(stack.Direct().Handle());
     const std::optional<TimedResult> result = observer->Get(kCallTimeout);
     if (!result || result->status != static_cast<uint32_t>(SCARD_E_CANCELLED)) {
-        error = "SCardCancel did not end SCardGetStatusChange with SCARD_E_CANCELLED";
+        error = "SCardCancel did not end SCardGetStatusChange with SCARD_E_CANCELLED: " +
+                (result ? realstack::DescribeResult(static_cast<LONG>(result->status))
+                        : std::string("it did not return"));
         return std::nullopt;
     }
     return result->returned - cancelled;

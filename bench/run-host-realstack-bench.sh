@@ -7,7 +7,8 @@
 #   run-host-realstack-bench.sh [BUILD_DIR] [BENCHMARK_OPTION...]
 set -euo pipefail
 
-readonly root="$(cd "$(dirname "$0")/.." && pwd)"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+readonly root
 build="$root/build/release"
 if [ $# -gt 0 ] && [[ "$1" != --* ]]; then
     build="$1"

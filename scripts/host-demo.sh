@@ -26,7 +26,8 @@ if [ "${ZEPH_REALSTACK_NAMESPACE-}" != 1 ]; then
     echo "$0 runs only inside tests/realstack/run-in-namespace.sh" >&2
     exit 2
 fi
-readonly build=$(cd "$1" && pwd)
+build=$(cd "$1" && pwd)
+readonly build
 shift
 readonly host=$build/tools/host/zeph_host
 readonly module=$build/module/ZEPH_Ext_PcSc.so

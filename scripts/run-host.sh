@@ -15,6 +15,12 @@ echo "=== building the module, zeph_host and zeph_vcard (build/linux)"
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j 2 --target ZEPH_Ext_PcSc zeph_host zeph_vcard
 
+for arg in "$@"; do
+    if [ "$arg" = --help ] || [ "$arg" = -h ]; then
+        exec build/linux/tools/host/zeph_host --help
+    fi
+done
+
 echo "=== the host's cycle on a private pcscd with a virtual reader and card"
 status=0
 tests/realstack/run-in-namespace.sh "$root/scripts/host-demo.sh" "$root/build/linux" "$@" ||

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine and runs every test suite: Linux, Linux under ASan+UBSan, the
-# concurrency tests under TSan, and the Windows build under Wine.
+# Sets up a Debian 12 machine and runs every test suite: Linux (with the real PC/SC stack in a
+# private namespace), Linux under ASan+UBSan, the concurrency and scenario tests under TSan, a
+# bounded fuzzing run of the registry file parser, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -40,6 +41,15 @@ for preset in linux linux-asan linux-tsan; do
     build "$preset"
     run_suite "$preset"
 done
+
+echo "=== registry file parser: 60 s of fuzzing (clang, libFuzzer, ASan+UBSan)"
+mkdir -p build
+if scripts/run-fuzzer.sh 60 >build/fuzz.log 2>&1; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+fi
+tail -n 4 build/fuzz.log
 
 build windows
 . scripts/wine-prepare.sh build/windows

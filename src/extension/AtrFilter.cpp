@@ -27,7 +27,7 @@ bool CZephExtensionPcSc::Helper_SCardLocateCardsByAtr(PcScReaderState* state) {
         }
         AccessLock access(m_csWinScardAccess);
         std::array<PcScAtrMask, 1> table{};
-        if (!ZEPH_Helper::VH_GetAllTalpoAtr(table.data(), table.size())) {
+        if (!ZEPH_Helper::VH_GetAllTalpoAtr(m_cardIdentification, table.data(), table.size())) {
             TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
                             u"%s::SCardAtrMasks konnte nicht ermittelt werden!", kName);
             return;

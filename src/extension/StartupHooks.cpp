@@ -1,10 +1,12 @@
 #include "extension/StartupHooks.h"
 
-// The directory library, the crash handler and the card identification helpers are not part of
-// the module yet: until they are, start-up has nothing to register and nothing to install.
+#include "helper/HelperInitialize.h"
+
+// The directory library and the crash handler are not part of the module yet: until they are,
+// process attach has nothing to register and the thread nothing to install.
 
 void OnProcessAttach() noexcept {}
 
-void InitializeCardIdentification() noexcept {}
+void InitializeCardIdentification() noexcept { ZEPH_Helper::VH_Initialize(); }
 
 void InstallThreadCrashHandlers() noexcept {}

@@ -3,10 +3,17 @@
 #include "extension/StartupHooks.h"
 #include "platform/PlatformPcSc.h"
 
-CZephExtensionPcSc::CZephExtensionPcSc() : CZephExtensionPcSc(PlatformPcSc(), PlatformSleeper()) {}
+CZephExtensionPcSc::CZephExtensionPcSc()
+    : CZephExtensionPcSc(PlatformPcSc(), PlatformSleeper(), PlatformRegistry()) {}
 
 CZephExtensionPcSc::CZephExtensionPcSc(PcScApi& pcsc, Sleeper& sleeper)
-    : CZephExtensionAbstract("PcSc"), m_pcsc(pcsc), m_sleeper(sleeper) {
+    : CZephExtensionPcSc(pcsc, sleeper, PlatformRegistry()) {}
+
+CZephExtensionPcSc::CZephExtensionPcSc(PcScApi& pcsc, Sleeper& sleeper, RegistryApi& registry)
+    : CZephExtensionAbstract("PcSc"),
+      m_pcsc(pcsc),
+      m_sleeper(sleeper),
+      m_cardIdentification{pcsc, registry} {
     InstallThreadCrashHandlers();
     m_bHostFlag = 0;
     m_nHostValue = 0;

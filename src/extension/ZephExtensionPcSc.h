@@ -9,6 +9,8 @@
 
 #include "platform/PcScApi.h"
 #include "platform/PcScHandles.h"
+#include "helper/CardIdentificationServices.h"
+#include "platform/Registry.h"
 #include "platform/Sleeper.h"
 #include "threading/Event.h"
 
@@ -17,9 +19,10 @@ struct ReaderTable;
 
 class CZephExtensionPcSc final : public CZephExtensionAbstract {
   public:
-    // The platform's PC/SC and sleep unless a test substitutes its own.
+    // The platform's PC/SC, sleep and registry unless a test substitutes its own.
     CZephExtensionPcSc();
     CZephExtensionPcSc(PcScApi& pcsc, Sleeper& sleeper);
+    CZephExtensionPcSc(PcScApi& pcsc, Sleeper& sleeper, RegistryApi& registry);
 
     void* ScalarDeletingDestructor(unsigned int flags) override;
     uint32_t SetProtocol(uint32_t requested, uint32_t* active) override;
@@ -104,6 +107,7 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
 
     PcScApi& m_pcsc;
     Sleeper& m_sleeper;
+    const ZEPH_Helper::CardIdentificationServices m_cardIdentification;
 
     std::recursive_mutex m_csWinScardAccess;  // the "Sicherheitsbereich"
     Event m_hCancelEvent{Event::Mode::AutoReset};

@@ -7,7 +7,7 @@ namespace {
 constexpr std::u16string_view kSoftware = u"SOFTWARE";
 constexpr std::u16string_view kWow6432Node = u"WOW6432Node";
 
-// The first key name of a path and the rest after its backslash.
+// The first key name of a path.
 std::u16string_view FirstName(std::u16string_view path) {
     return path.substr(0, path.find(u'\\'));
 }

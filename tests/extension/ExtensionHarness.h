@@ -10,6 +10,7 @@
 
 #include "CapturingTraceSystem.h"
 #include "InterceptingPcSc.h"
+#include "MemoryRegistry.h"
 #include "PcScSimulator.h"
 #include "RecordingSleeper.h"
 #include "ScenarioStack.h"
@@ -107,6 +108,7 @@ struct ExtensionHarness {
     PcScSimulator simulator;
     InterceptingPcSc pcsc{simulator};
     RecordingSleeper sleeper;
-    CZephExtensionPcSc* extension = new CZephExtensionPcSc(pcsc, sleeper);
+    MemoryRegistry registry;
+    CZephExtensionPcSc* extension = new CZephExtensionPcSc(pcsc, sleeper, registry);
     ExtensionTestAccess access{*extension};
 };

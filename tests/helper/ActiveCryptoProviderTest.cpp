@@ -105,6 +105,10 @@ struct Backend {
     std::unique_ptr<Registrations> (*make)();
 };
 
+void PrintTo(const Backend& backend, std::ostream* out) {
+    *out << backend.name;
+}
+
 class ProviderOutcome : public ::testing::TestWithParam<Backend> {
   protected:
     void SetUp() override { registrations = GetParam().make(); }
@@ -261,13 +265,6 @@ TEST_F(DetectionTest, TheMakersCspIsNotAskedForOnceAMinidriverWasFound) {
     EXPECT_EQ(pcsc.OutstandingAllocations(), 0u);
 }
 
-TEST_F(DetectionTest, ProviderNamesAreNotExamined) {
-    pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderKsp, u"");
-    pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCardModule, u"TPKMDT64.DLL");
-    EXPECT_TRUE(Detect());
-    EXPECT_EQ(provider, 3u);
-}
-
 TEST_F(DetectionTest, AFailedCardModuleQueryIsTracedAndContributesNothing) {
     pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderKsp, u"KSP");
     pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCsp, u"CSP");
@@ -314,13 +311,6 @@ TEST_F(DetectionTest, NullPointersAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
 }
 
-TEST_F(DetectionTest, SummaryIsWrittenOnlyWhenDetailIsTraced) {
-    RegisterMinidriverWithKsp();
-    capture.SetLevels(static_cast<uint16_t>(CapturingTraceSystem::kAllLevels & ~TRACE_DETAIL));
-    EXPECT_TRUE(Detect());
-    EXPECT_TRUE(TextsAt(TRACE_DETAIL).empty());
-}
-
 TEST_F(DetectionTest, AnExceptionIsCaughtAndKeepsWhatWasFoundSoFar) {
     CardDatabasePcSc throwing(pcsc, registry);
     registry.SetString(CalaisKey(kKmdtCard), u"Smart Card Key Storage Provider", u"KSP");
@@ -349,22 +339,6 @@ TEST(MinidriverNames, MatchTheEndOfTheModuleNameIgnoringCase) {
     EXPECT_EQ(MinidriverMutation(u"KMDT64.DLL"), CryptoProviderMutation::Undefined);
     EXPECT_EQ(MinidriverMutation(u"TPKMDT64.DL"), CryptoProviderMutation::Undefined);
     EXPECT_EQ(MinidriverMutation(u""), CryptoProviderMutation::Undefined);
-}
-
-TEST(CryptoProviderTexts, NameEveryValueAndCallTheRestUndefined) {
-    using ZEPH_Helper::CryptoProviderMutationText;
-    using ZEPH_Helper::CryptoProviderText;
-    EXPECT_EQ(std::u16string(CryptoProviderText(0)), u"undefined");
-    EXPECT_EQ(std::u16string(CryptoProviderText(1)), u"undefined");
-    EXPECT_EQ(std::u16string(CryptoProviderText(2)), u"Talpo CSP");
-    EXPECT_EQ(std::u16string(CryptoProviderText(3)), u"Microsoft CNG mit Minitreiber");
-    EXPECT_EQ(std::u16string(CryptoProviderText(4)), u"Microsoft CSP mit Minitreiber");
-    EXPECT_EQ(std::u16string(CryptoProviderText(5)), u"Microsoft CSP und CNG mit Minitreiber");
-    EXPECT_EQ(std::u16string(CryptoProviderText(6)), u"undefined");
-    EXPECT_EQ(std::u16string(CryptoProviderMutationText(0)), u"undefined");
-    EXPECT_EQ(std::u16string(CryptoProviderMutationText(1)), u"normal");
-    EXPECT_EQ(std::u16string(CryptoProviderMutationText(2)), u"wdk");
-    EXPECT_EQ(std::u16string(CryptoProviderMutationText(3)), u"undefined");
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ class AtrTableWin32Registry : public HelperTest {
         return record;
     }
 
+    // Every test program uses the same database key: they take turns with it.
+    RegistryFixtureTurn turn{u"ZephCalaisFixtureTurn"};
     Win32Registry win32;
 };
 

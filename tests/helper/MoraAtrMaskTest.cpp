@@ -1,4 +1,4 @@
-// The texts of the record's enumerations and the record's text form.
+// The text form of the helper library's ATR record.
 #include "helper/MoraAtrMask.h"
 
 #include <gtest/gtest.h>
@@ -8,22 +8,6 @@
 namespace {
 
 using namespace ZEPH_Helper;
-
-TEST(MoraAtrMaskTexts, NameTheKnownValuesAndCallTheRestUnknown) {
-    EXPECT_EQ(std::u16string(AtrTypeText(3)), u"TCOS3");
-    EXPECT_EQ(std::u16string(AtrTypeText(0)), u"UNKNOWN");
-    EXPECT_EQ(std::u16string(AtrSourceText(1)), u"CALAIS");
-    EXPECT_EQ(std::u16string(AtrSourceText(2)), u"PREDEFINED");
-    EXPECT_EQ(std::u16string(AtrSourceText(0)), u"UNKNOWN");
-    EXPECT_EQ(std::u16string(AtrSourceText(3)), u"UNKNOWN");
-    const std::pair<uint32_t, std::u16string_view> scTypes[] = {
-        {0, u"PREDEFINED"}, {1, u"KV"},        {4, u"Norma"},           {5, u"KMDT Fake RVW"},
-        {14, u"Norma LX"},  {24, u"Norma RY"}, {25, u"KMDT Fake HLNK"}, {34, u"Norma Talpo"},
-        {2, u"UNKNOWN"},    {35, u"UNKNOWN"}};
-    for (const auto& [value, text] : scTypes) {
-        EXPECT_EQ(ScTypeText(value), text) << value;
-    }
-}
 
 TEST(MoraAtrMaskText, ShowsTypeSourceScTypeAndProviderButNoBytes) {
     MoraAtrMask record;

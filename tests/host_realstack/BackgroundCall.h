@@ -1,7 +1,8 @@
 // One blocking call of the module on a thread of its own, as the host makes IsPresent and
-// IsAbsent: the test learns the thread's id (to see it wait, ThreadWaits.h) and takes the result
-// with a deadline. A call still running when the object goes is ended by the given abandon
-// action (the module's Cancel) before the thread is joined, so a failed test cannot hang.
+// IsAbsent: the test learns the thread's id (to see it block in its PC/SC wait, ThreadWaits.h)
+// and takes the result with a deadline. A call still running when the object goes is ended by the
+// given abandon action (the module's Cancel) before the thread is joined, so a failed test cannot
+// hang.
 #pragma once
 
 #include <sys/types.h>
@@ -41,9 +42,9 @@ class BackgroundCall {
     BackgroundCall(const BackgroundCall&) = delete;
     BackgroundCall& operator=(const BackgroundCall&) = delete;
 
-    // True once the call sleeps in its wait (see ThreadWaits.h).
+    // True once the call is blocked in its PC/SC wait (see ThreadWaits.h).
     bool WaitUntilWaiting(std::chrono::milliseconds timeout) const {
-        return WaitUntilSleepsOnInput(m_tid, timeout);
+        return WaitUntilInStatusChangeWait(m_tid, timeout);
     }
     bool Returned() const {
         return !m_result.valid() ||

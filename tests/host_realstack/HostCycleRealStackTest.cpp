@@ -101,6 +101,28 @@ TEST_F(HostCycleRealStackTest, CancelEndsAWaitingIsPresentWithPending) {
     EXPECT_EQ(answer->status, ZEPH_STATUS_PENDING);
 }
 
+// The host makes one object for each of its virtual readers: Cancel on one of them ends that
+// object's wait alone, and with STATUS_PENDING, whatever the other objects hold.
+TEST_F(HostCycleRealStackTest, CancelEndsIsPresentOfItsOwnObjectBesideAnotherObject) {
+    VirtualCardProcess* card = nullptr;
+    ASSERT_EQ(ConnectCard(card).status, ZEPH_STATUS_SUCCESS);
+    auto absent = StartIsAbsent();
+    ASSERT_TRUE(absent->WaitUntilWaiting(kWaitingTimeout)) << "IsAbsent never waited";
+    ASSERT_TRUE(card->Remove());
+    ASSERT_EQ(absent->Get(kCallTimeout), std::optional<uint32_t>(ZEPH_STATUS_SUCCESS));
+
+    for (int round = 0; round < 20; ++round) {
+        const ObjectPtr other = NewObject();
+        ASSERT_NE(other, nullptr);
+        auto present = StartIsPresent(*other);
+        ASSERT_TRUE(present->WaitUntilWaiting(kWaitingTimeout)) << "round " << round;
+        other->Cancel();
+        const std::optional<PresentAnswer> answer = present->Get(kCallTimeout);
+        ASSERT_TRUE(answer) << "IsPresent did not return after Cancel in round " << round;
+        EXPECT_EQ(answer->status, ZEPH_STATUS_PENDING) << "round " << round;
+    }
+}
+
 TEST_F(HostCycleRealStackTest, CancelEndsAWaitingIsAbsentAndLetsTheCardGo) {
     VirtualCardProcess* card = nullptr;
     ASSERT_EQ(ConnectCard(card).status, ZEPH_STATUS_SUCCESS);

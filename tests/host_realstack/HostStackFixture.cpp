@@ -44,8 +44,18 @@ void HostStackFixture::TearDown() {
     StackFixture::TearDown();
 }
 
-std::unique_ptr<BackgroundCall<PresentAnswer>> HostStackFixture::StartIsPresent() {
-    CZephExtensionAbstract* object = m_object;
+HostStackFixture::ObjectPtr HostStackFixture::NewObject() {
+    return ObjectPtr(Module()->Factory()(), [](CZephExtensionAbstract* object) {
+        if (object != nullptr) {
+            object->Cancel();
+            object->ScalarDeletingDestructor(1);
+        }
+    });
+}
+
+std::unique_ptr<BackgroundCall<PresentAnswer>> HostStackFixture::StartIsPresent(
+    CZephExtensionAbstract& target) {
+    CZephExtensionAbstract* object = &target;
     return std::make_unique<BackgroundCall<PresentAnswer>>(
         [object] {
             PresentAnswer answer;

@@ -40,9 +40,18 @@ class HostStackFixture : public realstack::StackFixture {
     void SetUp() override;
     void TearDown() override;
 
-    CZephExtensionAbstract& Object() { return *m_object; }
+    // An object of its own, cancelled and destroyed when it goes.
+    using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
-    std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent();
+    CZephExtensionAbstract& Object() { return *m_object; }
+    // A further object, as the host makes one for each of its virtual readers.
+    static ObjectPtr NewObject();
+
+    std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent() {
+        return StartIsPresent(*m_object);
+    }
+    static std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent(
+        CZephExtensionAbstract& object);
     std::unique_ptr<BackgroundCall<uint32_t>> StartIsAbsent();
     // The host's first step: IsPresent waits, then the card enters slot 0 (started with the
     // options when it is not running yet, inserted again otherwise); IsPresent's answer, or a

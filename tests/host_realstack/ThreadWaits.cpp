@@ -3,7 +3,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -11,32 +13,51 @@ namespace hostrealstack {
 
 namespace {
 
-constexpr int kReadsInARow = 5;
+constexpr int kReadsInARow = 3;
 constexpr std::chrono::microseconds kPollInterval{200};
+// poll()'s timeout argument as /proc shows it for "no timeout" (-1 as a 32-bit int).
+constexpr unsigned long kNoTimeout = 0xFFFFFFFFul;
 
 std::string TaskFile(pid_t thread, const char* name) {
     return "/proc/self/task/" + std::to_string(thread) + "/" + name;
 }
 
-// The scheduler state letter of /proc/.../stat: the field after the command name in parentheses,
-// which may itself hold spaces and parentheses.
-char SchedulerState(pid_t thread) {
-    std::ifstream file(TaskFile(thread, "stat"));
+// The scheduler state letter of a /proc stat file: the field after the command name in
+// parentheses, which may itself hold spaces and parentheses.
+char SchedulerState(const std::filesystem::path& statFile) {
+    std::ifstream file(statFile);
     std::string line;
     std::getline(file, line);
     const size_t close = line.rfind(')');
     return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
 }
 
-// The number of the system call the thread sleeps in; -1 while it runs or when unknown.
-long CurrentSystemCall(pid_t thread) {
+// /proc/.../syscall: the call's number and its first three arguments; "running" (or nothing
+// usable) while the thread does not sleep in a call.
+struct SystemCall {
+    bool sleeping = false;
+    long number = -1;
+    unsigned long args[3] = {};
+};
+
+SystemCall CurrentSystemCall(pid_t thread) {
     std::ifstream file(TaskFile(thread, "syscall"));
-    std::string first;
-    file >> first;
-    if (first.empty() || first == "running" || first[0] < '0' || first[0] > '9') {
-        return -1;
+    std::string line;
+    std::getline(file, line);
+    std::istringstream fields(line);
+    SystemCall call;
+    if (!(fields >> call.number)) {
+        return call;
     }
-    return std::stol(first);
+    for (unsigned long& arg : call.args) {
+        std::string text;
+        if (!(fields >> text)) {
+            return call;
+        }
+        arg = std::stoul(text, nullptr, 16);
+    }
+    call.sleeping = true;
+    return call;
 }
 
 }  // namespace
@@ -45,19 +66,66 @@ pid_t CurrentThreadId() {
     return static_cast<pid_t>(syscall(SYS_gettid));
 }
 
-bool SleepsOnInput(pid_t thread) {
-    if (SchedulerState(thread) != 'S') {
+bool SleepsInStatusChangeWait(pid_t thread) {
+    if (SchedulerState(TaskFile(thread, "stat")) != 'S') {
         return false;
     }
-    const long call = CurrentSystemCall(thread);
-    return call >= 0 && call != SYS_futex && call != SYS_nanosleep && call != SYS_clock_nanosleep;
+    const SystemCall call = CurrentSystemCall(thread);
+    if (!call.sleeping) {
+        return false;
+    }
+#ifdef SYS_poll
+    if (call.number == SYS_poll) {
+        return (call.args[2] & kNoTimeout) != kNoTimeout;
+    }
+#endif
+    return call.number == SYS_ppoll && call.args[2] != 0;  // a timespec: there is a timeout
 }
 
-bool WaitUntilSleepsOnInput(pid_t thread, std::chrono::milliseconds timeout) {
+bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int inARow = 0;
     while (std::chrono::steady_clock::now() < deadline) {
-        inARow = SleepsOnInput(thread) ? inARow + 1 : 0;
+        inARow = SleepsInStatusChangeWait(thread) ? inARow + 1 : 0;
+        if (inARow == kReadsInARow) {
+            return true;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return false;
+}
+
+std::optional<pid_t> FindProcess(const std::string& name) {
+    std::optional<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream comm(entry.path() / "comm");
+        std::string command;
+        if (std::getline(comm, command) && command == name) {
+            if (found) {
+                return std::nullopt;
+            }
+            found = static_cast<pid_t>(std::stol(pid));
+        }
+    }
+    return found;
+}
+
+bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout) {
+    const std::filesystem::path tasks = "/proc/" + std::to_string(process) + "/task";
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int inARow = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        bool sleeping = true;
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            sleeping = sleeping && SchedulerState(task.path() / "stat") == 'S';
+        }
+        inARow = sleeping && !error ? inARow + 1 : 0;
         if (inARow == kReadsInARow) {
             return true;
         }

@@ -1,22 +1,39 @@
-// Tells from outside a thread that it sleeps in the kernel on input (poll, select, a read...),
-// as a thread blocked in a PC/SC wait does, rather than running or waiting for a lock or a
-// timer. Linux only: reads /proc/self/task/TID.
+// Tells from outside a thread that it is blocked in a pcsc-lite status-change wait
+// (SCardGetStatusChange), as IsPresent and IsAbsent are while they wait for a card, rather than
+// running, waiting for a lock, or waiting for pcscd's answer to a request (listing readers,
+// establishing a context). A test must know this before it causes the event the wait is for:
+// an event or a Cancel that comes earlier takes another path through the module.
+//
+// pcsc-lite (1.9) waits for a status change in poll() with a finite timeout, slice after slice;
+// it waits for the answer to a request in poll() without a timeout. Linux only: reads
+// /proc/self/task/TID.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
+#include <string>
 
 namespace hostrealstack {
 
 // The calling thread's id as /proc names it.
 pid_t CurrentThreadId();
 
-// True while the thread sleeps in a system call other than a futex wait or a sleep.
-bool SleepsOnInput(pid_t thread);
+// True while the thread sleeps in poll() (or ppoll()) with a timeout.
+bool SleepsInStatusChangeWait(pid_t thread);
 
-// Polls SleepsOnInput until it holds on several reads in a row; false at the deadline. The
-// repeated reads step over the short reads and writes a call makes on its way to its wait.
-bool WaitUntilSleepsOnInput(pid_t thread, std::chrono::milliseconds timeout);
+// Polls SleepsInStatusChangeWait until it holds on several reads in a row; false at the
+// deadline.
+bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout);
+
+// The process of this name, seen through /proc (in the real-stack harness's PID namespace, the
+// private pcscd); none when there is none or more than one.
+std::optional<pid_t> FindProcess(const std::string& name);
+
+// Polls until every thread of the process sleeps on several reads in a row: the process has
+// taken up every request sent to it so far (pcscd has registered a wait it was asked for before
+// a cancellation reaches it). False at the deadline.
+bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout);
 
 }  // namespace hostrealstack

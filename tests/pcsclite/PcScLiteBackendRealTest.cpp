@@ -21,7 +21,6 @@ using zeph::platform::pcsclite::PcScLiteLibrary;
 
 constexpr auto kDeadline = std::chrono::seconds(10);
 constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
-constexpr uint32_t kErrorFileNotFound = 2;
 const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 
 // The real stack of StackFixture with the backend in front of it. The backend's library is
@@ -191,13 +190,6 @@ TEST_F(PcScLiteBackendReal, ContextThatLostPcscdBecomesInvalid) {
         EXPECT_EQ(m_backend.ReleaseContext(fresh), 0u);
     }
     std::filesystem::remove_all(workDir);
-}
-
-TEST_F(PcScLiteBackendReal, CardTypeProviderNamesAreNotFoundWithoutASmartCardDatabase) {
-    PcScMemory provider;
-    EXPECT_EQ(m_backend.GetCardTypeProviderName(m_context, u"Any Card", 2, provider),
-              kErrorFileNotFound);
-    EXPECT_TRUE(provider.Empty());
 }
 
 }  // namespace

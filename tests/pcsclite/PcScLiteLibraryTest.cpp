@@ -40,5 +40,18 @@ TEST(PcScLiteLibrary, LoadingTurnsOffPcscLitesWaitOnSharingConflicts) {
     EXPECT_NE(std::getenv("PCSCLITE_NO_BLOCKING"), nullptr);
 }
 
+// The smart card database is the registry's, so provider names need neither pcscd nor a context.
+TEST(PcScLiteBackend, CardTypeProvidersNeedNeitherPcscdNorAContext) {
+    setenv("ZEPH_REGISTRY_FILE", "/nonexistent/zeph-registry.reg", 1);
+    const PcScLiteLibrary library("libpcsclite-not-installed.so.1");
+    PcScLiteBackend backend(library);
+    PcScMemory provider;
+    EXPECT_EQ(backend.GetCardTypeProviderName(0, u"No Such Card Type", 2, provider),
+              SCARD_E_UNKNOWN_CARD);
+    EXPECT_TRUE(provider.Empty());
+    EXPECT_EQ(backend.GetCardTypeProviderName(0x1234, u"No Such Card Type", 2, provider),
+              SCARD_E_INVALID_HANDLE);
+}
+
 }  // namespace
 }  // namespace zeph::platform::pcsclite

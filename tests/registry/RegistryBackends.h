@@ -3,7 +3,10 @@
 // on Linux and the Windows registry (Wine's) on Windows.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +22,21 @@
 #include "platform/posix/RegFileRegistry.h"
 #endif
 
-// Every fixture key lies below this key.
-inline constexpr char16_t kTestRoot[] = u"SOFTWARE\\ZephRegistryTest";
+// The key below SOFTWARE that every fixture key of this process lies in; its name is drawn at
+// random, so that test programs running side by side do not share fixtures.
+inline const std::u16string& TestRootName() {
+    static const std::u16string name = [] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const std::string digits =
+            std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
+        return u"ZephRegistryTest" + std::u16string(digits.begin(), digits.end());
+    }();
+    return name;
+}
+
+inline std::u16string TestRoot() {
+    return u"SOFTWARE\\" + TestRootName();
+}
 
 class RegistryBackend {
   public:

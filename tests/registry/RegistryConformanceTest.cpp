@@ -4,13 +4,14 @@
 // registry, which keeps the portable backends honest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "RegistryBackends.h"
 
 namespace {
 
-const std::u16string kKey = std::u16string(kTestRoot) + u"\\Card";
+const std::u16string kKey = TestRoot() + u"\\Card";
 const RegistryValue kBinary{kRegBinary, {0x3B, 0x8F, 0x80, 0x01}};
 
 template <typename Backend>
@@ -92,7 +93,11 @@ TYPED_TEST(RegistryConformance, ReadValueReturnsEmptyAndDefaultValues) {
 
 TYPED_TEST(RegistryConformance, KeyAndValueNamesIgnoreCase) {
     RegistryKey key;
-    ASSERT_EQ(this->Open(u"software\\zephregistrytest\\CARD", key), kRegistrySuccess);
+    std::u16string lower = u"software\\" + TestRootName() + u"\\CARD";
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char16_t unit) {
+        return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + 32) : unit;
+    });
+    ASSERT_EQ(this->Open(lower, key), kRegistrySuccess);
     RegistryValue value;
     ASSERT_EQ(key.ReadValue(u"atr", value), kRegistrySuccess);
     EXPECT_EQ(value, kBinary);
@@ -123,19 +128,19 @@ TYPED_TEST(RegistryConformance, RightsOfTheOpenedKeyAreEnforced) {
     uint32_t size = 0;
     EXPECT_EQ(enumerateOnly.QueryValue(u"ATR", nullptr, nullptr, &size), kRegistryAccessDenied);
     RegistryKey queryOnly;
-    ASSERT_EQ(this->Open(kTestRoot, queryOnly, RegistryView::Bit64, kKeyQueryValue),
+    ASSERT_EQ(this->Open(TestRoot(), queryOnly, RegistryView::Bit64, kKeyQueryValue),
               kRegistrySuccess);
     std::u16string name;
     EXPECT_EQ(queryOnly.EnumSubKey(0, name), kRegistryAccessDenied);
 }
 
 TYPED_TEST(RegistryConformance, ThirtyTwoBitViewLivesUnderWow6432Node) {
-    const std::u16string key32 = std::u16string(kTestRoot) + u"\\Only32";
+    const std::u16string key32 = TestRoot() + u"\\Only32";
     this->m_backend.SetValue(key32, RegistryView::Bit32, u"V", {kRegDword, {1, 0, 0, 0}});
     RegistryKey key;
     EXPECT_EQ(this->Open(key32, key, RegistryView::Bit32), kRegistrySuccess);
     EXPECT_EQ(this->Open(key32, key, RegistryView::Bit64), kRegistryFileNotFound);
-    EXPECT_EQ(this->Open(u"SOFTWARE\\WOW6432Node\\ZephRegistryTest\\Only32", key),
+    EXPECT_EQ(this->Open(u"SOFTWARE\\WOW6432Node\\" + TestRootName() + u"\\Only32", key),
               kRegistrySuccess);
     EXPECT_EQ(this->Open(kKey, key, RegistryView::Bit32), kRegistryFileNotFound);
 }

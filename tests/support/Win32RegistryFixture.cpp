@@ -90,3 +90,13 @@ uint32_t ScopedRegistryKey::SetBinary(std::u16string_view name, const std::vecto
 uint32_t ScopedRegistryKey::SetString(std::u16string_view name, std::u16string_view text) {
     return SetValue(name, kRegSz, RegistryStringBytes(text));
 }
+
+RegistryFixtureTurn::RegistryFixtureTurn(const char16_t* name)
+    : m_mutex(CreateMutexW(nullptr, FALSE, AsWChar(name))) {
+    WaitForSingleObject(m_mutex, INFINITE);
+}
+
+RegistryFixtureTurn::~RegistryFixtureTurn() {
+    ReleaseMutex(m_mutex);
+    CloseHandle(m_mutex);
+}

@@ -31,3 +31,16 @@ class ScopedRegistryKey {
     std::u16string m_firstCreated;  // the uppermost key this object created, empty if none
     uint32_t m_createResult = 0;
 };
+
+// A system-wide turn for fixtures of a key that several test programs use (such as the smart
+// card database's entry of a card type): held from construction to destruction.
+class RegistryFixtureTurn {
+  public:
+    explicit RegistryFixtureTurn(const char16_t* name);
+    ~RegistryFixtureTurn();
+    RegistryFixtureTurn(const RegistryFixtureTurn&) = delete;
+    RegistryFixtureTurn& operator=(const RegistryFixtureTurn&) = delete;
+
+  private:
+    void* m_mutex;
+};

@@ -99,14 +99,15 @@ std::string ApduShapeError(std::span<const uint8_t> apdu) {
 std::optional<std::vector<uint8_t>> ParseApdu(std::string_view text, std::string& error) {
     std::optional<std::vector<uint8_t>> bytes = ParseHexBytes(text);
     if (!bytes) {
-        error = "\"" + std::string(text) + "\" is not hex bytes";
+        error.assign(1, '"').append(text).append("\" is not hex bytes");
         return std::nullopt;
     }
-    error = ApduShapeError(*bytes);
-    if (!error.empty()) {
-        error = ToHex(*bytes) + ": " + error;
+    const std::string shapeError = ApduShapeError(*bytes);
+    if (!shapeError.empty()) {
+        error = ToHex(*bytes).append(": ").append(shapeError);
         return std::nullopt;
     }
+    error.clear();
     return bytes;
 }
 

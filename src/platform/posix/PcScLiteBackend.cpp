@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "platform/PcScConstants.h"
+#include "platform/Registry.h"
+#include "platform/SmartCardDatabase.h"
 #include "platform/posix/PcScLiteConversion.h"
 #include "platform/posix/PcScLiteReaderList.h"
 #include "platform/posix/PcScLiteStatusChange.h"
@@ -117,15 +119,24 @@ uint32_t PcScLiteBackend::LocateCardsByATR(ScardContext context, const PcScAtrMa
     return SCARD_S_SUCCESS;
 }
 
-// No smart card database on this platform yet: no card type has a provider.
-uint32_t PcScLiteBackend::GetCardTypeProviderName(ScardContext context,
-                                                  const char16_t* /*cardName*/,
-                                                  uint32_t /*providerId*/, PcScMemory& provider) {
+// pcsc-lite keeps no smart card database: the providers come from the registry file, under the
+// value names Windows uses. As on Windows, the query needs no context (0 is accepted).
+uint32_t PcScLiteBackend::GetCardTypeProviderName(ScardContext context, const char16_t* cardName,
+                                                  uint32_t providerId, PcScMemory& provider) {
     provider.Reset();
-    if (m_handles.FindContext(context) == nullptr) {
+    if (context != 0 && m_handles.FindContext(context) == nullptr) {
         return SCARD_E_INVALID_HANDLE;
     }
-    return ERROR_FILE_NOT_FOUND_RESULT;
+    if (cardName == nullptr) {
+        return SCARD_E_INVALID_PARAMETER;
+    }
+    std::u16string name;
+    const uint32_t result = LookUpCardTypeProvider(PlatformRegistry(), cardName, providerId, name);
+    if (result == SCARD_S_SUCCESS) {
+        name.push_back(u'\0');
+        Adopt(provider, context, name);
+    }
+    return result;
 }
 
 uint32_t PcScLiteBackend::FreeMemory(ScardContext /*context*/, const void* memory) {

@@ -8,8 +8,8 @@
 // - a sharing conflict is answered at once (PCSCLITE_NO_BLOCKING, see PcScLiteLibrary);
 // - PnP reader count and gone readers in status changes (PcScLiteStatusChange);
 // - a context that lost pcscd is invalid;
-// - the calls pcsc-lite lacks: ATR location by mask, and card-type provider names (no smart card
-//   database on this platform yet: ERROR_FILE_NOT_FOUND_RESULT).
+// - the calls pcsc-lite lacks: ATR location by mask, and card-type provider names from the smart
+//   card database in the registry seam (SmartCardDatabase.h).
 #pragma once
 
 #include "platform/PcScApi.h"

@@ -29,36 +29,30 @@ uint32_t PcScLiteStatusChange::Run(uint32_t timeoutMs, PcScReaderState* states, 
     if (count > 0 && states == nullptr) {
         return SCARD_E_INVALID_PARAMETER;
     }
-    uint32_t result = Prepare(states, count);
-    if (result != SCARD_S_SUCCESS) {
-        return result;
-    }
     bool immediate = false;
-    uint32_t callerCount = 0;
-    std::vector<std::string> names;
-    if (m_pnpIndex >= 0) {
-        callerCount = ReaderCountOf(states[m_pnpIndex].dwCurrentState);
-        result = ListReaderNames(&names);
-        if (result != SCARD_S_SUCCESS) {
-            return result;
-        }
-        immediate = names.size() != callerCount;
+    uint32_t result = Prepare(states, count);
+    if (result == SCARD_S_SUCCESS) {
+        result = ComparePnPCount(states, &immediate);
     }
-    result = WaitForChange(timeoutMs, states, &immediate);
+    if (result == SCARD_S_SUCCESS) {
+        result = WaitForChange(timeoutMs, states, &immediate);
+    }
     if (result != SCARD_S_SUCCESS && result != SCARD_E_TIMEOUT) {
         return result;
     }
     CopyResults(states);
+    return m_pnpIndex < 0 ? result : ReportPnP(states[m_pnpIndex], result);
+}
+
+uint32_t PcScLiteStatusChange::ComparePnPCount(const PcScReaderState* states, bool* immediate) {
     if (m_pnpIndex < 0) {
-        return result;
+        return SCARD_S_SUCCESS;
     }
-    const uint32_t listed = ListReaderNames(&names);
-    if (listed != SCARD_S_SUCCESS) {
-        return listed;
-    }
-    const uint32_t changed =
-        FillPnP(states[m_pnpIndex], callerCount, static_cast<uint32_t>(names.size()));
-    return changed != 0 ? SCARD_S_SUCCESS : result;
+    m_callerCount = ReaderCountOf(states[m_pnpIndex].dwCurrentState);
+    std::vector<std::string> names;
+    const uint32_t result = ListReaderNames(&names);
+    *immediate = names.size() != m_callerCount;
+    return result;
 }
 
 uint32_t PcScLiteStatusChange::Prepare(const PcScReaderState* states, uint32_t count) {
@@ -104,9 +98,10 @@ uint32_t PcScLiteStatusChange::WaitForChange(uint32_t timeoutMs, PcScReaderState
 uint32_t PcScLiteStatusChange::CallLite(uint32_t timeoutMs, const PcScReaderState* states) {
     m_liteStates.clear();
     m_liteEntry.clear();
+    const bool readersFillTheCall = ReadersToWaitOn() >= kLiteMaxReaders;
     for (size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& entry = m_entries[i];
-        if (entry.ignored || entry.unknown) {
+        if (entry.ignored || entry.unknown || (entry.pnp && readersFillTheCall)) {
             continue;
         }
         LiteReaderState lite{};
@@ -124,6 +119,17 @@ uint32_t PcScLiteStatusChange::CallLite(uint32_t timeoutMs, const PcScReaderStat
         m_wait.Lite(), timeoutMs, m_liteStates.data(), static_cast<Dword>(m_liteStates.size())));
     m_wait.NoteResult(result);
     return result;
+}
+
+// pcsc-lite takes at most as many entries as it knows readers. When the real readers fill that,
+// the PnP entry stays out of the call: no further reader can arrive then, and a reader that goes
+// changes its own entry.
+size_t PcScLiteStatusChange::ReadersToWaitOn() const {
+    size_t readers = 0;
+    for (const Entry& entry : m_entries) {
+        readers += (entry.pnp || entry.ignored || entry.unknown) ? 0 : 1;
+    }
+    return readers;
 }
 
 uint32_t PcScLiteStatusChange::MarkUnknownReaders(bool* marked) {
@@ -173,20 +179,25 @@ void PcScLiteStatusChange::CopyResults(PcScReaderState* states) const {
     }
 }
 
-// Returns SCARD_STATE_CHANGED when the reader count differs from the caller's or pcsc-lite saw
-// readers come or go, otherwise 0.
-uint32_t PcScLiteStatusChange::FillPnP(PcScReaderState& pnp, uint32_t callerCount,
-                                       uint32_t readerCount) {
+// The real reader count in bits 16 and up, SCARD_STATE_CHANGED when it differs from the caller's
+// or pcsc-lite saw readers come or go; such a change makes the call a success.
+uint32_t PcScLiteStatusChange::ReportPnP(PcScReaderState& pnp, uint32_t result) {
+    std::vector<std::string> names;
+    const uint32_t listed = ListReaderNames(&names);
+    if (listed != SCARD_S_SUCCESS) {
+        return listed;
+    }
     bool liteChanged = false;
     for (size_t k = 0; k < m_liteStates.size(); ++k) {
         if (m_liteEntry[k] == static_cast<size_t>(m_pnpIndex)) {
             liteChanged = (m_liteStates[k].dwEventState & SCARD_STATE_CHANGED) != 0;
         }
     }
-    const uint32_t changed = (liteChanged || readerCount != callerCount) ? SCARD_STATE_CHANGED : 0;
-    pnp.dwEventState = (readerCount << 16) | changed;
+    const auto readerCount = static_cast<uint32_t>(names.size());
+    const bool changed = liteChanged || readerCount != m_callerCount;
+    pnp.dwEventState = (readerCount << 16) | (changed ? SCARD_STATE_CHANGED : 0);
     pnp.cbAtr = 0;
-    return changed;
+    return changed ? SCARD_S_SUCCESS : result;
 }
 
 }  // namespace zeph::platform::pcsclite

@@ -12,6 +12,7 @@
 //   SCARD_STATE_IGNORE and returns at once with the other entries filled in.
 // - Entries the caller ignores (SCARD_STATE_IGNORE) are not passed to pcsc-lite, so that a gone
 //   ignored reader does not fail the call; their event state is left as it was.
+// - pcsc-lite 1.9.9 knows at most 16 readers and takes at most 16 entries.
 #pragma once
 
 #include <cstdint>
@@ -39,12 +40,14 @@ class PcScLiteStatusChange {
     };
 
     uint32_t Prepare(const PcScReaderState* states, uint32_t count);
+    uint32_t ComparePnPCount(const PcScReaderState* states, bool* immediate);
     uint32_t WaitForChange(uint32_t timeoutMs, PcScReaderState* states, bool* immediate);
     uint32_t CallLite(uint32_t timeoutMs, const PcScReaderState* states);
+    size_t ReadersToWaitOn() const;
     uint32_t MarkUnknownReaders(bool* marked);
     uint32_t ListReaderNames(std::vector<std::string>* names);
     void CopyResults(PcScReaderState* states) const;
-    uint32_t FillPnP(PcScReaderState& pnp, uint32_t callerCount, uint32_t readerCount);
+    uint32_t ReportPnP(PcScReaderState& pnp, uint32_t result);
 
     const LiteFunctions& m_lite;
     PcScLiteWait& m_wait;
@@ -52,6 +55,7 @@ class PcScLiteStatusChange {
     std::vector<LiteReaderState> m_liteStates;
     std::vector<size_t> m_liteEntry;  // entry index of each pcsc-lite record
     int m_pnpIndex = -1;
+    uint32_t m_callerCount = 0;  // the reader count the caller put into the PnP entry
 };
 
 }  // namespace zeph::platform::pcsclite
