@@ -33,9 +33,8 @@ bool CZephExtensionPcSc::Helper_SCardLocateCardsByAtr(PcScReaderState* state) {
             return;
         }
         TRC_WriteFormat(TRACE_INFO, kExtensionComponent, u"%s::LocateCard(s)ByAtr...", kName);
-        const uint32_t result = m_pcsc.LocateCardsByATR(m_hContext.load(), table.data(),
-                                                        static_cast<uint32_t>(table.size()),
-                                                        state, 1);
+        const uint32_t result = m_pcsc.LocateCardsByATR(
+            m_hContext.load(), table.data(), static_cast<uint32_t>(table.size()), state, 1);
         if (result != SCARD_S_SUCCESS) {
             TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
                             u"%s::SCardLocateCardsByATR lieferte Fehler %s!", kName,

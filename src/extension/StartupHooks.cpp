@@ -7,6 +7,8 @@
 
 void OnProcessAttach() noexcept {}
 
-void InitializeCardIdentification() noexcept { ZEPH_Helper::VH_Initialize(); }
+void InitializeCardIdentification() noexcept {
+    ZEPH_Helper::VH_Initialize();
+}
 
 void InstallThreadCrashHandlers() noexcept {}

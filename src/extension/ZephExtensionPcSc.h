@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
+#include "helper/CardIdentificationServices.h"
 #include "platform/PcScApi.h"
 #include "platform/PcScHandles.h"
-#include "helper/CardIdentificationServices.h"
 #include "platform/Registry.h"
 #include "platform/Sleeper.h"
 #include "threading/Event.h"
