@@ -60,7 +60,7 @@ uint32_t CZephExtensionPcSc::WaitForCard(const std::u16string& manual,
         PcScMemory readers;
         ReaderTable table;
         if (!ListReaders(readers, table)) {
-            return ZEPH_STATUS_INVALID_DEVICE_STATE;
+            return CancelledMeanwhile() ? ZEPH_STATUS_PENDING : ZEPH_STATUS_INVALID_DEVICE_STATE;
         }
         const uint32_t status = WaitOnReaders(table, manual, destination);
         if (status != kNewListing) {
@@ -89,6 +89,17 @@ bool CZephExtensionPcSc::ListReaders(PcScMemory& readers, ReaderTable& table) {
     return true;
 }
 
+// A Cancel from another thread released the context while this call listed or waited: the
+// failure of PC/SC on the released context is the cancellation, reported as such once.
+bool CZephExtensionPcSc::CancelledMeanwhile() {
+    if (m_hContext.load() != 0) {
+        return false;
+    }
+    TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::sCardContext ist NULL", kName);
+    m_hCancelEvent.Wait(0);
+    return true;
+}
+
 // Wait passes over one listing: ZEPH_STATUS_* when the call ends, kNewListing when the set of
 // readers changed.
 uint32_t CZephExtensionPcSc::WaitOnReaders(ReaderTable& table, const std::u16string& manual,
@@ -96,8 +107,8 @@ uint32_t CZephExtensionPcSc::WaitOnReaders(ReaderTable& table, const std::u16str
     for (;;) {
         const ScardContext context = m_hContext.load();
         if (context == 0) {
-            TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::sCardContext ist NULL",
-                            kName);
+            TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::sCardContext ist NULL", kName);
+            m_hCancelEvent.Wait(0);  // this cancellation is delivered now
             return ZEPH_STATUS_PENDING;
         }
         if (m_hCancelEvent.Wait(0)) {
@@ -111,7 +122,7 @@ uint32_t CZephExtensionPcSc::WaitOnReaders(ReaderTable& table, const std::u16str
         const uint32_t result =
             m_pcsc.GetStatusChange(context, SCARD_INFINITE, table.entries.data(), table.count);
         if (result != SCARD_S_SUCCESS) {
-            return WaitFailed(result);
+            return CancelledMeanwhile() ? ZEPH_STATUS_PENDING : WaitFailed(result);
         }
         TraceEntries(table, u"%s::nach SCardGetStatusChange <0x%08x> <0x%08x> <%s>");
         if (manual.empty()) {
@@ -138,6 +149,7 @@ uint32_t CZephExtensionPcSc::WaitFailed(uint32_t result) {
     if (result == SCARD_E_CANCELLED) {
         TRC_WriteFormat(TRACE_WARNING, kExtensionComponent,
                         u"%s::SCardGetStatusChange wurde abgebrochen (SCardCancel)!", kName);
+        m_hCancelEvent.Wait(0);  // the host's Cancel is delivered by this return
         return ZEPH_STATUS_PENDING;
     }
     if (result == SCARD_E_SYSTEM_CANCELLED) {

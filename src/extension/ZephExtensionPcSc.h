@@ -89,6 +89,7 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
     uint32_t WaitOnReaders(ReaderTable& table, const std::u16string& manual,
                            const CardDestination& destination);
     uint32_t WaitFailed(uint32_t result);
+    bool CancelledMeanwhile();
     EntryOutcome CheckEntry(ReaderTable& table, uint32_t index, const std::u16string& manual,
                             const CardDestination& destination);
     EntryOutcome TryCard(PcScReaderState& entry, const std::u16string& reader,

@@ -17,8 +17,7 @@ struct PresenceWait {
     explicit PresenceWait(ExtensionHarness& h, std::u16string manual = u"")
         : m_harness(h), m_manual(std::move(manual)) {
         result = std::async(std::launch::async, [this, &h] {
-            return h.extension->IsPresent(AsHostText(m_manual), atr.data(), &atrLength,
-                                          &protocol);
+            return h.extension->IsPresent(AsHostText(m_manual), atr.data(), &atrLength, &protocol);
         });
     }
     static const ZephWChar* AsHostText(const std::u16string& text) {
@@ -73,11 +72,13 @@ TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
     h.simulator.InsertCard(u"Later Reader", kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), u"Later Reader");
-    EXPECT_EQ(CountLines(h, "CZephExtensionPcSc::IsPresent::SCardListReaders konnte keinen Leser "
-                            "finden!"),
+    EXPECT_EQ(CountLines(h,
+                         "CZephExtensionPcSc::IsPresent::SCardListReaders konnte keinen Leser "
+                         "finden!"),
               1u);
-    EXPECT_GE(CountLines(h, "CZephExtensionPcSc::IsPresent::SCardGetStatusChange lieferte <1> "
-                            "neue(n) Leser!"),
+    EXPECT_GE(CountLines(h,
+                         "CZephExtensionPcSc::IsPresent::SCardGetStatusChange lieferte <1> "
+                         "neue(n) Leser!"),
               1u);
     EXPECT_GE(h.simulator.CallCount(Call::ListReaders), 2u);
 }
@@ -94,8 +95,9 @@ TEST(ReaderDiscovery, MakersVirtualReadersAreIgnoredByNameRange) {
     PresenceWait wait(h);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), lookalike);
-    EXPECT_TRUE(h.Traced(TRACE_INFO, "CZephExtensionPcSc::IsPresent::ZEPH-Leser <TALPO Virtueller "
-                                     "SmartCard Leser 0> erkannt"));
+    EXPECT_TRUE(h.Traced(TRACE_INFO,
+                         "CZephExtensionPcSc::IsPresent::ZEPH-Leser <TALPO Virtueller "
+                         "SmartCard Leser 0> erkannt"));
     for (const sim::JournalEntry& connect : h.simulator.Journal(Call::Connect)) {
         EXPECT_NE(connect.reader, virtualReader);
     }
@@ -110,8 +112,9 @@ TEST(ReaderDiscovery, ForeignCardIsReportedOnceAndRetriedOnlyAfterItsReaderChang
     ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
     h.simulator.InsertCard(u"Other Reader", kForeignAtr);  // a change elsewhere wakes the wait
     ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
-    EXPECT_EQ(CountLines(h, "CZephExtensionPcSc::IsPresent::Der Leser <Sim Reader 0> hat eine "
-                            "Karte mit fremden ATR. Es wird keine Verbindung hergestellt!"),
+    EXPECT_EQ(CountLines(h,
+                         "CZephExtensionPcSc::IsPresent::Der Leser <Sim Reader 0> hat eine "
+                         "Karte mit fremden ATR. Es wird keine Verbindung hergestellt!"),
               1u);
     h.simulator.RemoveCard(ExtensionHarness::kReader);
     h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
@@ -139,8 +142,9 @@ TEST(ReaderDiscovery, ManualReaderIsMatchedWithoutRegardToCase) {
     PresenceWait wait(h, u"SECOND reader");
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), u"Second Reader");
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL, "CZephExtensionPcSc::IsPresent::Manuelle Lesereinstellung "
-                                       "ist aktiviert <SECOND reader>"));
+    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
+                         "CZephExtensionPcSc::IsPresent::Manuelle Lesereinstellung "
+                         "ist aktiviert <SECOND reader>"));
 }
 
 TEST(ReaderDiscovery, ReaderHeldExclusivelyIsReportedOncePerStateChange) {
@@ -196,6 +200,27 @@ TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaits) {
     EXPECT_EQ(h.access.Context(), 0u);
     EXPECT_EQ(h.simulator.OpenContexts(), 0u);
     EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
+}
+
+TEST(ReaderDiscovery, ACancelEndsOneWaitOnly) {
+    ExtensionHarness h;
+    h.simulator.RemoveCard(ExtensionHarness::kReader);
+    {
+        PresenceWait wait(h);
+        ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+        h.extension->Cancel();
+        EXPECT_EQ(wait.Get(), ZEPH_STATUS_PENDING);
+    }
+    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
+    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
+}
+
+TEST(ReaderDiscovery, CancelWhileTheReadersAreListedIsACancellation) {
+    ExtensionHarness h;
+    h.pcsc.onListReaders = [&h] { h.extension->Cancel(); };
+    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_PENDING);
+    h.pcsc.onListReaders = nullptr;
+    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
 }
 
 TEST(ReaderDiscovery, ListingFailureIsAnInvalidDeviceState) {

@@ -20,6 +20,8 @@ class InterceptingPcSc final : public PcScApi {
     TransmitHook onTransmit;
     // Called after each successful forwarded GetStatusChange.
     StatusChangeHook onStatusChange;
+    // Called before each forwarded ListReaders.
+    std::function<void()> onListReaders;
 
     uint32_t EstablishContext(uint32_t scope, ScardContext* context) override {
         return m_target.EstablishContext(scope, context);
@@ -33,6 +35,9 @@ class InterceptingPcSc final : public PcScApi {
     uint32_t Cancel(ScardContext context) override { return m_target.Cancel(context); }
     uint32_t ListReaders(ScardContext context, const char16_t* groups,
                          PcScMemory& readers) override {
+        if (onListReaders) {
+            onListReaders();
+        }
         return m_target.ListReaders(context, groups, readers);
     }
     uint32_t GetStatusChange(ScardContext context, uint32_t timeoutMs, PcScReaderState* states,
