@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ScenarioFixture.h"
+#include "helper/AtrTable.h"
 #include "platform/PcScConstants.h"
 
 namespace {
@@ -146,6 +147,28 @@ TEST_P(PcScScenario, AtrLocationMatchesUnderTheMaskOnly) {
             << c.what;
         EXPECT_EQ((state.dwEventState & SCARD_STATE_ATRMATCH) != 0, c.matches) << c.what;
         EXPECT_TRUE(state.dwEventState & SCARD_STATE_PRESENT) << c.what;
+    }
+}
+
+// The maker's predefined mask ignores bytes 12, 13 and 23 and the high nibble of byte 10: a card
+// differing only there is the maker's card, one differing anywhere else is not.
+TEST_P(PcScScenario, PredefinedMaskIgnoresOnlyItsFreeBytes) {
+    PcScAtrMask mask{};
+    ASSERT_TRUE(ZEPH_Helper::VH_GetAllTalpoAtr(&mask, 1));
+    std::vector<uint8_t> variant = kPredefinedAtr;
+    variant[10] ^= 0xF0;
+    variant[12] = 0xA5;
+    variant[13] = 0x5A;
+    variant[23] = 0x01;
+    std::vector<uint8_t> foreign = kPredefinedAtr;
+    foreign[11] ^= 0x01;
+    for (const auto& [atr, matches] : {std::pair{variant, true}, std::pair{foreign, false}}) {
+        Stack().InsertCard(atr);
+        PcScReaderState state{};
+        state.szReader = Reader().c_str();
+        ASSERT_EQ(Api().LocateCardsByATR(Context(), &mask, 1, &state, 1), SCARD_S_SUCCESS);
+        EXPECT_EQ((state.dwEventState & SCARD_STATE_ATRMATCH) != 0, matches);
+        Stack().RemoveCard();
     }
 }
 
