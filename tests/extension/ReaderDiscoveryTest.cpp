@@ -202,6 +202,26 @@ TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaits) {
     EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
 }
 
+TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
+    ExtensionHarness h;
+    h.simulator.RemoveReader(ExtensionHarness::kReader);
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back(std::u16string(300, u'R') + u" " + static_cast<char16_t>(u'A' + i));
+        h.simulator.AddReader(names.back());
+    }
+    h.simulator.InsertCard(names[35], kPredefinedAtr);
+    PresenceWait wait(h);
+    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+    EXPECT_EQ(h.simulator.CallCount(Call::Connect), 0u);  // the 36th reader is not watched
+    h.simulator.InsertCard(names[4], kPredefinedAtr);
+    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(h.access.ReaderName(), names[4]);
+    EXPECT_FALSE(h.Traced(TRACE_INFO,
+                          "CZephExtensionPcSc::IsPresent::aktiviere Erkennung neuer "
+                          "Leser"));
+}
+
 TEST(ReaderDiscovery, ACancelEndsOneWaitOnly) {
     ExtensionHarness h;
     h.simulator.RemoveCard(ExtensionHarness::kReader);
