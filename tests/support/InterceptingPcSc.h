@@ -1,13 +1,14 @@
 // A PC/SC seam that forwards every call to another one, letting a test rewrite the answers of
 // transmit and status-change calls (for behaviour no simulated world produces on its own, such as
-// a card that is not reported exclusive after an exclusive connection).
+// a card that is not reported exclusive after an exclusive connection). Test seams that replace
+// one or two calls derive from it and forward the rest through it.
 #pragma once
 
 #include <functional>
 
 #include "platform/PcScApi.h"
 
-class InterceptingPcSc final : public PcScApi {
+class InterceptingPcSc : public PcScApi {
   public:
     using TransmitHook =
         std::function<uint32_t(uint32_t result, uint32_t capacityOffered, uint32_t* receiveLength)>;
