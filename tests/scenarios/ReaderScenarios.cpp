@@ -154,7 +154,11 @@ TEST_P(PcScScenario, AtrLocationMatchesUnderTheMaskOnly) {
 // differing only there is the maker's card, one differing anywhere else is not.
 TEST_P(PcScScenario, PredefinedMaskIgnoresOnlyItsFreeBytes) {
     PcScAtrMask mask{};
-    ASSERT_TRUE(ZEPH_Helper::VH_GetAllTalpoAtr(&mask, 1));
+    mask.cbAtr = sizeof(ZEPH_Helper::kPredefinedAtr);
+    std::copy(std::begin(ZEPH_Helper::kPredefinedAtr), std::end(ZEPH_Helper::kPredefinedAtr),
+              mask.rgbAtr);
+    std::copy(std::begin(ZEPH_Helper::kPredefinedAtrMask),
+              std::end(ZEPH_Helper::kPredefinedAtrMask), mask.rgbMask);
     std::vector<uint8_t> variant = kPredefinedAtr;
     variant[10] ^= 0xF0;
     variant[12] = 0xA5;
