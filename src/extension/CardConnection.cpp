@@ -16,6 +16,7 @@ void CZephExtensionPcSc::ResetAccessCounters(const char16_t* caller) {
 
 void CZephExtensionPcSc::ClearConnection() {
     m_hCard.store(0);
+    m_hCardContext = 0;
     m_strReaderName.clear();
     m_dwActiveProtocol = 0;
     m_dwShareMode = 0;
@@ -28,19 +29,25 @@ bool CZephExtensionPcSc::Helper_SCardConnect(const std::u16string& reader, bool 
         return false;
     }
     AccessLock access(m_csWinScardAccess);
-    uint32_t result = SCARD_S_SUCCESS;
-    if (direct) {
+    if (m_hCard.load() != 0) {
+        return false;  // another thread connected while this one waited for the lock
+    }
+    // A context that a release has taken from the object is not used any more.
+    const ScardContext context = m_hContext.load();
+    ScardHandle card = 0;
+    uint32_t result = SCARD_E_INVALID_HANDLE;
+    if (context != 0 && direct) {
         TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::Connecting in <direct> mode...",
                         kName);
-        ScardHandle card = 0;
-        result = m_pcsc.Connect(m_hContext.load(), reader.c_str(), SCARD_SHARE_DIRECT, 0, &card,
+        result = m_pcsc.Connect(context, reader.c_str(), SCARD_SHARE_DIRECT, 0, &card,
                                 &m_dwActiveProtocol);
-        m_hCard.store(card);
-    } else {
-        result = ConnectExclusively(reader);
+    } else if (context != 0) {
+        result = ConnectExclusively(context, reader, card);
     }
     const bool connected = result == SCARD_S_SUCCESS;
     if (connected) {
+        m_hCard.store(card);
+        m_hCardContext = context;
         m_strReaderName = reader;
         m_dwShareMode = direct ? SCARD_SHARE_DIRECT : SCARD_SHARE_EXCLUSIVE;
         trace.SetReturnOk();
@@ -56,15 +63,15 @@ bool CZephExtensionPcSc::Helper_SCardConnect(const std::u16string& reader, bool 
 
 // Exclusive use of the card: exclusive at once, or shared, then exclusive with a reset, then a
 // fresh exclusive connection; in the end the reader must report the card as used exclusively.
-uint32_t CZephExtensionPcSc::ConnectExclusively(const std::u16string& reader) {
+// A step that fails closes the connection it leaves behind, so that the object does not hold the
+// card against itself.
+uint32_t CZephExtensionPcSc::ConnectExclusively(ScardContext context, const std::u16string& reader,
+                                                ScardHandle& card) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Helper_SCardConnect";
-    const ScardContext context = m_hContext.load();
-    ScardHandle card = 0;
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::Connecting in <exclusive> mode...",
                     kName);
     uint32_t result = m_pcsc.Connect(context, reader.c_str(), SCARD_SHARE_EXCLUSIVE,
                                      SCARD_PROTOCOL_T1, &card, &m_dwActiveProtocol);
-    m_hCard.store(card);
     if (result != SCARD_E_SHARING_VIOLATION) {
         return result;
     }
@@ -73,7 +80,6 @@ uint32_t CZephExtensionPcSc::ConnectExclusively(const std::u16string& reader) {
                     kName);
     result = m_pcsc.Connect(context, reader.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card,
                             &m_dwActiveProtocol);
-    m_hCard.store(card);
     if (result != SCARD_S_SUCCESS) {
         return result;
     }
@@ -82,6 +88,7 @@ uint32_t CZephExtensionPcSc::ConnectExclusively(const std::u16string& reader) {
     result = m_pcsc.Reconnect(card, SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, SCARD_UNPOWER_CARD,
                               &m_dwActiveProtocol);
     if (result != SCARD_S_SUCCESS) {
+        m_pcsc.Disconnect(card, SCARD_LEAVE_CARD);
         return result;
     }
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::DisConnecting...", kName);
@@ -94,13 +101,22 @@ uint32_t CZephExtensionPcSc::ConnectExclusively(const std::u16string& reader) {
     card = 0;
     result = m_pcsc.Connect(context, reader.c_str(), SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1,
                             &card, &m_dwActiveProtocol);
-    m_hCard.store(card);
     if (result != SCARD_S_SUCCESS) {
         return result;
     }
+    result = CheckExclusive(context, reader);
+    if (result != SCARD_S_SUCCESS) {
+        m_pcsc.Disconnect(card, SCARD_LEAVE_CARD);
+    }
+    return result;
+}
+
+// The reader must report the card as used exclusively after the exclusive connection.
+uint32_t CZephExtensionPcSc::CheckExclusive(ScardContext context, const std::u16string& reader) {
+    static constexpr const char16_t* kName = u"CZephExtensionPcSc::Helper_SCardConnect";
     PcScReaderState state{};
     state.szReader = reader.c_str();
-    result = m_pcsc.GetStatusChange(context, 0, &state, 1);
+    const uint32_t result = m_pcsc.GetStatusChange(context, 0, &state, 1);
     if (result != SCARD_S_SUCCESS) {
         return result;
     }
@@ -110,7 +126,6 @@ uint32_t CZephExtensionPcSc::ConnectExclusively(const std::u16string& reader) {
     TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
                     u"%s::SCardConnect auf Leser <%s> ist nicht exclusive!", kName, reader);
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::DisConnecting...", kName);
-    m_pcsc.Disconnect(card, SCARD_LEAVE_CARD);
     return SCARD_E_SHARING_VIOLATION;
 }
 
@@ -132,6 +147,10 @@ bool CZephExtensionPcSc::Helper_SCardReConnect(uint32_t initialization, bool try
                         kName);
         return false;
     }
+    const ScardHandle card = m_hCard.load();
+    if (card == 0) {
+        return false;  // disconnected by another thread while this one waited for the lock
+    }
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
                     u"%s::Zugriffszähler: Control <%d> Transmit <%d>", kName, m_dwControlCount,
                     m_dwTransmitCount);
@@ -139,8 +158,8 @@ bool CZephExtensionPcSc::Helper_SCardReConnect(uint32_t initialization, bool try
         initialization = SCARD_LEAVE_CARD;
     }
     uint32_t protocol = 0;
-    const uint32_t result = m_pcsc.Reconnect(m_hCard.load(), SCARD_SHARE_EXCLUSIVE,
-                                             SCARD_PROTOCOL_T1, initialization, &protocol);
+    const uint32_t result =
+        m_pcsc.Reconnect(card, SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, initialization, &protocol);
     const bool reconnected = result == SCARD_S_SUCCESS;
     if (reconnected) {
         TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::SCardReConnect OK", kName);
@@ -152,6 +171,9 @@ bool CZephExtensionPcSc::Helper_SCardReConnect(uint32_t initialization, bool try
         }
         m_dwShareMode = SCARD_SHARE_EXCLUSIVE;
     } else {
+        // The handle stays open in the PC/SC service until it is closed: close it before it is
+        // forgotten, or the card stays held against the object's next connection.
+        m_pcsc.Disconnect(card, SCARD_LEAVE_CARD);
         ClearConnection();
         TRC_WriteFormat(TRACE_ERROR, kExtensionComponent, u"%s::SCardReConnect lieferte Fehler %s!",
                         kName, ErrorName(result));

@@ -8,6 +8,8 @@ namespace {
 
 constexpr uint32_t kRemovalRetryMs = 100;
 constexpr uint32_t kStatusRetryMs = 50;
+// Not a PC/SC result: the removal wait's context is gone or invalid.
+constexpr uint32_t kRemovalWaitOver = 0xFFFFFFFFu;
 
 // Results that end the removal wait: cancellation, a vanished reader or service, no readers.
 bool EndsRemovalWait(uint32_t result) {
@@ -44,31 +46,30 @@ uint32_t CZephExtensionPcSc::IsAbsent() {
 }
 
 // Opens the access gate and waits, without the lock, until the card is gone or the wait is
-// cancelled. The reader's name is copied: the field may change while the wait runs.
+// cancelled. The reader's name is copied: the field may change while the wait runs. The wait keeps
+// to the context it started with; once a release has taken it from the object, the wait is over.
 void CZephExtensionPcSc::WaitForRemoval() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::IsAbsent";
     std::u16string reader;
+    ScardContext context = 0;
     {
         AccessLock access(m_csWinScardAccess);
         reader = m_strReaderName;
+        context = m_hContext.load();
     }
     PcScReaderState state{};
     state.szReader = reader.c_str();
     state.dwEventState = SCARD_STATE_PRESENT;
     state.cbAtr = SCARD_ATR_CAPACITY;
-    TRC_WriteFormat(TRACE_INFO, kExtensionComponent, u"%s::Event für <AllowAccess> wird signalisiert",
-                    kName);
+    TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                    u"%s::Event für <AllowAccess> wird signalisiert", kName);
     m_hAllowAccessEvent.Set();
     uint32_t result = SCARD_S_SUCCESS;
-    for (;;) {
-        const ScardContext context = m_hContext.load();
-        if (context == 0 || m_pcsc.IsValidContext(context) != SCARD_S_SUCCESS ||
-            EndsRemovalWait(result) || (state.dwEventState & SCARD_STATE_PRESENT) == 0) {
+    while (!EndsRemovalWait(result) && (state.dwEventState & SCARD_STATE_PRESENT) != 0) {
+        result = WaitForRemovalPass(context, state);
+        if (result == kRemovalWaitOver) {
             return;
         }
-        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::rufe SCardGetStatusChange...",
-                        kName);
-        result = m_pcsc.GetStatusChange(context, SCARD_INFINITE, &state, 1);
         if (result == SCARD_S_SUCCESS) {
             TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
                             u"%s::SCardGetStatusChange() - EventState <0x%08x>", kName,
@@ -85,17 +86,34 @@ void CZephExtensionPcSc::WaitForRemoval() {
     }
 }
 
+// One wait of the removal loop, open for a release from before its context checks until it has
+// returned; kRemovalWaitOver when the context is gone or invalid.
+uint32_t CZephExtensionPcSc::WaitForRemovalPass(ScardContext context, PcScReaderState& state) {
+    const PendingWaits::Scope pending(m_pendingWaits, context);
+    if (context == 0 || m_hContext.load() != context ||
+        m_pcsc.IsValidContext(context) != SCARD_S_SUCCESS) {
+        return kRemovalWaitOver;
+    }
+    TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::rufe SCardGetStatusChange...",
+                    u"CZephExtensionPcSc::IsAbsent");
+    return m_pcsc.GetStatusChange(context, SCARD_INFINITE, &state, 1);
+}
+
 uint32_t CZephExtensionPcSc::GetState(uint32_t* state, uint32_t* protocol) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::GetState";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     uint32_t status = ZEPH_STATUS_SUCCESS;
-    RunGuarded(kName, [&] { status = QueryCardState(state, protocol); });
+    uint32_t lastResult = SCARD_S_SUCCESS;
+    if (!RunGuarded(kName, [&] { status = QueryCardState(state, protocol, lastResult); })) {
+        status = lastResult;  // the last status query's result
+    }
     return status;
 }
 
 // At most two status queries with a reconnection between them; a card whose state cannot be
 // told counts as absent, and the removal wait is woken so that the connection is torn down.
-uint32_t CZephExtensionPcSc::QueryCardState(uint32_t* state, uint32_t* protocol) {
+uint32_t CZephExtensionPcSc::QueryCardState(uint32_t* state, uint32_t* protocol,
+                                            uint32_t& lastResult) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::GetState";
     AccessLock access(m_csWinScardAccess);
     PcScMemory readerName;
@@ -116,6 +134,7 @@ uint32_t CZephExtensionPcSc::QueryCardState(uint32_t* state, uint32_t* protocol)
             uint32_t atrLength = sizeof(atr);
             result = m_pcsc.Status(m_hCard.load(), readerName, &cardState, &cardProtocol, atr,
                                    &atrLength);
+            lastResult = result;
         }
         if (state != nullptr) {
             *state = cardState;
@@ -159,8 +178,8 @@ uint32_t CZephExtensionPcSc::QueryCardState(uint32_t* state, uint32_t* protocol)
         m_dwActiveProtocol = cardProtocol;
         m_strReaderName = readerName.Text();
     } else {
-        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::Aktueller Status des Lesers ist %s",
-                        kName, CardStateName(cardState));
+        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                        u"%s::Aktueller Status des Lesers ist %s", kName, CardStateName(cardState));
     }
     return result;
 }
@@ -169,8 +188,8 @@ void CZephExtensionPcSc::Cancel() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Cancel";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     RunGuarded(kName, [&] {
-        TRC_WriteFormat(TRACE_INFO, kExtensionComponent, u"%s::Event für <Cancel> wird signalisiert",
-                        kName);
+        TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                        u"%s::Event für <Cancel> wird signalisiert", kName);
         m_hCancelEvent.Set();
         Helper_SCardReleaseContext(SCARD_RESET_CARD);
     });

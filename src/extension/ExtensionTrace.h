@@ -22,13 +22,16 @@ void TraceCaughtException(const char16_t* qualifiedName, const std::exception* c
 
 // Runs an operation's body; no exception leaves it. A standard exception is traced with its
 // description, any other exception as such; the caller keeps the status the body had reached.
+// False when the body ended with an exception.
 template <typename Body>
-void RunGuarded(const char16_t* qualifiedName, Body&& body) noexcept {
+bool RunGuarded(const char16_t* qualifiedName, Body&& body) noexcept {
     try {
         body();
+        return true;
     } catch (const std::exception& caught) {
         TraceCaughtException(qualifiedName, &caught);
     } catch (...) {
         TraceCaughtException(qualifiedName, nullptr);
     }
+    return false;
 }

@@ -28,20 +28,27 @@ bool CZephExtensionPcSc::Helper_SCardGetContext() {
     return true;
 }
 
-// Ends a wait that another thread has open on the context before the lock is needed, then
-// disconnects and releases.
+// The context is taken from the object first, under the lock, so that no call starts on it any
+// more and two racing releases release it once. Then every wait still open on it is cancelled
+// until it has returned, the card connected under it is let go under the lock, and the context is
+// released outside the lock: a slow release must not hold up the object's next context. A card
+// that another thread connected meanwhile under a newer context is left alone.
 bool CZephExtensionPcSc::Helper_SCardReleaseContext(uint32_t disposition) {
     ZEPH_EXTENSION_METHOD_TRACE(trace, u"CZephExtensionPcSc::Helper_SCardReleaseContext");
-    const ScardContext context = m_hContext.load();
-    if (context != 0) {
-        m_pcsc.Cancel(context);
-        Helper_SCardDisConnect(disposition);
+    ScardContext context = 0;
+    {
         AccessLock access(m_csWinScardAccess);
-        // Two releases racing each other release the context once.
-        if (m_hContext.load() == context) {
-            m_pcsc.ReleaseContext(context);
-            m_hContext.store(0);
+        context = m_hContext.exchange(0);
+    }
+    if (context != 0) {
+        m_pendingWaits.CancelUntilNoneOpen(context, [&] { m_pcsc.Cancel(context); });
+        {
+            AccessLock access(m_csWinScardAccess);
+            if (m_hCard.load() == 0 || m_hCardContext == context) {
+                Helper_SCardDisConnect(disposition);
+            }
         }
+        m_pcsc.ReleaseContext(context);
     }
     trace.SetReturnOk();
     return true;

@@ -1,5 +1,6 @@
 // Power actions and protocol selection on the connected card. Only T=1 is offered.
 #include "extension/ExtensionTrace.h"
+#include "extension/HostLength.h"
 #include "extension/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
 #include "platform/PcScConstants.h"
@@ -66,15 +67,18 @@ uint32_t CZephExtensionPcSc::Power(uint32_t action, uint8_t* atr, uint32_t* atrL
 
 // A cold reset powers the card down, connects again exclusively and reads the ATR, then
 // reconnects unpowering; a warm reset reconnects with a reset. Either ends with the ATR read.
+// Every read is offered the capacity the host gave: a failed read leaves the length the ATR
+// needs, which must never become the capacity of the next read.
 uint32_t CZephExtensionPcSc::ResetCard(uint32_t action, uint8_t* atr, uint32_t* atrLength) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Power";
+    const uint32_t capacity = atr != nullptr && atrLength != nullptr ? *atrLength : 0;
     AccessLock access(m_csWinScardAccess);
     uint32_t initialization = SCARD_RESET_CARD;
     if (action == ZEPH_POWER_COLD_RESET) {
         const std::u16string reader = m_strReaderName;
         Helper_SCardDisConnect(SCARD_UNPOWER_CARD);
         if (Helper_SCardConnect(reader, false)) {
-            ReadCardStatus(atr, atrLength);
+            ReadCardStatus(atr, capacity, atrLength);
         } else {
             TRC_WriteFormat(TRACE_ERROR, kExtensionComponent, u"%s::Connect lieferte Fehler!",
                             kName);
@@ -83,24 +87,25 @@ uint32_t CZephExtensionPcSc::ResetCard(uint32_t action, uint8_t* atr, uint32_t* 
         initialization = SCARD_UNPOWER_CARD;
     }
     if (Helper_SCardReConnect(initialization, false)) {
-        return ReadCardStatus(atr, atrLength);
+        return ReadCardStatus(atr, capacity, atrLength);
     }
     TRC_WriteFormat(TRACE_ERROR, kExtensionComponent, u"%s::ReConnect lieferte Fehler!", kName);
     Helper_SCardDisConnect(initialization);
     return ZEPH_STATUS_NO_MEDIA;
 }
 
-// The card's ATR into the host's buffer; a buffer too small for it fails the read.
-uint32_t CZephExtensionPcSc::ReadCardStatus(uint8_t* atr, uint32_t* atrLength) {
+// The card's ATR into the host's buffer; a buffer too small for it fails the read, and the
+// length then tells the size the ATR needs.
+uint32_t CZephExtensionPcSc::ReadCardStatus(uint8_t* atr, uint32_t capacity, uint32_t* atrLength) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Power";
     PcScMemory readerName;
     uint32_t state = 0;
     uint32_t protocol = 0;
-    uint32_t capacity = atrLength != nullptr ? *atrLength : 0;
+    uint32_t length = capacity;
     const uint32_t result =
-        m_pcsc.Status(m_hCard.load(), readerName, &state, &protocol, atr, &capacity);
+        m_pcsc.Status(m_hCard.load(), readerName, &state, &protocol, atr, &length);
     if (atrLength != nullptr) {
-        *atrLength = capacity;
+        *atrLength = static_cast<uint32_t>(LengthForHost(result, length, capacity, *atrLength));
     }
     if (result != SCARD_S_SUCCESS) {
         TRC_WriteFormat(TRACE_ERROR, kExtensionComponent, u"%s::SCardStatus lieferte Fehler %s!",

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "extension/ExtensionTrace.h"
+#include "extension/HostLength.h"
 #include "extension/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
 #include "platform/PcScConstants.h"
@@ -35,21 +36,27 @@ uint32_t CZephExtensionPcSc::GetAttribute(uint32_t id, uint8_t* buffer, uint64_t
     return status;
 }
 
-// A capacity beyond what PC/SC can express is offered as the largest count it can; the host's
-// length receives the byte count PC/SC reports.
+// A capacity beyond what PC/SC can express is offered as the largest count it can. The host's
+// length is updated in place, also after a failure (a buffer too small learns the size needed).
+// A card that another thread disconnected meanwhile is not asked.
 uint32_t CZephExtensionPcSc::ReadReaderAttribute(uint32_t id, uint8_t* buffer, uint64_t& length) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::GetAttribute";
     constexpr uint64_t kLargestCount = 0xFFFFFFFFu;
-    uint32_t count = static_cast<uint32_t>(length < kLargestCount ? length : kLargestCount);
-    const uint32_t result = m_pcsc.GetAttrib(m_hCard.load(), id, buffer, &count);
+    const ScardHandle card = m_hCard.load();
+    if (card == 0) {
+        return ZEPH_STATUS_NOT_SUPPORTED;
+    }
+    const uint64_t capacity = length;
+    uint32_t count = static_cast<uint32_t>(capacity < kLargestCount ? capacity : kLargestCount);
+    const uint32_t result = m_pcsc.GetAttrib(card, id, buffer, &count);
+    length = LengthForHost(result, count, capacity, capacity);
     if (result != SCARD_S_SUCCESS) {
         TRC_WriteFormat(TRACE_ERROR, kExtensionComponent, u"%s::SCardGetAttrib lieferte Fehler %s!",
                         kName, ErrorName(result));
         return ZEPH_STATUS_NOT_SUPPORTED;
     }
-    length = count;
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::SCardGetAttrib lieferte <%d> Bytes",
-                    kName, count);
+                    kName, static_cast<uint32_t>(length));
     return ZEPH_STATUS_SUCCESS;
 }
 

@@ -47,6 +47,9 @@ uint32_t CZephExtensionPcSc::IsPresent(const ZephWChar* manualReader, uint8_t* a
     return status;
 }
 
+// The call keeps to the context it started with: when a release takes that context from the
+// object (Cancel, power down), the call ends as cancelled instead of going on with a context that
+// is being released or with the next one.
 uint32_t CZephExtensionPcSc::WaitForCard(const std::u16string& manual,
                                          const CardDestination& destination) {
     if (m_hCard.load() != 0) {
@@ -55,23 +58,30 @@ uint32_t CZephExtensionPcSc::WaitForCard(const std::u16string& manual,
     if (!Helper_SCardGetContext()) {
         return ZEPH_STATUS_INVALID_DEVICE_STATE;
     }
+    const ScardContext context = m_hContext.load();
     for (;;) {
-        // The list lives for one listing pass and is released on every way out of it.
-        PcScMemory readers;
         ReaderTable table;
-        if (!ListReaders(readers, table)) {
-            return CancelledMeanwhile() ? ZEPH_STATUS_PENDING : ZEPH_STATUS_INVALID_DEVICE_STATE;
+        if (!ListReaders(context, table)) {
+            return CancelledMeanwhile(context) ? ZEPH_STATUS_PENDING
+                                               : ZEPH_STATUS_INVALID_DEVICE_STATE;
         }
-        const uint32_t status = WaitOnReaders(table, manual, destination);
+        const uint32_t status = WaitOnReaders(context, table, manual, destination);
         if (status != kNewListing) {
             return status;
         }
     }
 }
 
-bool CZephExtensionPcSc::ListReaders(PcScMemory& readers, ReaderTable& table) {
+// The listing runs under the lock, which a release needs as well: the platform's list is copied
+// into the table and freed before a release can free it with the context.
+bool CZephExtensionPcSc::ListReaders(ScardContext context, ReaderTable& table) {
+    AccessLock access(m_csWinScardAccess);
+    if (m_hContext.load() != context) {
+        return false;
+    }
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::rufe SCardListReaders...", kName);
-    const uint32_t result = m_pcsc.ListReaders(m_hContext.load(), kAllReaders, readers);
+    PcScMemory readers;
+    const uint32_t result = m_pcsc.ListReaders(context, kAllReaders, readers);
     if (result == SCARD_E_READER_UNAVAILABLE) {
         TRC_WriteFormat(TRACE_WARNING, kExtensionComponent,
                         u"%s::SCardListReaders konnte keinen benutzbaren Leser finden!", kName);
@@ -85,14 +95,15 @@ bool CZephExtensionPcSc::ListReaders(PcScMemory& readers, ReaderTable& table) {
                         u"%s::SCardListReaders lieferte Fehler %s!", kName, ErrorName(result));
         return false;
     }
-    FillReaderTable(readers.Text(), table);
+    FillReaderTable(readers.Text(), readers.Length(), table);
     return true;
 }
 
-// A Cancel from another thread released the context while this call listed or waited: the
-// failure of PC/SC on the released context is the cancellation, reported as such once.
-bool CZephExtensionPcSc::CancelledMeanwhile() {
-    if (m_hContext.load() != 0) {
+// A release took the call's context from the object while the call listed or waited: the failure
+// of PC/SC on that context is the cancellation, reported as such, and the Cancel that caused it
+// is delivered by this return.
+bool CZephExtensionPcSc::CancelledMeanwhile(ScardContext context) {
+    if (m_hContext.load() == context) {
         return false;
     }
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::sCardContext ist NULL", kName);
@@ -101,48 +112,64 @@ bool CZephExtensionPcSc::CancelledMeanwhile() {
 }
 
 // Wait passes over one listing: ZEPH_STATUS_* when the call ends, kNewListing when the set of
-// readers changed.
-uint32_t CZephExtensionPcSc::WaitOnReaders(ReaderTable& table, const std::u16string& manual,
+// readers changed. The wait counts as open from before its checks until it has returned, so that
+// a release cancels it even when its SCardCancel comes between the checks and the wait.
+uint32_t CZephExtensionPcSc::WaitOnReaders(ScardContext context, ReaderTable& table,
+                                           const std::u16string& manual,
                                            const CardDestination& destination) {
     for (;;) {
-        const ScardContext context = m_hContext.load();
-        if (context == 0) {
-            TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::sCardContext ist NULL", kName);
-            m_hCancelEvent.Wait(0);  // this cancellation is delivered now
-            return ZEPH_STATUS_PENDING;
+        uint32_t result = SCARD_S_SUCCESS;
+        {
+            const PendingWaits::Scope pending(m_pendingWaits, context);
+            if (CancelledMeanwhile(context)) {
+                return ZEPH_STATUS_PENDING;
+            }
+            if (m_hCancelEvent.Wait(0)) {
+                TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                                u"%s::Ergebnis <Cancel> von WAIT erhalten", kName);
+                return ZEPH_STATUS_PENDING;
+            }
+            TraceEntries(table, u"%s::vor  SCardGetStatusChange <0x%08x> <0x%08x> <%s>");
+            TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::rufe SCardGetStatusChange...",
+                            kName);
+            result =
+                m_pcsc.GetStatusChange(context, SCARD_INFINITE, table.entries.data(), table.count);
         }
-        if (m_hCancelEvent.Wait(0)) {
-            TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
-                            u"%s::Ergebnis <Cancel> von WAIT erhalten", kName);
-            return ZEPH_STATUS_PENDING;
+        if (result == SCARD_E_CANCELLED || result == SCARD_E_SYSTEM_CANCELLED) {
+            return WaitFailed(result);
         }
-        TraceEntries(table, u"%s::vor  SCardGetStatusChange <0x%08x> <0x%08x> <%s>");
-        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::rufe SCardGetStatusChange...",
-                        kName);
-        const uint32_t result =
-            m_pcsc.GetStatusChange(context, SCARD_INFINITE, table.entries.data(), table.count);
         if (result != SCARD_S_SUCCESS) {
-            return CancelledMeanwhile() ? ZEPH_STATUS_PENDING : WaitFailed(result);
+            return CancelledMeanwhile(context) ? ZEPH_STATUS_PENDING : WaitFailed(result);
         }
-        TraceEntries(table, u"%s::nach SCardGetStatusChange <0x%08x> <0x%08x> <%s>");
-        if (manual.empty()) {
-            TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
-                            u"%s::Manuelle Lesereinstellung ist deaktiviert", kName);
-        } else {
-            TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
-                            u"%s::Manuelle Lesereinstellung ist aktiviert <%s>", kName, manual);
-        }
-        for (uint32_t i = 0; i < table.count; ++i) {
-            const EntryOutcome outcome = CheckEntry(table, i, manual, destination);
-            if (outcome == EntryOutcome::Connected) {
-                return ZEPH_STATUS_SUCCESS;
-            }
-            if (outcome == EntryOutcome::NewListing) {
-                return kNewListing;
-            }
-            table.entries[i].dwCurrentState = table.entries[i].dwEventState;
+        const uint32_t status = CheckEntries(table, manual, destination);
+        if (status != kNextWait) {
+            return status;
         }
     }
+}
+
+// One wake-up: the entries in table order. kNextWait when the next wait pass follows.
+uint32_t CZephExtensionPcSc::CheckEntries(ReaderTable& table, const std::u16string& manual,
+                                          const CardDestination& destination) {
+    TraceEntries(table, u"%s::nach SCardGetStatusChange <0x%08x> <0x%08x> <%s>");
+    if (manual.empty()) {
+        TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                        u"%s::Manuelle Lesereinstellung ist deaktiviert", kName);
+    } else {
+        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                        u"%s::Manuelle Lesereinstellung ist aktiviert <%s>", kName, manual);
+    }
+    for (uint32_t i = 0; i < table.count; ++i) {
+        const EntryOutcome outcome = CheckEntry(table, i, manual, destination);
+        if (outcome == EntryOutcome::Connected) {
+            return ZEPH_STATUS_SUCCESS;
+        }
+        if (outcome == EntryOutcome::NewListing) {
+            return kNewListing;
+        }
+        table.entries[i].dwCurrentState = table.entries[i].dwEventState;
+    }
+    return kNextWait;
 }
 
 uint32_t CZephExtensionPcSc::WaitFailed(uint32_t result) {
@@ -155,6 +182,7 @@ uint32_t CZephExtensionPcSc::WaitFailed(uint32_t result) {
     if (result == SCARD_E_SYSTEM_CANCELLED) {
         TRC_WriteFormat(TRACE_WARNING, kExtensionComponent,
                         u"%s::SCardGetStatusChange wurde vom System abgebrochen!", kName);
+        m_hCancelEvent.Wait(0);
         return ZEPH_STATUS_PENDING;
     }
     TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,

@@ -25,13 +25,17 @@ bool IsMakersVirtualReader(const char16_t* reader) {
 
 }  // namespace
 
-void FillReaderTable(const char16_t* readers, ReaderTable& table) {
-    table = ReaderTable{};
-    for (const char16_t* name = readers; name != nullptr && *name != 0 &&
-                                         table.readerCount < ReaderTable::kCapacity;) {
+void FillReaderTable(const char16_t* readers, uint32_t length, ReaderTable& table) {
+    table.names.assign(readers != nullptr ? readers : u"", readers != nullptr ? length : 0);
+    table.names.append(2, u'\0');  // a list cut short still ends
+    table.entries = {};
+    table.readerCount = 0;
+    for (const char16_t* name = table.names.c_str();
+         *name != 0 && table.readerCount < ReaderTable::kCapacity;) {
         PcScReaderState& entry = table.entries[table.readerCount++];
         entry.szReader = name;
-        const uint32_t state = IsMakersVirtualReader(name) ? SCARD_STATE_IGNORE : SCARD_STATE_UNAWARE;
+        const uint32_t state =
+            IsMakersVirtualReader(name) ? SCARD_STATE_IGNORE : SCARD_STATE_UNAWARE;
         entry.dwCurrentState = state;
         entry.dwEventState = state;
         entry.cbAtr = SCARD_ATR_CAPACITY;

@@ -2,6 +2,7 @@
 #include <limits>
 
 #include "extension/ExtensionTrace.h"
+#include "extension/HostLength.h"
 #include "extension/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
 #include "platform/PcScConstants.h"
@@ -16,6 +17,15 @@ constexpr uint64_t kLargestCount = std::numeric_limits<uint32_t>::max();
 // then never writes past the host's buffer.
 uint32_t CapacityForPcSc(uint64_t capacity) {
     return static_cast<uint32_t>(capacity < kLargestCount ? capacity : kLargestCount);
+}
+
+// Buffers the reader could be told to read or write through a null pointer, and an input longer
+// than PC/SC can carry, are refused before PC/SC is called: a failed send on pcsc-lite leaves the
+// connection to the service out of step for the rest of the context's life.
+bool ControlArgumentsValid(const uint8_t* input, uint64_t inputLength, const uint8_t* output,
+                           uint64_t capacity) {
+    return (input != nullptr || inputLength == 0) && (output != nullptr || capacity == 0) &&
+           inputLength <= kLargestCount;
 }
 
 // The length as a signed 32-bit number for the trace line's "%d".
@@ -49,10 +59,12 @@ uint32_t CZephExtensionPcSc::Transmit(const ZephSendHeader* sendHeader, const ui
             return;  // disconnected by another thread while this one waited for the lock
         }
         uint32_t received = 0;
+        const uint64_t capacity = *receiveLength;
         const uint32_t result =
             TransmitWithRetries(*sendHeader, send, static_cast<uint32_t>(sendLength), receive,
-                                CapacityForPcSc(*receiveLength), received);
-        *receiveLength = received;
+                                CapacityForPcSc(capacity), received);
+        *receiveLength = LengthForHost(result, received, capacity, 0);
+        received = static_cast<uint32_t>(*receiveLength);
         TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
                         u"%s::Input fuer Transmit <%d> Bytes - Outputbuffer <%d> Bytes", kName,
                         TraceCount(sendLength), TraceCount(received));
@@ -115,12 +127,13 @@ uint32_t CZephExtensionPcSc::Control(uint32_t code, const uint8_t* input, uint64
                         outputLength != nullptr ? TraceCount(*outputLength) : -1);
         uint32_t returned = 0;
         ++m_dwControlCount;
+        const uint64_t capacity = outputLength != nullptr ? *outputLength : 0;
         const uint32_t result =
-            inputLength > kLargestCount
-                ? SCARD_E_INVALID_PARAMETER
-                : m_pcsc.Control(
-                      m_hCard.load(), code, input, static_cast<uint32_t>(inputLength), output,
-                      outputLength != nullptr ? CapacityForPcSc(*outputLength) : 0, &returned);
+            ControlArgumentsValid(input, inputLength, output, capacity)
+                ? m_pcsc.Control(m_hCard.load(), code, input, static_cast<uint32_t>(inputLength),
+                                 output, CapacityForPcSc(capacity), &returned)
+                : SCARD_E_INVALID_PARAMETER;
+        returned = static_cast<uint32_t>(LengthForHost(result, returned, capacity, 0));
         if (result != SCARD_S_SUCCESS) {
             returned = 0;
             TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "extension/PendingWaits.h"
 #include "helper/CardIdentificationServices.h"
 #include "platform/PcScApi.h"
 #include "platform/PcScHandles.h"
@@ -58,7 +59,9 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
 
     // Card connection.
     bool Helper_SCardConnect(const std::u16string& reader, bool direct);
-    uint32_t ConnectExclusively(const std::u16string& reader);
+    uint32_t ConnectExclusively(ScardContext context, const std::u16string& reader,
+                                ScardHandle& card);
+    uint32_t CheckExclusive(ScardContext context, const std::u16string& reader);
     bool Helper_SCardReConnect(uint32_t initialization, bool tryOnly);
     bool Helper_SCardDisConnect(uint32_t disposition);
     void ClearConnection();
@@ -67,7 +70,7 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
     // Power and protocol.
     uint32_t ActiveProtocol();
     uint32_t ResetCard(uint32_t action, uint8_t* atr, uint32_t* atrLength);
-    uint32_t ReadCardStatus(uint8_t* atr, uint32_t* atrLength);
+    uint32_t ReadCardStatus(uint8_t* atr, uint32_t capacity, uint32_t* atrLength);
     void Helper_SwitchBootLoaderForSmartToken(const std::u16string& reader);
     void CheckSmartTokenFirmware();
 
@@ -84,12 +87,15 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
     };
     enum class EntryOutcome { Next, NewListing, Connected };
     static constexpr uint32_t kNewListing = 0xFFFFFFFFu;
+    static constexpr uint32_t kNextWait = 0xFFFFFFFEu;
     uint32_t WaitForCard(const std::u16string& manual, const CardDestination& destination);
-    bool ListReaders(PcScMemory& readers, ReaderTable& table);
-    uint32_t WaitOnReaders(ReaderTable& table, const std::u16string& manual,
+    bool ListReaders(ScardContext context, ReaderTable& table);
+    uint32_t WaitOnReaders(ScardContext context, ReaderTable& table, const std::u16string& manual,
                            const CardDestination& destination);
+    uint32_t CheckEntries(ReaderTable& table, const std::u16string& manual,
+                          const CardDestination& destination);
     uint32_t WaitFailed(uint32_t result);
-    bool CancelledMeanwhile();
+    bool CancelledMeanwhile(ScardContext context);
     EntryOutcome CheckEntry(ReaderTable& table, uint32_t index, const std::u16string& manual,
                             const CardDestination& destination);
     EntryOutcome TryCard(PcScReaderState& entry, const std::u16string& reader,
@@ -100,7 +106,8 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
 
     // Card state and removal.
     void WaitForRemoval();
-    uint32_t QueryCardState(uint32_t* state, uint32_t* protocol);
+    uint32_t WaitForRemovalPass(ScardContext context, PcScReaderState& state);
+    uint32_t QueryCardState(uint32_t* state, uint32_t* protocol, uint32_t& lastResult);
 
     // Reader attributes.
     uint32_t CopyReaderName(uint8_t* buffer, uint64_t& length);
@@ -115,6 +122,8 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
     // Read without the lock by the operations' first checks; written under it.
     std::atomic<ScardContext> m_hContext{0};
     std::atomic<ScardHandle> m_hCard{0};
+    ScardContext m_hCardContext = 0;  // the context the card was connected under
+    PendingWaits m_pendingWaits;
     Event m_hAllowAccessEvent{Event::Mode::ManualReset};
     uint32_t m_dwActiveProtocol = 0;
     uint32_t m_dwShareMode = 0;

@@ -215,3 +215,36 @@ TEST(CardConnection, DisconnectionTracesAndResetsTheCounters) {
     EXPECT_EQ(h.access.TransmitCount(), 0u);
     EXPECT_EQ(h.access.Card(), 0u);
 }
+
+// A connection step that fails after PC/SC opened a handle closes that handle before the object
+// forgets it: otherwise the object holds the card against its own next connection.
+TEST(CardConnection, FailedStepsLeaveNoConnectionBehind) {
+    struct Case {
+        const char* name;
+        Call failing;
+        bool reconnection;  // a reconnection of a connected card, else the exclusive sequence
+    };
+    const Case cases[] = {
+        {"reconnection fails", Call::Reconnect, true},
+        {"reset after the shared connection fails", Call::Reconnect, false},
+        {"state query after the exclusive connection fails", Call::GetStatusChange, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExtensionHarness h;
+        if (c.reconnection) {
+            h.ConnectCard();
+            h.access.OpenGate();
+            h.simulator.InjectResults(c.failing, {SCARD_F_COMM_ERROR});
+            EXPECT_FALSE(h.access.Reconnect(SCARD_RESET_CARD, false));
+        } else {
+            ASSERT_TRUE(h.access.GetContext());
+            h.simulator.InjectResults(Call::Connect, {SCARD_E_SHARING_VIOLATION});
+            h.simulator.InjectResults(c.failing, {SCARD_F_COMM_ERROR});
+            EXPECT_FALSE(h.access.Connect(ExtensionHarness::kReader, false));
+        }
+        EXPECT_EQ(h.access.Card(), 0u);
+        EXPECT_TRUE(h.simulator.Connections().empty());
+        EXPECT_TRUE(h.access.Connect(ExtensionHarness::kReader, false));
+    }
+}

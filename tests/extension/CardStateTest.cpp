@@ -1,5 +1,6 @@
 // Card state, the wait for the card's removal, and reader attributes, over the simulator.
 #include <future>
+#include <stdexcept>
 
 #include "ExtensionHarness.h"
 #include "platform/PcScConstants.h"
@@ -86,8 +87,9 @@ TEST(CardState, ConnectedCardReportsItsStateProtocolAndReader) {
     EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(state, SCARD_SPECIFIC);
     EXPECT_EQ(protocol, SCARD_PROTOCOL_T1);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL, "CZephExtensionPcSc::GetState::Aktueller Status des Lesers "
-                                       "<Sim Reader 0> ist <SPECIFIC> mit Protokoll <T1>"));
+    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
+                         "CZephExtensionPcSc::GetState::Aktueller Status des Lesers "
+                         "<Sim Reader 0> ist <SPECIFIC> mit Protokoll <T1>"));
     EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
 }
 
@@ -122,13 +124,15 @@ TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
     EXPECT_EQ(std::string(buffer, buffer + length), "ACME");
     EXPECT_EQ(h.extension->SetAttribute(0x00010100, value, 1), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.extension->GetAttribute(0x7FFF0001, buffer, &length), ZEPH_STATUS_NOT_SUPPORTED);
-    EXPECT_TRUE(h.Traced(TRACE_ERROR, "CZephExtensionPcSc::GetAttribute::SCardGetAttrib lieferte "
-                                      "Fehler <Code 0x80100022>!"));
+    EXPECT_TRUE(h.Traced(TRACE_ERROR,
+                         "CZephExtensionPcSc::GetAttribute::SCardGetAttrib lieferte "
+                         "Fehler <Code 0x80100022>!"));
 }
 
 TEST(ReaderAttributes, OwnAttributeNeedsRoomForTheConvertedNameAndItsTerminator) {
-    for (const std::u16string& reader : {std::u16string(u"Sim Reader 0"),
-                                        std::u16string(u"\u041b\u0435\u0441\u0435\u0440 \u00c4")}) {
+    for (const std::u16string& reader :
+         {std::u16string(u"Sim Reader 0"),
+          std::u16string(u"\u041b\u0435\u0441\u0435\u0440 \u00c4")}) {
         ExtensionHarness h;
         h.simulator.RemoveReader(ExtensionHarness::kReader);
         h.simulator.AddReader(reader);
@@ -147,4 +151,34 @@ TEST(ReaderAttributes, OwnAttributeNeedsRoomForTheConvertedNameAndItsTerminator)
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data())), narrow);
         EXPECT_EQ(buffer[narrow.size() + 1], 0xAA);
     }
+}
+
+TEST(CardState, ExceptionAfterAFailedQueryReturnsThatQuerysResult) {
+    ExtensionHarness h;
+    ConnectThroughDiscovery(h);
+    h.access.OpenGate();  // the failed query is followed by a reconnection and a second query
+    h.simulator.InjectResults(Call::Status, {SCARD_F_COMM_ERROR});
+    int queries = 0;
+    h.pcsc.onStatus = [&queries] {
+        if (++queries == 2) {
+            throw std::runtime_error("fault inside the platform");
+        }
+    };
+    EXPECT_EQ(h.extension->GetState(nullptr, nullptr), SCARD_F_COMM_ERROR);
+    EXPECT_TRUE(h.Traced(TRACE_EXCEPTION,
+                         "CZephExtensionPcSc::GetState::Std::Exception gefangen! "
+                         "<fault inside the platform>"));
+}
+
+// A buffer too small for a reader attribute: the host learns the size needed, and nothing is
+// written.
+TEST(ReaderAttributes, TooSmallBufferLearnsTheSizeNeeded) {
+    ExtensionHarness h;
+    h.simulator.SetAttribute(ExtensionHarness::kReader, 0x00010100, {'A', 'C', 'M', 'E'});
+    ConnectThroughDiscovery(h);
+    uint8_t buffer[8] = {};
+    uint64_t length = 2;
+    EXPECT_EQ(h.extension->GetAttribute(0x00010100, buffer, &length), ZEPH_STATUS_NOT_SUPPORTED);
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(buffer[0], 0);
 }

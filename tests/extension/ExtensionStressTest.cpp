@@ -24,10 +24,10 @@ TEST(ExtensionStress, CancelRacingEveryWaitAndExchange) {
     std::atomic<bool> done{false};
     auto presence = std::async(std::launch::async, [&] {
         for (int i = 0; i < kRounds && !done; ++i) {
-            ExpectOneOf(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr),
-                        {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_PENDING,
-                         ZEPH_STATUS_INVALID_DEVICE_STATE},
-                        "IsPresent");
+            ExpectOneOf(
+                h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr),
+                {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_PENDING, ZEPH_STATUS_INVALID_DEVICE_STATE},
+                "IsPresent");
             ExpectOneOf(h.extension->IsAbsent(), {ZEPH_STATUS_SUCCESS}, "IsAbsent");
         }
     });

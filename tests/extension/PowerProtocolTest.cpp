@@ -1,4 +1,7 @@
 // Power actions and protocol selection, over the simulator.
+#include <algorithm>
+#include <array>
+
 #include "ExtensionHarness.h"
 #include "platform/PcScConstants.h"
 
@@ -104,4 +107,24 @@ TEST(SetProtocol, OnlyMasksWithT1AreAccepted) {
     EXPECT_TRUE(h.Traced(TRACE_ERROR,
                          "CZephExtensionPcSc::SetProtocol::Gewünschtes Protokoll "
                          "<T0> wird NICHT unterstützt!"));
+}
+
+// Both resets read the ATR into a buffer too small for it: each read is offered the host's
+// capacity, so nothing lands past it, and the status is no media.
+TEST(Power, AtrBufferTooSmallIsNeverWrittenPastOnEitherReset) {
+    for (const uint32_t action : {ZEPH_POWER_COLD_RESET, ZEPH_POWER_WARM_RESET}) {
+        SCOPED_TRACE(action);
+        ExtensionHarness h;
+        h.ConnectCard();
+        h.access.OpenGate();
+        std::array<uint8_t, 40> memory;
+        memory.fill(0xA5);
+        uint32_t length = 4;
+        EXPECT_EQ(h.extension->Power(action, memory.data() + 16, &length), ZEPH_STATUS_NO_MEDIA);
+        EXPECT_TRUE(std::all_of(memory.begin(), memory.begin() + 16,
+                                [](uint8_t byte) { return byte == 0xA5; }));
+        EXPECT_TRUE(std::all_of(memory.begin() + 20, memory.end(),
+                                [](uint8_t byte) { return byte == 0xA5; }));
+        EXPECT_EQ(length, kPredefinedAtr.size());  // the size the ATR needs
+    }
 }

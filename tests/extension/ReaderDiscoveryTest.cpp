@@ -200,6 +200,7 @@ TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaits) {
     EXPECT_EQ(h.access.Context(), 0u);
     EXPECT_EQ(h.simulator.OpenContexts(), 0u);
     EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
+    EXPECT_EQ(h.simulator.InvalidFrees(), 0u);  // the list was not freed again after the release
 }
 
 TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {

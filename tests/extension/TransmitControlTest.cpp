@@ -163,3 +163,43 @@ TEST(Control, FailureOrMissingLengthLeavesNoBytesBehind) {
                  "CZephExtensionPcSc::Control::Input fuer Control <0> Bytes - Outputbuffer <-1> "
                  "Bytes"));
 }
+
+// PC/SC's count reaches the host only where it can be a count of the host's buffer: a success
+// claiming more than was offered is cut to the capacity, a failure leaving a stray count reports 0.
+TEST(Transmit, CountsBeyondTheCapacityNeverReachTheHost) {
+    struct Case {
+        uint32_t result;
+        uint64_t expected;
+    };
+    for (const Case c : {Case{SCARD_S_SUCCESS, 16}, Case{SCARD_F_COMM_ERROR, 0}}) {
+        ExtensionHarness h;
+        h.ConnectCard();
+        h.pcsc.onTransmit = [&](uint32_t, uint32_t, uint32_t* length) {
+            *length = 0x5A5A5A5A;
+            return c.result;
+        };
+        std::vector<uint8_t> response(16);
+        uint64_t length = response.size();
+        EXPECT_EQ(h.extension->Transmit(&kT1Header, kSelectMasterFile.data(),
+                                        kSelectMasterFile.size(), response.data(), &length),
+                  c.result);
+        EXPECT_EQ(length, c.expected);
+    }
+}
+
+// A null buffer with a length or capacity is refused before PC/SC is called.
+TEST(Control, NullBufferWithALengthIsAnInvalidParameter) {
+    ExtensionHarness h;
+    h.ConnectCard();
+    const uint8_t input[] = {0x01};
+    uint8_t output[8] = {};
+    uint64_t length = sizeof(output);
+    EXPECT_EQ(h.extension->Control(1, nullptr, 3, output, &length), SCARD_E_INVALID_PARAMETER);
+    EXPECT_EQ(length, 0u);
+    length = sizeof(output);
+    EXPECT_EQ(h.extension->Control(1, input, 1, nullptr, &length), SCARD_E_INVALID_PARAMETER);
+    EXPECT_EQ(h.simulator.CallCount(Call::Control), 0u);
+    length = 0;
+    h.extension->Control(1, input, 1, nullptr, &length);
+    EXPECT_EQ(h.simulator.CallCount(Call::Control), 1u);  // no output space needs no buffer
+}

@@ -33,15 +33,6 @@ TEST_P(PcScScenario, ReaderListIsAMultiStringWithTheReader) {
     EXPECT_NE(std::find(names.begin(), names.end(), Reader()), names.end());
 }
 
-TEST_P(PcScScenario, ReaderListStaysReadableAfterItsContextIsReleased) {
-    const ScardContext context = NewContext();
-    PcScMemory list;
-    ASSERT_EQ(Api().ListReaders(context, nullptr, list), SCARD_S_SUCCESS);
-    const std::u16string before(list.Text(), list.Length());
-    ASSERT_EQ(Api().ReleaseContext(context), SCARD_S_SUCCESS);
-    EXPECT_EQ(std::u16string(list.Text(), list.Length()), before);
-}
-
 TEST_P(PcScScenario, StatusChangeReportsEmptyReaderThenCardWithItsAtr) {
     const PcScReaderState empty = ReaderState(Context());
     EXPECT_TRUE(empty.dwEventState & SCARD_STATE_EMPTY);

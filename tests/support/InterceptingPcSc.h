@@ -23,11 +23,22 @@ class InterceptingPcSc : public PcScApi {
     StatusChangeHook onStatusChange;
     // Called before each forwarded ListReaders.
     std::function<void()> onListReaders;
+    // Called before each release; the release reaches the target only when it returns true (a
+    // platform whose release neither frees the context nor ends its waits).
+    std::function<bool(ScardContext context)> onReleaseContext;
+    // Called before each GetStatusChange with its time-out, and after it with its result.
+    std::function<void(uint32_t timeoutMs)> beforeStatusChange;
+    std::function<void(uint32_t result)> afterStatusChange;
+    // Called after each forwarded Status (may throw, as a fault inside the platform would).
+    std::function<void()> onStatus;
 
     uint32_t EstablishContext(uint32_t scope, ScardContext* context) override {
         return m_target.EstablishContext(scope, context);
     }
     uint32_t ReleaseContext(ScardContext context) override {
+        if (onReleaseContext && !onReleaseContext(context)) {
+            return 0;
+        }
         return m_target.ReleaseContext(context);
     }
     uint32_t IsValidContext(ScardContext context) override {
@@ -43,7 +54,13 @@ class InterceptingPcSc : public PcScApi {
     }
     uint32_t GetStatusChange(ScardContext context, uint32_t timeoutMs, PcScReaderState* states,
                              uint32_t count) override {
+        if (beforeStatusChange) {
+            beforeStatusChange(timeoutMs);
+        }
         const uint32_t result = m_target.GetStatusChange(context, timeoutMs, states, count);
+        if (afterStatusChange) {
+            afterStatusChange(result);
+        }
         if (result == 0 && onStatusChange) {
             onStatusChange(states, count);
         }
@@ -62,7 +79,11 @@ class InterceptingPcSc : public PcScApi {
     }
     uint32_t Status(ScardHandle card, PcScMemory& readerName, uint32_t* state, uint32_t* protocol,
                     uint8_t* atr, uint32_t* atrLength) override {
-        return m_target.Status(card, readerName, state, protocol, atr, atrLength);
+        const uint32_t result = m_target.Status(card, readerName, state, protocol, atr, atrLength);
+        if (onStatus) {
+            onStatus();
+        }
+        return result;
     }
     uint32_t Transmit(ScardHandle card, const PcScIoRequest* sendPci, const uint8_t* send,
                       uint32_t sendLength, PcScIoRequest* receivePci, uint8_t* receive,

@@ -29,6 +29,7 @@ uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
             return SCARD_E_INVALID_HANDLE;
         }
         m_connections.CloseContext(context);
+        m_memory.ReleaseContext(context);
         Changed();
         return SCARD_S_SUCCESS;
     });
@@ -107,7 +108,7 @@ uint32_t PcScSimulator::FreeMemory(ScardContext context, const void* memory) {
 
 PcScSimulator::PendingText PcScSimulator::Allocate(ScardContext context,
                                                    const std::u16string& text) {
-    return {context, m_memory.Allocate(text), static_cast<uint32_t>(text.size())};
+    return {context, m_memory.Allocate(context, text), static_cast<uint32_t>(text.size())};
 }
 
 void PcScSimulator::Hand(const PendingText& pending, PcScMemory& holder) {
@@ -155,6 +156,11 @@ void PcScSimulator::ClearJournal() {
 size_t PcScSimulator::OutstandingAllocations() const {
     const std::lock_guard lock(m_mutex);
     return m_memory.Outstanding();
+}
+
+size_t PcScSimulator::InvalidFrees() const {
+    const std::lock_guard lock(m_mutex);
+    return m_memory.InvalidFrees();
 }
 
 size_t PcScSimulator::OpenContexts() const {

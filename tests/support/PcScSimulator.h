@@ -14,7 +14,8 @@
 //   removed card makes every call on its handles fail with SCARD_W_REMOVED_CARD until they are
 //   reconnected (to a card inserted since) or closed; a removed reader makes them fail with
 //   SCARD_E_READER_UNAVAILABLE until closed.
-// - Allocations outlive their context: only FreeMemory returns them, whatever the context.
+// - Memory allocated under a context is freed when the context is released, as WinSCard does;
+//   freeing it afterwards is an invalid free (counted).
 // - A status-change wait ends with SCARD_E_CANCELLED when its context is cancelled after the wait
 //   started or when the context is released.
 // The reader states are described in sim/ReaderStateReport.h.
@@ -130,6 +131,8 @@ class PcScSimulator final : public PcScApi {
     size_t CallCount(Call call) const;
     void ClearJournal();
     size_t OutstandingAllocations() const;
+    // FreeMemory calls on memory that was never handed out or is freed already.
+    size_t InvalidFrees() const;
     size_t OpenContexts() const;
     std::vector<sim::ConnectionInfo> Connections() const;
     // The reader's state bits and event count as GetStatusChange reports them;

@@ -1,0 +1,149 @@
+// A Cancel in the windows between IsPresent's steps, made deterministic with a PC/SC stand-in
+// that stops a call at the window: the wait ends as cancelled, the Cancel is delivered once, and
+// the object is left usable. Also two connections racing for the card. Built into the concurrency
+// program so that the ThreadSanitizer run picks it up.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "ExtensionHarness.h"
+#include "platform/PcScConstants.h"
+
+using sim::Call;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Only catches hangs.
+constexpr auto kHang = 10s;
+
+std::future<uint32_t> StartPresenceWait(ExtensionHarness& h) {
+    return std::async(std::launch::async,
+                      [&h] { return h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr); });
+}
+
+template <typename Predicate>
+bool Await(Predicate predicate) {
+    const auto deadline = std::chrono::steady_clock::now() + kHang;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+struct EmptyReader : ExtensionHarness {
+    EmptyReader() { simulator.RemoveCard(kReader); }
+};
+
+}  // namespace
+
+// A platform whose release does not end waits, and a Cancel whose first SCardCancel lands after
+// IsPresent checked the event but before it blocked: the Cancel still ends the wait.
+TEST(CancelRace, CancelBetweenTheEventCheckAndTheWaitEndsTheWait) {
+    EmptyReader h;
+    std::atomic<ScardContext> released{0};
+    h.pcsc.onReleaseContext = [&](ScardContext context) {
+        released = context;
+        return false;
+    };
+    std::future<void> cancel;
+    int waits = 0;
+    // The first wait returns at once with the readers' states; the second is the one that blocks.
+    h.pcsc.beforeStatusChange = [&](uint32_t timeout) {
+        if (timeout == SCARD_INFINITE && ++waits == 2) {
+            const size_t cancelsBefore = h.simulator.CallCount(Call::Cancel);
+            cancel = std::async(std::launch::async, [&h] { h.extension->Cancel(); });
+            ASSERT_TRUE(Await([&] { return h.simulator.CallCount(Call::Cancel) > cancelsBefore; }));
+        }
+    };
+    std::future<uint32_t> wait = StartPresenceWait(h);
+    const bool ended = wait.wait_for(kHang) == std::future_status::ready;
+    if (!ended) {
+        h.simulator.Cancel(h.simulator.Journal(Call::GetStatusChange).back().context);
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(wait.get(), ZEPH_STATUS_PENDING);
+    cancel.get();
+    h.pcsc.beforeStatusChange = nullptr;
+    h.pcsc.onReleaseContext = nullptr;
+    h.simulator.ReleaseContext(released);
+}
+
+// The release blocks inside the platform while the host calls IsPresent again at once: the new
+// call waits for a card on a new context and is not ended by the release of the old one.
+TEST(CancelRace, IsPresentDuringASlowReleaseWaitsForTheCard) {
+    EmptyReader h;
+    std::promise<void> releaseMayEnd;
+    std::shared_future<void> mayEnd = releaseMayEnd.get_future().share();
+    std::atomic<bool> releasing{false};
+    h.pcsc.onReleaseContext = [&](ScardContext) {
+        releasing = true;
+        mayEnd.wait();
+        return true;
+    };
+    std::future<uint32_t> first = StartPresenceWait(h);
+    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+    std::future<void> cancel = std::async(std::launch::async, [&h] { h.extension->Cancel(); });
+    EXPECT_EQ(first.get(), ZEPH_STATUS_PENDING);
+    std::future<uint32_t> second = StartPresenceWait(h);
+    const uint64_t blockedBefore = h.simulator.WaitsBlockedSoFar();
+    ASSERT_TRUE(Await([&] { return releasing.load(); }));
+    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(blockedBefore + 1));
+    releaseMayEnd.set_value();
+    cancel.get();
+    EXPECT_EQ(second.wait_for(50ms), std::future_status::timeout);
+    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
+    EXPECT_EQ(second.get(), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(h.simulator.Connections().size(), 1u);
+    EXPECT_EQ(h.simulator.InvalidFrees(), 0u);
+}
+
+// The wait that a Cancel ends reports the cancellation, even when the context is gone by the
+// time the wait's result is looked at.
+TEST(CancelRace, CancelledWaitIsReportedAsCancelledAfterTheContextIsGone) {
+    EmptyReader h;
+    h.pcsc.afterStatusChange = [&](uint32_t result) {
+        if (result == SCARD_E_CANCELLED) {
+            ASSERT_TRUE(Await([&] { return h.access.Context() == 0; }));
+        }
+    };
+    std::future<uint32_t> wait = StartPresenceWait(h);
+    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+    h.extension->Cancel();
+    EXPECT_EQ(wait.get(), ZEPH_STATUS_PENDING);
+    EXPECT_TRUE(h.Traced(TRACE_WARNING,
+                         "CZephExtensionPcSc::IsPresent::SCardGetStatusChange wurde abgebrochen "
+                         "(SCardCancel)!"));
+    EXPECT_FALSE(h.Traced(TRACE_DETAIL, "CZephExtensionPcSc::IsPresent::sCardContext ist NULL"));
+}
+
+// Two connections of one object racing for the card: the second finds the first's connection
+// under the lock and leaves it alone.
+TEST(CancelRace, SecondConnectionFindsTheFirstUnderTheLock) {
+    ExtensionHarness h;
+    ASSERT_TRUE(h.access.GetContext());
+    std::future<bool> late;
+    {
+        std::unique_lock<std::recursive_mutex> held(h.access.Lock());
+        h.traces.Clear();
+        late = std::async(std::launch::async,
+                          [&h] { return h.access.Connect(ExtensionHarness::kReader, false); });
+        ASSERT_TRUE(Await([&] {
+            const std::vector<std::string> texts = h.traces.Texts();
+            return std::any_of(texts.begin(), texts.end(), [](const std::string& text) {
+                return text.starts_with("---> Beginn: CZephExtensionPcSc::Helper_SCardConnect");
+            });
+        }));
+        std::this_thread::sleep_for(50ms);  // the late connection now waits for the lock
+        ASSERT_TRUE(h.access.Connect(ExtensionHarness::kReader, false));
+    }
+    EXPECT_FALSE(late.get());
+    EXPECT_NE(h.access.Card(), 0u);
+    ASSERT_EQ(h.simulator.Connections().size(), 1u);
+    EXPECT_EQ(h.simulator.Connections()[0].card, h.access.Card());
+}
