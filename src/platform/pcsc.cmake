@@ -5,6 +5,7 @@ if(NOT WIN32)
         ${CMAKE_CURRENT_LIST_DIR}/posix/PcScLiteAllocations.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/PcScLiteBackend.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/PcScLiteBackendCard.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/posix/PcScLiteCall.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/PcScLiteContext.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/PcScLiteConversion.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/PcScLiteHandleTable.cpp

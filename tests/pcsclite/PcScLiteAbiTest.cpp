@@ -32,6 +32,8 @@ TEST(PcScLiteAbi, ValuesAreThoseOfTheInstalledHeaders) {
     EXPECT_EQ(kLiteAutoAllocate, SCARD_AUTOALLOCATE);
     EXPECT_EQ(kLiteInfinite, static_cast<Dword>(INFINITE));
     EXPECT_EQ(kLiteMaxReaders, static_cast<size_t>(PCSCLITE_MAX_READERS_CONTEXTS));
+    EXPECT_EQ(kLiteMaxReaderName, static_cast<size_t>(MAX_READERNAME));
+    EXPECT_EQ(kLiteMaxBuffer, static_cast<size_t>(MAX_BUFFER_SIZE));
     EXPECT_EQ(kLiteProtocolRaw, static_cast<Dword>(SCARD_PROTOCOL_RAW));
     EXPECT_EQ(kLiteUnsupportedFeature, static_cast<uint32_t>(SCARD_E_UNSUPPORTED_FEATURE));
     EXPECT_EQ(kLiteControlCodeBase + 1, static_cast<uint32_t>(SCARD_CTL_CODE(1)));

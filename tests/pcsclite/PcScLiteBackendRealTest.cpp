@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "StackFixture.h"
+#include "platform/PcScMemory.h"
 #include "platform/TextConversion.h"
 #include "platform/posix/PcScLiteBackend.h"
 #include "platform/posix/PcScLiteLibrary.h"
@@ -46,13 +47,13 @@ class PcScLiteBackendReal : public realstack::StackFixture {
         return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, kProtocolT1, card,
                                  &protocol);
     }
-    uint32_t TransmitSelect(ScardHandle card) {
+    uint32_t TransmitSelect(ScardHandle card) { return Transmit(card, kSelectMasterFile); }
+    uint32_t Transmit(ScardHandle card, const std::vector<uint8_t>& command) {
         const PcScIoRequest pci{kProtocolT1, sizeof(PcScIoRequest)};
         uint8_t answer[258];
         uint32_t length = sizeof(answer);
-        return m_backend.Transmit(card, &pci, kSelectMasterFile.data(),
-                                  static_cast<uint32_t>(kSelectMasterFile.size()), nullptr, answer,
-                                  &length);
+        return m_backend.Transmit(card, &pci, command.data(), static_cast<uint32_t>(command.size()),
+                                  nullptr, answer, &length);
     }
     // The reader's record with its current state as the state the caller believes in.
     PcScReaderState Unchanged() {
@@ -166,6 +167,38 @@ TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsReleas
     for (auto& call : calls) {
         ASSERT_TRUE(Finishes(call, [] {}));
         EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE));
+    }
+}
+
+// Other threads list readers on a context while it is released and the next context (which
+// takes over the released one's socket descriptor) is established: each list returns, none
+// talks to the next context's socket.
+TEST_F(PcScLiteBackendReal, ReleaseUnderReaderListsOfOtherThreadsLeavesTheNextContextWorking) {
+    for (int round = 0; round < 40; ++round) {
+        ScardContext context = 0;
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &context), 0u);
+        auto lister = [&] {
+            PcScMemory readers;
+            uint32_t last = 0;
+            while ((last = m_backend.ListReaders(context, nullptr, readers)) == 0) {
+            }
+            return last;
+        };
+        std::vector<std::future<uint32_t>> listers;
+        for (int i = 0; i < 3; ++i) {
+            listers.push_back(std::async(std::launch::async, lister));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
+        EXPECT_EQ(m_backend.ReleaseContext(context), 0u);
+        ScardContext next = 0;
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &next), 0u);
+        PcScMemory readers;
+        EXPECT_EQ(m_backend.ListReaders(next, nullptr, readers), 0u) << "round " << round;
+        for (auto& call : listers) {
+            ASSERT_TRUE(Finishes(call, [&] { m_backend.ReleaseContext(next); })) << round;
+            EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE)) << round;
+        }
+        EXPECT_EQ(m_backend.ReleaseContext(next), 0u);
     }
 }
 

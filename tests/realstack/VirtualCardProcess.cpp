@@ -16,6 +16,9 @@ ChildProcess::Options SpawnOptions(const VirtualCardOptions& options) {
     if (!options.otherStatus.empty()) {
         spawn.argv.insert(spawn.argv.end(), {"--sw", options.otherStatus});
     }
+    if (!options.dropOn.empty()) {
+        spawn.argv.insert(spawn.argv.end(), {"--drop-on", options.dropOn});
+    }
     spawn.pipeStdin = true;
     spawn.pipeStdout = true;
     return spawn;

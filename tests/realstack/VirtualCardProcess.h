@@ -20,6 +20,7 @@ struct VirtualCardOptions {
     std::string atr;                 // hex; empty for the card's predefined ATR
     std::vector<std::string> files;  // "FID=HEX" each
     std::string otherStatus;         // hex status word; empty for the card's default
+    std::string dropOn;              // hex command prefix the card drops the connection on
 };
 
 class VirtualCardProcess {

@@ -29,9 +29,10 @@ TEST(VcardOptionsTest, DefaultsWithoutArguments) {
 }
 
 TEST(VcardOptionsTest, ReadsEveryOption) {
-    const ParsedOptions parsed = ParseVcardOptions(
-        {"--host", "localhost", "--port", "0x9C40", "--connect-timeout", "250", "--atr",
-         "3B 02 14 50", "--file", "2F02=0102", "--file", "5000=", "--sw", "9000"});
+    const ParsedOptions parsed =
+        ParseVcardOptions({"--host", "localhost", "--port", "0x9C40", "--connect-timeout", "250",
+                           "--atr", "3B 02 14 50", "--file", "2F02=0102", "--file", "5000=", "--sw",
+                           "9000", "--drop-on", "00B0"});
     ASSERT_EQ(parsed.outcome, Outcome::Run) << parsed.error;
     EXPECT_EQ(parsed.options.host, "localhost");
     EXPECT_EQ(parsed.options.port, 0x9C40);
@@ -42,6 +43,7 @@ TEST(VcardOptionsTest, ReadsEveryOption) {
     ASSERT_NE(parsed.options.files.Contents(0x5000), nullptr);
     EXPECT_TRUE(parsed.options.files.Contents(0x5000)->empty());
     EXPECT_EQ(parsed.options.otherStatus, 0x9000);
+    EXPECT_EQ(parsed.options.dropOn, (Bytes{0x00, 0xB0}));
 }
 
 TEST(VcardOptionsTest, RejectsBadValues) {
@@ -56,6 +58,7 @@ TEST(VcardOptionsTest, RejectsBadValues) {
         {"--file", "2F=01"},
         {"--file", "3F00=01"},
         {"--sw", "90"},
+        {"--drop-on", ""},
         {"--connect-timeout", "-1"},
         {"--bogus", "1"},
         {"--port"},

@@ -64,6 +64,9 @@ class Parser {
         if (name == "--sw") {
             return Status(value);
         }
+        if (name == "--drop-on") {
+            return DropOn(value);
+        }
         return Fail("unknown option " + std::string(name));
     }
 
@@ -124,6 +127,15 @@ class Parser {
         return true;
     }
 
+    bool DropOn(std::string_view value) {
+        auto prefix = ParseHex(value);
+        if (!prefix || prefix->empty()) {
+            return Fail("bad command prefix " + std::string(value));
+        }
+        m_result.options.dropOn = std::move(*prefix);
+        return true;
+    }
+
     ParsedOptions& m_result;
 };
 
@@ -163,6 +175,7 @@ std::string VcardUsage() {
            "  --atr HEX             ATR (default the module's predefined ATR)\n"
            "  --file FID=HEX        an elementary file under 3F00 (repeatable)\n"
            "  --sw XXXX             status word for every other command (default 6D00)\n"
+           "  --drop-on HEX         drop the connection on a command starting with HEX\n"
            "Commands on standard input, one a line: remove, insert, quit.\n";
 }
 

@@ -1,7 +1,7 @@
 // The virtual card's command line.
 //
 //   zeph_vcard [--host H] [--port N] [--connect-timeout MS] [--atr HEX] [--file FID=HEX]...
-//              [--sw XXXX]
+//              [--sw XXXX] [--drop-on HEX]
 #pragma once
 
 #include <chrono>
@@ -22,6 +22,9 @@ struct VcardOptions {
     std::vector<uint8_t> atr;
     CardFileSystem files;
     uint16_t otherStatus = 0x6D00;
+    // A command that starts with these bytes is not answered: the card drops the connection
+    // instead, as a reader whose I/O fails in the middle of an exchange. Empty: never.
+    std::vector<uint8_t> dropOn;
 };
 
 struct ParsedOptions {

@@ -157,6 +157,8 @@ void VirtualCard::OnReaderMessage() {
         Disconnect("disconnected");
     } else if (message->size() == 1) {
         AnswerControl((*message)[0]);
+    } else if (Drops(*message)) {
+        Disconnect(("dropped " + ToHex(*message)).c_str());
     } else {
         const std::vector<uint8_t> response = m_responder.Respond(*message);
         if (!m_connection->WriteFrame(response)) {
@@ -165,6 +167,12 @@ void VirtualCard::OnReaderMessage() {
         }
         Emit("apdu " + ToHex(*message) + " " + ToHex(response));
     }
+}
+
+bool VirtualCard::Drops(const std::vector<uint8_t>& command) const {
+    const std::vector<uint8_t>& prefix = m_options.dropOn;
+    return !prefix.empty() && command.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), command.begin());
 }
 
 void VirtualCard::AnswerControl(uint8_t code) {

@@ -4,7 +4,8 @@
 //
 // One line per event goes to standard output, flushed at once: connected, connect-failed,
 // removed, disconnected (the driver closed the connection), power-on, power-off, reset, atr,
-// "apdu COMMAND RESPONSE" (hex), "error TEXT".
+// "apdu COMMAND RESPONSE" (hex), "dropped COMMAND" (hex, see VcardOptions::dropOn),
+// "error TEXT".
 #pragma once
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ApduResponder.h"
 #include "VcardOptions.h"
@@ -37,6 +39,8 @@ class VirtualCard {
     bool OnCommandInput();
     bool OnCommand(std::string_view command);
     void OnReaderMessage();
+    // True when the command is to be dropped (VcardOptions::dropOn).
+    bool Drops(const std::vector<uint8_t>& command) const;
     void AnswerControl(uint8_t code);
     void Disconnect(const char* event);
     static void Emit(const std::string& line);

@@ -21,6 +21,10 @@ constexpr size_t kLiteAtrCapacity = 33;
 // pcsc-lite 1.9.9 knows at most this many readers, and a status change takes at most this
 // many entries.
 constexpr size_t kLiteMaxReaders = 16;
+// Reader names take at most this many bytes with their terminating zero.
+constexpr size_t kLiteMaxReaderName = 128;
+// pcsc-lite refuses a larger buffer for an attribute.
+constexpr size_t kLiteMaxBuffer = 264;
 constexpr Dword kLiteAutoAllocate = static_cast<Dword>(-1);
 constexpr Dword kLiteInfinite = 0xFFFFFFFF;
 

@@ -7,6 +7,7 @@
 #include "platform/PcScConstants.h"
 #include "platform/Registry.h"
 #include "platform/SmartCardDatabase.h"
+#include "platform/posix/PcScLiteCall.h"
 #include "platform/posix/PcScLiteConversion.h"
 #include "platform/posix/PcScLiteReaderList.h"
 #include "platform/posix/PcScLiteStatusChange.h"
@@ -48,6 +49,10 @@ uint32_t PcScLiteBackend::IsValidContext(ScardContext context) {
     if (found == nullptr || found->ServiceLost()) {
         return SCARD_E_INVALID_HANDLE;
     }
+    PcScLiteCall call(*found);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
+    }
     return ToWinResult(Lite().isValidContext(found->CardContext()));
 }
 
@@ -67,6 +72,10 @@ uint32_t PcScLiteBackend::ListReaders(ScardContext context, const char16_t* /*gr
     const auto found = m_handles.FindContext(context);
     if (found == nullptr) {
         return SCARD_E_INVALID_HANDLE;
+    }
+    PcScLiteCall call(*found);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
     }
     std::vector<std::string> names;
     const uint32_t result = ListLiteReaders(Lite(), found->CardContext(), &names);

@@ -5,6 +5,7 @@
 #include "platform/PcScConstants.h"
 #include "platform/TextConversion.h"
 #include "platform/posix/PcScLiteBackend.h"
+#include "platform/posix/PcScLiteCall.h"
 #include "platform/posix/PcScLiteConversion.h"
 
 namespace zeph::platform::pcsclite {
@@ -32,6 +33,10 @@ uint32_t PcScLiteBackend::Connect(ScardContext context, const char16_t* reader, 
     if (found == nullptr) {
         return SCARD_E_INVALID_HANDLE;
     }
+    PcScLiteCall call(*found);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
+    }
     const std::string name = reader != nullptr ? WideToNarrow(reader) : std::string();
     LiteHandle lite = 0;
     Dword protocol = 0;
@@ -57,6 +62,10 @@ uint32_t PcScLiteBackend::Reconnect(ScardHandle card, uint32_t shareMode,
     if (!m_handles.FindCard(card, &found)) {
         return SCARD_E_INVALID_HANDLE;
     }
+    PcScLiteCall call(*found.context);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
+    }
     if (activeProtocol == nullptr) {
         return SCARD_E_INVALID_PARAMETER;
     }
@@ -75,6 +84,10 @@ uint32_t PcScLiteBackend::Disconnect(ScardHandle card, uint32_t disposition) {
     if (!m_handles.FindCard(card, &found)) {
         return SCARD_E_INVALID_HANDLE;
     }
+    PcScLiteCall call(*found.context);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
+    }
     const uint32_t result = Noted(found, Lite().disconnect(found.lite, disposition));
     if (result == SCARD_S_SUCCESS || result == SCARD_E_INVALID_HANDLE) {
         m_handles.RemoveCard(card);
@@ -88,6 +101,10 @@ uint32_t PcScLiteBackend::Status(ScardHandle card, PcScMemory& readerName, uint3
     PcScLiteCard found;
     if (!m_handles.FindCard(card, &found)) {
         return SCARD_E_INVALID_HANDLE;
+    }
+    PcScLiteCall call(*found.context);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
     }
     char name[kReaderNameCapacity] = {};
     Dword nameLength = sizeof(name);
@@ -129,18 +146,23 @@ uint32_t PcScLiteBackend::Transmit(ScardHandle card, const PcScIoRequest* sendPc
     if (!m_handles.FindCard(card, &found)) {
         return SCARD_E_INVALID_HANDLE;
     }
+    PcScLiteCall call(*found.context);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
+    }
     LiteIoRequest liteSend{};
     if (sendPci != nullptr) {
         liteSend = ToLiteIoRequest(*sendPci);
     }
     LiteIoRequest liteReceive{};
-    Dword length = receiveLength != nullptr ? *receiveLength : 0;
+    const Dword capacity = receiveLength != nullptr ? *receiveLength : 0;
+    Dword length = capacity;
     const uint32_t result =
         Noted(found, Lite().transmit(found.lite, sendPci != nullptr ? &liteSend : nullptr, send,
                                      sendLength, receivePci != nullptr ? &liteReceive : nullptr,
                                      receive, receiveLength != nullptr ? &length : nullptr));
     if (receiveLength != nullptr) {
-        *receiveLength = static_cast<uint32_t>(length);
+        *receiveLength = BoundedLength(length, capacity);
     }
     // Reader drivers fill in pcsc-lite's receive header as they like (vpcd says T=0 on a T=1
     // card); WinSCard reports the protocol the command went with.
@@ -158,27 +180,40 @@ uint32_t PcScLiteBackend::Control(ScardHandle card, uint32_t code, const uint8_t
     if (!m_handles.FindCard(card, &found)) {
         return SCARD_E_INVALID_HANDLE;
     }
+    PcScLiteCall call(*found.context);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
+    }
     Dword liteReturned = 0;
     const uint32_t result = Noted(found, Lite().control(found.lite, code, input, inputLength,
                                                         output, outputCapacity, &liteReturned));
     if (returned != nullptr) {
-        *returned = static_cast<uint32_t>(liteReturned);
+        *returned = BoundedLength(liteReturned, outputCapacity);
     }
     return result;
 }
 
+// pcsc-lite refuses a buffer larger than kLiteMaxBuffer, so a larger one is offered as that.
 uint32_t PcScLiteBackend::GetAttrib(ScardHandle card, uint32_t id, uint8_t* buffer,
                                     uint32_t* length) {
     PcScLiteCard found;
     if (!m_handles.FindCard(card, &found)) {
         return SCARD_E_INVALID_HANDLE;
     }
+    PcScLiteCall call(*found.context);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
+    }
     if (length == nullptr) {
         return SCARD_E_INVALID_PARAMETER;
     }
-    Dword liteLength = *length;
+    const Dword offered = std::min<Dword>(*length, kLiteMaxBuffer);
+    Dword liteLength = offered;
     const uint32_t result = Noted(found, Lite().getAttrib(found.lite, id, buffer, &liteLength));
-    *length = static_cast<uint32_t>(liteLength);
+    // A length query (no buffer) and a buffer too small are told the attribute's length, as
+    // WinSCard does; pcsc-lite never has more than kLiteMaxBuffer bytes of one.
+    const bool lengthOnly = buffer == nullptr || result == SCARD_E_INSUFFICIENT_BUFFER;
+    *length = BoundedLength(liteLength, lengthOnly ? kLiteMaxBuffer : offered);
     return result;
 }
 
@@ -187,6 +222,10 @@ uint32_t PcScLiteBackend::SetAttrib(ScardHandle card, uint32_t id, const uint8_t
     PcScLiteCard found;
     if (!m_handles.FindCard(card, &found)) {
         return SCARD_E_INVALID_HANDLE;
+    }
+    PcScLiteCall call(*found.context);
+    if (call.BeginResult() != SCARD_S_SUCCESS) {
+        return call.BeginResult();
     }
     return Noted(found, Lite().setAttrib(found.lite, id, buffer, length));
 }

@@ -20,16 +20,43 @@ void PcScLiteContext::CancelWaits() {
 }
 
 uint32_t PcScLiteContext::Release() {
+    {
+        std::lock_guard calls(m_callMutex);
+        m_callsRefused = true;
+    }
     std::unique_lock lock(m_mutex);
     m_released = true;
     EndWaits(lock, OpenWaitIds());
     std::vector<LiteContext> pool;
     pool.swap(m_pool);
     lock.unlock();
+    AwaitCallsEnded();
     for (LiteContext lite : pool) {
         m_lite.releaseContext(lite);
     }
     return ToWinResult(m_lite.releaseContext(m_cardContext));
+}
+
+uint32_t PcScLiteContext::BeginCall() {
+    std::lock_guard lock(m_callMutex);
+    if (m_callsRefused) {
+        return SCARD_E_INVALID_HANDLE;
+    }
+    ++m_callsInFlight;
+    return SCARD_S_SUCCESS;
+}
+
+void PcScLiteContext::EndCall() {
+    {
+        std::lock_guard lock(m_callMutex);
+        --m_callsInFlight;
+    }
+    m_callEnded.notify_all();
+}
+
+void PcScLiteContext::AwaitCallsEnded() {
+    std::unique_lock lock(m_callMutex);
+    m_callEnded.wait(lock, [this] { return m_callsInFlight == 0; });
 }
 
 size_t PcScLiteContext::OpenWaitCount() const {

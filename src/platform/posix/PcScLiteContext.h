@@ -8,6 +8,12 @@
 // wait). Every wait registers here; Cancel ends the waits that are open at that moment and
 // Release ends all of them before it releases the pcsc-lite contexts.
 //
+// Every other call on the card context (reader lists, connecting, calls through card handles)
+// is in flight here from start to end (PcScLiteCall). Release lets no new call begin and waits
+// for those in flight before it releases pcsc-lite's context: pcsc-lite reuses the socket's
+// descriptor for the next context, and a call still running on a released context would talk
+// to the wrong socket.
+//
 // pcsc-lite's SCardCancel takes the client library's process-wide lock, which a card call holds
 // while it waits for its (busy) context: a Cancel can be held up by card calls queued on the card
 // context, never by a wait.
@@ -46,8 +52,9 @@ class PcScLiteContext {
 
     // Ends every wait open now and returns once each of them has returned.
     void CancelWaits();
-    // Ends every wait, then releases all pcsc-lite contexts; a wait that starts later fails at
-    // once. Returns the result of releasing the card context.
+    // Ends every wait and waits for every call in flight, then releases all pcsc-lite contexts;
+    // a wait or call that starts later fails at once. Returns the result of releasing the card
+    // context.
     uint32_t Release();
 
     // How many waits are open now (for tests that must know a wait has begun).
@@ -55,6 +62,13 @@ class PcScLiteContext {
 
   private:
     friend class PcScLiteWait;
+    friend class PcScLiteCall;
+
+    // For PcScLiteCall: SCARD_E_INVALID_HANDLE once Release has begun, otherwise the call counts
+    // as in flight until EndCall.
+    uint32_t BeginCall();
+    void EndCall();
+    void AwaitCallsEnded();
 
     struct Waiter {
         LiteContext lite = 0;
@@ -82,6 +96,12 @@ class PcScLiteContext {
     std::vector<LiteContext> m_pool;
     uint64_t m_nextWaiterId = 1;
     bool m_released = false;
+
+    // Calls in flight, under a lock of their own: ending a call never waits behind a Cancel.
+    std::mutex m_callMutex;
+    std::condition_variable m_callEnded;
+    size_t m_callsInFlight = 0;
+    bool m_callsRefused = false;
 };
 
 }  // namespace zeph::platform::pcsclite

@@ -1,5 +1,6 @@
 #include "platform/posix/PcScLiteConversion.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/PcScConstants.h"
@@ -50,6 +51,10 @@ uint32_t CardStateOrdinal(Dword liteState, Dword liteProtocol) {
         }
     }
     return SCARD_UNKNOWN;
+}
+
+uint32_t BoundedLength(Dword reported, Dword capacity) {
+    return static_cast<uint32_t>(std::min(reported, capacity));
 }
 
 LiteIoRequest ToLiteIoRequest(const PcScIoRequest& request) {

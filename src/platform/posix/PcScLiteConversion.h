@@ -25,6 +25,10 @@ uint32_t FromLiteProtocol(Dword protocol);
 // an active protocol counts as specific.
 uint32_t CardStateOrdinal(Dword liteState, Dword liteProtocol);
 
+// A length pcsc-lite reported back, at most `capacity`: after a failed exchange pcsc-lite may
+// leave anything in it, and the caller must never be told of more bytes than its buffer holds.
+uint32_t BoundedLength(Dword reported, Dword capacity);
+
 LiteIoRequest ToLiteIoRequest(const PcScIoRequest& request);
 PcScIoRequest FromLiteIoRequest(const LiteIoRequest& request);
 
