@@ -59,6 +59,9 @@ uint32_t CZephExtensionPcSc::WaitForCard(const std::u16string& manual,
         return ZEPH_STATUS_INVALID_DEVICE_STATE;
     }
     const ScardContext context = m_hContext.load();
+    if (context == 0 && CancelledMeanwhile(context)) {
+        return ZEPH_STATUS_PENDING;  // released again before the call could use it
+    }
     for (;;) {
         ReaderTable table;
         if (!ListReaders(context, table)) {
@@ -103,7 +106,7 @@ bool CZephExtensionPcSc::ListReaders(ScardContext context, ReaderTable& table) {
 // of PC/SC on that context is the cancellation, reported as such, and the Cancel that caused it
 // is delivered by this return.
 bool CZephExtensionPcSc::CancelledMeanwhile(ScardContext context) {
-    if (m_hContext.load() == context) {
+    if (context != 0 && m_hContext.load() == context) {
         return false;
     }
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::sCardContext ist NULL", kName);
