@@ -16,13 +16,24 @@ bool EndsRemovalWait(uint32_t result) {
            result == SCARD_E_NO_READERS_AVAILABLE;
 }
 
+// True when there is no card and no other thread is changing the connection. A cold reset holds
+// the lock with the card disconnected between its two halves, and its second half needs the gate
+// the removal wait opens: while the lock is held elsewhere, the card may come back.
+bool NoCardToWaitFor(const std::atomic<ScardHandle>& card, std::recursive_mutex& access) {
+    if (card.load() != 0) {
+        return false;
+    }
+    std::unique_lock<std::recursive_mutex> held(access, std::try_to_lock);
+    return held.owns_lock() && card.load() == 0;
+}
+
 }  // namespace
 
 uint32_t CZephExtensionPcSc::IsAbsent() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::IsAbsent";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     RunGuarded(kName, [&] {
-        if (m_hCard.load() == 0) {
+        if (NoCardToWaitFor(m_hCard, m_csWinScardAccess)) {
             TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
                             u"%s::Karte/Leser wurde mittlerweile entfernt", kName);
             return;
@@ -44,21 +55,27 @@ uint32_t CZephExtensionPcSc::IsAbsent() {
 }
 
 // Opens the access gate and waits, without the lock, until the card is gone or the wait is
-// cancelled. The reader's name is copied: the field may change while the wait runs.
+// cancelled. The gate opens before the lock is taken for the copy of the reader's name (the field
+// may change while the wait runs): a reset running on another thread holds the lock while its
+// reconnection waits for the gate, and would otherwise be refused and lose the card. Its name is
+// copied once it is done; an empty one means the reset lost the card.
 void CZephExtensionPcSc::WaitForRemoval() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::IsAbsent";
+    TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                    u"%s::Event für <AllowAccess> wird signalisiert", kName);
+    m_hAllowAccessEvent.Set();
     std::u16string reader;
     {
         AccessLock access(m_csWinScardAccess);
         reader = m_strReaderName;
     }
+    if (reader.empty()) {
+        return;
+    }
     PcScReaderState state{};
     state.szReader = reader.c_str();
     state.dwEventState = SCARD_STATE_PRESENT;
     state.cbAtr = SCARD_ATR_CAPACITY;
-    TRC_WriteFormat(TRACE_INFO, kExtensionComponent, u"%s::Event für <AllowAccess> wird signalisiert",
-                    kName);
-    m_hAllowAccessEvent.Set();
     uint32_t result = SCARD_S_SUCCESS;
     for (;;) {
         const ScardContext context = m_hContext.load();
@@ -159,8 +176,8 @@ uint32_t CZephExtensionPcSc::QueryCardState(uint32_t* state, uint32_t* protocol)
         m_dwActiveProtocol = cardProtocol;
         m_strReaderName = readerName.Text();
     } else {
-        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::Aktueller Status des Lesers ist %s",
-                        kName, CardStateName(cardState));
+        TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
+                        u"%s::Aktueller Status des Lesers ist %s", kName, CardStateName(cardState));
     }
     return result;
 }
@@ -169,8 +186,8 @@ void CZephExtensionPcSc::Cancel() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Cancel";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     RunGuarded(kName, [&] {
-        TRC_WriteFormat(TRACE_INFO, kExtensionComponent, u"%s::Event für <Cancel> wird signalisiert",
-                        kName);
+        TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                        u"%s::Event für <Cancel> wird signalisiert", kName);
         m_hCancelEvent.Set();
         Helper_SCardReleaseContext(SCARD_RESET_CARD);
     });
