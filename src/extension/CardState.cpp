@@ -18,13 +18,24 @@ bool EndsRemovalWait(uint32_t result) {
            result == SCARD_E_NO_READERS_AVAILABLE;
 }
 
+// True when there is no card and no other thread is changing the connection. A cold reset holds
+// the lock with the card disconnected between its two halves, and its second half needs the gate
+// the removal wait opens: while the lock is held elsewhere, the card may come back.
+bool NoCardToWaitFor(const std::atomic<ScardHandle>& card, std::recursive_mutex& access) {
+    if (card.load() != 0) {
+        return false;
+    }
+    std::unique_lock<std::recursive_mutex> held(access, std::try_to_lock);
+    return held.owns_lock() && card.load() == 0;
+}
+
 }  // namespace
 
 uint32_t CZephExtensionPcSc::IsAbsent() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::IsAbsent";
     ZEPH_EXTENSION_METHOD_TRACE(trace, kName);
     RunGuarded(kName, [&] {
-        if (m_hCard.load() == 0) {
+        if (NoCardToWaitFor(m_hCard, m_csWinScardAccess)) {
             TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
                             u"%s::Karte/Leser wurde mittlerweile entfernt", kName);
             return;
@@ -46,10 +57,16 @@ uint32_t CZephExtensionPcSc::IsAbsent() {
 }
 
 // Opens the access gate and waits, without the lock, until the card is gone or the wait is
-// cancelled. The reader's name is copied: the field may change while the wait runs. The wait keeps
-// to the context it started with; once a release has taken it from the object, the wait is over.
+// cancelled. The gate opens before the lock is taken for the copy of the reader's name (the field
+// may change while the wait runs): a reset running on another thread holds the lock while its
+// reconnection waits for the gate, and would otherwise be refused and lose the card. Its name is
+// copied once it is done; an empty one means the reset lost the card. The wait keeps to the
+// context it started with; once a release has taken it from the object, the wait is over.
 void CZephExtensionPcSc::WaitForRemoval() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::IsAbsent";
+    TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
+                    u"%s::Event für <AllowAccess> wird signalisiert", kName);
+    m_hAllowAccessEvent.Set();
     std::u16string reader;
     ScardContext context = 0;
     {
@@ -57,13 +74,13 @@ void CZephExtensionPcSc::WaitForRemoval() {
         reader = m_strReaderName;
         context = m_hContext.load();
     }
+    if (reader.empty()) {
+        return;
+    }
     PcScReaderState state{};
     state.szReader = reader.c_str();
     state.dwEventState = SCARD_STATE_PRESENT;
     state.cbAtr = SCARD_ATR_CAPACITY;
-    TRC_WriteFormat(TRACE_INFO, kExtensionComponent,
-                    u"%s::Event für <AllowAccess> wird signalisiert", kName);
-    m_hAllowAccessEvent.Set();
     uint32_t result = SCARD_S_SUCCESS;
     while (!EndsRemovalWait(result) && (state.dwEventState & SCARD_STATE_PRESENT) != 0) {
         result = WaitForRemovalPass(context, state);

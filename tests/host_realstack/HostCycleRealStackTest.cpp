@@ -29,6 +29,15 @@ class HostCycleRealStackTest : public HostStackFixture {
     LONG ConnectElsewhere() const {
         return PcscCard(Context(), ReaderName(), SCARD_SHARE_SHARED).Status();
     }
+    // A cold reset with the host's 36-byte buffer; the response is the ATR written.
+    TransmitAnswer ColdReset() {
+        uint8_t atr[36] = {};
+        uint32_t atrLength = sizeof(atr);
+        TransmitAnswer answer;
+        answer.status = Object().Power(ZEPH_POWER_COLD_RESET, atr, &atrLength);
+        answer.response.assign(atr, atr + (atrLength < sizeof(atr) ? atrLength : sizeof(atr)));
+        return answer;
+    }
 };
 
 TEST_F(HostCycleRealStackTest, IsPresentConnectsTheInsertedCardExclusivelyWithItsAtrAndT1) {
@@ -89,6 +98,39 @@ TEST_F(HostCycleRealStackTest, RemovalEndsIsAbsentAndTheNextCycleConnectsAgain) 
     EXPECT_EQ(again.status, ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(again.atr, vcard::DefaultAtr());
     EXPECT_EQ(Transmit(kSelectMasterFile, again.protocol).response, kStatusOk);
+}
+
+// The host starts IsAbsent on its second thread while its first thread resets the card: the first
+// cold reset is already under way (card powered down) when IsAbsent begins, the later ones come
+// while it waits. Each reset needs the gate IsAbsent opens, and none may look like a removal.
+TEST_F(HostCycleRealStackTest, ColdResetsAroundTheStartOfIsAbsentKeepTheCardUntilItIsRemoved) {
+    VirtualCardProcess* card = nullptr;
+    ASSERT_EQ(ConnectCard(card).status, ZEPH_STATUS_SUCCESS);
+    ASSERT_EQ(Transmit(kSelectMasterFile, kProtocolT1).status, ZEPH_STATUS_SUCCESS);
+    ASSERT_TRUE(card->WaitForEvent("apdu 00A4000C023F00 9000"));  // later events: the resets'
+
+    BackgroundCall<TransmitAnswer> first([this] { return ColdReset(); },
+                                         [this] { Object().Cancel(); });
+    ASSERT_TRUE(card->WaitForEvent("power-off")) << "the cold reset did not power the card down";
+    auto absent = StartIsAbsent();
+    const std::optional<TransmitAnswer> reset = first.Get(kCallTimeout);
+    ASSERT_TRUE(reset) << "the first cold reset did not return";
+    EXPECT_EQ(reset->status, ZEPH_STATUS_SUCCESS) << "the first cold reset lost the card";
+    EXPECT_EQ(reset->response, vcard::DefaultAtr());
+    ASSERT_TRUE(absent->WaitUntilWaiting(kWaitingTimeout)) << "IsAbsent never waited";
+
+    for (int round = 1; round <= 3; ++round) {
+        const TransmitAnswer again = ColdReset();
+        EXPECT_EQ(again.status, ZEPH_STATUS_SUCCESS) << "cold reset " << round;
+        EXPECT_EQ(again.response, vcard::DefaultAtr()) << "cold reset " << round;
+        EXPECT_EQ(Transmit(kSelectMasterFile, kProtocolT1).response, kStatusOk)
+            << "after cold reset " << round;
+    }
+    EXPECT_TRUE(absent->WaitUntilWaiting(kWaitingTimeout)) << "IsAbsent stopped waiting";
+    EXPECT_FALSE(absent->Returned()) << "IsAbsent took a cold reset for a removal";
+    ASSERT_TRUE(card->Remove());
+    EXPECT_EQ(absent->Get(kCallTimeout), std::optional<uint32_t>(ZEPH_STATUS_SUCCESS))
+        << "IsAbsent did not return after the removal";
 }
 
 TEST_F(HostCycleRealStackTest, CancelEndsAWaitingIsPresentWithPending) {
