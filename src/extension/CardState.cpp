@@ -83,8 +83,10 @@ void CZephExtensionPcSc::WaitForRemoval() {
     state.cbAtr = SCARD_ATR_CAPACITY;
     uint32_t result = SCARD_S_SUCCESS;
     while (!EndsRemovalWait(result) && (state.dwEventState & SCARD_STATE_PRESENT) != 0) {
-        result = WaitForRemovalPass(context, state);
+        uint32_t validity = SCARD_S_SUCCESS;
+        result = WaitForRemovalPass(context, state, validity);
         if (result == kRemovalWaitOver) {
+            RenewLostContext(kName, context, validity);
             return;
         }
         if (result == SCARD_S_SUCCESS) {
@@ -101,14 +103,19 @@ void CZephExtensionPcSc::WaitForRemoval() {
             m_sleeper.SleepMs(kRemovalRetryMs);
         }
     }
+    RenewLostContext(kName, context, result);
 }
 
 // One wait of the removal loop, open for a release from before its context checks until it has
 // returned; kRemovalWaitOver when the context is gone or invalid.
-uint32_t CZephExtensionPcSc::WaitForRemovalPass(ScardContext context, PcScReaderState& state) {
+uint32_t CZephExtensionPcSc::WaitForRemovalPass(ScardContext context, PcScReaderState& state,
+                                                uint32_t& validity) {
     const PendingWaits::Scope pending(m_pendingWaits, context);
-    if (context == 0 || m_hContext.load() != context ||
-        m_pcsc.IsValidContext(context) != SCARD_S_SUCCESS) {
+    if (context == 0 || m_hContext.load() != context) {
+        return kRemovalWaitOver;
+    }
+    validity = m_pcsc.IsValidContext(context);
+    if (validity != SCARD_S_SUCCESS) {
         return kRemovalWaitOver;
     }
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::rufe SCardGetStatusChange...",

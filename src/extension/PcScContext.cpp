@@ -7,25 +7,25 @@ namespace {
 constexpr uint32_t kAccessGateWaitMs = 100;
 }
 
-bool CZephExtensionPcSc::Helper_SCardGetContext() {
+uint32_t CZephExtensionPcSc::Helper_SCardGetContext() {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Helper_SCardGetContext";
     if (m_hContext.load() != 0) {
-        return true;
+        return SCARD_S_SUCCESS;
     }
     AccessLock access(m_csWinScardAccess);
     if (m_hContext.load() != 0) {
-        return true;  // another thread established it while this one waited for the lock
+        return SCARD_S_SUCCESS;  // another thread established it while this one waited for the lock
     }
     ScardContext context = 0;
     const uint32_t result = m_pcsc.EstablishContext(SCARD_SCOPE_SYSTEM, &context);
     if (result != SCARD_S_SUCCESS) {
         TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
                         u"%s::Fehler <0x%08x> bei SCardEstablishContext()!", kName, result);
-        return false;
+        return result;
     }
     m_hContext.store(context);
     TRC_WriteFormat(TRACE_INFO, kExtensionComponent, u"%s::SCardEstablishContext() - OK", kName);
-    return true;
+    return SCARD_S_SUCCESS;
 }
 
 // The context is taken from the object first, under the lock, so that no call starts on it any
@@ -41,17 +41,21 @@ bool CZephExtensionPcSc::Helper_SCardReleaseContext(uint32_t disposition) {
         context = m_hContext.exchange(0);
     }
     if (context != 0) {
-        m_pendingWaits.CancelUntilNoneOpen(context, [&] { m_pcsc.Cancel(context); });
-        {
-            AccessLock access(m_csWinScardAccess);
-            if (m_hCard.load() == 0 || m_hCardContext == context) {
-                Helper_SCardDisConnect(disposition);
-            }
-        }
-        m_pcsc.ReleaseContext(context);
+        LetGoOfContext(context, disposition);
     }
     trace.SetReturnOk();
     return true;
+}
+
+void CZephExtensionPcSc::LetGoOfContext(ScardContext context, uint32_t disposition) {
+    m_pendingWaits.CancelUntilNoneOpen(context, [&] { m_pcsc.Cancel(context); });
+    {
+        AccessLock access(m_csWinScardAccess);
+        if (m_hCard.load() == 0 || m_hCardContext == context) {
+            Helper_SCardDisConnect(disposition);
+        }
+    }
+    m_pcsc.ReleaseContext(context);
 }
 
 bool CZephExtensionPcSc::Helper_EnterWinScardAccess(bool tryOnly, AccessLock& access) {

@@ -55,8 +55,8 @@ uint32_t CZephExtensionPcSc::WaitForCard(const std::u16string& manual,
     if (m_hCard.load() != 0) {
         Helper_SCardDisConnect(SCARD_LEAVE_CARD);
     }
-    if (!Helper_SCardGetContext()) {
-        return ZEPH_STATUS_INVALID_DEVICE_STATE;
+    if (const uint32_t result = Helper_SCardGetContext(); result != SCARD_S_SUCCESS) {
+        return StatusAfterServiceFailure(result);
     }
     const ScardContext context = m_hContext.load();
     if (context == 0 && CancelledMeanwhile(context)) {
@@ -64,9 +64,12 @@ uint32_t CZephExtensionPcSc::WaitForCard(const std::u16string& manual,
     }
     for (;;) {
         ReaderTable table;
-        if (!ListReaders(context, table)) {
-            return CancelledMeanwhile(context) ? ZEPH_STATUS_PENDING
-                                               : ZEPH_STATUS_INVALID_DEVICE_STATE;
+        if (const uint32_t result = ListReaders(context, table); result != SCARD_S_SUCCESS) {
+            if (CancelledMeanwhile(context)) {
+                return ZEPH_STATUS_PENDING;
+            }
+            RenewLostContext(kName, context, result);
+            return StatusAfterServiceFailure(result);
         }
         const uint32_t status = WaitOnReaders(context, table, manual, destination);
         if (status != kNewListing) {
@@ -77,10 +80,10 @@ uint32_t CZephExtensionPcSc::WaitForCard(const std::u16string& manual,
 
 // The listing runs under the lock, which a release needs as well: the platform's list is copied
 // into the table and freed before a release can free it with the context.
-bool CZephExtensionPcSc::ListReaders(ScardContext context, ReaderTable& table) {
+uint32_t CZephExtensionPcSc::ListReaders(ScardContext context, ReaderTable& table) {
     AccessLock access(m_csWinScardAccess);
     if (m_hContext.load() != context) {
-        return false;
+        return SCARD_E_INVALID_HANDLE;
     }
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent, u"%s::rufe SCardListReaders...", kName);
     PcScMemory readers;
@@ -96,10 +99,10 @@ bool CZephExtensionPcSc::ListReaders(ScardContext context, ReaderTable& table) {
     } else if (result != SCARD_S_SUCCESS) {
         TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
                         u"%s::SCardListReaders lieferte Fehler %s!", kName, ErrorName(result));
-        return false;
+        return result;
     }
     FillReaderTable(readers.Text(), readers.Length(), table);
-    return true;
+    return SCARD_S_SUCCESS;
 }
 
 // A release took the call's context from the object while the call listed or waited: the failure
@@ -139,10 +142,10 @@ uint32_t CZephExtensionPcSc::WaitOnReaders(ScardContext context, ReaderTable& ta
                 m_pcsc.GetStatusChange(context, SCARD_INFINITE, table.entries.data(), table.count);
         }
         if (result == SCARD_E_CANCELLED || result == SCARD_E_SYSTEM_CANCELLED) {
-            return WaitFailed(result);
+            return WaitFailed(context, result);
         }
         if (result != SCARD_S_SUCCESS) {
-            return CancelledMeanwhile(context) ? ZEPH_STATUS_PENDING : WaitFailed(result);
+            return CancelledMeanwhile(context) ? ZEPH_STATUS_PENDING : WaitFailed(context, result);
         }
         const uint32_t status = CheckEntries(table, manual, destination);
         if (status != kNextWait) {
@@ -175,7 +178,7 @@ uint32_t CZephExtensionPcSc::CheckEntries(ReaderTable& table, const std::u16stri
     return kNextWait;
 }
 
-uint32_t CZephExtensionPcSc::WaitFailed(uint32_t result) {
+uint32_t CZephExtensionPcSc::WaitFailed(ScardContext context, uint32_t result) {
     if (result == SCARD_E_CANCELLED) {
         TRC_WriteFormat(TRACE_WARNING, kExtensionComponent,
                         u"%s::SCardGetStatusChange wurde abgebrochen (SCardCancel)!", kName);
@@ -190,7 +193,8 @@ uint32_t CZephExtensionPcSc::WaitFailed(uint32_t result) {
     }
     TRC_WriteFormat(TRACE_ERROR, kExtensionComponent,
                     u"%s::SCardGetStatusChange lieferte Fehler %s!", kName, ErrorName(result));
-    return ZEPH_STATUS_INVALID_DEVICE_STATE;
+    RenewLostContext(kName, context, result);
+    return StatusAfterServiceFailure(result);
 }
 
 CZephExtensionPcSc::EntryOutcome CZephExtensionPcSc::CheckEntry(

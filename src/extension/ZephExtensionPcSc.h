@@ -51,9 +51,19 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
     ~CZephExtensionPcSc();
 
     // Context and access gate.
-    // True when the object holds a context (established now or before).
-    bool Helper_SCardGetContext();
+    // SCARD_S_SUCCESS when the object holds a context (established now or before), otherwise the
+    // result of the failed establishment.
+    uint32_t Helper_SCardGetContext();
     bool Helper_SCardReleaseContext(uint32_t disposition);
+    // Lets go of a context the object took away: ends its waits, disconnects the card connected
+    // under it and releases it.
+    void LetGoOfContext(ScardContext context, uint32_t disposition);
+    // A call on the object's context failed because the PC/SC service went away (or forgot the
+    // context): the context is let go, so that the next IsPresent establishes a new one.
+    void RenewLostContext(const char16_t* caller, ScardContext context, uint32_t result);
+    // After a failure because the service is gone: waits for the retry interval (or a Cancel) so
+    // that a host calling again at once does not spin; the status to return.
+    uint32_t StatusAfterServiceFailure(uint32_t result);
     bool Helper_EnterWinScardAccess(bool tryOnly, AccessLock& access);
     bool Helper_IsWinScardAccessAllowed();
 
@@ -89,12 +99,12 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
     static constexpr uint32_t kNewListing = 0xFFFFFFFFu;
     static constexpr uint32_t kNextWait = 0xFFFFFFFEu;
     uint32_t WaitForCard(const std::u16string& manual, const CardDestination& destination);
-    bool ListReaders(ScardContext context, ReaderTable& table);
+    uint32_t ListReaders(ScardContext context, ReaderTable& table);
     uint32_t WaitOnReaders(ScardContext context, ReaderTable& table, const std::u16string& manual,
                            const CardDestination& destination);
     uint32_t CheckEntries(ReaderTable& table, const std::u16string& manual,
                           const CardDestination& destination);
-    uint32_t WaitFailed(uint32_t result);
+    uint32_t WaitFailed(ScardContext context, uint32_t result);
     bool CancelledMeanwhile(ScardContext context);
     EntryOutcome CheckEntry(ReaderTable& table, uint32_t index, const std::u16string& manual,
                             const CardDestination& destination);
@@ -106,7 +116,7 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
 
     // Card state and removal.
     void WaitForRemoval();
-    uint32_t WaitForRemovalPass(ScardContext context, PcScReaderState& state);
+    uint32_t WaitForRemovalPass(ScardContext context, PcScReaderState& state, uint32_t& validity);
     uint32_t QueryCardState(uint32_t* state, uint32_t* protocol, uint32_t& lastResult);
 
     // Reader attributes.
@@ -124,6 +134,8 @@ class CZephExtensionPcSc final : public CZephExtensionAbstract {
     std::atomic<ScardHandle> m_hCard{0};
     ScardContext m_hCardContext = 0;  // the context the card was connected under
     PendingWaits m_pendingWaits;
+    // How long IsPresent waits after the PC/SC service was found gone before it answers.
+    uint32_t m_serviceRetryMs = 1000;
     Event m_hAllowAccessEvent{Event::Mode::ManualReset};
     uint32_t m_dwActiveProtocol = 0;
     uint32_t m_dwShareMode = 0;

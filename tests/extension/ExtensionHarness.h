@@ -21,7 +21,8 @@ class ExtensionTestAccess {
   public:
     explicit ExtensionTestAccess(CZephExtensionPcSc& extension) : m_extension(extension) {}
 
-    bool GetContext() { return m_extension.Helper_SCardGetContext(); }
+    bool GetContext() { return m_extension.Helper_SCardGetContext() == 0; }
+    void SetServiceRetryMs(uint32_t milliseconds) { m_extension.m_serviceRetryMs = milliseconds; }
     bool ReleaseContext(uint32_t disposition) {
         return m_extension.Helper_SCardReleaseContext(disposition);
     }

@@ -49,23 +49,26 @@ struct RealScenarioStack::World {
     World()
         : workDir(MakeWorkDir()),
           reader(realstack::PcscdProcess::SlotNames(vpcd).front()),
-          pcscd(workDir, {vpcd}) {}
+          pcscd(std::make_unique<realstack::PcscdProcess>(
+              workDir, std::vector<realstack::VpcdReader>{vpcd})),
+          context(std::make_unique<realstack::PcscContext>()) {}
     ~World() {
         std::error_code ignored;
         std::filesystem::remove_all(workDir, ignored);
     }
 
     void AwaitState(DWORD wanted) const {
-        Require(context.WaitForState(reader, wanted, kStateTimeout).has_value(),
+        Require(context->WaitForState(reader, wanted, kStateTimeout).has_value(),
                 reader + " did not reach the expected state in time");
     }
 
     const realstack::VpcdReader vpcd{};
     const std::filesystem::path workDir;
     const std::string reader;
-    realstack::PcscdProcess pcscd;
-    realstack::PcscContext context;
+    std::unique_ptr<realstack::PcscdProcess> pcscd;
+    std::unique_ptr<realstack::PcscContext> context;
     std::unique_ptr<realstack::VirtualCardProcess> card;
+    std::optional<std::vector<uint8_t>> cardAtr;  // the card in the reader
     std::unique_ptr<realstack::PcscCard> held;
 };
 
@@ -86,6 +89,7 @@ std::u16string RealScenarioStack::ReaderName() const {
 
 void RealScenarioStack::InsertCard(const std::vector<uint8_t>& atr) {
     Require(m_world->card == nullptr, "InsertCard: the reader holds a card already");
+    m_world->cardAtr = atr;
     realstack::VirtualCardOptions options;
     options.port = m_world->vpcd.port;
     options.atr = Hex(atr);
@@ -99,12 +103,35 @@ void RealScenarioStack::RemoveCard() {
     m_world->held.reset();
     m_world->card->Stop();
     m_world->card.reset();
+    m_world->cardAtr.reset();
     m_world->AwaitState(SCARD_STATE_EMPTY);
+}
+
+// pcscd ends, and with it every context and card connection; the card's process goes with its
+// reader and comes back with it.
+void RealScenarioStack::StopService() {
+    m_world->held.reset();
+    if (m_world->card != nullptr) {
+        m_world->card->Stop();
+        m_world->card.reset();
+    }
+    m_world->context.reset();
+    m_world->pcscd->Stop();
+    m_world->pcscd.reset();
+}
+
+void RealScenarioStack::StartService() {
+    m_world->pcscd = std::make_unique<realstack::PcscdProcess>(
+        m_world->workDir, std::vector<realstack::VpcdReader>{m_world->vpcd});
+    m_world->context = std::make_unique<realstack::PcscContext>();
+    if (const std::optional<std::vector<uint8_t>> atr = m_world->cardAtr) {
+        InsertCard(*atr);
+    }
 }
 
 void RealScenarioStack::HoldCardExclusivelyElsewhere() {
     Require(m_world->held == nullptr, "HoldCardExclusivelyElsewhere: held already");
-    m_world->held = std::make_unique<realstack::PcscCard>(m_world->context, m_world->reader,
+    m_world->held = std::make_unique<realstack::PcscCard>(*m_world->context, m_world->reader,
                                                           SCARD_SHARE_EXCLUSIVE);
     Require(m_world->held->Status() == SCARD_S_SUCCESS,
             "HoldCardExclusivelyElsewhere: " + realstack::DescribeResult(m_world->held->Status()));

@@ -22,6 +22,8 @@ class RealScenarioStack final : public ScenarioStack {
     void RemoveCard() override;
     void HoldCardExclusivelyElsewhere() override;
     void ReleaseCardElsewhere() override;
+    void StopService() override;
+    void StartService() override;
 
     zeph::platform::pcsclite::PcScLiteBackend& Backend() { return *m_backend; }
 

@@ -28,6 +28,11 @@ uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
         if (context == m_elsewhere || !m_contexts.Release(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
+        if (m_service.Dead(context)) {
+            m_service.Forget(context);
+            m_memory.ReleaseContext(context);
+            return SCARD_E_SERVICE_STOPPED;
+        }
         m_connections.CloseContext(context);
         m_memory.ReleaseContext(context);
         Changed();

@@ -46,6 +46,7 @@
 #include "sim/FaultQueue.h"
 #include "sim/MemoryLedger.h"
 #include "sim/ReaderTable.h"
+#include "sim/ServiceState.h"
 #include "sim/SimCard.h"
 
 namespace sim {
@@ -112,6 +113,12 @@ class PcScSimulator final : public PcScApi {
     // Another application resets the card.
     bool ResetCard(const std::u16string& reader);
     bool SetReaderUnavailable(const std::u16string& reader, bool unavailable);
+    // The PC/SC service stops (every context and card handle of the application dies) and starts
+    // again; with StopsWithLastReader it stops when the last reader goes and starts when a reader
+    // comes.
+    void StopService();
+    void StartService();
+    void SetStopsWithLastReader(bool stops);
     // Adds or replaces a reader attribute for GetAttrib; SetAttrib may then overwrite it.
     bool SetAttribute(const std::u16string& reader, uint32_t id, std::vector<uint8_t> value);
     bool SetControlResponder(const std::u16string& reader, sim::ControlResponder responder);
@@ -172,7 +179,10 @@ class PcScSimulator final : public PcScApi {
         if (entry.card != 0 && entry.reader.empty()) {
             entry.reader = ReaderNameOf(entry.card);
         }
-        const std::optional<uint32_t> failure = m_faults.TakeFailure(entry.call);
+        std::optional<uint32_t> failure = m_faults.TakeFailure(entry.call);
+        if (!failure) {
+            failure = m_service.Refusal(entry.call, entry.context, entry.card);
+        }
         entry.result = failure ? *failure : body(lock, entry);
         const uint32_t result = entry.result;
         m_journal.Record(std::move(entry));
@@ -215,6 +225,7 @@ class PcScSimulator final : public PcScApi {
     sim::MemoryLedger m_memory;
     sim::CallJournal m_journal;
     sim::FaultQueue m_faults;
+    sim::ServiceState m_service;
     std::map<std::pair<std::u16string, uint32_t>, std::u16string> m_providers;
     // The other application's context and the handles it holds per reader.
     ScardContext m_elsewhere = 0;

@@ -26,6 +26,11 @@ class ScenarioStack {
     // Another application connects to the card exclusively / lets it go again.
     virtual void HoldCardExclusivelyElsewhere() = 0;
     virtual void ReleaseCardElsewhere() = 0;
+
+    // The PC/SC service stops: every context and card handle from before dies for good. It
+    // starts again with the reader and the card (if one was in) as they were.
+    virtual void StopService() = 0;
+    virtual void StartService() = 0;
 };
 
 // The ATR the module accepts without any registry entry, and the answer of the card's file system

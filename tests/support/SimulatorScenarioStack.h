@@ -18,6 +18,8 @@ class SimulatorScenarioStack final : public ScenarioStack {
     void RemoveCard() override;
     void HoldCardExclusivelyElsewhere() override;
     void ReleaseCardElsewhere() override;
+    void StopService() override { m_simulator.StopService(); }
+    void StartService() override { m_simulator.StartService(); }
 
     // For scenarios that need more of the world than ScenarioStack offers.
     PcScSimulator& Simulator() { return m_simulator; }

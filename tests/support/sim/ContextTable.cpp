@@ -8,6 +8,14 @@ ScardContext ContextTable::Establish() {
     return context;
 }
 
+std::vector<ScardContext> ContextTable::All() const {
+    std::vector<ScardContext> all;
+    for (const auto& [context, cancels] : m_cancels) {
+        all.push_back(context);
+    }
+    return all;
+}
+
 bool ContextTable::Release(ScardContext context) {
     return m_cancels.erase(context) == 1;
 }

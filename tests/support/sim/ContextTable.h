@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "platform/PcScHandles.h"
 
@@ -20,6 +21,7 @@ class ContextTable {
     // The number of cancellations so far; empty for a context that is not open.
     std::optional<uint64_t> Cancellations(ScardContext context) const;
     size_t Count() const { return m_cancels.size(); }
+    std::vector<ScardContext> All() const;
 
   private:
     std::map<ScardContext, uint64_t> m_cancels;

@@ -55,6 +55,9 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     BlockedWait blocked(*this);
     while (true) {
+        if (m_service.Dead(context)) {
+            return SCARD_E_SERVICE_STOPPED;
+        }
         if (UpdateAll(states, count)) {
             return SCARD_S_SUCCESS;
         }

@@ -8,6 +8,9 @@ bool PcScSimulator::AddReader(const std::u16string& name) {
     if (m_readers.Add(name) == nullptr) {
         return false;
     }
+    if (m_service.StopsWithLastReader()) {
+        m_service.Start();
+    }
     Changed();
     return true;
 }
@@ -20,8 +23,28 @@ bool PcScSimulator::RemoveReader(const std::u16string& name) {
     }
     m_connections.WarnReaderGone(reader->id);
     m_readers.Remove(name);
+    if (m_service.StopsWithLastReader() && m_readers.MultiString().empty()) {
+        m_service.Stop(m_contexts, m_connections, m_elsewhere);
+    }
     Changed();
     return true;
+}
+
+void PcScSimulator::StopService() {
+    const std::lock_guard lock(m_mutex);
+    m_service.Stop(m_contexts, m_connections, m_elsewhere);
+    Changed();
+}
+
+void PcScSimulator::StartService() {
+    const std::lock_guard lock(m_mutex);
+    m_service.Start();
+    Changed();
+}
+
+void PcScSimulator::SetStopsWithLastReader(bool stops) {
+    const std::lock_guard lock(m_mutex);
+    m_service.SetStopsWithLastReader(stops);
 }
 
 bool PcScSimulator::InsertCard(const std::u16string& reader, sim::SimCard card) {

@@ -1,0 +1,115 @@
+// The PC/SC service stops and starts again under the extension object, on every stack: the call
+// that was waiting ends with the status it has for a failed service, nothing hangs, and the
+// host's next IsPresent calls on the same object find the card again.
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "ExtensionHarness.h"
+#include "ScenarioFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The host's object over the scenario's stack, cancelled and destroyed at the end.
+class HostObject {
+  public:
+    explicit HostObject(PcScApi& api)
+        : m_object(new CZephExtensionPcSc(api, PlatformSleeper(), m_registry)), access(*m_object) {}
+    ~HostObject() {
+        m_object->Cancel();
+        m_object->ScalarDeletingDestructor(1);
+    }
+    HostObject(const HostObject&) = delete;
+    HostObject& operator=(const HostObject&) = delete;
+
+    CZephExtensionPcSc& operator*() { return *m_object; }
+    CZephExtensionPcSc* operator->() { return m_object; }
+    uint32_t IsPresent() { return m_object->IsPresent(nullptr, nullptr, nullptr, nullptr); }
+
+    // The host calls IsPresent every 100 ms until it connects a card; false at the deadline.
+    bool ConnectsWithin(std::chrono::milliseconds bound) {
+        const auto deadline = Clock::now() + bound;
+        while (IsPresent() != ZEPH_STATUS_SUCCESS) {
+            if (Clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        return Clock::now() <= deadline;
+    }
+
+  private:
+    MemoryRegistry m_registry;
+    CZephExtensionPcSc* m_object;
+
+  public:
+    ExtensionTestAccess access;
+};
+
+// The object's context once it has one (0 if it gets none within 10 s).
+ScardContext ContextOnceEstablished(HostObject& object) {
+    const auto deadline = Clock::now() + 10s;
+    while (object.access.Context() == 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    return object.access.Context();
+}
+
+// Within 2 s of the card's presence after the service is back.
+constexpr auto kReconnectBound = 2s;
+
+}  // namespace
+
+TEST_P(PcScScenario, ServiceRestartWhileIsPresentWaitsTheNextCallsFindTheCardAgain) {
+    HostObject object(Api());
+    auto present = Start([&] { return object.IsPresent(); });
+    ASSERT_TRUE(AwaitWaits(ContextOnceEstablished(object), 1));
+    Stack().StopService();
+    ASSERT_TRUE(Finishes(present, [&] { object->Cancel(); }));
+    EXPECT_EQ(present.get(), ZEPH_STATUS_INVALID_DEVICE_STATE);
+
+    Stack().StartService();
+    Stack().InsertCard(kPredefinedAtr);
+    EXPECT_TRUE(object.ConnectsWithin(kReconnectBound));
+}
+
+TEST_P(PcScScenario, ServiceRestartWhileIsAbsentWaitsItEndsAndTheNextCallsFindTheCardAgain) {
+    Stack().InsertCard(kPredefinedAtr);
+    HostObject object(Api());
+    ASSERT_EQ(object.IsPresent(), ZEPH_STATUS_SUCCESS);
+    auto absent = Start([&] { return object->IsAbsent(); });
+    ASSERT_TRUE(AwaitWaits(object.access.Context(), 1));
+    Stack().StopService();
+    ASSERT_TRUE(Finishes(absent, [&] { object->Cancel(); }));
+    EXPECT_EQ(absent.get(), ZEPH_STATUS_SUCCESS);
+
+    Stack().StartService();
+    EXPECT_TRUE(object.ConnectsWithin(kReconnectBound));
+}
+
+TEST_P(PcScScenario, ServiceRestartCardCallsWhileTheServiceIsGoneFailAndTheCardComesBack) {
+    Stack().InsertCard(kPredefinedAtr);
+    HostObject object(Api());
+    ASSERT_EQ(object.IsPresent(), ZEPH_STATUS_SUCCESS);
+    Stack().StopService();
+    const ZephSendHeader header{SCARD_PROTOCOL_T1, 8};
+    uint8_t response[16];
+    uint64_t length = sizeof(response);
+    EXPECT_NE(object->Transmit(&header, kSelectMasterFile.data(), kSelectMasterFile.size(),
+                               response, &length),
+              ZEPH_STATUS_SUCCESS);
+    uint32_t state = 0;
+    EXPECT_EQ(object->GetState(&state, nullptr), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(state, SCARD_ABSENT);
+    EXPECT_EQ(object.IsPresent(), ZEPH_STATUS_INVALID_DEVICE_STATE);  // the service is gone
+
+    Stack().StartService();
+    ASSERT_TRUE(object.ConnectsWithin(kReconnectBound));
+    length = sizeof(response);
+    EXPECT_EQ(object->Transmit(&header, kSelectMasterFile.data(), kSelectMasterFile.size(),
+                               response, &length),
+              ZEPH_STATUS_SUCCESS);
+}
