@@ -2,6 +2,7 @@
 // the ANSI code page on Windows).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ std::u16string NarrowToWide(std::string_view narrow);
 // Lone surrogates become U+FFFD on Linux; characters outside the ANSI code page become the
 // code page's default character on Windows.
 std::string WideToNarrow(std::u16string_view wide);
+
+// The length of the longest prefix of `narrow` of at most `maxBytes` bytes that does not end
+// inside a multi-byte character, so that a cut text still converts without a broken character.
+size_t NarrowPrefixLength(std::string_view narrow, size_t maxBytes) noexcept;
 
 #ifdef _WIN32
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");

@@ -17,9 +17,14 @@ constexpr size_t kMaxFloatPrecision = 64;
 constexpr size_t kDefaultFloatPrecision = 6;
 constexpr size_t kNoPrecision = static_cast<size_t>(-1);
 
+// h: 16-bit integer or narrow text; l: 32-bit integer (a Windows long) or wide text; w: wide
+// text; ll: 64-bit integer.
+enum class LengthModifier : uint8_t { None, Short, Long, Wide, LongLong };
+
 struct Specifier {
+    bool leftAlign = false;
     bool zeroPad = false;
-    bool longLong = false;
+    LengthModifier length = LengthModifier::None;
     size_t width = 0;
     size_t precision = kNoPrecision;
     char conversion = '\0';
@@ -42,11 +47,38 @@ bool ParseNumber(const Char*& p, size_t& value) {
     return true;
 }
 
+template <typename Char>
+LengthModifier ParseLength(const Char*& p) {
+    switch (*p) {
+        case Char('h'):
+            ++p;
+            return LengthModifier::Short;
+        case Char('w'):
+            ++p;
+            return LengthModifier::Wide;
+        case Char('l'):
+            ++p;
+            if (*p == Char('l')) {
+                ++p;
+                return LengthModifier::LongLong;
+            }
+            return LengthModifier::Long;
+        default:
+            return LengthModifier::None;
+    }
+}
+
 // Parses what follows a '%' up to and including the conversion letter.
 template <typename Char>
 bool ParseSpecifier(const Char*& p, Specifier& specifier) {
-    for (; *p == Char('0'); ++p) {
-        specifier.zeroPad = true;
+    for (;; ++p) {
+        if (*p == Char('0')) {
+            specifier.zeroPad = true;
+        } else if (*p == Char('-')) {
+            specifier.leftAlign = true;
+        } else {
+            break;
+        }
     }
     if (!ParseNumber(p, specifier.width)) {
         return false;
@@ -54,10 +86,7 @@ bool ParseSpecifier(const Char*& p, Specifier& specifier) {
     if (*p == Char('.') && !ParseNumber(++p, specifier.precision)) {
         return false;
     }
-    if (p[0] == Char('l') && p[1] == Char('l')) {
-        specifier.longLong = true;
-        p += 2;
-    }
+    specifier.length = ParseLength(p);
     if (*p == Char('\0') || static_cast<unsigned>(*p) > 0x7Fu) {
         return false;
     }
@@ -65,35 +94,86 @@ bool ParseSpecifier(const Char*& p, Specifier& specifier) {
     return true;
 }
 
-// The value a signed conversion prints, or nothing for an argument it does not take.
-std::optional<int64_t> SignedValue(const FormatArg& arg, bool longLong) {
-    switch (arg.kind) {
-        case FormatArgKind::Int32:
-            return static_cast<int64_t>(arg.bits);
-        case FormatArgKind::UInt32:
-            return longLong ? static_cast<int64_t>(arg.bits)
-                            : static_cast<int32_t>(static_cast<uint32_t>(arg.bits));
-        case FormatArgKind::Int64:
-        case FormatArgKind::UInt64:
-            return longLong ? std::optional<int64_t>(static_cast<int64_t>(arg.bits)) : std::nullopt;
+// The argument's bits as an integer conversion with this length modifier reads them (as
+// printf reinterprets a narrower or wider argument), or nothing for an argument it does not
+// take. The narrowing to 16 or 32 bits is left to the caller's signedness.
+std::optional<uint64_t> IntegerBits(const FormatArg& arg, LengthModifier length) {
+    const bool is64 = arg.kind == FormatArgKind::Int64 || arg.kind == FormatArgKind::UInt64;
+    const bool is32 = arg.kind == FormatArgKind::Int32 || arg.kind == FormatArgKind::UInt32;
+    if (length == LengthModifier::Wide || !(is32 || is64) ||
+        (is64 && length != LengthModifier::LongLong)) {
+        return std::nullopt;
+    }
+    return arg.bits;
+}
+
+// The value a signed conversion prints.
+std::optional<int64_t> SignedValue(const FormatArg& arg, LengthModifier length) {
+    const std::optional<uint64_t> bits = IntegerBits(arg, length);
+    if (!bits || length == LengthModifier::LongLong) {
+        return bits ? std::optional<int64_t>(static_cast<int64_t>(*bits)) : std::nullopt;
+    }
+    if (length == LengthModifier::Short) {
+        return static_cast<int16_t>(static_cast<uint16_t>(*bits));
+    }
+    return static_cast<int32_t>(static_cast<uint32_t>(*bits));
+}
+
+// The value an unsigned conversion prints.
+std::optional<uint64_t> UnsignedValue(const FormatArg& arg, LengthModifier length) {
+    const std::optional<uint64_t> bits = IntegerBits(arg, length);
+    if (!bits || length == LengthModifier::LongLong) {
+        return bits;
+    }
+    if (length == LengthModifier::Short) {
+        return static_cast<uint16_t>(*bits);
+    }
+    return static_cast<uint32_t>(*bits);
+}
+
+// The text kind that %s or %S takes: h always narrow, l and w always wide, and without a length
+// modifier %s the format's own width, %S the other one.
+std::optional<FormatArgKind> TextKind(LengthModifier length, FormatArgKind plain) {
+    switch (length) {
+        case LengthModifier::None:
+            return plain;
+        case LengthModifier::Short:
+            return FormatArgKind::NarrowText;
+        case LengthModifier::Long:
+        case LengthModifier::Wide:
+            return FormatArgKind::WideText;
         default:
             return std::nullopt;
     }
 }
 
-// The value an unsigned conversion prints, or nothing for an argument it does not take.
-std::optional<uint64_t> UnsignedValue(const FormatArg& arg, bool longLong) {
-    switch (arg.kind) {
-        case FormatArgKind::Int32:
-            return longLong ? arg.bits : static_cast<uint32_t>(arg.bits);
-        case FormatArgKind::UInt32:
-            return arg.bits;
-        case FormatArgKind::Int64:
-        case FormatArgKind::UInt64:
-            return longLong ? std::optional<uint64_t>(arg.bits) : std::nullopt;
-        default:
-            return std::nullopt;
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// The first `limit` units of a text, less a character that the limit would cut in two.
+template <typename Char>
+std::basic_string_view<Char> CutAtCharacter(std::basic_string_view<Char> text, size_t limit) {
+    if (text.size() <= limit) {
+        return text;
     }
+    if constexpr (std::is_same_v<Char, char16_t>) {
+        const bool splitsPair =
+            limit > 0 && IsHighSurrogate(text[limit - 1]) && IsLowSurrogate(text[limit]);
+        return text.substr(0, splitsPair ? limit - 1 : limit);
+    } else {
+        return text.substr(0, platform::NarrowPrefixLength(text, limit));
+    }
+}
+
+// Units to read of a text that is cut at `limit` afterwards: one more, to see whether the cut
+// falls inside a character.
+size_t ReadLimit(size_t limit) {
+    return limit == kNoPrecision ? limit : limit + 1;
 }
 
 template <typename T>
@@ -148,16 +228,15 @@ class Expander {
         kWide ? FormatArgKind::NarrowText : FormatArgKind::WideText;
 
     bool ExpandSpecifier(const Char*& p) {
-        if (*p == Char('%')) {
-            ++p;
-            m_sink.AppendRepeated(Char('%'), 1);
-            return true;
-        }
         Specifier specifier;
-        if (!ParseSpecifier(p, specifier) || m_next >= m_args.size()) {
+        if (!ParseSpecifier(p, specifier)) {
             return false;
         }
-        return Emit(specifier, m_args[m_next++]);
+        if (specifier.conversion == '%') {
+            m_sink.AppendRepeated(Char('%'), 1);  // flags and width are ignored, as by swprintf
+            return true;
+        }
+        return m_next < m_args.size() && Emit(specifier, m_args[m_next++]);
     }
 
     bool Emit(const Specifier& specifier, const FormatArg& arg) {
@@ -172,20 +251,22 @@ class Expander {
             case 'X':
                 return EmitUnsigned(specifier, arg, 16, true);
             case 's':
-                return !specifier.longLong && EmitText(specifier, arg, kOwnText);
+                return EmitText(specifier, arg, TextKind(specifier.length, kOwnText));
             case 'S':
-                return !specifier.longLong && EmitText(specifier, arg, kOtherText);
+                return EmitText(specifier, arg, TextKind(specifier.length, kOtherText));
             case 'c':
-                return !specifier.longLong && EmitChar(specifier, arg);
+                return EmitChar(specifier, arg, TextKind(specifier.length, kOwnText));
             case 'f':
-                return !specifier.longLong && EmitDouble(specifier, arg);
+                return (specifier.length == LengthModifier::None ||
+                        specifier.length == LengthModifier::Long) &&
+                       EmitDouble(specifier, arg);
             default:
                 return false;
         }
     }
 
     bool EmitSigned(const Specifier& specifier, const FormatArg& arg) {
-        const std::optional<int64_t> value = SignedValue(arg, specifier.longLong);
+        const std::optional<int64_t> value = SignedValue(arg, specifier.length);
         if (!value) {
             return false;
         }
@@ -196,7 +277,7 @@ class Expander {
     }
 
     bool EmitUnsigned(const Specifier& specifier, const FormatArg& arg, int base, bool upper) {
-        const std::optional<uint64_t> value = UnsignedValue(arg, specifier.longLong);
+        const std::optional<uint64_t> value = UnsignedValue(arg, specifier.length);
         if (!value) {
             return false;
         }
@@ -244,19 +325,25 @@ class Expander {
         return true;
     }
 
-    // [blanks] sign [zeros] digits, filled to the width with zeros when that is allowed.
+    // [blanks] sign [zeros] digits [blanks], filled to the width on the left, with zeros when
+    // that is allowed, or with blanks on the right when left-aligned.
     void EmitPadded(std::string_view sign, size_t zeros, std::string_view digits,
                     const Specifier& specifier, bool zeroFillAllowed) {
         const size_t body = sign.size() + zeros + digits.size();
         size_t fill = specifier.width > body ? specifier.width - body : 0;
-        if (specifier.zeroPad && zeroFillAllowed) {
+        if (specifier.zeroPad && zeroFillAllowed && !specifier.leftAlign) {
             zeros += fill;
             fill = 0;
         }
-        m_sink.AppendRepeated(Char(' '), fill);
+        if (!specifier.leftAlign) {
+            m_sink.AppendRepeated(Char(' '), fill);
+        }
         AppendAscii(sign);
         m_sink.AppendRepeated(Char('0'), zeros);
         AppendAscii(digits);
+        if (specifier.leftAlign) {
+            m_sink.AppendRepeated(Char(' '), fill);
+        }
     }
 
     void AppendAscii(std::string_view ascii) {
@@ -269,16 +356,20 @@ class Expander {
         }
     }
 
-    bool EmitText(const Specifier& specifier, const FormatArg& arg, FormatArgKind expected) {
-        if (arg.kind != expected) {
+    // The precision limits the units written, cut only between characters.
+    bool EmitText(const Specifier& specifier, const FormatArg& arg,
+                  std::optional<FormatArgKind> expected) {
+        if (!expected || arg.kind != *expected) {
             return false;
         }
         const size_t limit = specifier.precision;  // kNoPrecision is the largest size
-        if (expected == kOwnText) {
-            EmitPaddedText(specifier, TextOf(OwnText(arg), arg.length, limit));
+        if (*expected == kOwnText) {
+            const auto text = TextOf(OwnText(arg), arg.length, ReadLimit(limit));
+            EmitPaddedText(specifier, CutAtCharacter(text, limit));
         } else {
             const auto converted = ConvertOtherText(arg, limit);
-            EmitPaddedText(specifier, std::basic_string_view<Char>(converted).substr(0, limit));
+            EmitPaddedText(specifier,
+                           CutAtCharacter(std::basic_string_view<Char>(converted), limit));
         }
         return true;
     }
@@ -291,26 +382,47 @@ class Expander {
         }
     }
 
+    // Converts enough of the text for `limit` units of the result, and a little more, so that
+    // a character cut by the read limit lies beyond the units kept: a converted unit takes at
+    // most three narrow bytes, and a narrow byte comes from at most one wide unit.
     static std::basic_string<Char> ConvertOtherText(const FormatArg& arg, size_t limit) {
         if constexpr (kWide) {
-            return platform::NarrowToWide(TextOf(arg.narrow, arg.length, limit));
+            const size_t readLimit = limit == kNoPrecision ? limit : 3 * limit + 4;
+            return platform::NarrowToWide(TextOf(arg.narrow, arg.length, readLimit));
         } else {
-            return platform::WideToNarrow(TextOf(arg.wide, arg.length, limit));
+            return platform::WideToNarrow(TextOf(arg.wide, arg.length, ReadLimit(limit)));
         }
     }
 
+    // Text is filled to the width with blanks, or with zeros as the Windows printf does for
+    // "0", on the left; left-aligned text with blanks on the right.
     void EmitPaddedText(const Specifier& specifier, std::basic_string_view<Char> text) {
-        m_sink.AppendRepeated(Char(' '),
-                              specifier.width > text.size() ? specifier.width - text.size() : 0);
+        const size_t fill = specifier.width > text.size() ? specifier.width - text.size() : 0;
+        if (specifier.leftAlign) {
+            m_sink.Append(text);
+            m_sink.AppendRepeated(Char(' '), fill);
+            return;
+        }
+        m_sink.AppendRepeated(Char(specifier.zeroPad ? '0' : ' '), fill);
         m_sink.Append(text);
     }
 
-    bool EmitChar(const Specifier& specifier, const FormatArg& arg) {
-        if (arg.kind != FormatArgKind::Int32 && arg.kind != FormatArgKind::UInt32) {
+    // A 32-bit integer as one code unit of the format's width, or with h (narrow) or l and w
+    // (wide) of the width named, converted when that is the other width.
+    bool EmitChar(const Specifier& specifier, const FormatArg& arg,
+                  std::optional<FormatArgKind> unitKind) {
+        if (!unitKind || (arg.kind != FormatArgKind::Int32 && arg.kind != FormatArgKind::UInt32)) {
             return false;
         }
-        const Char unit = static_cast<Char>(arg.bits);
-        EmitPaddedText(specifier, {&unit, 1});
+        if (*unitKind == kOwnText) {
+            const Char unit = static_cast<Char>(arg.bits);
+            EmitPaddedText(specifier, {&unit, 1});
+            return true;
+        }
+        const char narrowUnit = static_cast<char>(arg.bits);
+        const char16_t wideUnit = static_cast<char16_t>(arg.bits);
+        const FormatArg unit = kWide ? MakeNarrowArg(&narrowUnit, 1) : MakeWideArg(&wideUnit, 1);
+        EmitPaddedText(specifier, ConvertOtherText(unit, kNoPrecision));
         return true;
     }
 

@@ -5,17 +5,22 @@
 // text and "%S" a wide text. Text of the other width is converted with NarrowToWide or
 // WideToNarrow. A null text pointer prints as "(null)".
 //
-// Specifiers: %[0][width][.precision][ll]conversion with the conversions
+// Specifiers: %[flags][width][.precision][length]conversion with the conversions
 //   d i      signed decimal       u         unsigned decimal      x X   hexadecimal
 //   s S      text (see above)     c         one character unit    f     fixed-point double
-//   %%       a percent sign
-// "0" pads numbers with zeros after the sign, otherwise the width pads with blanks on the left.
+//   %%       a percent sign (flags and width are ignored, as swprintf ignores them)
+// Flags: "-" aligns left and fills with blanks on the right; "0" pads numbers with zeros after
+// the sign and text and characters with zeros on the left, as the Windows printf does;
+// otherwise the width pads with blanks on the left.
+// Length modifiers, as in the Windows printf: "h" reads an integer as 16 bits and makes %s, %S
+// and %c narrow; "l" reads an integer as 32 bits (a Windows long) and makes %s, %S and %c wide;
+// "w" makes %s, %S and %c wide; "ll" reads 64-bit integers. %f takes "l" too.
 // The precision is the minimum number of digits of an integer, the decimals of %f (default 6,
-// at most 64) and the maximum length of a text. Widths and precisions above 100,000 are
-// rejected. 32-bit arguments (Int32, UInt32) fit every integer conversion and are reinterpreted
-// as printf would (%d of 0xFFFFFFFFu prints -1); 64-bit arguments fit only the "ll" forms,
-// which also take 32-bit arguments widened. %c takes a 32-bit integer as a code unit of the
-// format's width.
+// at most 64) and the maximum length of a text in units of the format, cut only between
+// characters. Widths and precisions above 100,000 are rejected. 32-bit arguments (Int32,
+// UInt32) fit every integer conversion and are reinterpreted as printf would (%d of 0xFFFFFFFFu
+// prints -1); 64-bit arguments fit only the "ll" forms, which also take 32-bit arguments
+// widened. %c takes a 32-bit integer as a code unit of the format's width.
 //
 // The format is invalid, and the expansion returns false, when a specifier is unknown, its
 // argument has another kind, or the arguments run out. Arguments left over at the end are

@@ -41,10 +41,12 @@ bool PassesGate(uint16_t level, const char16_t* component, const char16_t* metho
 
 MethodTrace::MethodTrace(uint16_t level, const char16_t* component, const char16_t* method,
                          const char16_t* sourceFile, int32_t line, const char16_t* annotation)
-    : m_nLevel(level), m_nStartClock(zeph::platform::ProcessClockMs()) {
+    : m_nLevel(level) {
     if (!PassesGate(level, component, method, sourceFile, annotation)) {
         return;
     }
+    // Only an active scope ever reads its start, so an untraced one costs the gate alone.
+    m_nStartClock = zeph::platform::ProcessClockMs();
     m_bInactive = false;
     m_strComponent = ToTraceText(component);
     m_strMethod = ToTraceText(method);

@@ -45,7 +45,7 @@ class MethodTrace {
     bool m_bInactive = true;
     bool m_bEntryWritten = false;
     uint16_t m_nLevel;
-    int32_t m_nStartClock;
+    int32_t m_nStartClock = 0;  // read only by an active scope
     std::string m_strComponent;
     std::string m_strMethod;
     std::string m_strReturnValue;

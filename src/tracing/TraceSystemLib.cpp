@@ -21,8 +21,9 @@ TraceSystemLib::~TraceSystemLib() {
 }
 
 bool TraceSystemLib::Load() {
-    if (!m_constructed.load(std::memory_order_acquire)) {
-        return false;
+    if (!m_constructed.load(std::memory_order_acquire) ||
+        m_loadFailed.load(std::memory_order_acquire)) {
+        return false;  // a failed load is final: no need to queue for the lock
     }
     const std::lock_guard<std::mutex> guard(LoadLock());
     if (m_loaded) {
@@ -33,6 +34,7 @@ bool TraceSystemLib::Load() {
     }
     m_loadAttempted = true;
     m_loaded = LoadTraceSystemLocked();
+    m_loadFailed.store(!m_loaded, std::memory_order_release);
     return m_loaded;
 }
 
@@ -72,6 +74,7 @@ void TraceSystemLib::InstallForTesting(const TraceSystemEntryPoints& entryPoints
     Publish(entryPoints);
     m_loadAttempted = true;
     m_loaded = true;
+    m_loadFailed.store(false, std::memory_order_release);
 }
 
 void TraceSystemLib::ResetForTesting() {
@@ -79,6 +82,7 @@ void TraceSystemLib::ResetForTesting() {
     Publish({});
     m_loadAttempted = false;
     m_loaded = false;
+    m_loadFailed.store(false, std::memory_order_release);
 }
 
 void TraceSystemLib::Publish(const TraceSystemEntryPoints& entryPoints) noexcept {

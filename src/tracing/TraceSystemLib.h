@@ -18,8 +18,9 @@ struct TraceSystemEntryPoints {
 
 // One static instance, constant-initialised so that it exists before any other static object of
 // the module runs. The first query or write from any thread loads the trace system; a failed
-// load is final. Once loaded, the entry points are read without a lock: each query costs one
-// atomic load and one indirect call.
+// load is final and answered from an atomic flag, so that threads tracing without a trace
+// system never contend for the load lock. Once loaded, the entry points are read without a
+// lock: each query costs one atomic load and one indirect call.
 //
 // The library loader is not built yet: Load() records the attempt and fails, so every line is
 // dropped. InstallForTesting() is the seam behind which the loader will publish the entry
@@ -81,6 +82,7 @@ class TraceSystemLib {
     std::atomic<bool> m_constructed{true};  // cleared by the destructor at process exit
     bool m_loaded = false;                  // guarded by the load lock
     bool m_loadAttempted = false;           // guarded by the load lock
+    std::atomic<bool> m_loadFailed{false};  // set once under the load lock when the load failed
     std::atomic<ExpShouldTraceFn> m_expShouldTrace{nullptr};
     std::atomic<ExpShouldTraceCategoryFn> m_expShouldTraceCategory{nullptr};
     std::atomic<ExpWriteFn> m_expWrite{nullptr};

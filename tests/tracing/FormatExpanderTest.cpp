@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/TextConversion.h"
+
 using zeph::trace::FormatArgument;
 using zeph::trace::FormatText;
 
@@ -76,6 +78,51 @@ TEST(FormatExpanderTest, TextWidthPrecisionAndNullPointers) {
     EXPECT_EQ(FormatText(u"[%c][%3c]", u'\u00e4', 'x'), u"[\u00e4][  x]");
 }
 
+TEST(FormatExpanderTest, WindowsLengthModifiersNameTheArgumentWidth) {
+    EXPECT_EQ(FormatText(u"[%hs|%ls|%ws|%hS|%lS|%wS]", "n", u"w", u"w", "N", u"W", u"W"),
+              u"[n|w|w|N|W|W]");
+    EXPECT_EQ(FormatText("[%hs|%ls|%ws|%hS|%lS]", "n", u"w", u"w", "N", u"W"), "[n|w|w|N|W]");
+    EXPECT_EQ(FormatText(u"%ld %lu %lx %li", -5, 0xFFFFFFFFu, 0xDEADBEEFu, -1),
+              u"-5 4294967295 deadbeef -1");
+    EXPECT_EQ(FormatText(u"%hd %hu %hx %hd", 70000, 70000, 0x12345u, -1), u"4464 4464 2345 -1");
+    EXPECT_EQ(FormatText(u"[%hc][%lc][%wc][%lf]", 'z', u'\u00e4', u'w', 1.5),
+              u"[z][\u00e4][w][1.500000]");
+    EXPECT_EQ(FormatText("[%hc][%lc]", 'z', u'w'), "[z][w]");
+}
+
+TEST(FormatExpanderTest, LengthModifiersKeepTheTypeCheck) {
+    EXPECT_EQ(FormatText(u"%hs", u"wide"), u"");
+    EXPECT_EQ(FormatText(u"%ls", "narrow"), u"");
+    EXPECT_EQ(FormatText(u"%ws", "narrow"), u"");
+    EXPECT_EQ(FormatText(u"%ld", int64_t{1}), u"");  // a Windows long has 32 bits
+    EXPECT_EQ(FormatText(u"%hd", uint64_t{1}), u"");
+    EXPECT_EQ(FormatText(u"%wd", 1), u"");
+    EXPECT_EQ(FormatText(u"%hf", 1.0), u"");
+    EXPECT_EQ(FormatText(u"%lc", u"text"), u"");
+}
+
+TEST(FormatExpanderTest, FlagsAndWidthsAsTheWindowsPrintf) {
+    EXPECT_EQ(FormatText(u"[%-5d][%-05d][%-8.3x][%-3d]", 42, -42, 0x2Au, 12345),
+              u"[42   ][-42  ][02a     ][12345]");
+    EXPECT_EQ(FormatText(u"[%05s][%-05s][%05S][%05c][%05.1s][%-5c]", u"ab", u"ab", "ab", u'a',
+                         u"xyz", u'q'),
+              u"[000ab][ab   ][000ab][0000a][0000x][q    ]");
+    EXPECT_EQ(FormatText(u"[%5%][%-5%][%05%] %d", 7), u"[%][%][%] 7");
+    EXPECT_EQ(FormatText("[%-4s][%04s][%-6.2f]", "ab", "cd", 1.0), "[ab  ][00cd][1.00  ]");
+}
+
+TEST(FormatExpanderTest, PrecisionCutsTextsBetweenCharacters) {
+    const std::string narrowUmlauts = zeph::platform::WideToNarrow(u"\u00e4\u00f6\u00fc");
+    EXPECT_EQ(FormatText(u"[%.1S][%.2S]", narrowUmlauts, narrowUmlauts.c_str()),
+              u"[\u00e4][\u00e4\u00f6]");
+    EXPECT_EQ(FormatText(u"[%.1s][%.2s][%.3s]", u"\U0001F600x", u"\U0001F600x", u"\U0001F600x"),
+              u"[][\U0001F600][\U0001F600x]");
+    EXPECT_EQ(FormatText("[%.0S][%.3S]", u"\u00e4", u"abcd"), "[][abc]");
+    const std::string oneUmlaut = zeph::platform::WideToNarrow(u"\u00e4");
+    EXPECT_EQ(FormatText(("[%." + std::to_string(oneUmlaut.size()) + "S]").c_str(), u"\u00e4b"),
+              "[" + oneUmlaut + "]");
+}
+
 TEST(FormatExpanderTest, PercentSignsAndLeftoverArguments) {
     EXPECT_EQ(FormatText(u"100%% of %d", 3, u"unused", 4.0), u"100% of 3");
     EXPECT_EQ(FormatText(u"no specifiers"), u"no specifiers");
@@ -84,7 +131,7 @@ TEST(FormatExpanderTest, PercentSignsAndLeftoverArguments) {
 TEST(FormatExpanderTest, InvalidFormatsGiveAnEmptyText) {
     EXPECT_EQ(FormatText(u"before %q after", 1), u"");  // unknown conversion
     EXPECT_EQ(FormatText(u"%p", 1), u"");               // pointers are not supported
-    EXPECT_EQ(FormatText(u"%-5d", 1), u"");             // unsupported flag
+    EXPECT_EQ(FormatText(u"%+d", 1), u"");              // unsupported flag
     EXPECT_EQ(FormatText(u"%d and %d", 1), u"");        // arguments run out
     EXPECT_EQ(FormatText(u"%d", u"text"), u"");         // text for an integer
     EXPECT_EQ(FormatText(u"%s", 42), u"");              // integer for a text

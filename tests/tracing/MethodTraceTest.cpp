@@ -20,8 +20,10 @@ constexpr char kUnwindingNote[] =
     "Fehlerinfo: StackUnwinding ~MethodTrace: Es ist eine Exception aufgetreten";
 
 std::atomic<int32_t> g_clock{0};
+std::atomic<int> g_clockReads{0};
 
 int32_t FakeClock() noexcept {
+    ++g_clockReads;
     return g_clock.load();
 }
 
@@ -133,8 +135,10 @@ TEST_F(MethodTraceTest, ExceptionAfterImmediateEntryReplacesOkAndExitsAtLevel1) 
 
 TEST_F(MethodTraceTest, UntracedComponentWritesNothingAndCostsOneCategoryQuery) {
     m_capture.SetCategoryLevels(kComponent, 0);
+    g_clockReads = 0;
     Power({});
     EXPECT_EQ(m_capture.ShouldTraceCategoryCalls(), 1u);
+    EXPECT_EQ(g_clockReads, 0);  // only an active scope needs its start time
     PowerCatching({.setReturnOk = true, .throwAtEnd = true});
     EXPECT_TRUE(m_capture.Lines().empty());
 }

@@ -43,6 +43,24 @@ TEST(TextConversionTest, LoneSurrogatesBecomeReplacementCharacters) {
               "b");
 }
 
+TEST(TextConversionTest, NarrowPrefixEndsBetweenUtf8Characters) {
+    struct Case {
+        const char* text;
+        size_t maxBytes;
+        size_t expected;
+    };
+    const Case cases[] = {
+        {"ab", 5, 2},           {"a\xC3\xA4", 2, 1},    {"a\xC3\xA4", 3, 3},
+        {"\xE2\x82\xAC", 1, 0}, {"\xE2\x82\xAC", 2, 0}, {"\xF0\x9F\x98\x80", 3, 0},
+        {"a\x80\x80", 2, 2},     // stray continuation bytes are characters of their own
+        {"\xC3\xA4\x80", 2, 2},  // the lead announces one continuation byte only
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(zeph::platform::NarrowPrefixLength(c.text, c.maxBytes), c.expected)
+            << c.text << " " << c.maxBytes;
+    }
+}
+
 TEST(TextConversionTest, FormatsConvertTextOfTheOtherWidth) {
     EXPECT_EQ(zeph::trace::FormatText(u"<%S>", "\xC3\xA4"), u"<\u00e4>");
     EXPECT_EQ(zeph::trace::FormatText("<%S>", u"\u00e4"), "<\xC3\xA4>");

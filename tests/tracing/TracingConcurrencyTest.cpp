@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <latch>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -24,14 +24,25 @@ size_t CountStartingWith(const std::vector<std::string>& texts, const std::strin
         texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; }));
 }
 
+// The writers spin on trace calls after the load has failed; installing the trace system must
+// not starve behind them. The deadline turns a starving installer into a failure, not a hang.
+// The threads meet through atomics: std::latch of the MinGW runtime can miss its wake-up.
 TEST(TracingConcurrencyTest, FirstLinesOfTwoThreadsRaceWithTheTraceSystemArriving) {
     TraceSystemLib::Instance().ResetForTesting();
-    std::latch start(3);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto pastDeadline = [&] { return std::chrono::steady_clock::now() > deadline; };
+    std::atomic<int> failedLoadsSeen{0};
     std::atomic<bool> installed{false};
+    std::atomic<bool> timedOut{false};
     auto writer = [&](int id) {
-        start.arrive_and_wait();
+        TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"early %d", id);
+        ++failedLoadsSeen;
         while (!installed.load()) {
             TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"early %d", id);
+            if (pastDeadline()) {
+                timedOut = true;
+                return;
+            }
         }
         for (int i = 0; i < kRounds; ++i) {
             TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"late %d", id);
@@ -39,11 +50,14 @@ TEST(TracingConcurrencyTest, FirstLinesOfTwoThreadsRaceWithTheTraceSystemArrivin
     };
     std::thread first(writer, 1);
     std::thread second(writer, 2);
-    start.arrive_and_wait();
+    while (failedLoadsSeen.load() < 2 && !pastDeadline()) {
+        std::this_thread::yield();
+    }
     CapturingTraceSystem capture;
     installed = true;
     first.join();
     second.join();
+    ASSERT_FALSE(timedOut) << "installing the trace system starved behind the writers";
     const std::vector<std::string> texts = capture.Texts();
     EXPECT_EQ(CountStartingWith(texts, "late 1"), static_cast<size_t>(kRounds));
     EXPECT_EQ(CountStartingWith(texts, "late 2"), static_cast<size_t>(kRounds));

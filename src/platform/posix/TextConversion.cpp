@@ -121,4 +121,24 @@ std::string WideToNarrow(std::u16string_view wide) {
     return narrow;
 }
 
+// A cut before a continuation byte is moved back to the lead byte of its sequence, provided that
+// lead byte announces enough continuation bytes to reach the cut; stray continuation bytes are
+// characters of their own (each converts to U+FFFD).
+size_t NarrowPrefixLength(std::string_view narrow, size_t maxBytes) noexcept {
+    if (maxBytes >= narrow.size()) {
+        return narrow.size();
+    }
+    for (size_t back = 1; back <= 3 && back <= maxBytes; ++back) {
+        const auto byte = static_cast<uint8_t>(narrow[maxBytes - back + 1]);
+        if ((byte & 0xC0u) != 0x80u) {
+            return maxBytes;  // the cut is not inside a sequence
+        }
+        const auto lead = static_cast<uint8_t>(narrow[maxBytes - back]);
+        if ((lead & 0xC0u) != 0x80u) {
+            return DecodeLead(lead).continuationBytes >= back ? maxBytes - back : maxBytes;
+        }
+    }
+    return maxBytes;
+}
+
 }  // namespace zeph::platform

@@ -36,4 +36,23 @@ std::string WideToNarrow(std::u16string_view wide) {
     return narrow;
 }
 
+// Steps through the text by characters of the ANSI code page: a lead byte of a double-byte
+// character takes its trail byte along.
+size_t NarrowPrefixLength(std::string_view narrow, size_t maxBytes) noexcept {
+    if (maxBytes >= narrow.size()) {
+        return narrow.size();
+    }
+    size_t pos = 0;
+    while (pos < maxBytes) {
+        const size_t step =
+            IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(narrow[pos])) && pos + 1 < narrow.size() ? 2
+                                                                                                : 1;
+        if (pos + step > maxBytes) {
+            break;
+        }
+        pos += step;
+    }
+    return pos;
+}
+
 }  // namespace zeph::platform
