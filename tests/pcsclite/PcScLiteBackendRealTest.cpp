@@ -22,6 +22,7 @@ using zeph::platform::pcsclite::PcScLiteLibrary;
 
 constexpr auto kDeadline = std::chrono::seconds(10);
 constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
+constexpr uint32_t kIoDeviceError = 1117;  // Windows' ERROR_IO_DEVICE, which pcsc-lite lacks
 const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 
 // The real stack of StackFixture with the backend in front of it. The backend's library is
@@ -200,6 +201,26 @@ TEST_F(PcScLiteBackendReal, ReleaseUnderReaderListsOfOtherThreadsLeavesTheNextCo
         }
         EXPECT_EQ(m_backend.ReleaseContext(next), 0u);
     }
+}
+
+// A card that drops its reader connection under an exchange: vpcd answers that exchange with a
+// success without a response, pcsc-lite the ones after it (until pcscd sees the card gone) with
+// SCARD_E_NOT_TRANSACTED. Both are the reader's failed I/O, which the extension retries; the card's
+// removal then ends the retries.
+TEST_F(PcScLiteBackendReal, ExchangesOfAReaderWhoseIoFailedAreDeviceErrorsUntilTheRemoval) {
+    realstack::VirtualCardOptions options;
+    options.dropOn = "00B0";
+    InsertCard(options);
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
+    const std::vector<uint8_t> readBinary = {0x00, 0xB0, 0x00, 0x00, 0x00};
+    EXPECT_EQ(Transmit(card, readBinary), kIoDeviceError);
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    uint32_t last = kIoDeviceError;
+    while (last == kIoDeviceError && std::chrono::steady_clock::now() < deadline) {
+        last = Transmit(card, readBinary);
+    }
+    EXPECT_EQ(last, static_cast<uint32_t>(SCARD_W_REMOVED_CARD));
 }
 
 // After a restart of pcscd an old pcsc-lite context answers "no service" for ever while

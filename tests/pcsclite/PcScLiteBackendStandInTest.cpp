@@ -1,6 +1,6 @@
 // The pcsc-lite backend over stand-in entry points, where an interleaving or a misbehaviour of
 // pcsc-lite must be forced: a reader list that blocks until the test lets it return, exchanges
-// that fail and leave rubbish in their length.
+// that fail and leave rubbish in their length, an attribute as long as pcsc-lite allows.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -98,6 +98,22 @@ Long FailedGetAttrib(LiteHandle, Dword, unsigned char*, Dword* length) {
     return static_cast<Long>(SCARD_F_COMM_ERROR);
 }
 
+// As pcsc-lite: a buffer above its largest is refused; a smaller one than the attribute's length
+// is told that length. The attribute fills pcsc-lite's largest buffer.
+constexpr uint8_t kAttributeByte = 0xA5;
+Long FullLengthGetAttrib(LiteHandle, Dword, unsigned char* buffer, Dword* length) {
+    if (*length > kLiteMaxBuffer) {
+        return static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
+    }
+    const bool fits = buffer != nullptr && *length >= kLiteMaxBuffer;
+    *length = kLiteMaxBuffer;
+    if (!fits) {
+        return buffer == nullptr ? 0 : static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
+    }
+    std::memset(buffer, kAttributeByte, kLiteMaxBuffer);
+    return 0;
+}
+
 LiteFunctions StandIns() {
     LiteFunctions functions{};
     functions.establishContext = &Establish;
@@ -189,6 +205,37 @@ TEST_F(PcScLiteBackendStandIn, FailedExchangeReportsNoMoreThanTheCapacity) {
         EXPECT_EQ(c.call(m_backend, card, buffer, &length), SCARD_F_COMM_ERROR) << c.name;
         EXPECT_LE(length, sizeof(buffer)) << c.name;
     }
+}
+
+// A host's buffer larger than pcsc-lite accepts gets the attribute; a smaller one its length.
+TEST(PcScLiteBackendStandInAttrib, LargeBufferGetsTheAttributeSmallOneItsLength) {
+    StandInState state;
+    g_state = &state;
+    LiteFunctions functions = StandIns();
+    functions.getAttrib = &FullLengthGetAttrib;
+    const PcScLiteLibrary library{functions};
+    PcScLiteBackend backend{library};
+    ScardContext context = 0;
+    ScardHandle card = 0;
+    uint32_t protocol = 0;
+    ASSERT_EQ(backend.EstablishContext(SCARD_SCOPE_SYSTEM, &context), 0u);
+    ASSERT_EQ(backend.Connect(context, u"Stand-in Reader", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1,
+                              &card, &protocol),
+              0u);
+    const struct {
+        uint32_t capacity;
+        uint32_t result;
+    } cases[] = {{1024, SCARD_S_SUCCESS},
+                 {kLiteMaxBuffer, SCARD_S_SUCCESS},
+                 {kLiteMaxBuffer - 1, SCARD_E_INSUFFICIENT_BUFFER}};
+    for (const auto& c : cases) {
+        uint8_t buffer[1024] = {};
+        uint32_t length = c.capacity;
+        EXPECT_EQ(backend.GetAttrib(card, kAttrAtrString, buffer, &length), c.result) << c.capacity;
+        EXPECT_EQ(length, kLiteMaxBuffer) << c.capacity;
+        EXPECT_EQ(buffer[kLiteMaxBuffer - 1], c.result == 0 ? kAttributeByte : 0) << c.capacity;
+    }
+    EXPECT_EQ(backend.ReleaseContext(context), 0u);
 }
 
 }  // namespace

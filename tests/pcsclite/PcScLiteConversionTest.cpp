@@ -52,6 +52,28 @@ TEST(ResultConversion, LongResultsBecome32BitCodesAndUnsupportedFeatureMoves) {
     EXPECT_EQ(ToWinResult(0x80100022L), SCARD_E_UNSUPPORTED_FEATURE);
 }
 
+// Only a reader's failed I/O becomes ERROR_IO_DEVICE; a raw exchange may be short.
+TEST(ResultConversion, TransmitReportsTheReadersFailedIoAsDeviceError) {
+    const struct {
+        uint32_t result;
+        uint32_t protocol;
+        Dword received;
+        uint32_t expected;
+    } cases[] = {
+        {SCARD_E_NOT_TRANSACTED, SCARD_PROTOCOL_T1, 0, ERROR_IO_DEVICE_RESULT},
+        {SCARD_S_SUCCESS, SCARD_PROTOCOL_T1, 0, ERROR_IO_DEVICE_RESULT},
+        {SCARD_S_SUCCESS, SCARD_PROTOCOL_T0, 1, ERROR_IO_DEVICE_RESULT},
+        {SCARD_S_SUCCESS, SCARD_PROTOCOL_T1, 2, SCARD_S_SUCCESS},
+        {SCARD_S_SUCCESS, SCARD_PROTOCOL_RAW, 0, SCARD_S_SUCCESS},
+        {SCARD_W_REMOVED_CARD, SCARD_PROTOCOL_T1, 0, SCARD_W_REMOVED_CARD},
+        {SCARD_E_INSUFFICIENT_BUFFER, SCARD_PROTOCOL_T1, 1, SCARD_E_INSUFFICIENT_BUFFER},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ToWinTransmitResult(c.result, c.protocol, c.received), c.expected)
+            << std::hex << c.result << " protocol " << c.protocol << " received " << c.received;
+    }
+}
+
 TEST(IoRequestConversion, CarriesTheProtocolAndEachSideItsOwnHeaderLength) {
     const LiteIoRequest lite = ToLiteIoRequest({SCARD_PROTOCOL_RAW, 8});
     EXPECT_EQ(lite.dwProtocol, kLiteProtocolRaw);

@@ -157,10 +157,12 @@ uint32_t PcScLiteBackend::Transmit(ScardHandle card, const PcScIoRequest* sendPc
     LiteIoRequest liteReceive{};
     const Dword capacity = receiveLength != nullptr ? *receiveLength : 0;
     Dword length = capacity;
-    const uint32_t result =
+    const uint32_t liteResult =
         Noted(found, Lite().transmit(found.lite, sendPci != nullptr ? &liteSend : nullptr, send,
                                      sendLength, receivePci != nullptr ? &liteReceive : nullptr,
                                      receive, receiveLength != nullptr ? &length : nullptr));
+    const uint32_t result =
+        ToWinTransmitResult(liteResult, sendPci != nullptr ? sendPci->dwProtocol : 0, length);
     if (receiveLength != nullptr) {
         *receiveLength = BoundedLength(length, capacity);
     }

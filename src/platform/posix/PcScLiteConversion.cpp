@@ -13,6 +13,14 @@ uint32_t ToWinResult(Long result) {
     return code == kLiteUnsupportedFeature ? SCARD_E_UNSUPPORTED_FEATURE : code;
 }
 
+uint32_t ToWinTransmitResult(uint32_t result, uint32_t protocol, Dword received) {
+    constexpr Dword kStatusWordLength = 2;
+    const bool statusWordProtocol = (protocol & (SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1)) != 0;
+    const bool noResponse =
+        result == SCARD_S_SUCCESS && statusWordProtocol && received < kStatusWordLength;
+    return result == SCARD_E_NOT_TRANSACTED || noResponse ? ERROR_IO_DEVICE_RESULT : result;
+}
+
 Dword ToLiteProtocols(uint32_t protocols) {
     Dword lite = protocols & ~SCARD_PROTOCOL_RAW;
     if ((protocols & SCARD_PROTOCOL_RAW) != 0) {

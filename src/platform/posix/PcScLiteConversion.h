@@ -15,6 +15,14 @@ namespace zeph::platform::pcsclite {
 // SCARD_E_UNSUPPORTED_FEATURE (0x80100022), the only code whose value differs.
 uint32_t ToWinResult(Long result);
 
+// WinSCard's result of an exchange that pcsc-lite answered with `result` (already WinSCard's code)
+// and `received` bytes, for a command sent with `protocol` (WinSCard's value). Both of pcsc-lite's
+// ways of telling that the reader's I/O failed become ERROR_IO_DEVICE, as WinSCard reports it:
+// SCARD_E_NOT_TRANSACTED (the reader driver reported a communication error), and a T=0 or T=1
+// exchange reported as a success with less than the two status bytes every response of those
+// protocols ends in (what a driver answers that lost the card in the middle of the exchange).
+uint32_t ToWinTransmitResult(uint32_t result, uint32_t protocol, Dword received);
+
 // Protocol masks: SCARD_PROTOCOL_RAW is 0x10000 in WinSCard and 4 in pcsc-lite.
 Dword ToLiteProtocols(uint32_t protocols);
 uint32_t FromLiteProtocol(Dword protocol);
