@@ -1,0 +1,179 @@
+// The CPU a host costs that calls IsPresent in a tight loop, over 10 s of wall time, on the real
+// stack (private pcscd, one vpcd reader, the virtual card, the module loaded through its export):
+//
+// - Outage: IsPresent waits on the empty reader, then pcscd is stopped and stays away for the
+//   10 s. The object lets go of its dead context, and every IsPresent waits a second before it
+//   answers 0xC0000184 (invalid device state), so the loop makes about one call a second.
+// - Healthy: pcscd with the empty reader; the first IsPresent waits for a card for the whole
+//   10 s, and Cancel ends it afterwards.
+// - CardPresent: the card stays in the reader, so every IsPresent connects at once: the busy loop
+//   of reconnections that the outage's wait keeps the host from.
+//
+// Counters: cpu_ms (the process's CPU time in the 10 s, every thread), cpu_pct (of one core),
+// calls (IsPresent calls that ran in the 10 s, the one running when they began included), answers
+// (calls that returned in the 10 s). Each row starts its own pcscd; the program runs only
+// inside the real-stack harness's private namespaces: bench/run-outage-realstack-bench.sh.
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "HostLoop.h"
+#include "ModuleLoader.h"
+#include "PcscHandles.h"
+#include "PcscdProcess.h"
+#include "ThreadWaits.h"
+#include "VirtualCardProcess.h"
+
+namespace {
+
+constexpr std::chrono::seconds kWindow{10};
+constexpr std::chrono::milliseconds kWaitingTimeout{5000};
+
+enum class Reader { Empty, WithCard };
+
+double ProcessCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+std::filesystem::path MakeWorkDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zeph-outagebench-XXXXXX");
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed for " + pattern);
+    }
+    return pattern;
+}
+
+ModuleLoader& Module() {
+    static ModuleLoader module(ZEPH_MODULE_PATH);
+    if (module.Factory() == nullptr) {
+        throw std::runtime_error(std::string(ZEPH_MODULE_PATH) + ": " + module.Error());
+    }
+    return module;
+}
+
+// One row's pcscd with a reader (and the card in it), and one object of the module.
+class OutageStack {
+  public:
+    explicit OutageStack(Reader reader) : m_workDir(MakeWorkDir()) {
+        const realstack::VpcdReader vpcd;
+        m_pcscd = std::make_unique<realstack::PcscdProcess>(
+            m_workDir, std::vector<realstack::VpcdReader>{vpcd});
+        if (reader == Reader::WithCard) {
+            InsertCard(vpcd);
+        }
+        m_object = Module().Factory()();
+        if (m_object == nullptr) {
+            throw std::runtime_error("the module returned no object");
+        }
+    }
+    ~OutageStack() {
+        if (m_object != nullptr) {
+            m_object->Cancel();
+            m_object->ScalarDeletingDestructor(1);
+        }
+        m_card.reset();
+        m_pcscd.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_workDir, ignored);
+    }
+    OutageStack(const OutageStack&) = delete;
+    OutageStack& operator=(const OutageStack&) = delete;
+
+    CZephExtensionAbstract& Object() { return *m_object; }
+    void StopPcscd() { m_pcscd->Stop(); }
+
+  private:
+    void InsertCard(const realstack::VpcdReader& vpcd) {
+        realstack::VirtualCardOptions options;
+        options.port = vpcd.port;
+        m_card = std::make_unique<realstack::VirtualCardProcess>(options);
+        const realstack::PcscContext direct;
+        const std::string slot = realstack::PcscdProcess::SlotNames(vpcd).front();
+        if (!m_card->WaitForEvent("connected") ||
+            !direct.WaitForState(slot, SCARD_STATE_PRESENT, kWaitingTimeout)) {
+            throw std::runtime_error("the virtual card did not enter the reader");
+        }
+    }
+
+    std::filesystem::path m_workDir;
+    std::unique_ptr<realstack::PcscdProcess> m_pcscd;
+    std::unique_ptr<realstack::VirtualCardProcess> m_card;
+    CZephExtensionAbstract* m_object = nullptr;
+};
+
+// The loop's figures over the window, which starts now.
+void MeasureWindow(benchmark::State& state, const HostLoop& loop) {
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = ProcessCpuMs();
+    const uint64_t returnedStart = loop.Returned();
+    std::this_thread::sleep_for(kWindow);
+    const double cpuMs = ProcessCpuMs() - cpuStart;
+    const double windowMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+            .count();
+    state.SetIterationTime(windowMs / 1e3);
+    state.counters["cpu_ms"] = cpuMs;
+    state.counters["cpu_pct"] = 100.0 * cpuMs / windowMs;
+    state.counters["calls"] = static_cast<double>(loop.Calls() - returnedStart);
+    state.counters["answers"] = static_cast<double>(loop.Returned() - returnedStart);
+    if (loop.Unexpected() != 0) {
+        const std::string error = std::to_string(loop.Unexpected()) +
+                                  " calls answered otherwise, last " +
+                                  std::to_string(loop.LastUnexpected());
+        state.SkipWithError(error.c_str());
+    }
+}
+
+template <typename Row>
+void RunRow(benchmark::State& state, Reader reader, uint32_t expected, Row beforeWindow) {
+    try {
+        OutageStack stack(reader);
+        for (auto _ : state) {
+            HostLoop loop(stack.Object(), expected);
+            if (!beforeWindow(stack, loop)) {
+                state.SkipWithError("IsPresent did not wait on the reader");
+                return;
+            }
+            MeasureWindow(state, loop);
+        }
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+    }
+}
+
+void HostLoop_Outage(benchmark::State& state) {
+    RunRow(state, Reader::Empty, ZEPH_STATUS_INVALID_DEVICE_STATE,
+           [](OutageStack& stack, const HostLoop& loop) {
+               if (!hostrealstack::WaitUntilInStatusChangeWait(loop.ThreadId(), kWaitingTimeout)) {
+                   return false;
+               }
+               stack.StopPcscd();
+               return true;
+           });
+}
+
+void HostLoop_Healthy(benchmark::State& state) {
+    RunRow(state, Reader::Empty, ZEPH_STATUS_PENDING,
+           [](OutageStack&, const HostLoop&) { return true; });
+}
+
+void HostLoop_CardPresent(benchmark::State& state) {
+    RunRow(state, Reader::WithCard, ZEPH_STATUS_SUCCESS,
+           [](OutageStack&, const HostLoop&) { return true; });
+}
+
+BENCHMARK(HostLoop_Outage)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(HostLoop_Healthy)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(HostLoop_CardPresent)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
