@@ -193,8 +193,8 @@ bool VH_GetActiveCryptoProvider(const CardIdentificationServices& services,
                                 uint32_t* PE_MORA_CryptoProviderMutation) {
     InstallThreadCrashHandlers();
     const std::u16string component = HelperComponent();
+    ZEPH_HELPER_METHOD_TRACE(trace, component, kName);
     return RunHelperGuarded(component, kName, [&] {
-        ZEPH_HELPER_METHOD_TRACE(trace, component, kName);
         if (PE_MORA_CryptoProvider == nullptr) {
             TRC_WriteFormat(TRACE_ERROR, component.c_str(),
                             u"%s::Der Parameter <PE_MORA_CryptoProvider> ist NULL!", kName);

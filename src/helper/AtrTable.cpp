@@ -90,8 +90,8 @@ bool _FillActualUsedAtr(AtrSource source, uint32_t provider, MoraAtrMask* record
 bool VH_GetAllTalpoAtr(const CardIdentificationServices& services, MoraAtrMask* records,
                        size_t count) {
     const std::u16string component = HelperComponent();
+    ZEPH_HELPER_METHOD_TRACE(trace, component, kTableName);
     return RunHelperGuarded(component, kTableName, [&] {
-        ZEPH_HELPER_METHOD_TRACE(trace, component, kTableName);
         if (records == nullptr || count == 0) {
             TRC_WriteFormat(TRACE_ERROR, component.c_str(),
                             u"%s::Der AtrMaskTabellen-Zeiger ist NULL oder hat keine Elemente",
@@ -115,8 +115,8 @@ bool VH_GetAllTalpoAtr(MoraAtrMask* records, size_t count) {
 bool VH_GetAllTalpoAtr(const CardIdentificationServices& services, PcScAtrMask* table,
                        size_t count) {
     const std::u16string component = HelperComponent();
+    ZEPH_HELPER_METHOD_TRACE(trace, component, kTableName);
     return RunHelperGuarded(component, kTableName, [&] {
-        ZEPH_HELPER_METHOD_TRACE(trace, component, kTableName);
         const auto refuse = [&] {
             TRC_WriteFormat(TRACE_ERROR, component.c_str(),
                             u"%s::Der AtrMaskTabellen Zeiger ist NULL oder hat keine Elemente",

@@ -16,8 +16,8 @@ bool VH_Initialize() {
     InstallThreadCrashHandlers();
     SetHelperLibComponent(kExtensionTraceComponent);
     const std::u16string component = HelperComponent();
+    ZEPH_HELPER_METHOD_TRACE(trace, component, kName);
     return RunHelperGuarded(component, kName, [&] {
-        ZEPH_HELPER_METHOD_TRACE(trace, component, kName);
         RegisterHelperLibTracerIfNone();
         return true;
     });

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "tracing/ExceptionBarrier.h"
 #include "tracing/MethodTrace.h"
 #include "tracing/TraceInterface.h"
 #include "tracing/TraceLevels.h"
@@ -29,18 +30,16 @@ inline std::u16string HelperComponent() noexcept {
     MethodTrace scope(TRACE_INFO, (component).c_str(), qualifiedName, kHelperLibSource, __LINE__, \
                       u"")
 
-// Runs the body of a public helper function, which opens its method trace inside it; an
-// exception is traced at level 1 and gives false.
+// Runs the body of a public helper function behind the exception barrier
+// (tracing/ExceptionBarrier.h); the function opens its method trace before, outside the
+// barrier. Any exception is traced at level 1 as "%s::Exception gefangen!" and gives false.
 template <typename Body>
 bool RunHelperGuarded(const std::u16string& component, const char16_t* qualifiedName,
                       Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        TRC_WriteFormat(TRACE_EXCEPTION, component.c_str(), u"%s::Exception gefangen!",
-                        qualifiedName);
-        return false;
-    }
+    bool result = false;
+    RunBehindExceptionBarrier(component.c_str(), qualifiedName, CaughtExceptionText::Plain,
+                              [&] { result = body(); });
+    return result;
 }
 
 }  // namespace ZEPH_Helper

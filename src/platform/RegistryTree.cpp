@@ -42,40 +42,41 @@ std::optional<std::vector<std::u16string_view>> SplitRegistryPath(std::u16string
     }
 }
 
-std::vector<RegistryTreeNode>::const_iterator RegistryTreeNode::LowerBound(
-    std::u16string_view name) const {
-    return std::lower_bound(m_children.begin(), m_children.end(), name,
-                            [](const RegistryTreeNode& node, std::u16string_view n) {
-                                return RegistryNameLess{}(node.Name(), n);
-                            });
+RegistryTreeNode::RegistryTreeNode(const RegistryTreeNode& other) : m_values(other.m_values) {
+    for (const auto& [name, child] : other.m_children) {
+        m_children.emplace_hint(m_children.end(), name, std::make_unique<RegistryTreeNode>(*child));
+    }
+}
+
+RegistryTreeNode& RegistryTreeNode::operator=(const RegistryTreeNode& other) {
+    if (this != &other) {
+        *this = RegistryTreeNode(other);
+    }
+    return *this;
 }
 
 const RegistryTreeNode* RegistryTreeNode::FindChild(std::u16string_view name) const {
-    const auto found = LowerBound(name);
-    return (found != m_children.end() && RegistryNamesEqual(found->Name(), name)) ? &*found
-                                                                                  : nullptr;
+    const auto found = m_children.find(name);
+    return found != m_children.end() ? found->second.get() : nullptr;
 }
 
 RegistryTreeNode* RegistryTreeNode::FindChild(std::u16string_view name) {
-    const auto found = LowerBound(name);
-    if (found == m_children.end() || !RegistryNamesEqual(found->Name(), name)) {
-        return nullptr;
-    }
-    return &m_children[static_cast<size_t>(found - m_children.cbegin())];
+    const auto found = m_children.find(name);
+    return found != m_children.end() ? found->second.get() : nullptr;
 }
 
 RegistryTreeNode& RegistryTreeNode::Child(std::u16string_view name) {
-    const auto found = LowerBound(name);
-    const auto position = m_children.begin() + (found - m_children.cbegin());
-    if (found != m_children.end() && RegistryNamesEqual(found->Name(), name)) {
-        return *position;
+    auto found = m_children.lower_bound(name);
+    if (found == m_children.end() || RegistryNameLess{}(name, found->first)) {
+        found = m_children.emplace_hint(found, std::u16string(name),
+                                        std::make_unique<RegistryTreeNode>());
     }
-    return *m_children.insert(position, RegistryTreeNode(std::u16string(name)));
+    return *found->second;
 }
 
 bool RegistryTreeNode::RemoveChild(std::u16string_view name) {
-    const auto found = LowerBound(name);
-    if (found == m_children.end() || !RegistryNamesEqual(found->Name(), name)) {
+    const auto found = m_children.find(name);
+    if (found == m_children.end()) {
         return false;
     }
     m_children.erase(found);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,14 +31,21 @@ struct RegistryNameLess {
 // trailing backslash is allowed.
 std::optional<std::vector<std::u16string_view>> SplitRegistryPath(std::u16string_view path);
 
+// A key: its subkeys and values. Subkeys live in an ordered map, so that adding, finding and
+// removing one costs log n however the keys arrive (a file lists them in any order).
 class RegistryTreeNode {
   public:
-    explicit RegistryTreeNode(std::u16string name = {}) : m_name(std::move(name)) {}
+    // Subkeys by name in RegistryNameLess order; a name keeps the spelling it was created with.
+    using ChildMap = std::map<std::u16string, std::unique_ptr<RegistryTreeNode>, RegistryNameLess>;
 
-    const std::u16string& Name() const { return m_name; }
+    RegistryTreeNode() = default;
+    RegistryTreeNode(const RegistryTreeNode& other);
+    RegistryTreeNode& operator=(const RegistryTreeNode& other);
+    RegistryTreeNode(RegistryTreeNode&&) noexcept = default;
+    RegistryTreeNode& operator=(RegistryTreeNode&&) noexcept = default;
+    ~RegistryTreeNode() = default;
 
-    // Subkeys in RegistryNameLess order.
-    const std::vector<RegistryTreeNode>& Children() const { return m_children; }
+    const ChildMap& Children() const { return m_children; }
     const RegistryTreeNode* FindChild(std::u16string_view name) const;
     RegistryTreeNode* FindChild(std::u16string_view name);
     // The subkey of that name, created when missing.
@@ -49,10 +57,7 @@ class RegistryTreeNode {
     bool RemoveValue(std::u16string_view name);
 
   private:
-    std::vector<RegistryTreeNode>::const_iterator LowerBound(std::u16string_view name) const;
-
-    std::u16string m_name;
-    std::vector<RegistryTreeNode> m_children;
+    ChildMap m_children;
     std::map<std::u16string, RegistryValue, RegistryNameLess> m_values;
 };
 
@@ -61,7 +66,7 @@ class RegistryTree {
     // Null when the key does not exist or the path is not valid (SplitRegistryPath).
     const RegistryTreeNode* FindKey(std::u16string_view path) const;
     // The key with its missing parents created; null for a path that is not valid. The
-    // reference stays valid until the next change of the tree.
+    // reference stays valid until the key or one of its parents is deleted.
     RegistryTreeNode* CreateKey(std::u16string_view path);
     // Removes the key with everything below it; false when there was none.
     bool DeleteKey(std::u16string_view path);

@@ -1,6 +1,8 @@
 #include "platform/RegistryTreeKey.h"
 
 #include <algorithm>
+#include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -29,6 +31,10 @@ class RegistryTreeKey final : public RegistryKeyBackend {
     std::shared_ptr<const RegistryTree> m_tree;
     const RegistryTreeNode& m_node;
     uint32_t m_access;
+    // Where the last enumeration stopped: enumerating index after index walks the subkeys once.
+    mutable std::mutex m_cursorMutex;
+    mutable uint32_t m_cursorIndex = 0;
+    mutable RegistryTreeNode::ChildMap::const_iterator m_cursor = m_node.Children().begin();
 };
 
 uint32_t RegistryTreeKey::QueryValue(std::u16string_view name, uint32_t* type, uint8_t* data,
@@ -74,7 +80,14 @@ uint32_t RegistryTreeKey::EnumSubKey(uint32_t index, std::u16string& name) const
     if (index >= m_node.Children().size()) {
         return kRegistryNoMoreItems;
     }
-    name = m_node.Children()[index].Name();
+    const std::lock_guard<std::mutex> guard(m_cursorMutex);
+    if (index < m_cursorIndex) {
+        m_cursorIndex = 0;
+        m_cursor = m_node.Children().begin();
+    }
+    std::advance(m_cursor, index - m_cursorIndex);
+    m_cursorIndex = index;
+    name = m_cursor->first;
     return kRegistrySuccess;
 }
 
@@ -109,7 +122,7 @@ uint32_t OpenRegistryTreeKey(std::shared_ptr<const RegistryTree> tree, std::u16s
                              RegistryView view, uint32_t access,
                              std::unique_ptr<RegistryKeyBackend>& key) {
     // HKEY_LOCAL_MACHINE itself always exists, even in a tree without any of its keys.
-    static const RegistryTreeNode emptyHive{std::u16string(kLocalMachineHive)};
+    static const RegistryTreeNode emptyHive;
     const RegistryTreeNode* node = tree->FindKey(LocalMachinePathInView(subKey, view));
     if (node == nullptr && subKey.empty()) {
         node = &emptyHive;

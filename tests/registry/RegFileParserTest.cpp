@@ -146,8 +146,11 @@ TEST(RegFileStructure, SectionsCreateParentsMergeIgnoringCaseAndDeleteSubtrees) 
     ASSERT_NE(sub, nullptr);
     EXPECT_NE(sub->FindValue(u"a"), nullptr);
     EXPECT_NE(sub->FindValue(u"b"), nullptr);
-    EXPECT_EQ(sub->Name(), u"Sub");
-    EXPECT_NE(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product"), nullptr);
+    const RegistryTreeNode* product =
+        result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product");
+    ASSERT_NE(product, nullptr);
+    ASSERT_EQ(product->Children().size(), 1u);
+    EXPECT_EQ(product->Children().begin()->first, u"Sub");
     EXPECT_EQ(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old"), nullptr);
 }
 

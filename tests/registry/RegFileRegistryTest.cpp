@@ -1,10 +1,16 @@
-// The registry file of Linux: where it is found, a file that is missing or malformed (empty
-// registry, diagnostic, one trace line per change), and reading it again after a change.
+// The registry file of Linux: where it is found, a file that is missing, malformed or not a
+// regular file (empty registry, diagnostic, one trace line per change), and reading it again
+// after a change.
 #include "platform/posix/RegFileRegistry.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <chrono>
 #include <cstdlib>
+#include <future>
 
 #include "CapturingTraceSystem.h"
 #include "TempDirectory.h"
@@ -21,6 +27,23 @@ class RegFileRegistryTest : public ::testing::Test {
     uint32_t Open(RegFileRegistry& registry, RegistryKey& key) {
         return registry.OpenLocalMachineKey(u"SOFTWARE\\Vendor", RegistryView::Bit64, kKeyRead,
                                             key);
+    }
+
+    // Opens the key; should the registry wait for a writer of the FIFO, the test opens one
+    // after a while, so that a refusal that blocks fails instead of hanging.
+    uint32_t OpenWithoutAWriter(RegFileRegistry& registry, const std::string& fifo) {
+        auto opening = std::async(std::launch::async, [&] {
+            RegistryKey key;
+            return Open(registry, key);
+        });
+        if (opening.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+            ADD_FAILURE() << "opening the registry waits for a writer of " << fifo;
+            const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                close(writer);
+            }
+        }
+        return opening.get();
     }
 
     std::vector<TraceLine> LinesAt(uint16_t level) const {
@@ -97,19 +120,31 @@ TEST_F(RegFileRegistryTest, RepairedFileIsUsedAgain) {
     EXPECT_FALSE(registry.Diagnostic());
 }
 
-TEST_F(RegFileRegistryTest, DirectoryAndOversizedFileAreNotUsed) {
-    RegFileRegistry directoryAsFile(directory.Path().string());
-    RegistryKey key;
-    EXPECT_EQ(Open(directoryAsFile, key), kRegistryFileNotFound);
-    ASSERT_TRUE(directoryAsFile.Diagnostic());
-    EXPECT_EQ(directoryAsFile.Diagnostic()->what, u"keine gewöhnliche Datei");
-
-    RegFileLimits limits;
-    limits.maxFileBytes = 64;
-    RegFileRegistry oversized(directory.Write("large.reg", kFile), limits);
-    EXPECT_EQ(Open(oversized, key), kRegistryFileNotFound);
-    ASSERT_TRUE(oversized.Diagnostic());
-    EXPECT_EQ(oversized.Diagnostic()->line, 0u);
+// A directory, a FIFO without a writer and an oversized file are not used, each traced once at
+// TRACE_ERROR; the FIFO is refused at once instead of waiting for a writer.
+TEST_F(RegFileRegistryTest, NonRegularAndOversizedFilesAreNotUsedAndTracedOnce) {
+    const std::string fifo = (directory.Path() / "fifo.reg").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    RegFileLimits small;
+    small.maxFileBytes = 64;
+    const struct {
+        std::string path;
+        RegFileLimits limits;
+        std::u16string what;
+    } cases[] = {
+        {directory.Path().string(), {}, u"keine gewöhnliche Datei"},
+        {fifo, {}, u"keine gewöhnliche Datei"},
+        {directory.Write("large.reg", kFile), small, u"Datei größer als 64 Bytes"},
+    };
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.path);
+        capture.Clear();
+        RegFileRegistry registry(refused.path, refused.limits);
+        EXPECT_EQ(OpenWithoutAWriter(registry, fifo), kRegistryFileNotFound);
+        EXPECT_EQ(OpenWithoutAWriter(registry, fifo), kRegistryFileNotFound);
+        EXPECT_EQ(registry.Diagnostic(), (RegFileDiagnostic{refused.path, 0, refused.what}));
+        EXPECT_EQ(LinesAt(TRACE_ERROR).size(), 1u);
+    }
 }
 
 // Restores ZEPH_REGISTRY_FILE after a test that changes it.

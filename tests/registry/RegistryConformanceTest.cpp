@@ -112,11 +112,17 @@ TYPED_TEST(RegistryConformance, CountsAndEnumeratesSubkeysInNameOrder) {
     uint32_t count = 0;
     ASSERT_EQ(key.SubKeyCount(count), kRegistrySuccess);
     EXPECT_EQ(count, 3u);
-    std::vector<std::u16string> names(3);
-    for (uint32_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(key.EnumSubKey(i, names[i]), kRegistrySuccess);
+    // Forwards, then backwards and skipping: every index names its own subkey.
+    for (const std::vector<uint32_t>& order : {std::vector<uint32_t>{0, 1, 2}, {2, 1, 0}, {2, 0}}) {
+        std::vector<std::u16string> names(3);
+        for (const uint32_t i : order) {
+            ASSERT_EQ(key.EnumSubKey(i, names[i]), kRegistrySuccess);
+        }
+        const std::u16string expected[] = {u"A1", u"b2", u"c3"};
+        for (const uint32_t i : order) {
+            EXPECT_EQ(names[i], expected[i]);
+        }
     }
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"A1", u"b2", u"c3"}));
     std::u16string past;
     EXPECT_EQ(key.EnumSubKey(3, past), kRegistryNoMoreItems);
 }

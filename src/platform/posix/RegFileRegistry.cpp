@@ -83,7 +83,9 @@ int ReadAll(int descriptor, size_t limit, std::string& content) {
 
 LoadedFile LoadFile(const std::string& path, const RegFileLimits& limits,
                     RegFileStamp stampBefore) {
-    const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO waits for a writer, and it would wait with the
+    // registry's lock held. For a regular file the flag changes nothing.
+    const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.Get() < 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) {

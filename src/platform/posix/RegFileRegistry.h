@@ -3,9 +3,10 @@
 //
 // The file is read when a key is opened and kept while its identity, size and modification
 // time stay the same; an opened key keeps the content it was opened in. A file that is not there
-// is an empty registry. A file that cannot be read or is malformed is not used at all (an empty
-// registry as well): the reason is traced once per change of the file, at TRACE_ERROR under
-// "ZEPH.Ext.PcSc", and kept for Diagnostic(). A missing file is traced at TRACE_WARNING.
+// is an empty registry. A file that cannot be read, is malformed or is not a regular file (a
+// directory, a FIFO, a device; refused without waiting for a writer) is not used at all (an
+// empty registry as well): the reason is traced once per change of the file, at TRACE_ERROR
+// under "ZEPH.Ext.PcSc", and kept for Diagnostic(). A missing file is traced at TRACE_WARNING.
 #pragma once
 
 #include <sys/types.h>

@@ -1,0 +1,32 @@
+// The exception barrier of a public boundary: runs the boundary's body so that no exception
+// leaves it, and traces a caught exception at TRACE_EXCEPTION under the boundary's component.
+//
+// A boundary opens its method trace first and runs its body behind the barrier: an exception
+// the barrier catches never leaves the method trace's scope, so it shows as the caught-exception
+// line only, not as the unwinding frame a scope writes when an exception leaves it.
+#pragma once
+
+#include <exception>
+
+// What the line of a caught exception says.
+enum class CaughtExceptionText {
+    Plain,                // "%s::Exception gefangen!" for every exception
+    StandardDescription,  // "%s::Std::Exception gefangen! <%S>" with a standard exception's text
+};
+
+// Traces a caught exception; `caught` is null for one that is not a standard exception.
+void TraceCaughtException(const char16_t* component, const char16_t* qualifiedName,
+                          CaughtExceptionText text, const std::exception* caught) noexcept;
+
+// Runs the body; no exception leaves it. The caller keeps what the body had reached.
+template <typename Body>
+void RunBehindExceptionBarrier(const char16_t* component, const char16_t* qualifiedName,
+                               CaughtExceptionText text, Body&& body) noexcept {
+    try {
+        body();
+    } catch (const std::exception& caught) {
+        TraceCaughtException(component, qualifiedName, text, &caught);
+    } catch (...) {
+        TraceCaughtException(component, qualifiedName, text, nullptr);
+    }
+}
