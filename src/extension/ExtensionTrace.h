@@ -2,8 +2,9 @@
 // report, and the exception barrier every operation runs its body in.
 #pragma once
 
-#include <exception>
+#include <utility>
 
+#include "tracing/ExceptionBarrier.h"
 #include "tracing/MethodTrace.h"
 #include "tracing/TraceInterface.h"
 #include "tracing/TraceLevels.h"
@@ -17,21 +18,12 @@ inline constexpr const char16_t* kFactorySource = u"Treiber\\ZEPH\\ZEPH_Ext_PcSc
     MethodTrace scope(TRACE_INFO, kExtensionComponent, qualifiedName, kExtensionSource, __LINE__, \
                       u"")
 
-// Traces an exception caught at an operation's boundary at level 1.
-void TraceCaughtException(const char16_t* qualifiedName, const std::exception* caught) noexcept;
-
-// Runs an operation's body; no exception leaves it. A standard exception is traced with its
+// Runs an operation's body behind the exception barrier: a standard exception is traced with its
 // description, any other exception as such; the caller keeps the status the body had reached.
 // False when the body ended with an exception.
 template <typename Body>
 bool RunGuarded(const char16_t* qualifiedName, Body&& body) noexcept {
-    try {
-        body();
-        return true;
-    } catch (const std::exception& caught) {
-        TraceCaughtException(qualifiedName, &caught);
-    } catch (...) {
-        TraceCaughtException(qualifiedName, nullptr);
-    }
-    return false;
+    return RunBehindExceptionBarrier(kExtensionComponent, qualifiedName,
+                                     CaughtExceptionText::StandardDescription,
+                                     std::forward<Body>(body));
 }

@@ -18,15 +18,18 @@ enum class CaughtExceptionText {
 void TraceCaughtException(const char16_t* component, const char16_t* qualifiedName,
                           CaughtExceptionText text, const std::exception* caught) noexcept;
 
-// Runs the body; no exception leaves it. The caller keeps what the body had reached.
+// Runs the body; no exception leaves it. The caller keeps what the body had reached. False when
+// the body ended with an exception.
 template <typename Body>
-void RunBehindExceptionBarrier(const char16_t* component, const char16_t* qualifiedName,
+bool RunBehindExceptionBarrier(const char16_t* component, const char16_t* qualifiedName,
                                CaughtExceptionText text, Body&& body) noexcept {
     try {
         body();
+        return true;
     } catch (const std::exception& caught) {
         TraceCaughtException(component, qualifiedName, text, &caught);
     } catch (...) {
         TraceCaughtException(component, qualifiedName, text, nullptr);
     }
+    return false;
 }
