@@ -87,15 +87,17 @@ TEST(CancelRace, IsPresentDuringASlowReleaseWaitsForTheCard) {
         return true;
     };
     std::future<uint32_t> first = StartPresenceWait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+    EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     std::future<void> cancel = std::async(std::launch::async, [&h] { h.extension->Cancel(); });
+    const bool releaseStarted = Await([&] { return releasing.load(); });
     EXPECT_EQ(first.get(), ZEPH_STATUS_PENDING);
-    std::future<uint32_t> second = StartPresenceWait(h);
     const uint64_t blockedBefore = h.simulator.WaitsBlockedSoFar();
-    ASSERT_TRUE(Await([&] { return releasing.load(); }));
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(blockedBefore + 1));
+    std::future<uint32_t> second = StartPresenceWait(h);
+    const bool secondWaits = h.simulator.AwaitWaitsBlockedSoFar(blockedBefore + 1);
     releaseMayEnd.set_value();
     cancel.get();
+    EXPECT_TRUE(releaseStarted);
+    EXPECT_TRUE(secondWaits);
     EXPECT_EQ(second.wait_for(50ms), std::future_status::timeout);
     h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
     EXPECT_EQ(second.get(), ZEPH_STATUS_SUCCESS);
@@ -113,7 +115,7 @@ TEST(CancelRace, CancelledWaitIsReportedAsCancelledAfterTheContextIsGone) {
         }
     };
     std::future<uint32_t> wait = StartPresenceWait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+    EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     h.extension->Cancel();
     EXPECT_EQ(wait.get(), ZEPH_STATUS_PENDING);
     EXPECT_TRUE(h.Traced(TRACE_WARNING,
