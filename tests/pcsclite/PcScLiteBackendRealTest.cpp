@@ -1,7 +1,6 @@
 // The pcsc-lite backend on the real stack, where it must behave unlike pcsc-lite itself; the
 // behaviours the simulator shares are in tests/scenarios. pcsc-lite's headers define the WinSCard
 // names as macros; their values agree with the module's where these tests use them.
-#include <unistd.h>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -223,27 +222,65 @@ TEST_F(PcScLiteBackendReal, ExchangesOfAReaderWhoseIoFailedAreDeviceErrorsUntilT
     EXPECT_EQ(last, static_cast<uint32_t>(SCARD_W_REMOVED_CARD));
 }
 
-// After a restart of pcscd an old pcsc-lite context answers "no service" for ever while
-// pcsc-lite still calls it valid; the backend then calls it invalid, and a new one works.
-TEST_F(PcScLiteBackendReal, ContextThatLostPcscdBecomesInvalid) {
-    PcScMemory readers;
-    ASSERT_EQ(m_backend.ListReaders(m_context, nullptr, readers), 0u);
-    Pcscd().Stop();
-    const std::filesystem::path workDir =
-        std::filesystem::temp_directory_path() / ("zeph-restart-" + std::to_string(getpid()));
-    std::filesystem::create_directories(workDir);
-    {
-        realstack::PcscdProcess restarted(workDir, {m_reader});
-        EXPECT_NE(m_backend.ListReaders(m_context, nullptr, readers), 0u);
-        EXPECT_NE(m_backend.IsValidContext(m_context), 0u);
-
-        ScardContext fresh = 0;
-        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &fresh), 0u);
-        EXPECT_EQ(m_backend.IsValidContext(fresh), 0u);
-        EXPECT_EQ(m_backend.ListReaders(fresh, nullptr, readers), 0u);
-        EXPECT_EQ(m_backend.ReleaseContext(fresh), 0u);
+// The sockets among the process's descriptors: each pcsc-lite context holds one.
+size_t OpenSockets() {
+    size_t sockets = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code gone;  // the iterator's own descriptor is closed by now
+        sockets +=
+            std::filesystem::read_symlink(entry.path(), gone).string().starts_with("socket:");
     }
-    std::filesystem::remove_all(workDir);
+    return sockets;
+}
+
+// Each stop of pcscd kills the backend's context with its card context, its pooled wait contexts
+// and the wait in progress: the wait ends, the calls fail, pcsc-lite still calls it valid until
+// a call was refused. Releasing it closes every socket of it, and the next context starts with a
+// pool of its own.
+TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceReleased) {
+    realstack::VirtualCardProcess& virtualCard = InsertCard();
+    for (int restart = 0; restart < 3; ++restart) {
+        SCOPED_TRACE(restart);
+        ScardHandle card = 0;
+        ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
+        PcScReaderState state = Unchanged();
+        auto wait = [&] {
+            PcScReaderState copy = state;
+            return m_backend.GetStatusChange(m_context, INFINITE, &copy, 1);
+        };
+        std::vector<std::future<uint32_t>> pooled;
+        for (int i = 0; i < 3; ++i) {
+            pooled.push_back(std::async(std::launch::async, wait));
+        }
+        ASSERT_TRUE(AwaitOpenWaits(3));
+        m_backend.Cancel(m_context);
+        auto blocked = std::async(std::launch::async, wait);
+        ASSERT_TRUE(AwaitOpenWaits(1));
+        EXPECT_EQ(OpenSockets(), 5u) << "the fixture's, the card's, two pooled and a waiting one";
+
+        StopPcscd();
+        ASSERT_TRUE(Finishes(blocked, [&] { m_backend.Cancel(m_context); }));
+        PcScMemory readers;
+        const std::vector<uint32_t> answers = {blocked.get(),
+                                               m_backend.IsValidContext(m_context),
+                                               TransmitSelect(card),
+                                               m_backend.ListReaders(m_context, nullptr, readers),
+                                               m_backend.GetStatusChange(m_context, 0, &state, 1),
+                                               m_backend.IsValidContext(m_context),
+                                               m_backend.ReleaseContext(m_context)};
+        EXPECT_EQ(answers, (std::vector<uint32_t>{SCARD_F_COMM_ERROR, 0, SCARD_E_NO_SERVICE,
+                                                  SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE,
+                                                  SCARD_E_INVALID_HANDLE, SCARD_E_NO_SERVICE}));
+        EXPECT_EQ(OpenSockets(), 0u);
+
+        StartPcscd();
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
+        EXPECT_EQ(m_backend.ListReaders(m_context, nullptr, readers), 0u);
+        ASSERT_TRUE(virtualCard.Insert());
+        state.dwCurrentState = SCARD_STATE_EMPTY;
+        EXPECT_EQ(m_backend.GetStatusChange(m_context, 5000, &state, 1), 0u);
+        EXPECT_NE(state.dwEventState & SCARD_STATE_PRESENT, 0u);
+    }
 }
 
 }  // namespace

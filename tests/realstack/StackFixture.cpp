@@ -43,6 +43,16 @@ void StackFixture::TearDown() {
     std::filesystem::remove_all(m_workDir, ignored);
 }
 
+void StackFixture::StopPcscd() {
+    m_context.reset();
+    m_pcscd->Stop();
+}
+
+void StackFixture::StartPcscd() {
+    m_pcscd = std::make_unique<PcscdProcess>(m_workDir, std::vector<VpcdReader>{m_reader});
+    m_context = std::make_unique<PcscContext>();
+}
+
 VirtualCardProcess& StackFixture::StartCard(VirtualCardOptions options, int slot) {
     options.port = static_cast<uint16_t>(m_reader.port + slot);
     m_cards.push_back(std::make_unique<VirtualCardProcess>(options));

@@ -37,7 +37,10 @@ class StackFixture : public ::testing::Test {
 
     const std::string& ReaderName(int slot = 0) const { return m_readerNames.at(Index(slot)); }
     const PcscContext& Context() const { return *m_context; }
-    PcscdProcess& Pcscd() { return *m_pcscd; }
+    // Stops pcscd, which ends every context and card connection; the fixture's context goes too.
+    void StopPcscd();
+    // Starts pcscd again with the same reader, and gives the fixture a new context.
+    void StartPcscd();
     // Polls the reader's state until every bit of wanted is set; fails the test otherwise.
     SCARD_READERSTATE WaitForState(DWORD wanted, int slot = 0) const;
 
