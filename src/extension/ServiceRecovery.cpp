@@ -15,10 +15,11 @@ bool ServiceGone(uint32_t result) {
 }  // namespace
 
 // A context that the object did not release itself and that PC/SC calls invalid was forgotten by
-// the service as well.
+// the service as well; one whose link to the service broke (a wait that was blocked when the
+// service went away) is of no further use either.
 void CZephExtensionPcSc::RenewLostContext(const char16_t* caller, ScardContext context,
                                           uint32_t result) {
-    if (!ServiceGone(result) && result != SCARD_E_INVALID_HANDLE) {
+    if (!ServiceGone(result) && result != SCARD_E_INVALID_HANDLE && result != SCARD_F_COMM_ERROR) {
         return;
     }
     {

@@ -268,9 +268,10 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
                                                m_backend.GetStatusChange(m_context, 0, &state, 1),
                                                m_backend.IsValidContext(m_context),
                                                m_backend.ReleaseContext(m_context)};
-        EXPECT_EQ(answers, (std::vector<uint32_t>{SCARD_F_COMM_ERROR, 0, SCARD_E_NO_SERVICE,
-                                                  SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE,
-                                                  SCARD_E_INVALID_HANDLE, SCARD_E_NO_SERVICE}));
+        EXPECT_EQ(answers,
+                  (std::vector<uint32_t>{SCARD_F_COMM_ERROR, SCARD_E_INVALID_HANDLE,
+                                         SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE,
+                                         SCARD_E_INVALID_HANDLE, SCARD_E_NO_SERVICE}));
         EXPECT_EQ(OpenSockets(), 0u);
 
         StartPcscd();

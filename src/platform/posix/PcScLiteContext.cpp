@@ -9,7 +9,10 @@ PcScLiteContext::PcScLiteContext(const LiteFunctions& lite, LiteContext cardCont
     : m_lite(lite), m_cardContext(cardContext) {}
 
 void PcScLiteContext::NoteResult(uint32_t result) {
-    if (result == SCARD_E_NO_SERVICE || result == SCARD_E_SERVICE_STOPPED) {
+    // A wait that is blocked when pcscd goes away ends with SCARD_F_COMM_ERROR: the link to the
+    // service broke.
+    if (result == SCARD_E_NO_SERVICE || result == SCARD_E_SERVICE_STOPPED ||
+        result == SCARD_F_COMM_ERROR) {
         m_serviceLost.store(true, std::memory_order_relaxed);
     }
 }

@@ -46,7 +46,8 @@ class PcScLiteContext {
 
     // Called with the result of every call made for this context. After a restart of pcscd an
     // old pcsc-lite context answers SCARD_E_NO_SERVICE for ever while pcsc-lite still calls it
-    // valid; from the first such answer on the context counts as invalid.
+    // valid; from the first such answer (or a broken link to pcscd) on the context counts as
+    // invalid.
     void NoteResult(uint32_t result);
     bool ServiceLost() const { return m_serviceLost.load(std::memory_order_relaxed); }
 
