@@ -21,15 +21,15 @@
 #include "ExtensionHarness.h"
 #include "PcScSimulator.h"
 #include "RecordingSleeper.h"
+#include "TestCards.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 #include "tracing/TraceLevels.h"
 #include "tracing/TraceSystemLib.h"
 
 namespace {
 
 const std::u16string kReader = u"Bench Reader 0";
-const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 const ZephSendHeader kT1Header{SCARD_PROTOCOL_T1, sizeof(ZephSendHeader)};
 constexpr uint32_t kAnswerCapacity = 258;
 // The simulator journals every call; the journal is emptied this often, outside the timing.

@@ -26,14 +26,14 @@
 #include "ChildProcess.h"
 #include "ExtensionHarness.h"
 #include "PcscdProcess.h"
+#include "TestCards.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
-#include "platform/PlatformPcSc.h"
+#include "pcsc/PcScConstants.h"
+#include "pcsc/PlatformPcSc.h"
 #include "platform/TextConversion.h"
 
 namespace {
 
-const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 const ZephSendHeader kT1Header{SCARD_PROTOCOL_T1, sizeof(ZephSendHeader)};
 constexpr uint32_t kAnswerCapacity = 258;
 constexpr auto kCardDeadline = std::chrono::seconds(10);

@@ -10,17 +10,16 @@
 #include <vector>
 
 #include "DirectPcScLite.h"
-#include "platform/PcScConstants.h"
+#include "TestCards.h"
+#include "pcsc/PcScConstants.h"
+#include "pcsc/pcsclite/PcScLiteBackend.h"
+#include "pcsc/pcsclite/PcScLiteLibrary.h"
 #include "platform/TextConversion.h"
-#include "platform/posix/PcScLiteBackend.h"
-#include "platform/posix/PcScLiteLibrary.h"
 
 namespace {
 
 using zeph::platform::pcsclite::PcScLiteBackend;
 using zeph::platform::pcsclite::PcScLiteLibrary;
-
-const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 
 // How long to wait for pcscd and the card, which the script starts just before.
 constexpr auto kStackDeadline = std::chrono::seconds(10);

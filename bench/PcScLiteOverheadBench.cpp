@@ -4,9 +4,9 @@
 // share of a real round trip (PcScLiteBench.cpp) the backend takes.
 #include <benchmark/benchmark.h>
 
-#include "platform/PcScConstants.h"
-#include "platform/posix/PcScLiteBackend.h"
-#include "platform/posix/PcScLiteLibrary.h"
+#include "pcsc/PcScConstants.h"
+#include "pcsc/pcsclite/PcScLiteBackend.h"
+#include "pcsc/pcsclite/PcScLiteLibrary.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegFileParser.h"
+#include "registry/RegFileParser.h"
 
 namespace {
 

@@ -16,6 +16,6 @@ readonly program="$1/bench/zeph_extension_realstack_bench"
 shift
 [ -x "$program" ] || { echo "$program is not built" >&2; exit 2; }
 
-exec "$root/tests/realstack/run-in-namespace.sh" "$program" \
+exec "$root/tests/support/realstack/run-in-namespace.sh" "$program" \
     --benchmark_enable_random_interleaving=true --benchmark_repetitions=9 \
     --benchmark_report_aggregates_only=true "$@"

@@ -13,7 +13,7 @@ if [ "${1-}" != "--inside" ]; then
         echo "usage: $0 BUILD_DIR [BENCHMARK_ARGS...]" >&2
         exit 2
     fi
-    exec "$here/../tests/realstack/run-in-namespace.sh" "$0" --inside "$@"
+    exec "$here/../tests/support/realstack/run-in-namespace.sh" "$0" --inside "$@"
 fi
 shift
 build=$(cd "$1" && pwd)

@@ -19,4 +19,4 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$build" -j 2 --target "$target"
-exec "$root/tests/realstack/run-in-namespace.sh" "$build/bench/$target" "$@"
+exec "$root/tests/support/realstack/run-in-namespace.sh" "$build/bench/$target" "$@"

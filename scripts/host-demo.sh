@@ -11,7 +11,7 @@
 #      host destroys the object and ends.
 #
 # Every process is stopped by its pid. Runs only inside the private namespaces of
-# tests/realstack/run-in-namespace.sh, where /run/pcscd is private; scripts/run-host.sh starts it
+# tests/support/realstack/run-in-namespace.sh, where /run/pcscd is private; scripts/run-host.sh starts it
 # there.
 #
 #   host-demo.sh BUILD_DIR [ZEPH_HOST_OPTION...]
@@ -23,7 +23,7 @@ if [ $# -eq 0 ]; then
     exit 2
 fi
 if [ "${ZEPH_REALSTACK_NAMESPACE-}" != 1 ]; then
-    echo "$0 runs only inside tests/realstack/run-in-namespace.sh" >&2
+    echo "$0 runs only inside tests/support/realstack/run-in-namespace.sh" >&2
     exit 2
 fi
 build=$(cd "$1" && pwd)

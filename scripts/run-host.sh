@@ -2,7 +2,7 @@
 # The main job: sets up a Debian 12 machine, builds the module, the host tool and the virtual
 # card, and shows the host's cycle on a private PC/SC stack without hardware
 # (scripts/host-demo.sh): card inserted, commands exchanged, card removed, Ctrl-C. The stack runs
-# in private namespaces (tests/realstack/run-in-namespace.sh), so it never meets the machine's
+# in private namespaces (tests/support/realstack/run-in-namespace.sh), so it never meets the machine's
 # own pcscd; that needs root.
 #
 #   run-host.sh [ZEPH_HOST_OPTION...]     e.g. run-host.sh --apdu 00A4000C023F00 --apdu 0084000008
@@ -23,7 +23,7 @@ done
 
 echo "=== the host's cycle on a private pcscd with a virtual reader and card"
 status=0
-tests/realstack/run-in-namespace.sh "$root/scripts/host-demo.sh" "$root/build/linux" "$@" ||
+tests/support/realstack/run-in-namespace.sh "$root/scripts/host-demo.sh" "$root/build/linux" "$@" ||
     status=$?
 if [ "$status" -eq 77 ]; then
     echo "run-host.sh needs root and Linux namespaces (unshare) for the private PC/SC stack" >&2

@@ -3,10 +3,10 @@
 #include <array>
 
 #include "extension/ExtensionTrace.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "helper/AtrTable.h"
-#include "platform/PcScConstants.h"
+#include "identification/AtrTable.h"
+#include "pcsc/PcScConstants.h"
 
 bool CZephExtensionPcSc::Helper_SCardLocateCardsByAtr(PcScReaderState* state) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::Helper_SCardLocateCardsByAtr";

@@ -1,9 +1,9 @@
 // The object's one connection to a card: exclusive with the shared-mode fallback, direct for
 // talking to the reader itself, renewed by reconnection, closed by disconnection.
 #include "extension/ExtensionTrace.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 void CZephExtensionPcSc::ResetAccessCounters(const char16_t* caller) {
     if (m_dwControlCount != 0 || m_dwTransmitCount != 0) {

@@ -1,8 +1,8 @@
 // Card state, the wait for the card's removal, and cancellation of every wait.
 #include "extension/ExtensionTrace.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 // Success: the count, at most the capacity. SCARD_E_INSUFFICIENT_BUFFER: the size needed. Any
 // other failure: the count if it lies within the capacity, otherwise `otherwise`.

@@ -1,7 +1,7 @@
 // The object's PC/SC context, its lock and the access gate that permits reconnections.
 #include "extension/ExtensionTrace.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 constexpr uint32_t kAccessGateWaitMs = 100;

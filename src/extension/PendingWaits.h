@@ -12,7 +12,7 @@
 #include <map>
 #include <mutex>
 
-#include "platform/PcScHandles.h"
+#include "pcsc/PcScHandles.h"
 
 class PendingWaits {
   public:

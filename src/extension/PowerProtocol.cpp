@@ -1,9 +1,9 @@
 // Power actions and protocol selection on the connected card. Only T=1 is offered.
 #include "extension/ExtensionTrace.h"
 #include "extension/HostLength.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 uint32_t CZephExtensionPcSc::SetProtocol(uint32_t requested, uint32_t* active) {
     static constexpr const char16_t* kName = u"CZephExtensionPcSc::SetProtocol";

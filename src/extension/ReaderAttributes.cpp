@@ -4,9 +4,9 @@
 
 #include "extension/ExtensionTrace.h"
 #include "extension/HostLength.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 #include "platform/TextConversion.h"
 
 uint32_t CZephExtensionPcSc::GetAttribute(uint32_t id, uint8_t* buffer, uint64_t* length) {

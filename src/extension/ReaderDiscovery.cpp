@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "extension/ExtensionTrace.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ReaderNames.h"
 #include "extension/ReaderTable.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "extension/ReaderTable.h"
 
 #include "extension/ExtensionTrace.h"
-#include "helper/ReaderKinds.h"
-#include "platform/PcScConstants.h"
+#include "identification/ReaderKinds.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

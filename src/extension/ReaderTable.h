@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/PcScApi.h"
+#include "pcsc/PcScApi.h"
 
 struct ReaderTable {
     static constexpr uint32_t kCapacity = 32;

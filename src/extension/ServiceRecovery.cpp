@@ -2,9 +2,9 @@
 // when the last reader is removed and starts again when one is plugged in. A context from before
 // is dead for ever; the object lets go of it, and the next IsPresent establishes a new one.
 #include "extension/ExtensionTrace.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "extension/ExtensionTrace.h"
 #include "extension/SmartTokenFirmware.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Start-up work that belongs to the libraries around the extension: the card identification
-// helpers, the directory library and the crash handler. Each hook is the one place the extension
+// helpers, the directory library and the crash handler (its per-thread part is
+// crash/ThreadCrashHandlers.h). Each hook is the one place the extension
 // calls into that library at start-up; the libraries fill them in as they arrive.
 #pragma once
 
@@ -10,6 +11,3 @@ void OnProcessAttach() noexcept;
 // The factory's preparation of the calling thread: the card identification helpers'
 // initialisation (which also installs the crash handlers for the thread).
 void InitializeCardIdentification() noexcept;
-
-// Installs the structured-exception translator for the calling thread.
-void InstallThreadCrashHandlers() noexcept;

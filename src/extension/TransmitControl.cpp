@@ -3,9 +3,9 @@
 
 #include "extension/ExtensionTrace.h"
 #include "extension/HostLength.h"
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

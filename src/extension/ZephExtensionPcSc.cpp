@@ -1,7 +1,7 @@
 #include "extension/ZephExtensionPcSc.h"
 
-#include "extension/StartupHooks.h"
-#include "platform/PlatformPcSc.h"
+#include "crash/ThreadCrashHandlers.h"
+#include "pcsc/PlatformPcSc.h"
 
 CZephExtensionPcSc::CZephExtensionPcSc()
     : CZephExtensionPcSc(PlatformPcSc(), PlatformSleeper(), PlatformRegistry()) {}

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "extension/PendingWaits.h"
-#include "helper/CardIdentificationServices.h"
-#include "platform/PcScApi.h"
-#include "platform/PcScHandles.h"
-#include "platform/Registry.h"
+#include "identification/CardIdentificationServices.h"
+#include "pcsc/PcScApi.h"
+#include "pcsc/PcScHandles.h"
+#include "registry/Registry.h"
 #include "platform/Sleeper.h"
-#include "threading/Event.h"
+#include "platform/Event.h"
 
 struct ReaderTable;
 #include "zeph/ZephExtensionAbi.h"

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "ExtensionHarness.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 #include "platform/TextConversion.h"
 
 using sim::Call;

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "ExtensionHarness.h"
-#include "platform/PcScConstants.h"
+#include "TestCards.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 
@@ -27,7 +28,6 @@ constexpr auto kHang = std::chrono::seconds(120);
 constexpr uint32_t kWrongAnswer = 0xFFFFFFFF;
 
 const ZephSendHeader kT1Header{SCARD_PROTOCOL_T1, 8};
-const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 
 // How often each status was answered.
 using StatusCounts = std::map<uint32_t, int>;

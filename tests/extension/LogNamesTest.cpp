@@ -1,4 +1,4 @@
-#include "extension/LogNames.h"
+#include "pcsc/LogNames.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "ExtensionHarness.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 using sim::Call;
 

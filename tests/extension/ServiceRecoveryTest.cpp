@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "ExtensionHarness.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 using sim::Call;
 using namespace std::chrono_literals;

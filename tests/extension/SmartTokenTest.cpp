@@ -1,7 +1,7 @@
 // The Smart Token reader's firmware check, and the reading of the firmware file.
 #include "ExtensionHarness.h"
 #include "extension/SmartTokenFirmware.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 using sim::Call;
 

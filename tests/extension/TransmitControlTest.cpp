@@ -1,13 +1,13 @@
 // APDUs and reader control codes on a connected card, over the simulator.
 #include "ExtensionHarness.h"
-#include "platform/PcScConstants.h"
+#include "TestCards.h"
+#include "pcsc/PcScConstants.h"
 
 using sim::Call;
 
 namespace {
 
 const ZephSendHeader kT1Header{SCARD_PROTOCOL_T1, 8};
-const std::vector<uint8_t> kSelectMasterFile = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
 
 struct Exchange {
     uint32_t status;

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/RegFileParser.h"
-#include "platform/RegistryTreeKey.h"
+#include "registry/RegFileParser.h"
+#include "registry/RegistryTreeKey.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The registry file parser: value forms, file structure, and the diagnostics of malformed files.
-#include "platform/RegFileParser.h"
+#include "registry/RegFileParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The registry file of Linux: where it is found, a file that is missing, malformed or not a
 // regular file (empty registry, diagnostic, one trace line per change), and reading it again
 // after a change.
-#include "platform/posix/RegFileRegistry.h"
+#include "registry/RegFileRegistry.h"
 
 #include <gtest/gtest.h>
 

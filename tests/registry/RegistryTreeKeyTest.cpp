@@ -1,6 +1,6 @@
 // The portable backends' own rules: how the 32-bit view maps onto the tree, keys that keep the
 // content they were opened in, and the limits of key paths.
-#include "platform/RegistryTreeKey.h"
+#include "registry/RegistryTreeKey.h"
 
 #include <gtest/gtest.h>
 

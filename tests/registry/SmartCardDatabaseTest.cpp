@@ -1,14 +1,14 @@
 // Card-type provider names from the smart card database, under the value names Windows uses.
-#include "platform/SmartCardDatabase.h"
+#include "pcsc/SmartCardDatabase.h"
 
 #include <gtest/gtest.h>
 
 #include "MemoryRegistry.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 #ifndef _WIN32
 #include "TempDirectory.h"
-#include "platform/posix/RegFileRegistry.h"
+#include "registry/RegFileRegistry.h"
 #endif
 
 namespace {

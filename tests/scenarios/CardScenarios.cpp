@@ -1,7 +1,7 @@
 // Card connections: exclusive use, the card's answer, its state, and sharing conflicts, which
 // WinSCard answers at once.
 #include "ScenarioFixture.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

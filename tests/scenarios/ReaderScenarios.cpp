@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "ScenarioFixture.h"
-#include "helper/AtrTable.h"
-#include "platform/PcScConstants.h"
+#include "identification/AtrTable.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

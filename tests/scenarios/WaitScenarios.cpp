@@ -1,6 +1,6 @@
 // Waits on one context from several threads: card calls alongside a wait, Cancel, Release.
 #include "ScenarioFixture.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "platform/PcScApi.h"
+#include "pcsc/PcScApi.h"
 
 class InterceptingPcSc : public PcScApi {
   public:

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/RegistryTreeKey.h"
+#include "registry/RegistryTreeKey.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Registry.h"
-#include "platform/RegistryTree.h"
+#include "registry/Registry.h"
+#include "registry/RegistryTree.h"
 
 class MemoryRegistry final : public RegistryApi {
   public:

@@ -37,8 +37,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/PcScApi.h"
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScApi.h"
+#include "pcsc/PcScConstants.h"
 #include "sim/CallJournal.h"
 #include "sim/ConnectionTable.h"
 #include "sim/ContextTable.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/PcScApi.h"
+#include "pcsc/PcScApi.h"
 
 namespace sim {
 

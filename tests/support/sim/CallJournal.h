@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/PcScHandles.h"
+#include "pcsc/PcScHandles.h"
 #include "sim/SimCall.h"
 
 namespace sim {

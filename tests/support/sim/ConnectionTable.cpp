@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace sim {
 

@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "platform/PcScHandles.h"
+#include "pcsc/PcScHandles.h"
 
 namespace sim {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/PcScHandles.h"
+#include "pcsc/PcScHandles.h"
 
 namespace sim {
 

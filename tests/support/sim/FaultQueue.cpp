@@ -1,6 +1,6 @@
 #include "sim/FaultQueue.h"
 
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace sim {
 

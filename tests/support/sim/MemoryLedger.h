@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/PcScHandles.h"
+#include "pcsc/PcScHandles.h"
 
 namespace sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace sim {
 

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "platform/PcScApi.h"
+#include "pcsc/PcScApi.h"
 #include "sim/ConnectionTable.h"
 #include "sim/ReaderTable.h"
 

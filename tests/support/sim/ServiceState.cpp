@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 
 namespace sim {
 

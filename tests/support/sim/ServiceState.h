@@ -8,7 +8,7 @@
 #include <optional>
 #include <set>
 
-#include "platform/PcScHandles.h"
+#include "pcsc/PcScHandles.h"
 #include "sim/CallJournal.h"
 #include "sim/ConnectionTable.h"
 #include "sim/ContextTable.h"

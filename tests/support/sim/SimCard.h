@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/PcScConstants.h"
+#include "pcsc/PcScConstants.h"
 #include "sim/CardResponder.h"
 
 namespace sim {

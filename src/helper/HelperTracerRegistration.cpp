@@ -1,7 +1,0 @@
-#include "helper/HelperTracerRegistration.h"
-
-namespace ZEPH_Helper {
-
-void RegisterHelperLibTracerIfNone() noexcept {}
-
-}  // namespace ZEPH_Helper

@@ -1,0 +1,126 @@
+#include "pcsc/pcsclite/PcScLiteConversion.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "pcsc/PcScConstants.h"
+#include "platform/TextConversion.h"
+
+namespace zeph::platform::pcsclite {
+
+uint32_t ToWinResult(Long result) {
+    const auto code = static_cast<uint32_t>(static_cast<unsigned long>(result));
+    return code == kLiteUnsupportedFeature ? SCARD_E_UNSUPPORTED_FEATURE : code;
+}
+
+uint32_t ToWinTransmitResult(uint32_t result, uint32_t protocol, Dword received) {
+    constexpr Dword kStatusWordLength = 2;
+    const bool statusWordProtocol = (protocol & (SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1)) != 0;
+    const bool noResponse =
+        result == SCARD_S_SUCCESS && statusWordProtocol && received < kStatusWordLength;
+    return result == SCARD_E_NOT_TRANSACTED || noResponse ? ERROR_IO_DEVICE_RESULT : result;
+}
+
+Dword ToLiteProtocols(uint32_t protocols) {
+    Dword lite = protocols & ~SCARD_PROTOCOL_RAW;
+    if ((protocols & SCARD_PROTOCOL_RAW) != 0) {
+        lite |= kLiteProtocolRaw;
+    }
+    return lite;
+}
+
+uint32_t FromLiteProtocol(Dword protocol) {
+    auto win = static_cast<uint32_t>(protocol & ~kLiteProtocolRaw);
+    if ((protocol & kLiteProtocolRaw) != 0) {
+        win |= SCARD_PROTOCOL_RAW;
+    }
+    return win;
+}
+
+uint32_t CardStateOrdinal(Dword liteState, Dword liteProtocol) {
+    if ((liteState & kLiteStateAbsent) != 0) {
+        return SCARD_ABSENT;
+    }
+    if ((liteState & kLiteStateNegotiable) != 0 && liteProtocol != SCARD_PROTOCOL_UNDEFINED) {
+        return SCARD_SPECIFIC;
+    }
+    struct Step {
+        Dword bit;
+        uint32_t ordinal;
+    };
+    constexpr Step kMostAdvancedFirst[] = {{kLiteStateSpecific, SCARD_SPECIFIC},
+                                           {kLiteStateNegotiable, SCARD_NEGOTIABLE},
+                                           {kLiteStatePowered, SCARD_POWERED},
+                                           {kLiteStateSwallowed, SCARD_SWALLOWED},
+                                           {kLiteStatePresent, SCARD_PRESENT}};
+    for (const Step& step : kMostAdvancedFirst) {
+        if ((liteState & step.bit) != 0) {
+            return step.ordinal;
+        }
+    }
+    return SCARD_UNKNOWN;
+}
+
+uint32_t BoundedLength(Dword reported, Dword capacity) {
+    return static_cast<uint32_t>(std::min(reported, capacity));
+}
+
+LiteIoRequest ToLiteIoRequest(const PcScIoRequest& request) {
+    return {ToLiteProtocols(request.dwProtocol), sizeof(LiteIoRequest)};
+}
+
+PcScIoRequest FromLiteIoRequest(const LiteIoRequest& request) {
+    return {FromLiteProtocol(request.dwProtocol), sizeof(PcScIoRequest)};
+}
+
+std::vector<std::string> SplitMultiString(const char* multi, size_t length) {
+    std::vector<std::string> names;
+    size_t pos = 0;
+    while (multi != nullptr && pos < length && multi[pos] != '\0') {
+        const size_t size = strnlen(multi + pos, length - pos);
+        names.emplace_back(multi + pos, size);
+        pos += size + 1;
+    }
+    return names;
+}
+
+std::u16string ToWideMultiString(const std::vector<std::string>& names) {
+    std::u16string multi;
+    for (const std::string& name : names) {
+        multi += NarrowToWide(name);
+        multi.push_back(u'\0');
+    }
+    multi.push_back(u'\0');
+    if (names.empty()) {
+        multi.push_back(u'\0');
+    }
+    return multi;
+}
+
+bool IsPnPNotificationName(std::string_view name) {
+    constexpr std::string_view kPnP = "\\\\?PnP?\\Notification";
+    if (name.size() != kPnP.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < name.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(name[i]) != lower(kPnP[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool AtrMatches(const PcScAtrMask& mask, const uint8_t* atr, uint32_t atrLength) {
+    if (mask.cbAtr != atrLength || atrLength > SCARD_ATR_CAPACITY) {
+        return false;
+    }
+    for (uint32_t i = 0; i < atrLength; ++i) {
+        if ((atr[i] & mask.rgbMask[i]) != (mask.rgbAtr[i] & mask.rgbMask[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace zeph::platform::pcsclite

@@ -1,6 +1,0 @@
-// The PC/SC backend of the platform the module runs on: WinSCard on Windows, pcsc-lite on Linux.
-#pragma once
-
-#include "platform/PcScApi.h"
-
-PcScApi& PlatformPcSc();

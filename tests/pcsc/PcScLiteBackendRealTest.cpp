@@ -1,0 +1,287 @@
+// The pcsc-lite backend on the real stack, where it must behave unlike pcsc-lite itself; the
+// behaviours the simulator shares are in tests/scenarios. pcsc-lite's headers define the WinSCard
+// names as macros; their values agree with the module's where these tests use them.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "StackFixture.h"
+#include "TestCards.h"
+#include "pcsc/PcScMemory.h"
+#include "pcsc/pcsclite/PcScLiteBackend.h"
+#include "pcsc/pcsclite/PcScLiteLibrary.h"
+#include "platform/TextConversion.h"
+
+namespace {
+
+using zeph::platform::pcsclite::PcScLiteBackend;
+using zeph::platform::pcsclite::PcScLiteLibrary;
+
+constexpr auto kDeadline = std::chrono::seconds(10);
+constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
+constexpr uint32_t kIoDeviceError = 1117;  // Windows' ERROR_IO_DEVICE, which pcsc-lite lacks
+
+// The real stack of StackFixture with the backend in front of it. The backend's library is
+// loaded before the fixture's first pcsc-lite call, and the fixture's own PCSCLITE_NO_BLOCKING
+// is left out: the backend has to turn pcsc-lite's sharing waits off by itself.
+class PcScLiteBackendReal : public realstack::StackFixture {
+  protected:
+    static void SetUpTestSuite() {}
+
+    void SetUp() override {
+        StackFixture::SetUp();
+        ASSERT_TRUE(m_library.Loaded()) << m_library.Status();
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
+        m_readerName = zeph::platform::NarrowToWide(ReaderName());
+    }
+    void TearDown() override {
+        m_backend.ReleaseContext(m_context);
+        StackFixture::TearDown();
+    }
+
+    uint32_t Connect(uint32_t shareMode, ScardHandle* card) {
+        uint32_t protocol = 0;
+        return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, kProtocolT1, card,
+                                 &protocol);
+    }
+    uint32_t TransmitSelect(ScardHandle card) { return Transmit(card, kSelectMasterFile); }
+    uint32_t Transmit(ScardHandle card, const std::vector<uint8_t>& command) {
+        const PcScIoRequest pci{kProtocolT1, sizeof(PcScIoRequest)};
+        uint8_t answer[258];
+        uint32_t length = sizeof(answer);
+        return m_backend.Transmit(card, &pci, command.data(), static_cast<uint32_t>(command.size()),
+                                  nullptr, answer, &length);
+    }
+    // The reader's record with its current state as the state the caller believes in.
+    PcScReaderState Unchanged() {
+        PcScReaderState state{};
+        state.szReader = m_readerName.c_str();
+        EXPECT_EQ(m_backend.GetStatusChange(m_context, 0, &state, 1), 0u);
+        state.dwCurrentState = state.dwEventState;
+        return state;
+    }
+    bool AwaitOpenWaits(size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+        while (m_backend.OpenWaits(m_context) != count) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::yield();
+        }
+        return true;
+    }
+    template <typename T>
+    static bool Finishes(std::future<T>& call, const std::function<void()>& rescue) {
+        if (call.wait_for(kDeadline) == std::future_status::ready) {
+            return true;
+        }
+        rescue();
+        call.wait();
+        return false;
+    }
+
+    PcScLiteLibrary m_library;
+    PcScLiteBackend m_backend{m_library};
+    ScardContext m_context = 0;
+    std::u16string m_readerName;
+};
+
+// pcsc-lite drops a cancel that arrives before its wait blocks; the backend repeats it.
+TEST_F(PcScLiteBackendReal, CancelRightAfterTheWaitBeganStillEndsIt) {
+    for (int round = 0; round < 50; ++round) {
+        PcScReaderState state = Unchanged();
+        auto wait = std::async(std::launch::async, [&] {
+            return m_backend.GetStatusChange(m_context, INFINITE, &state, 1);
+        });
+        ASSERT_TRUE(AwaitOpenWaits(1)) << "round " << round;
+        EXPECT_EQ(m_backend.Cancel(m_context), 0u);
+        ASSERT_TRUE(Finishes(wait, [&] { m_backend.ReleaseContext(m_context); }))
+            << "round " << round;
+        EXPECT_EQ(wait.get(), static_cast<uint32_t>(SCARD_E_CANCELLED)) << "round " << round;
+    }
+}
+
+TEST_F(PcScLiteBackendReal, ReconnectRefusedAtOnceWhileAnotherApplicationSharesTheCard) {
+    InsertCard();
+    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
+    ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
+    auto reconnect = std::async(std::launch::async, [&] {
+        uint32_t protocol = 0;
+        return m_backend.Reconnect(card, SCARD_SHARE_EXCLUSIVE, kProtocolT1, SCARD_LEAVE_CARD,
+                                   &protocol);
+    });
+    ASSERT_TRUE(Finishes(reconnect, [&] { other.Disconnect(); }));
+    EXPECT_EQ(reconnect.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
+}
+
+TEST_F(PcScLiteBackendReal, TransmitRefusedAtOnceDuringAnotherApplicationsTransaction) {
+    InsertCard();
+    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
+    ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
+    ASSERT_EQ(SCardBeginTransaction(other.Handle()), SCARD_S_SUCCESS);
+    auto transmit = std::async(std::launch::async, [&] { return TransmitSelect(card); });
+    ASSERT_TRUE(Finishes(transmit, [&] { SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD); }));
+    EXPECT_EQ(transmit.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
+
+    ASSERT_EQ(SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+    EXPECT_EQ(TransmitSelect(card), 0u);
+}
+
+// Threads waiting, cancelling and transmitting on one context, then a release in the middle of
+// it: every call returns, and nothing is used after the release (run under TSan and ASan).
+TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsRelease) {
+    InsertCard();
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
+    const PcScReaderState unchanged = Unchanged();
+    auto waiter = [&] {
+        uint32_t last = 0;
+        do {
+            PcScReaderState state = unchanged;
+            last = m_backend.GetStatusChange(m_context, INFINITE, &state, 1);
+        } while (last == static_cast<uint32_t>(SCARD_E_CANCELLED));
+        return last;
+    };
+    auto transmitter = [&] {
+        uint32_t last = 0;
+        while ((last = TransmitSelect(card)) == 0) {
+        }
+        return last;
+    };
+    std::vector<std::future<uint32_t>> calls;
+    calls.push_back(std::async(std::launch::async, waiter));
+    calls.push_back(std::async(std::launch::async, waiter));
+    calls.push_back(std::async(std::launch::async, transmitter));
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(AwaitOpenWaits(2)) << "round " << round;
+        EXPECT_EQ(m_backend.Cancel(m_context), 0u);
+    }
+    EXPECT_EQ(m_backend.ReleaseContext(m_context), 0u);
+    for (auto& call : calls) {
+        ASSERT_TRUE(Finishes(call, [] {}));
+        EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE));
+    }
+}
+
+// Other threads list readers on a context while it is released and the next context (which
+// takes over the released one's socket descriptor) is established: each list returns, none
+// talks to the next context's socket.
+TEST_F(PcScLiteBackendReal, ReleaseUnderReaderListsOfOtherThreadsLeavesTheNextContextWorking) {
+    for (int round = 0; round < 40; ++round) {
+        ScardContext context = 0;
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &context), 0u);
+        auto lister = [&] {
+            PcScMemory readers;
+            uint32_t last = 0;
+            while ((last = m_backend.ListReaders(context, nullptr, readers)) == 0) {
+            }
+            return last;
+        };
+        std::vector<std::future<uint32_t>> listers;
+        for (int i = 0; i < 3; ++i) {
+            listers.push_back(std::async(std::launch::async, lister));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
+        EXPECT_EQ(m_backend.ReleaseContext(context), 0u);
+        ScardContext next = 0;
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &next), 0u);
+        PcScMemory readers;
+        EXPECT_EQ(m_backend.ListReaders(next, nullptr, readers), 0u) << "round " << round;
+        for (auto& call : listers) {
+            ASSERT_TRUE(Finishes(call, [&] { m_backend.ReleaseContext(next); })) << round;
+            EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE)) << round;
+        }
+        EXPECT_EQ(m_backend.ReleaseContext(next), 0u);
+    }
+}
+
+// A card that drops its reader connection under an exchange: vpcd answers that exchange with a
+// success without a response, pcsc-lite the ones after it (until pcscd sees the card gone) with
+// SCARD_E_NOT_TRANSACTED. Both are the reader's failed I/O, which the extension retries; the card's
+// removal then ends the retries.
+TEST_F(PcScLiteBackendReal, ExchangesOfAReaderWhoseIoFailedAreDeviceErrorsUntilTheRemoval) {
+    realstack::VirtualCardOptions options;
+    options.dropOn = "00B0";
+    InsertCard(options);
+    ScardHandle card = 0;
+    ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
+    const std::vector<uint8_t> readBinary = {0x00, 0xB0, 0x00, 0x00, 0x00};
+    EXPECT_EQ(Transmit(card, readBinary), kIoDeviceError);
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    uint32_t last = kIoDeviceError;
+    while (last == kIoDeviceError && std::chrono::steady_clock::now() < deadline) {
+        last = Transmit(card, readBinary);
+    }
+    EXPECT_EQ(last, static_cast<uint32_t>(SCARD_W_REMOVED_CARD));
+}
+
+// The sockets among the process's descriptors: each pcsc-lite context holds one.
+size_t OpenSockets() {
+    size_t sockets = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code gone;  // the iterator's own descriptor is closed by now
+        sockets +=
+            std::filesystem::read_symlink(entry.path(), gone).string().starts_with("socket:");
+    }
+    return sockets;
+}
+
+// Each stop of pcscd kills the backend's context with its card context, its pooled wait contexts
+// and the wait in progress: the wait ends, the calls fail, pcsc-lite still calls it valid until
+// a call was refused. Releasing it closes every socket of it, and the next context starts with a
+// pool of its own.
+TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceReleased) {
+    realstack::VirtualCardProcess& virtualCard = InsertCard();
+    for (int restart = 0; restart < 3; ++restart) {
+        SCOPED_TRACE(restart);
+        ScardHandle card = 0;
+        ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
+        PcScReaderState state = Unchanged();
+        auto wait = [&] {
+            PcScReaderState copy = state;
+            return m_backend.GetStatusChange(m_context, INFINITE, &copy, 1);
+        };
+        std::vector<std::future<uint32_t>> pooled;
+        for (int i = 0; i < 3; ++i) {
+            pooled.push_back(std::async(std::launch::async, wait));
+        }
+        ASSERT_TRUE(AwaitOpenWaits(3));
+        m_backend.Cancel(m_context);
+        auto blocked = std::async(std::launch::async, wait);
+        ASSERT_TRUE(AwaitOpenWaits(1));
+        EXPECT_EQ(OpenSockets(), 5u) << "the fixture's, the card's, two pooled and a waiting one";
+
+        StopPcscd();
+        ASSERT_TRUE(Finishes(blocked, [&] { m_backend.Cancel(m_context); }));
+        PcScMemory readers;
+        const std::vector<uint32_t> answers = {blocked.get(),
+                                               m_backend.IsValidContext(m_context),
+                                               TransmitSelect(card),
+                                               m_backend.ListReaders(m_context, nullptr, readers),
+                                               m_backend.GetStatusChange(m_context, 0, &state, 1),
+                                               m_backend.IsValidContext(m_context),
+                                               m_backend.ReleaseContext(m_context)};
+        EXPECT_EQ(answers,
+                  (std::vector<uint32_t>{SCARD_F_COMM_ERROR, SCARD_E_INVALID_HANDLE,
+                                         SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE,
+                                         SCARD_E_INVALID_HANDLE, SCARD_E_NO_SERVICE}));
+        EXPECT_EQ(OpenSockets(), 0u);
+
+        StartPcscd();
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
+        EXPECT_EQ(m_backend.ListReaders(m_context, nullptr, readers), 0u);
+        ASSERT_TRUE(virtualCard.Insert());
+        state.dwCurrentState = SCARD_STATE_EMPTY;
+        EXPECT_EQ(m_backend.GetStatusChange(m_context, 5000, &state, 1), 0u);
+        EXPECT_NE(state.dwEventState & SCARD_STATE_PRESENT, 0u);
+    }
+}
+
+}  // namespace

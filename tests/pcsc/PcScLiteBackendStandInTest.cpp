@@ -1,0 +1,241 @@
+// The pcsc-lite backend over stand-in entry points, where an interleaving or a misbehaviour of
+// pcsc-lite must be forced: a reader list that blocks until the test lets it return, exchanges
+// that fail and leave rubbish in their length, an attribute as long as pcsc-lite allows.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <set>
+
+#include "pcsc/PcScConstants.h"
+#include "pcsc/PcScMemory.h"
+#include "pcsc/pcsclite/PcScLiteBackend.h"
+#include "pcsc/pcsclite/PcScLiteLibrary.h"
+
+namespace {
+
+using namespace zeph::platform::pcsclite;
+
+constexpr char kReaders[] = "Stand-in Reader\0";
+constexpr Dword kRubbish = 0x5A5A5A5A;
+constexpr uint32_t kAttrAtrString = 0x00090303;
+
+// What the stand-ins share with the test; a stand-in is a plain function, so this is global.
+struct StandInState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool listing = false;
+    bool listMayReturn = false;
+    bool releasedWhileListing = false;
+    int unfreedLists = 0;
+    std::set<LiteContext> released;
+};
+StandInState* g_state = nullptr;
+
+Long Establish(Dword, const void*, const void*, LiteContext* context) {
+    static std::atomic<LiteContext> next{1};
+    *context = next++;
+    return 0;
+}
+Long Release(LiteContext context) {
+    std::lock_guard lock(g_state->mutex);
+    g_state->releasedWhileListing |= g_state->listing;
+    g_state->released.insert(context);
+    return 0;
+}
+// Blocks until the test lets it return; pcsc-lite's automatic allocation is copied as malloc.
+Long ListReaders(LiteContext, const char*, char* readers, Dword* length) {
+    std::unique_lock lock(g_state->mutex);
+    g_state->listing = true;
+    g_state->changed.notify_all();
+    g_state->changed.wait(lock, [] { return g_state->listMayReturn; });
+    g_state->listing = false;
+    char* target = readers;
+    if (*length == kLiteAutoAllocate) {
+        target = static_cast<char*>(std::malloc(sizeof(kReaders)));
+        std::memcpy(readers, &target, sizeof(target));
+        ++g_state->unfreedLists;
+    } else if (readers == nullptr || *length < sizeof(kReaders)) {
+        *length = sizeof(kReaders);
+        return readers == nullptr ? 0 : static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(target, kReaders, sizeof(kReaders));
+    *length = sizeof(kReaders);
+    return 0;
+}
+// As pcsc-lite's: nothing is freed through a released context.
+Long FreeMemory(LiteContext context, const void* memory) {
+    std::lock_guard lock(g_state->mutex);
+    if (g_state->released.contains(context)) {
+        return static_cast<Long>(SCARD_E_INVALID_HANDLE);
+    }
+    std::free(const_cast<void*>(memory));
+    --g_state->unfreedLists;
+    return 0;
+}
+Long Connect(LiteContext, const char*, Dword, Dword, LiteHandle* card, Dword* protocol) {
+    *card = 1;
+    *protocol = SCARD_PROTOCOL_T1;
+    return 0;
+}
+Long FailedTransmit(LiteHandle, const LiteIoRequest*, const unsigned char*, Dword, LiteIoRequest*,
+                    unsigned char*, Dword* length) {
+    *length = kRubbish;
+    return static_cast<Long>(SCARD_F_COMM_ERROR);
+}
+Long FailedControl(LiteHandle, Dword, const void*, Dword, void*, Dword, Dword* returned) {
+    *returned = kRubbish;
+    return static_cast<Long>(SCARD_F_COMM_ERROR);
+}
+Long FailedGetAttrib(LiteHandle, Dword, unsigned char*, Dword* length) {
+    *length = kRubbish;
+    return static_cast<Long>(SCARD_F_COMM_ERROR);
+}
+
+// As pcsc-lite: a buffer above its largest is refused; a smaller one than the attribute's length
+// is told that length. The attribute fills pcsc-lite's largest buffer.
+constexpr uint8_t kAttributeByte = 0xA5;
+Long FullLengthGetAttrib(LiteHandle, Dword, unsigned char* buffer, Dword* length) {
+    if (*length > kLiteMaxBuffer) {
+        return static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
+    }
+    const bool fits = buffer != nullptr && *length >= kLiteMaxBuffer;
+    *length = kLiteMaxBuffer;
+    if (!fits) {
+        return buffer == nullptr ? 0 : static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
+    }
+    std::memset(buffer, kAttributeByte, kLiteMaxBuffer);
+    return 0;
+}
+
+LiteFunctions StandIns() {
+    LiteFunctions functions{};
+    functions.establishContext = &Establish;
+    functions.releaseContext = &Release;
+    functions.listReaders = &ListReaders;
+    functions.freeMemory = &FreeMemory;
+    functions.connect = &Connect;
+    functions.transmit = &FailedTransmit;
+    functions.control = &FailedControl;
+    functions.getAttrib = &FailedGetAttrib;
+    return functions;
+}
+
+class PcScLiteBackendStandIn : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_state = &m_state;
+        ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
+    }
+    void TearDown() override { LetListReturn(); }
+
+    void AwaitListing() {
+        std::unique_lock lock(m_state.mutex);
+        m_state.changed.wait(lock, [this] { return m_state.listing; });
+    }
+    void LetListReturn() {
+        std::lock_guard lock(m_state.mutex);
+        m_state.listMayReturn = true;
+        m_state.changed.notify_all();
+    }
+
+    StandInState m_state;
+    const PcScLiteLibrary m_library{StandIns()};
+    PcScLiteBackend m_backend{m_library};
+    ScardContext m_context = 0;
+};
+
+// Releasing pcsc-lite's context under a call in progress would let that call go on over a
+// socket descriptor the next context reuses, and the list it got could not be freed.
+TEST_F(PcScLiteBackendStandIn, ReleaseWaitsForAReaderListInProgress) {
+    auto list = std::async(std::launch::async, [this] {
+        PcScMemory readers;
+        return m_backend.ListReaders(m_context, nullptr, readers);
+    });
+    AwaitListing();
+    auto release =
+        std::async(std::launch::async, [this] { return m_backend.ReleaseContext(m_context); });
+    EXPECT_EQ(release.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    LetListReturn();
+    EXPECT_EQ(list.get(), 0u);
+    EXPECT_EQ(release.get(), 0u);
+    std::lock_guard lock(m_state.mutex);
+    EXPECT_FALSE(m_state.releasedWhileListing);
+    EXPECT_EQ(m_state.unfreedLists, 0);
+}
+
+// A failed exchange may leave anything in pcsc-lite's length; the caller is never told of more
+// than its buffer holds.
+TEST_F(PcScLiteBackendStandIn, FailedExchangeReportsNoMoreThanTheCapacity) {
+    using Call = std::function<uint32_t(PcScLiteBackend&, ScardHandle, uint8_t*, uint32_t*)>;
+    const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
+    const uint8_t command[] = {0x00, 0xB0, 0x00, 0x00, 0x00};
+    const struct {
+        const char* name;
+        Call call;
+    } cases[] = {
+        {"Transmit",
+         [&](PcScLiteBackend& b, ScardHandle card, uint8_t* buffer, uint32_t* length) {
+             return b.Transmit(card, &pci, command, sizeof(command), nullptr, buffer, length);
+         }},
+        {"Control",
+         [&](PcScLiteBackend& b, ScardHandle card, uint8_t* buffer, uint32_t* length) {
+             return b.Control(card, b.ControlCode(1), command, sizeof(command), buffer, *length,
+                              length);
+         }},
+        {"GetAttrib",
+         [](PcScLiteBackend& b, ScardHandle card, uint8_t* buffer, uint32_t* length) {
+             return b.GetAttrib(card, kAttrAtrString, buffer, length);
+         }},
+    };
+    ScardHandle card = 0;
+    uint32_t protocol = 0;
+    ASSERT_EQ(m_backend.Connect(m_context, u"Stand-in Reader", SCARD_SHARE_SHARED,
+                                SCARD_PROTOCOL_T1, &card, &protocol),
+              0u);
+    for (const auto& c : cases) {
+        uint8_t buffer[16] = {};
+        uint32_t length = sizeof(buffer);
+        EXPECT_EQ(c.call(m_backend, card, buffer, &length), SCARD_F_COMM_ERROR) << c.name;
+        EXPECT_LE(length, sizeof(buffer)) << c.name;
+    }
+}
+
+// A host's buffer larger than pcsc-lite accepts gets the attribute; a smaller one its length.
+TEST(PcScLiteBackendStandInAttrib, LargeBufferGetsTheAttributeSmallOneItsLength) {
+    StandInState state;
+    g_state = &state;
+    LiteFunctions functions = StandIns();
+    functions.getAttrib = &FullLengthGetAttrib;
+    const PcScLiteLibrary library{functions};
+    PcScLiteBackend backend{library};
+    ScardContext context = 0;
+    ScardHandle card = 0;
+    uint32_t protocol = 0;
+    ASSERT_EQ(backend.EstablishContext(SCARD_SCOPE_SYSTEM, &context), 0u);
+    ASSERT_EQ(backend.Connect(context, u"Stand-in Reader", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1,
+                              &card, &protocol),
+              0u);
+    const struct {
+        uint32_t capacity;
+        uint32_t result;
+    } cases[] = {{1024, SCARD_S_SUCCESS},
+                 {kLiteMaxBuffer, SCARD_S_SUCCESS},
+                 {kLiteMaxBuffer - 1, SCARD_E_INSUFFICIENT_BUFFER}};
+    for (const auto& c : cases) {
+        uint8_t buffer[1024] = {};
+        uint32_t length = c.capacity;
+        EXPECT_EQ(backend.GetAttrib(card, kAttrAtrString, buffer, &length), c.result) << c.capacity;
+        EXPECT_EQ(length, kLiteMaxBuffer) << c.capacity;
+        EXPECT_EQ(buffer[kLiteMaxBuffer - 1], c.result == 0 ? kAttributeByte : 0) << c.capacity;
+    }
+    EXPECT_EQ(backend.ReleaseContext(context), 0u);
+}
+
+}  // namespace

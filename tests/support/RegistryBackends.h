@@ -1,0 +1,152 @@
+// Registry backends with a way to write fixtures into them, so that one suite checks every
+// backend against the same expectations: the in-memory registry everywhere, the registry file
+// on Linux and the Windows registry (Wine's) on Windows.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "MemoryRegistry.h"
+#include "registry/Registry.h"
+
+#ifdef _WIN32
+#include "Win32RegistryFixture.h"
+#include "registry/Win32Registry.h"
+#else
+#include "TempDirectory.h"
+#include "registry/RegFileRegistry.h"
+#endif
+
+// The key below SOFTWARE that every fixture key of this process lies in; its name is drawn at
+// random, so that test programs running side by side do not share fixtures.
+inline const std::u16string& TestRootName() {
+    static const std::u16string name = [] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const std::string digits =
+            std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
+        return u"ZephRegistryTest" + std::u16string(digits.begin(), digits.end());
+    }();
+    return name;
+}
+
+inline std::u16string TestRoot() {
+    return u"SOFTWARE\\" + TestRootName();
+}
+
+class RegistryBackend {
+  public:
+    virtual ~RegistryBackend() = default;
+
+    // Writes a key below HKEY_LOCAL_MACHINE as the view shows it.
+    virtual void CreateKey(std::u16string_view path, RegistryView view) = 0;
+    virtual void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
+                          const RegistryValue& value) = 0;
+    virtual RegistryApi& Registry() = 0;
+};
+
+// The path the 64-bit view shows a key under when it was written for the view.
+inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
+    if (view == RegistryView::Bit64) {
+        return std::u16string(path);
+    }
+    return u"SOFTWARE\\WOW6432Node" +
+           std::u16string(path.substr(std::u16string_view(u"SOFTWARE").size()));
+}
+
+class MemoryBackend final : public RegistryBackend {
+  public:
+    void CreateKey(std::u16string_view path, RegistryView view) override {
+        m_registry.CreateKey(StoredPath(path, view));
+    }
+    void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
+                  const RegistryValue& value) override {
+        m_registry.SetValue(StoredPath(path, view), name, value);
+    }
+    RegistryApi& Registry() override { return m_registry; }
+
+  private:
+    MemoryRegistry m_registry;
+};
+
+#ifdef _WIN32
+
+class Win32Backend final : public RegistryBackend {
+  public:
+    ~Win32Backend() override {
+        while (!m_keys.empty()) {
+            m_keys.pop_back();
+        }
+    }
+    void CreateKey(std::u16string_view path, RegistryView view) override { Key(path, view); }
+    void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
+                  const RegistryValue& value) override {
+        Key(path, view).SetValue(name, value.type, value.data);
+    }
+    RegistryApi& Registry() override { return m_registry; }
+
+  private:
+    ScopedRegistryKey& Key(std::u16string_view path, RegistryView view) {
+        m_keys.push_back(std::make_unique<ScopedRegistryKey>(std::u16string(path), view));
+        return *m_keys.back();
+    }
+
+    Win32Registry m_registry;
+    std::vector<std::unique_ptr<ScopedRegistryKey>> m_keys;
+};
+
+#else
+
+// Writes the fixtures as a registry export file, rewritten after every change.
+class FileBackend final : public RegistryBackend {
+  public:
+    FileBackend() : m_path(m_directory.Write("registry.reg", "")), m_registry(m_path) {}
+
+    void CreateKey(std::u16string_view path, RegistryView view) override {
+        Section(path, view);
+        Save();
+    }
+    void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
+                  const RegistryValue& value) override {
+        Section(path, view);
+        m_text += "\"" + Ascii(name) + "\"=hex(" + Hex(value.type) + "):";
+        for (size_t i = 0; i < value.data.size(); ++i) {
+            if (i > 0) {
+                m_text += i % 16 == 0 ? ",\\\r\n  " : ",";
+            }
+            m_text += Hex(value.data[i]);
+        }
+        m_text += "\r\n";
+        Save();
+    }
+    RegistryApi& Registry() override { return m_registry; }
+
+  private:
+    static std::string Ascii(std::u16string_view text) { return {text.begin(), text.end()}; }
+    static std::string Hex(uint32_t number) {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        std::string digits;
+        do {
+            digits.insert(digits.begin(), kDigits[number % 16]);
+            number /= 16;
+        } while (number != 0);
+        return digits;
+    }
+    void Section(std::u16string_view path, RegistryView view) {
+        m_text += "\r\n[HKEY_LOCAL_MACHINE\\" + Ascii(StoredPath(path, view)) + "]\r\n";
+    }
+    void Save() {
+        m_directory.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n" + m_text);
+    }
+
+    TempDirectory m_directory;
+    std::string m_path;
+    std::string m_text;
+    RegFileRegistry m_registry;
+};
+
+#endif

@@ -1,0 +1,80 @@
+#include "ScenarioFixture.h"
+
+#include <ostream>
+#include <string_view>
+#include <thread>
+
+#include "pcsc/PcScConstants.h"
+
+std::string ScenarioTargetName(const ::testing::TestParamInfo<ScenarioTarget>& info) {
+    return info.param.name;
+}
+
+void PrintTo(const ScenarioTarget& target, std::ostream* out) {
+    *out << target.name;
+}
+
+void PcScScenario::SetUp() {
+    m_setup = GetParam().make();
+    ASSERT_NE(m_setup.stack, nullptr);
+    m_reader = Stack().ReaderName();
+    m_context = NewContext();
+    ASSERT_NE(m_context, 0u);
+}
+
+void PcScScenario::TearDown() {
+    if (m_setup.stack == nullptr) {
+        return;
+    }
+    for (ScardContext context : m_contexts) {
+        Api().ReleaseContext(context);
+    }
+    m_setup.stack.reset();
+}
+
+ScardContext PcScScenario::NewContext() {
+    ScardContext context = 0;
+    EXPECT_EQ(Api().EstablishContext(SCARD_SCOPE_SYSTEM, &context), SCARD_S_SUCCESS);
+    if (context != 0) {
+        m_contexts.push_back(context);
+    }
+    return context;
+}
+
+bool PcScScenario::AwaitWaits(ScardContext context, size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    while (m_setup.waitsInProgress(context) < count) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+PcScReaderState PcScScenario::ReaderState(ScardContext context) {
+    PcScReaderState state{};
+    state.szReader = m_reader.c_str();
+    state.dwCurrentState = SCARD_STATE_UNAWARE;
+    EXPECT_EQ(Api().GetStatusChange(context, 0, &state, 1), SCARD_S_SUCCESS);
+    return state;
+}
+
+std::vector<std::u16string> PcScScenario::ListedReaders(ScardContext context) {
+    PcScMemory list;
+    std::vector<std::u16string> names;
+    if (Api().ListReaders(context, nullptr, list) != SCARD_S_SUCCESS || list.Empty()) {
+        return names;
+    }
+    for (const char16_t* name = list.Text(); *name != u'\0';) {
+        names.emplace_back(name);
+        name += names.back().size() + 1;
+    }
+    return names;
+}
+
+uint32_t PcScScenario::ConnectExclusive(ScardContext context, ScardHandle* card) {
+    uint32_t protocol = 0;
+    return Api().Connect(context, m_reader.c_str(), SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, card,
+                         &protocol);
+}

@@ -1,0 +1,83 @@
+// The shared PC/SC scenarios: written once against ScenarioStack and run over every stack that
+// provides one (the simulator, and the real Linux stack of pcscd + vpcd + virtual card), so that
+// the simulator's fidelity to the real stack is measured. Each stack instantiates the suite
+// PcScScenario with a ScenarioTarget.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ScenarioStack.h"
+#include "pcsc/PcScApi.h"
+
+// A stack to run the scenarios on, and what ScenarioStack does not tell: how many status-change
+// waits are in progress on a context (so that a scenario knows its wait has begun).
+struct ScenarioSetup {
+    std::unique_ptr<ScenarioStack> stack;
+    std::function<size_t(ScardContext)> waitsInProgress;
+};
+
+struct ScenarioTarget {
+    std::string name;
+    std::function<ScenarioSetup()> make;
+};
+
+std::string ScenarioTargetName(const ::testing::TestParamInfo<ScenarioTarget>& info);
+void PrintTo(const ScenarioTarget& target, std::ostream* out);
+
+class PcScScenario : public ::testing::TestWithParam<ScenarioTarget> {
+  protected:
+    // Long enough to mean "hung" on a loaded machine under a sanitizer; a call that blocks where
+    // WinSCard answers at once runs into it.
+    static constexpr std::chrono::seconds kDeadline{10};
+
+    void SetUp() override;
+    void TearDown() override;
+
+    PcScApi& Api() { return m_setup.stack->Api(); }
+    ScenarioStack& Stack() { return *m_setup.stack; }
+    const std::u16string& Reader() const { return m_reader; }
+    // A context established for the scenario; more come from NewContext. All are released at
+    // the end unless the scenario released them.
+    ScardContext Context() const { return m_context; }
+    ScardContext NewContext();
+
+    // Waits (up to the deadline) until `count` status-change waits are in progress on `context`.
+    bool AwaitWaits(ScardContext context, size_t count);
+    // The scenario reader's state record, filled in by a status change that does not wait.
+    PcScReaderState ReaderState(ScardContext context);
+    std::vector<std::u16string> ListedReaders(ScardContext context);
+    uint32_t ConnectExclusive(ScardContext context, ScardHandle* card);
+
+    // Starts `call` on a thread of its own.
+    template <typename Call>
+    static auto Start(Call call) {
+        return std::async(std::launch::async, std::move(call));
+    }
+
+    // True when `call` finishes within the deadline. Otherwise `rescue` ends it, so that the
+    // scenario fails instead of hanging, and the answer is false.
+    template <typename T>
+    static bool Finishes(std::future<T>& call, const std::function<void()>& rescue) {
+        if (call.wait_for(kDeadline) == std::future_status::ready) {
+            return true;
+        }
+        rescue();
+        call.wait();
+        return false;
+    }
+
+  private:
+    ScenarioSetup m_setup;
+    std::u16string m_reader;
+    ScardContext m_context = 0;
+    std::vector<ScardContext> m_contexts;
+};

@@ -1,0 +1,36 @@
+// A PC/SC stack that the shared scenarios run against: the module's seam, plus the means to
+// change the world behind it (the card in the reader, another application holding it). The
+// simulator and the real Linux stack (pcscd + vpcd + virtual card) each provide one, so the same
+// scenarios measure how faithfully the simulator behaves.
+#pragma once
+
+#include "TestCards.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pcsc/PcScApi.h"
+
+class ScenarioStack {
+  public:
+    virtual ~ScenarioStack() = default;
+
+    virtual PcScApi& Api() = 0;
+    // The one reader the scenarios use.
+    virtual std::u16string ReaderName() const = 0;
+
+    // Puts a card with this ATR into the reader and returns once PC/SC reports it present.
+    virtual void InsertCard(const std::vector<uint8_t>& atr) = 0;
+    // Takes the card out and returns once PC/SC reports the reader empty.
+    virtual void RemoveCard() = 0;
+
+    // Another application connects to the card exclusively / lets it go again.
+    virtual void HoldCardExclusivelyElsewhere() = 0;
+    virtual void ReleaseCardElsewhere() = 0;
+
+    // The PC/SC service stops: every context and card handle from before dies for good. It
+    // starts again with the reader and the card (if one was in) as they were.
+    virtual void StopService() = 0;
+    virtual void StartService() = 0;
+};
