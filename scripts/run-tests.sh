@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine and runs every test suite: Linux (with the real PC/SC stack in a
+# Sets up a Debian 12 machine and runs every test suite: the layering check of src/, Linux (with the real PC/SC stack in a
 # private namespace), Linux under ASan+UBSan, the concurrency and scenario tests under TSan, a
 # bounded fuzzing run of the registry file parser, and the Windows build under Wine.
 set -euo pipefail
@@ -36,6 +36,9 @@ build() {
     cmake --preset "$1" >/dev/null
     cmake --build --preset "$1" -j 2
 }
+
+echo "=== layers of src/"
+if scripts/check-layers.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 for preset in linux linux-asan linux-tsan; do
     build "$preset"
