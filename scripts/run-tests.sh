@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine and runs every test suite: the layering check of src/, Linux (with the real PC/SC stack in a
-# private namespace), Linux under ASan+UBSan, the concurrency and scenario tests under TSan, a
-# bounded fuzzing run of the registry file parser, and the Windows build under Wine.
+# Sets up a Debian 12 machine and runs every test suite: the layering check of src/, Linux (with
+# the real PC/SC stack in a private namespace), Linux under ASan+UBSan, the concurrency and
+# scenario tests under TSan, a bounded fuzzing run of the registry file parser, and the Windows
+# build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
