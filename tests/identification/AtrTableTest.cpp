@@ -73,9 +73,9 @@ class CalaisEntry : public AtrTableTest, public ::testing::WithParamInterface<En
 
 TEST_P(CalaisEntry, IsTakenOrReplacedByThePredefinedOne) {
     const Entry& entry = GetParam();
-    const std::u16string key =
-        entry.only32Bit ? u"SOFTWARE\\WOW6432Node" + CalaisKey(kKmdtCard).substr(8)
-                        : CalaisKey(kKmdtCard);
+    const std::u16string key = entry.only32Bit
+                                   ? u"SOFTWARE\\WOW6432Node" + CalaisKey(kKmdtCard).substr(8)
+                                   : CalaisKey(kKmdtCard);
     if (entry.atr) {
         registry.SetValue(key, u"ATR", *entry.atr);
     }
@@ -148,17 +148,6 @@ TEST_F(AtrTableTest, ProviderWithoutCardTypeFallsBackWithAnEmptyName) {
     EXPECT_EQ(TextsAt(TRACE_WARNING), kFallback);
 }
 
-TEST_F(AtrTableTest, FillRefusesANullRecordAndAnUnknownSource) {
-    EXPECT_FALSE(_FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr));
-    MoraAtrMask record;
-    record.cbAtr = 5;
-    EXPECT_FALSE(_FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record));
-    EXPECT_EQ(record.cbAtr, 0u);
-    EXPECT_EQ(TextsAt(TRACE_ERROR),
-              (std::vector<std::string>{std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!",
-                                        std::string(kFill) + "::Unbekannte AtrSource <9>!"}));
-}
-
 TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
     PcScAtrMask table[3];
     for (PcScAtrMask& entry : table) {
@@ -188,9 +177,13 @@ TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
     EXPECT_EQ(records[1].provider[0], u'\0');
 }
 
-TEST_F(AtrTableTest, EmptyTablesAreRefusedWithTheirOwnMessages) {
+TEST_F(AtrTableTest, NullRecordsUnknownSourcesAndEmptyTablesAreRefusedWithTheirOwnMessages) {
     PcScAtrMask entry{};
     MoraAtrMask record;
+    record.cbAtr = 5;
+    EXPECT_FALSE(_FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr));
+    EXPECT_FALSE(_FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record));
+    EXPECT_EQ(record.cbAtr, 0u);
     EXPECT_FALSE(VH_GetAllTalpoAtr(services, static_cast<PcScAtrMask*>(nullptr), 1));
     EXPECT_FALSE(VH_GetAllTalpoAtr(services, &entry, 0));
     EXPECT_FALSE(VH_GetAllTalpoAtr(services, static_cast<MoraAtrMask*>(nullptr), 1));
@@ -200,7 +193,9 @@ TEST_F(AtrTableTest, EmptyTablesAreRefusedWithTheirOwnMessages) {
     const std::string recordForm =
         std::string(kTable) + "::Der AtrMaskTabellen-Zeiger ist NULL oder hat keine Elemente";
     EXPECT_EQ(TextsAt(TRACE_ERROR),
-              (std::vector<std::string>{publicForm, publicForm, recordForm, recordForm}));
+              (std::vector<std::string>{std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!",
+                                        std::string(kFill) + "::Unbekannte AtrSource <9>!",
+                                        publicForm, publicForm, recordForm, recordForm}));
 }
 
 // A registry that fails with an exception.
@@ -229,20 +224,6 @@ TEST_F(AtrTableTest, ExceptionOfTheFillIsCaughtByTheRecordFormAndTheTableIsLeftA
         std::string(kTable) + "::Der AtrMaskTabellen Zeiger ist NULL oder hat keine Elemente");
 }
 
-TEST_F(AtrTableTest, HelperLinesCarryTheHelperComponentAndSource) {
-    SetHelperLibComponent(u"ZEPH.Ext.PcSc");
-    Record();
-    const std::vector<TraceLine> lines = capture.Lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_TRUE(std::all_of(lines.begin(), lines.end(), [](const TraceLine& line) {
-        return line.category == "ZEPH.Ext.PcSc";
-    }));
-    EXPECT_EQ(lines.front().text.rfind("---> Beginn: ZEPH_Helper::VH_GetAllTalpoAtr (", 0), 0u);
-    EXPECT_NE(lines.front().text.find(") Treiber\\ZEPH\\ZEPH_HelperLib\\ZEPH_HelperLib"),
-              std::string::npos);
-    EXPECT_EQ(lines.back().text.rfind("<--- Ende: ZEPH_Helper::VH_GetAllTalpoAtr (", 0), 0u);
-}
-
 // PC/SC matches a card against the predefined entry: bytes 12, 13 and 23 and the high four bits
 // of byte 10 do not count, every other bit does.
 TEST_F(AtrTableTest, PcScMatchesTheMaskedBitsOfThePredefinedEntry) {
@@ -254,9 +235,9 @@ TEST_F(AtrTableTest, PcScMatchesTheMaskedBitsOfThePredefinedEntry) {
         size_t index;  // 24: the predefined ATR unchanged
         uint8_t value;
         bool matches;
-    } cases[] = {{24, 0, true},     {12, 0x5A, true},  {13, 0xFF, true},  {23, 0x00, true},
-                 {10, 0xF4, true},  {10, 0x05, false}, {11, 0x10, false}, {0, 0x3F, false},
-                 {22, 0x01, false}};
+    } cases[] = {{24, 0, true},     {12, 0x5A, true}, {13, 0xFF, true},
+                 {23, 0x00, true},  {10, 0xF4, true}, {10, 0x05, false},
+                 {11, 0x10, false}, {0, 0x3F, false}, {22, 0x01, false}};
     char16_t readerLetter = u'A';
     for (const auto& c : cases) {
         std::vector<uint8_t> atr = kPredefined;

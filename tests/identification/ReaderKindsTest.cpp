@@ -37,7 +37,8 @@ TEST(ReaderKinds, EachKindIsTheRangeAfterItsOwnPrefix) {
         {u"KOBIL Systems Smart Token 0", None},
     };
     for (const auto& [name, kind] : cases) {
-        EXPECT_EQ(VH_IsVirtualReader(name), kind == Reader) << std::string(name.begin(), name.end());
+        EXPECT_EQ(VH_IsVirtualReader(name), kind == Reader)
+            << std::string(name.begin(), name.end());
         EXPECT_EQ(VH_IsVirtualReplicator(name), kind == Replicator);
         EXPECT_EQ(VH_IsVirtualMinidriver(name), kind == Minidriver);
     }

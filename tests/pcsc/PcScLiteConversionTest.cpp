@@ -83,7 +83,8 @@ TEST(ResultConversion, ResultsAndTransmitResults) {
 TEST(MultiString, SplitsUtf8NamesUpToTheLengthOrAnEmptyNameAndRebuildsThemAsUtf16) {
     const char multi[] = "Reader A 00 00\0Lecteur \xC3\xA9t\xC3\xA9 00 01\0";
     const auto names = SplitMultiString(multi, sizeof(multi));
-    EXPECT_EQ(names, (std::vector<std::string>{"Reader A 00 00", "Lecteur \xC3\xA9t\xC3\xA9 00 01"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Reader A 00 00", "Lecteur \xC3\xA9t\xC3\xA9 00 01"}));
     EXPECT_EQ(ToWideMultiString(names), std::u16string(u"Reader A 00 00") + u'\0' +
                                             u"Lecteur \u00E9t\u00E9 00 01" + u'\0' + u'\0');
     EXPECT_EQ(ToWideMultiString({}), std::u16string(2, u'\0'));

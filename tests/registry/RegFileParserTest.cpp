@@ -41,10 +41,14 @@ struct ValueForm {
 
 TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
     const ValueForm forms[] = {
-        {R"("Path"="C:\\Program Files\\\"x\"")", u"Path",
+        {R"("Path"="C:\\Program Files\\\"x\"")",
+         u"Path",
          {kRegSz, RegistryStringBytes(u"C:\\Program Files\\\"x\"")}},
         {R"("Empty"="")", u"Empty", {kRegSz, {0, 0}}},
-        {"\"Umlaut\"=\"Gr\xC3\xBC\xC3\x9F" "e\"", u"Umlaut", {kRegSz, RegistryStringBytes(u"Grüße")}},
+        {"\"Umlaut\"=\"Gr\xC3\xBC\xC3\x9F"
+         "e\"",
+         u"Umlaut",
+         {kRegSz, RegistryStringBytes(u"Grüße")}},
         {R"(@="standard")", u"", {kRegSz, RegistryStringBytes(u"standard")}},
         {"\"D\"=dword:0000abCD", u"D", {kRegDword, {0xCD, 0xAB, 0x00, 0x00}}},
         {"\"D\"=dword:7", u"D", {kRegDword, {7, 0, 0, 0}}},
@@ -211,7 +215,11 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"InvalidUtf8", kGood + "\"Bad\"=\"\xC3\x28\"\n", 5, u"UTF-8"},
         Malformed{"Utf8Surrogate", kGood + "\"Bad\"=\"\xED\xA0\x80\"\n", 5, u"UTF-8"},
         Malformed{"NulCharacter", kGood + std::string("\"Bad\"=\"a\0b\"\n", 12), 5, u"NUL"},
-        Malformed{"OddUtf16", std::string("\xFF\xFE" "A\0B", 5), 1, u""},
+        Malformed{"OddUtf16",
+                  std::string("\xFF\xFE"
+                              "A\0B",
+                              5),
+                  1, u""},
         Malformed{"TooLarge", kGood + std::string(4096, ';'), 0, u"größer als 4096"}),
     [](const ::testing::TestParamInfo<Malformed>& test) { return test.param.name; });
 

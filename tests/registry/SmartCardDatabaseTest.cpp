@@ -47,9 +47,9 @@ TEST_F(SmartCardDatabaseTest, CardTypeNamesIgnoreCaseButCannotReachOtherKeysOrVi
     registry.SetString(u"SOFTWARE\\WOW6432Node" + kCardKey.substr(8) + u"32", u"Crypto Provider",
                        u"32-bit CSP");
     EXPECT_EQ(LookUp(u"talpo smartcard", kScardProviderCsp), Answer(0, u"CSP"));
-    for (const std::u16string& card : {std::u16string(u"TALPO SmartCard\\Nested"),
-                                       std::u16string(u""), std::u16string(u"TALPO SmartCard32"),
-                                       std::u16string(u"TALPO SmartCard\0x", 17)}) {
+    for (const std::u16string& card :
+         {std::u16string(u"TALPO SmartCard\\Nested"), std::u16string(u""),
+          std::u16string(u"TALPO SmartCard32"), std::u16string(u"TALPO SmartCard\0x", 17)}) {
         EXPECT_EQ(LookUp(card, kScardProviderCsp).first, SCARD_E_UNKNOWN_CARD);
     }
 }

@@ -102,8 +102,8 @@ void DeleteSubKeysStartingWith(const std::u16string& parent, std::u16string_view
     char16_t name[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = 256;
-        if (RegEnumKeyExW(key, i, AsWChar(name), &length, nullptr, nullptr,
-                          nullptr, nullptr) != ERROR_SUCCESS) {
+        if (RegEnumKeyExW(key, i, AsWChar(name), &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
             break;
         }
         if (std::u16string_view(name, length).starts_with(prefix)) {

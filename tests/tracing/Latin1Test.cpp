@@ -12,7 +12,9 @@ using zeph::trace::ToLatin1;
 namespace {
 
 TEST(Latin1Test, KeepsUnitsUpToFFAndEmptiesTextsWithAnyOtherWithinTheLimit) {
-    EXPECT_EQ(ToLatin1(u"Gr\u00f6\u00dfe \u00e4\u00fc \u00ff", 100), "Gr\xF6\xDF" "e \xE4\xFC \xFF");
+    EXPECT_EQ(ToLatin1(u"Gr\u00f6\u00dfe \u00e4\u00fc \u00ff", 100),
+              "Gr\xF6\xDF"
+              "e \xE4\xFC \xFF");
     EXPECT_EQ(ToLatin1(u"Preis 5 \u20ac", 100), "");
     EXPECT_EQ(ToLatin1(u"\u0100", 100), "");
     EXPECT_EQ(ToLatin1(static_cast<const char16_t*>(nullptr), 3), "");

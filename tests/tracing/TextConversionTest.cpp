@@ -26,10 +26,10 @@ TEST(TextConversionTest, AsciiRoundTrips) {
 TEST(TextConversionTest, LinuxNarrowTextIsUtf8) {
     const std::pair<std::string, std::u16string> toWide[] = {
         {"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00e4\u20ac\U0001F600"},
-        {"a\xC3", u"a\uFFFD"},                          // cut short at the end
-        {"\xC3(b", u"\uFFFD(b"},                        // missing continuation
-        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},        // overlong
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},        // encoded surrogate
+        {"a\xC3", u"a\uFFFD"},                              // cut short at the end
+        {"\xC3(b", u"\uFFFD(b"},                            // missing continuation
+        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},            // overlong
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
         {"\xFF\x80z", u"\uFFFD\uFFFDz"},
         {"\xE2\x82", u"\uFFFD"},
@@ -39,7 +39,9 @@ TEST(TextConversionTest, LinuxNarrowTextIsUtf8) {
     }
     EXPECT_EQ(WideToNarrow(u"\u00e4\u20ac\U0001F600"), "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
     EXPECT_EQ(WideToNarrow(std::u16string{u'a', char16_t(0xD800)}), "a\xEF\xBF\xBD");
-    EXPECT_EQ(WideToNarrow(std::u16string{char16_t(0xDC00), u'b'}), "\xEF\xBF\xBD" "b");
+    EXPECT_EQ(WideToNarrow(std::u16string{char16_t(0xDC00), u'b'}),
+              "\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(zeph::trace::FormatText(u"<%S>", "\xC3\xA4"), u"<\u00e4>");
     EXPECT_EQ(zeph::trace::FormatText("<%S>", u"\u00e4"), "<\xC3\xA4>");
 }

@@ -68,8 +68,10 @@ TEST_F(TraceInterfaceTest, DeliversTheTextsAsTheTraceSystemTakesThem) {
     EXPECT_EQ(m_capture.Texts(),
               (std::vector<std::string>{
                   "CZephExtensionPcSc::Transmit::SCardTransmit lieferte Fehler <REMOVED_CARD>!",
-                  "Gr\xFC\xDF" "e \xE4\xF6\xFC\xDF", "\xC4nderung", "", "", "", "",
-                  std::string(4095, 'x'), std::string(4095, 'y'), std::string(4095, 'y')}));
+                  "Gr\xFC\xDF"
+                  "e \xE4\xF6\xFC\xDF",
+                  "\xC4nderung", "", "", "", "", std::string(4095, 'x'), std::string(4095, 'y'),
+                  std::string(4095, 'y')}));
 }
 
 TEST_F(TraceInterfaceTest, UntracedLevelNeverCapturesOrExpands) {
@@ -129,12 +131,12 @@ TEST_F(TraceInterfaceTest, SinksWriteErrorsAtLevel2AndOthersAt16UnderTheirCompon
     HelperLibTraceSink(true, u"before");
     SetHelperLibComponent(kExtensionTraceComponent);
     HelperLibTraceSink(false, u"after");
-    EXPECT_EQ(m_capture.Lines(),
-              (std::vector<TraceLine>{
-                  {TRACE_ERROR, "ZEPH.Ext.PcSc", "CDB_GetLogDir: fehlgeschlagen"},
-                  {TRACE_INFO, "ZEPH.Ext.PcSc", "CDB_GetLogDir: ok"},
-                  {TRACE_ERROR, "ZEPH.Help.Lib", "before"},
-                  {TRACE_INFO, "ZEPH.Ext.PcSc", "after"}}));
+    EXPECT_EQ(
+        m_capture.Lines(),
+        (std::vector<TraceLine>{{TRACE_ERROR, "ZEPH.Ext.PcSc", "CDB_GetLogDir: fehlgeschlagen"},
+                                {TRACE_INFO, "ZEPH.Ext.PcSc", "CDB_GetLogDir: ok"},
+                                {TRACE_ERROR, "ZEPH.Help.Lib", "before"},
+                                {TRACE_INFO, "ZEPH.Ext.PcSc", "after"}}));
     SetHelperLibComponent(std::u16string(100, u'h').c_str());
     SetHelperLibComponent(nullptr);
     EXPECT_EQ(GetHelperLibComponent(), std::u16string(63, u'h'));
