@@ -73,9 +73,9 @@ class CalaisEntry : public AtrTableTest, public ::testing::WithParamInterface<En
 
 TEST_P(CalaisEntry, IsTakenOrReplacedByThePredefinedOne) {
     const Entry& entry = GetParam();
-    const std::u16string key = entry.only32Bit
-                                   ? u"SOFTWARE\\WOW6432Node" + CalaisKey(kKmdtCard).substr(8)
-                                   : CalaisKey(kKmdtCard);
+    const std::u16string key =
+        entry.only32Bit ? std::u16string(u"SOFTWARE\\WOW6432Node").append(CalaisKey(kKmdtCard), 8)
+                        : CalaisKey(kKmdtCard);
     if (entry.atr) {
         registry.SetValue(key, u"ATR", *entry.atr);
     }

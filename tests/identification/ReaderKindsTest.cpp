@@ -28,7 +28,7 @@ TEST(ReaderKinds, EachKindIsTheRangeAfterItsOwnPrefix) {
         {reader + u"a", None},  // ordinal: lower case sorts above "X"
         {reader + u"\t1", None},
         {reader + u"\u00e9", None},
-        {u"t" + reader.substr(1) + u" 0", None},  // case counts
+        {std::u16string(u"t").append(reader, 1).append(u" 0"), None},  // case counts
         {reader.substr(0, reader.size() - 1), None},
         {u"", None},
         {u"TALPO Virtueller SmartCard Replikator 0", Replicator},

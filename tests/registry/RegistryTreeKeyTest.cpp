@@ -19,7 +19,7 @@ TEST(RegistryViewPath, OnlySoftwareIsRedirectedInTheThirtyTwoBitView) {
     };
     for (const auto& [subKey, path] : cases) {
         EXPECT_EQ(LocalMachinePathInView(subKey, RegistryView::Bit32),
-                  u"HKEY_LOCAL_MACHINE\\" + std::u16string(path));
+                  std::u16string(u"HKEY_LOCAL_MACHINE\\").append(path));
     }
     EXPECT_EQ(LocalMachinePathInView(u"", RegistryView::Bit32), u"HKEY_LOCAL_MACHINE");
     EXPECT_EQ(LocalMachinePathInView(u"SOFTWARE\\Vendor", RegistryView::Bit64),

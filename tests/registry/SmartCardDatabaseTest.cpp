@@ -44,8 +44,8 @@ TEST_F(SmartCardDatabaseTest, EachProviderKindIsReadFromItsWindowsValueName) {
 TEST_F(SmartCardDatabaseTest, CardTypeNamesIgnoreCaseButCannotReachOtherKeysOrViews) {
     registry.SetString(kCardKey, u"Crypto Provider", u"CSP");
     registry.SetString(kCardKey + u"\\Nested", u"Crypto Provider", u"nested");
-    registry.SetString(u"SOFTWARE\\WOW6432Node" + kCardKey.substr(8) + u"32", u"Crypto Provider",
-                       u"32-bit CSP");
+    registry.SetString(std::u16string(u"SOFTWARE\\WOW6432Node").append(kCardKey, 8).append(u"32"),
+                       u"Crypto Provider", u"32-bit CSP");
     EXPECT_EQ(LookUp(u"talpo smartcard", kScardProviderCsp), Answer(0, u"CSP"));
     for (const std::u16string& card :
          {std::u16string(u"TALPO SmartCard\\Nested"), std::u16string(u""),
