@@ -1,8 +1,10 @@
-// The ATR mask table: the entry read from the smart card database, the fallbacks to the
-// predefined entry, tables of several entries, the barriers, and the masked match of PC/SC.
+// The ATR mask table: the entries of the smart card database it accepts beside those it replaces
+// with the predefined one, tables of several entries, the barriers, and the masked match of
+// PC/SC against the predefined entry.
 #include "identification/AtrTable.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "HelperFixture.h"
@@ -20,12 +22,18 @@ const std::vector<uint8_t> kPredefined = {0x3B, 0xBF, 0x96, 0x00, 0x81, 0x31, 0x
 const std::vector<uint8_t> kPredefinedMask = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                               0xFF, 0xFF, 0x0F, 0xFF, 0x00, 0x00, 0xFF, 0xFF,
                                               0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-const std::vector<uint8_t> kCalaisAtr = {0x3B, 0x8A, 0x80, 0x01, 0x54,
-                                         0x41, 0x4C, 0x50, 0x4F, 0x20};
-const std::vector<uint8_t> kCalaisMask(10, 0xFF);
+const std::vector<uint8_t> kAtr = {0x3B, 0x8A, 0x80, 0x01, 0x54, 0x41, 0x4C, 0x50, 0x4F, 0x20};
+const std::vector<uint8_t> kMask(10, 0xFF);
 
 constexpr char kFill[] = "ZEPH_Helper::_FillActualUsedAtr";
 constexpr char kTable[] = "ZEPH_Helper::VH_GetAllTalpoAtr";
+const std::string kFound = std::string(kFill) +
+                           "::ATR wurde ermittelt <ATR Type 'TCOS3' Source 'CALAIS' SC Type "
+                           "'PREDEFINED' Provider 'TALPO SmartCard'>";
+const std::vector<std::string> kFallback = {
+    std::string(kFill) + "::ATR ist nicht im Calais",
+    std::string(kFill) +
+        "::ATR wurde im Calais nicht gefunden, es wird die vordefinierte Variante eingestellt!"};
 
 std::vector<uint8_t> Bytes(const uint8_t* bytes, uint32_t length) {
     return {bytes, bytes + length};
@@ -33,8 +41,8 @@ std::vector<uint8_t> Bytes(const uint8_t* bytes, uint32_t length) {
 
 class AtrTableTest : public HelperTest {
   protected:
-    void SetCalaisEntry(std::u16string_view cardType, std::vector<uint8_t> atr,
-                        std::vector<uint8_t> mask) {
+    void SetEntry(std::u16string_view cardType, std::vector<uint8_t> atr,
+                  std::vector<uint8_t> mask) {
         registry.SetBinary(CalaisKey(cardType), u"ATR", std::move(atr));
         registry.SetBinary(CalaisKey(cardType), u"ATRMask", std::move(mask));
     }
@@ -44,165 +52,103 @@ class AtrTableTest : public HelperTest {
         EXPECT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
         return record;
     }
-
-    void ExpectPredefined(const MoraAtrMask& record) {
-        EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), kPredefined);
-        EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr), kPredefinedMask);
-    }
-
-    std::vector<std::string> FallbackTexts() const {
-        return {std::string(kFill) + "::ATR ist nicht im Calais",
-                std::string(kFill) +
-                    "::ATR wurde im Calais nicht gefunden, es wird die vordefinierte Variante "
-                    "eingestellt!"};
-    }
 };
 
-TEST_F(AtrTableTest, WithoutAProviderTheTableHoldsThePredefinedEntry) {
-    SetCalaisEntry(kKmdtCard, kCalaisAtr, kCalaisMask);
+// The values of the minidriver's card type: an entry that is accepted as it stands, or one that
+// is replaced by the predefined entry while the source stays CALAIS and the card type's name
+// stays in the record.
+struct Entry {
+    const char* name;
+    std::optional<RegistryValue> atr;
+    std::optional<RegistryValue> mask;
+    bool accepted;
+    bool only32Bit = false;
+};
+
+void PrintTo(const Entry& entry, std::ostream* out) {
+    *out << entry.name;
+}
+
+class CalaisEntry : public AtrTableTest, public ::testing::WithParamInterface<Entry> {};
+
+TEST_P(CalaisEntry, IsTakenOrReplacedByThePredefinedOne) {
+    const Entry& entry = GetParam();
+    const std::u16string key =
+        entry.only32Bit ? std::u16string(u"SOFTWARE\\WOW6432Node").append(CalaisKey(kKmdtCard), 8)
+                        : CalaisKey(kKmdtCard);
+    if (entry.atr) {
+        registry.SetValue(key, u"ATR", *entry.atr);
+    }
+    if (entry.mask) {
+        registry.SetValue(key, u"ATRMask", *entry.mask);
+    }
+    RegisterMinidriverWithKsp();
     const MoraAtrMask record = Record();
-    ExpectPredefined(record);
+    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), entry.accepted ? entry.atr->data : kPredefined);
+    EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr),
+              entry.accepted ? entry.mask->data : kPredefinedMask);
+    EXPECT_EQ(record.atrSource, 1u);
+    EXPECT_EQ(std::u16string(record.provider), kKmdtCard);
+    EXPECT_EQ(TextsAt(TRACE_WARNING), entry.accepted ? std::vector<std::string>{} : kFallback);
+    EXPECT_EQ(TextsAt(TRACE_INFO).back(), kFound);
+}
+
+RegistryValue Binary(std::vector<uint8_t> bytes) {
+    return {kRegBinary, std::move(bytes)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, CalaisEntry,
+    ::testing::Values(
+        Entry{"TenBytes", Binary(kAtr), Binary(kMask), true},
+        Entry{"ZeroBytes", Binary({}), Binary({}), true},
+        Entry{"ThirtySixBytes", Binary(std::vector<uint8_t>(36, 0x3B)),
+              Binary(std::vector<uint8_t>(36, 0xF0)), true},
+        Entry{"MissingKey", std::nullopt, std::nullopt, false},
+        Entry{"MissingMask", Binary(kAtr), std::nullopt, false},
+        Entry{"MissingAtr", std::nullopt, Binary(kMask), false},
+        Entry{"AtrOfWrongType", RegistryValue{kRegSz, kAtr}, Binary(kMask), false},
+        Entry{"MaskOfWrongType", Binary(kAtr), RegistryValue{kRegDword, {1, 2, 3, 4}}, false},
+        Entry{"SizesDiffer", Binary(kAtr), Binary(std::vector<uint8_t>(11, 0xFF)), false},
+        Entry{"ThirtySevenBytes", Binary(std::vector<uint8_t>(37, 0x3B)),
+              Binary(std::vector<uint8_t>(37, 0xFF)), false},
+        Entry{"LargerThanTheBuffer", Binary(std::vector<uint8_t>(73, 0x3B)),
+              Binary(std::vector<uint8_t>(73, 0xFF)), false},
+        Entry{"OnlyInTheThirtyTwoBitView", Binary(kAtr), Binary(kMask), false, true}),
+    [](const ::testing::TestParamInfo<Entry>& test) { return test.param.name; });
+
+TEST_F(AtrTableTest, WithoutAProviderTheTableHoldsThePredefinedEntry) {
+    SetEntry(kKmdtCard, kAtr, kMask);
+    const MoraAtrMask record = Record();
+    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), kPredefined);
     EXPECT_EQ(record.atrSource, 2u);
     EXPECT_EQ(record.provider[0], u'\0');
     EXPECT_TRUE(TextsAt(TRACE_WARNING).empty());
     EXPECT_EQ(registry.OpenCount(), 0u);
 }
 
-TEST_F(AtrTableTest, ProviderOfTheMinidriverReadsTheEntryOfItsCardType) {
-    RegisterMinidriverWithKsp();
-    SetCalaisEntry(kKmdtCard, kCalaisAtr, kCalaisMask);
-    const MoraAtrMask record = Record();
-    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), kCalaisAtr);
-    EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr), kCalaisMask);
-    EXPECT_EQ(record.atrType, 3u);
-    EXPECT_EQ(record.atrSource, 1u);
-    EXPECT_EQ(record.scType, 0u);
-    EXPECT_EQ(std::u16string(record.provider), kKmdtCard);
-    EXPECT_EQ(TextsAt(TRACE_INFO).back(),
-              std::string(kFill) +
-                  "::ATR wurde ermittelt <ATR Type 'TCOS3' Source 'CALAIS' SC Type 'PREDEFINED' "
-                  "Provider 'TALPO SmartCard'>");
-}
-
-TEST_F(AtrTableTest, TheMakersCspReadsTheEntryOfItsOwnCardType) {
+TEST_F(AtrTableTest, TheMakersCspReadsTheEntryOfItsOwnCardTypeAfreshOnEveryCall) {
     pcsc.SetCardTypeProvider(kCspCard, kScardProviderCsp, u"TALPO eCard CSP");
-    SetCalaisEntry(kCspCard, kCalaisAtr, kCalaisMask);
-    SetCalaisEntry(kKmdtCard, {0x3B}, {0xFF});
+    SetEntry(kCspCard, kAtr, kMask);
+    SetEntry(kKmdtCard, {0x3B}, {0xFF});
     const MoraAtrMask record = Record();
-    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), kCalaisAtr);
+    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), kAtr);
     EXPECT_EQ(std::u16string(record.provider), kCspCard);
-}
-
-TEST_F(AtrTableTest, EntryOfZeroBytesIsAccepted) {
-    RegisterMinidriverWithKsp();
-    SetCalaisEntry(kKmdtCard, {}, {});
-    const MoraAtrMask record = Record();
-    EXPECT_EQ(record.cbAtr, 0u);
-    EXPECT_EQ(record.atrSource, 1u);
-    EXPECT_TRUE(TextsAt(TRACE_WARNING).empty());
-}
-
-// An unusable entry: the predefined one is used, the source stays CALAIS and the card type's
-// name stays in the record.
-struct Unusable {
-    const char* name;
-    void (*arrange)(MemoryRegistry& registry);
-};
-
-void PrintTo(const Unusable& unusable, std::ostream* out) {
-    *out << unusable.name;
-}
-
-class AtrTableFallback : public AtrTableTest, public ::testing::WithParamInterface<Unusable> {};
-
-TEST_P(AtrTableFallback, UsesThePredefinedEntryAndSaysSo) {
-    RegisterMinidriverWithKsp();
-    GetParam().arrange(registry);
-    const MoraAtrMask record = Record();
-    ExpectPredefined(record);
-    EXPECT_EQ(record.atrSource, 1u);
-    EXPECT_EQ(std::u16string(record.provider), kKmdtCard);
-    EXPECT_EQ(TextsAt(TRACE_WARNING), FallbackTexts());
-    EXPECT_EQ(TextsAt(TRACE_INFO).back(),
-              std::string(kFill) +
-                  "::ATR wurde ermittelt <ATR Type 'TCOS3' Source 'CALAIS' SC Type 'PREDEFINED' "
-                  "Provider 'TALPO SmartCard'>");
-}
-
-void SetBoth(MemoryRegistry& registry, std::vector<uint8_t> atr, std::vector<uint8_t> mask) {
-    registry.SetBinary(CalaisKey(kKmdtCard), u"ATR", std::move(atr));
-    registry.SetBinary(CalaisKey(kKmdtCard), u"ATRMask", std::move(mask));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Unusable, AtrTableFallback,
-    ::testing::Values(
-        Unusable{"MissingKey", [](MemoryRegistry&) {}},
-        Unusable{"MissingMask",
-                 [](MemoryRegistry& r) { r.SetBinary(CalaisKey(kKmdtCard), u"ATR", kCalaisAtr); }},
-        Unusable{
-            "MissingAtr",
-            [](MemoryRegistry& r) { r.SetBinary(CalaisKey(kKmdtCard), u"ATRMask", kCalaisMask); }},
-        Unusable{"AtrOfWrongType",
-                 [](MemoryRegistry& r) {
-                     SetBoth(r, kCalaisAtr, kCalaisMask);
-                     r.SetValue(CalaisKey(kKmdtCard), u"ATR", {kRegSz, kCalaisAtr});
-                 }},
-        Unusable{"MaskOfWrongType",
-                 [](MemoryRegistry& r) {
-                     SetBoth(r, kCalaisAtr, kCalaisMask);
-                     r.SetValue(CalaisKey(kKmdtCard), u"ATRMask", {kRegDword, {1, 2, 3, 4}});
-                 }},
-        Unusable{"SizesDiffer",
-                 [](MemoryRegistry& r) { SetBoth(r, kCalaisAtr, std::vector<uint8_t>(11, 0xFF)); }},
-        Unusable{"ThirtySevenBytes",
-                 [](MemoryRegistry& r) {
-                     SetBoth(r, std::vector<uint8_t>(37, 0x3B), std::vector<uint8_t>(37, 0xFF));
-                 }},
-        Unusable{"LargerThanTheBuffer",
-                 [](MemoryRegistry& r) {
-                     SetBoth(r, std::vector<uint8_t>(73, 0x3B), std::vector<uint8_t>(73, 0xFF));
-                 }},
-        Unusable{"OnlyInTheThirtyTwoBitView",
-                 [](MemoryRegistry& r) {
-                     const std::u16string key =
-                         u"SOFTWARE\\WOW6432Node\\Microsoft\\Cryptography\\Calais\\SmartCards\\"
-                         u"TALPO SmartCard";
-                     r.SetBinary(key, u"ATR", kCalaisAtr);
-                     r.SetBinary(key, u"ATRMask", kCalaisMask);
-                 }}),
-    [](const ::testing::TestParamInfo<Unusable>& test) { return test.param.name; });
-
-TEST_F(AtrTableTest, ThirtySixBytesAreTheLargestEntryAccepted) {
-    RegisterMinidriverWithKsp();
-    SetBoth(registry, std::vector<uint8_t>(36, 0x3B), std::vector<uint8_t>(36, 0xF0));
-    const MoraAtrMask record = Record();
-    EXPECT_EQ(record.cbAtr, 36u);
-    EXPECT_EQ(Bytes(record.rgbMask, 36), std::vector<uint8_t>(36, 0xF0));
+    SetEntry(kCspCard, {0x3B, 0x00}, {0xFF, 0x00});
+    EXPECT_EQ(Record().cbAtr, 2u);
 }
 
 TEST_F(AtrTableTest, ProviderWithoutCardTypeFallsBackWithAnEmptyName) {
     MoraAtrMask record;
     record.provider[0] = u'x';
     ASSERT_TRUE(_FillActualUsedAtr(services, AtrSource::Calais, 7, &record));
-    ExpectPredefined(record);
+    EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr), kPredefinedMask);
     EXPECT_EQ(record.atrSource, 1u);
     EXPECT_EQ(record.provider[0], u'\0');
-    EXPECT_EQ(TextsAt(TRACE_WARNING), FallbackTexts());
+    EXPECT_EQ(TextsAt(TRACE_WARNING), kFallback);
 }
 
-TEST_F(AtrTableTest, FillRefusesANullRecordAndAnUnknownSource) {
-    EXPECT_FALSE(_FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr));
-    MoraAtrMask record;
-    record.cbAtr = 5;
-    EXPECT_FALSE(_FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record));
-    EXPECT_EQ(record.cbAtr, 0u);
-    EXPECT_EQ(TextsAt(TRACE_ERROR),
-              (std::vector<std::string>{std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!",
-                                        std::string(kFill) + "::Unbekannte AtrSource <9>!"}));
-}
-
-TEST_F(AtrTableTest, TableOfSeveralEntriesFillsOnlyTheFirstAndKeepsTheCallersBytes) {
+TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
     PcScAtrMask table[3];
     for (PcScAtrMask& entry : table) {
         entry.cbAtr = 99;
@@ -212,15 +158,14 @@ TEST_F(AtrTableTest, TableOfSeveralEntriesFillsOnlyTheFirstAndKeepsTheCallersByt
     ASSERT_TRUE(VH_GetAllTalpoAtr(services, table, 3));
     EXPECT_EQ(Bytes(table[0].rgbAtr, table[0].cbAtr), kPredefined);
     EXPECT_EQ(Bytes(table[0].rgbMask, table[0].cbAtr), kPredefinedMask);
+    // The public form keeps the caller's bytes beyond each entry's length.
     EXPECT_EQ(Bytes(table[0].rgbAtr + 24, 12), std::vector<uint8_t>(12, 0xAA));
     for (const PcScAtrMask& entry : {table[1], table[2]}) {
         EXPECT_EQ(entry.cbAtr, 0u);
         EXPECT_EQ(Bytes(entry.rgbAtr, 36), std::vector<uint8_t>(36, 0xAA));
         EXPECT_EQ(Bytes(entry.rgbMask, 36), std::vector<uint8_t>(36, 0xAA));
     }
-}
-
-TEST_F(AtrTableTest, RecordFormClearsEveryRecord) {
+    // The record form clears every record.
     MoraAtrMask records[2];
     records[1].cbAtr = 7;
     records[1].atrSource = 2;
@@ -232,9 +177,13 @@ TEST_F(AtrTableTest, RecordFormClearsEveryRecord) {
     EXPECT_EQ(records[1].provider[0], u'\0');
 }
 
-TEST_F(AtrTableTest, EmptyTablesAreRefusedWithTheirOwnMessages) {
+TEST_F(AtrTableTest, NullRecordsUnknownSourcesAndEmptyTablesAreRefusedWithTheirOwnMessages) {
     PcScAtrMask entry{};
     MoraAtrMask record;
+    record.cbAtr = 5;
+    EXPECT_FALSE(_FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr));
+    EXPECT_FALSE(_FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record));
+    EXPECT_EQ(record.cbAtr, 0u);
     EXPECT_FALSE(VH_GetAllTalpoAtr(services, static_cast<PcScAtrMask*>(nullptr), 1));
     EXPECT_FALSE(VH_GetAllTalpoAtr(services, &entry, 0));
     EXPECT_FALSE(VH_GetAllTalpoAtr(services, static_cast<MoraAtrMask*>(nullptr), 1));
@@ -244,7 +193,9 @@ TEST_F(AtrTableTest, EmptyTablesAreRefusedWithTheirOwnMessages) {
     const std::string recordForm =
         std::string(kTable) + "::Der AtrMaskTabellen-Zeiger ist NULL oder hat keine Elemente";
     EXPECT_EQ(TextsAt(TRACE_ERROR),
-              (std::vector<std::string>{publicForm, publicForm, recordForm, recordForm}));
+              (std::vector<std::string>{std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!",
+                                        std::string(kFill) + "::Unbekannte AtrSource <9>!",
+                                        publicForm, publicForm, recordForm, recordForm}));
 }
 
 // A registry that fails with an exception.
@@ -273,75 +224,35 @@ TEST_F(AtrTableTest, ExceptionOfTheFillIsCaughtByTheRecordFormAndTheTableIsLeftA
         std::string(kTable) + "::Der AtrMaskTabellen Zeiger ist NULL oder hat keine Elemente");
 }
 
-TEST_F(AtrTableTest, TheMaskIsReadAfreshOnEveryCall) {
-    RegisterMinidriverWithKsp();
-    SetCalaisEntry(kKmdtCard, kCalaisAtr, kCalaisMask);
-    EXPECT_EQ(Record().cbAtr, 10u);
-    SetCalaisEntry(kKmdtCard, {0x3B, 0x00}, {0xFF, 0x00});
-    EXPECT_EQ(Record().cbAtr, 2u);
-}
-
-TEST_F(AtrTableTest, HelperLinesCarryTheHelperComponentAndSource) {
-    SetHelperLibComponent(u"ZEPH.Ext.PcSc");
-    MoraAtrMask record;
-    ASSERT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
-    const std::vector<TraceLine> lines = capture.Lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_TRUE(std::all_of(lines.begin(), lines.end(), [](const TraceLine& line) {
-        return line.category == "ZEPH.Ext.PcSc";
-    }));
-    EXPECT_EQ(lines.front().text.rfind("---> Beginn: ZEPH_Helper::VH_GetAllTalpoAtr (", 0), 0u);
-    EXPECT_NE(lines.front().text.find(") Treiber\\ZEPH\\ZEPH_HelperLib\\ZEPH_HelperLib"),
-              std::string::npos);
-    EXPECT_EQ(lines.back().text.rfind("<--- Ende: ZEPH_Helper::VH_GetAllTalpoAtr (", 0), 0u);
-}
-
 // PC/SC matches a card against the predefined entry: bytes 12, 13 and 23 and the high four bits
-// of byte 10 do not count.
-class PredefinedMatch : public HelperTest {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(VH_GetAllTalpoAtr(services, &table, 1));
-        ASSERT_EQ(pcsc.EstablishContext(SCARD_SCOPE_SYSTEM, &context), SCARD_S_SUCCESS);
-    }
-
-    bool Matches(std::vector<uint8_t> atr) {
-        const std::u16string reader =
-            u"Reader " + std::u16string(1, static_cast<char16_t>(u'A' + m_readers++));
-        EXPECT_TRUE(pcsc.AddReader(reader));
-        EXPECT_TRUE(pcsc.InsertCard(reader, std::move(atr)));
+// of byte 10 do not count, every other bit does.
+TEST_F(AtrTableTest, PcScMatchesTheMaskedBitsOfThePredefinedEntry) {
+    PcScAtrMask table{};
+    ASSERT_TRUE(VH_GetAllTalpoAtr(services, &table, 1));
+    ScardContext context = 0;
+    ASSERT_EQ(pcsc.EstablishContext(SCARD_SCOPE_SYSTEM, &context), SCARD_S_SUCCESS);
+    const struct {
+        size_t index;  // 24: the predefined ATR unchanged
+        uint8_t value;
+        bool matches;
+    } cases[] = {{24, 0, true},     {12, 0x5A, true}, {13, 0xFF, true},
+                 {23, 0x00, true},  {10, 0xF4, true}, {10, 0x05, false},
+                 {11, 0x10, false}, {0, 0x3F, false}, {22, 0x01, false}};
+    char16_t readerLetter = u'A';
+    for (const auto& c : cases) {
+        std::vector<uint8_t> atr = kPredefined;
+        if (c.index < atr.size()) {
+            atr[c.index] = c.value;
+        }
+        const std::u16string reader = std::u16string(u"Reader ") + readerLetter++;
+        ASSERT_TRUE(pcsc.AddReader(reader));
+        ASSERT_TRUE(pcsc.InsertCard(reader, atr));
         PcScReaderState state{};
         state.szReader = reader.c_str();
         EXPECT_EQ(pcsc.LocateCardsByATR(context, &table, 1, &state, 1), SCARD_S_SUCCESS);
-        return (state.dwEventState & SCARD_STATE_ATRMATCH) != 0;
+        EXPECT_EQ((state.dwEventState & SCARD_STATE_ATRMATCH) != 0, c.matches)
+            << "byte " << c.index << " = " << int{c.value};
     }
-
-    static std::vector<uint8_t> Changed(size_t index, uint8_t value) {
-        std::vector<uint8_t> atr = kPredefined;
-        atr[index] = value;
-        return atr;
-    }
-
-    PcScAtrMask table{};
-    ScardContext context = 0;
-
-  private:
-    int m_readers = 0;
-};
-
-TEST_F(PredefinedMatch, IgnoresBytes12To13And23AndTheHighNibbleOfByte10) {
-    EXPECT_TRUE(Matches(kPredefined));
-    EXPECT_TRUE(Matches(Changed(12, 0x5A)));
-    EXPECT_TRUE(Matches(Changed(13, 0xFF)));
-    EXPECT_TRUE(Matches(Changed(23, 0x00)));
-    EXPECT_TRUE(Matches(Changed(10, 0xF4)));
-}
-
-TEST_F(PredefinedMatch, EveryOtherBitCounts) {
-    EXPECT_FALSE(Matches(Changed(10, 0x05)));
-    EXPECT_FALSE(Matches(Changed(11, 0x10)));
-    EXPECT_FALSE(Matches(Changed(0, 0x3F)));
-    EXPECT_FALSE(Matches(Changed(22, 0x01)));
 }
 
 }  // namespace

@@ -10,49 +10,38 @@ namespace {
 
 using namespace ZEPH_Helper;
 
-const std::u16string kPrefix = u"TALPO Virtueller SmartCard Leser";
+enum Kind { None, Reader, Replicator, Minidriver };
 
-TEST(ReaderKindRange, NamesBetweenTheBoundsBelongToTheKind) {
-    EXPECT_TRUE(VH_IsVirtualReader(kPrefix + u" 0"));
-    EXPECT_TRUE(VH_IsVirtualReader(kPrefix + u"  "));
-    EXPECT_TRUE(VH_IsVirtualReader(kPrefix + u"!"));
-    EXPECT_TRUE(VH_IsVirtualReader(kPrefix + u"W"));
-    EXPECT_TRUE(VH_IsVirtualReader(kPrefix + u"Wxyz"));
-    EXPECT_TRUE(VH_IsVirtualReader(kPrefix + u"1 extra"));
-}
-
-TEST(ReaderKindRange, BoundsAndNamesOutsideThemDoNot) {
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix));
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix + u" "));
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix + u"X"));
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix + u"X1"));
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix + u"a"));
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix + u"\t1"));
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix.substr(0, kPrefix.size() - 1)));
-    EXPECT_FALSE(VH_IsVirtualReader(u""));
-}
-
-TEST(ReaderKindRange, ComparisonIsOrdinalAndCaseSensitive) {
-    std::u16string upper = kPrefix + u" 0";
-    upper[0] = u't';
-    EXPECT_FALSE(VH_IsVirtualReader(upper));
-    EXPECT_FALSE(VH_IsVirtualReader(kPrefix + u"\u00e9"));
-    EXPECT_TRUE(VH_IsVirtualReader(kPrefix + u" \u00e9"));
-}
-
-TEST(ReaderKinds, EachKindHasItsOwnPrefix) {
-    const std::u16string reader = kPrefix + u" 0";
-    const std::u16string replicator = u"TALPO Virtueller SmartCard Replikator 0";
-    const std::u16string minidriver = u"TALPO Virtueller SmartCard Minitreiber 0";
-    EXPECT_TRUE(VH_IsVirtualReader(reader));
-    EXPECT_FALSE(VH_IsVirtualReplicator(reader));
-    EXPECT_FALSE(VH_IsVirtualMinidriver(reader));
-    EXPECT_TRUE(VH_IsVirtualReplicator(replicator));
-    EXPECT_FALSE(VH_IsVirtualReader(replicator));
-    EXPECT_TRUE(VH_IsVirtualMinidriver(minidriver));
-    EXPECT_FALSE(VH_IsVirtualReplicator(minidriver));
-    EXPECT_FALSE(VH_IsVirtualMinidriver(u"TALPO Virtueller SmartCard Minitreiber"));
-    EXPECT_FALSE(VH_IsVirtualReader(u"KOBIL Systems Smart Token 0"));
+TEST(ReaderKinds, EachKindIsTheRangeAfterItsOwnPrefix) {
+    const std::u16string reader = u"TALPO Virtueller SmartCard Leser";
+    const std::pair<std::u16string, Kind> cases[] = {
+        {reader + u" 0", Reader},
+        {reader + u"  ", Reader},
+        {reader + u"!", Reader},
+        {reader + u"Wxyz", Reader},
+        {reader + u"1 extra", Reader},
+        {reader + u" \u00e9", Reader},
+        {reader, None},
+        {reader + u" ", None},  // the lower bound itself
+        {reader + u"X", None},  // the upper bound itself
+        {reader + u"X1", None},
+        {reader + u"a", None},  // ordinal: lower case sorts above "X"
+        {reader + u"\t1", None},
+        {reader + u"\u00e9", None},
+        {std::u16string(u"t").append(reader, 1).append(u" 0"), None},  // case counts
+        {reader.substr(0, reader.size() - 1), None},
+        {u"", None},
+        {u"TALPO Virtueller SmartCard Replikator 0", Replicator},
+        {u"TALPO Virtueller SmartCard Minitreiber 0", Minidriver},
+        {u"TALPO Virtueller SmartCard Minitreiber", None},
+        {u"KOBIL Systems Smart Token 0", None},
+    };
+    for (const auto& [name, kind] : cases) {
+        EXPECT_EQ(VH_IsVirtualReader(name), kind == Reader)
+            << std::string(name.begin(), name.end());
+        EXPECT_EQ(VH_IsVirtualReplicator(name), kind == Replicator);
+        EXPECT_EQ(VH_IsVirtualMinidriver(name), kind == Minidriver);
+    }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <future>
 #include <mutex>
 #include <set>
@@ -25,6 +24,8 @@ using namespace zeph::platform::pcsclite;
 constexpr char kReaders[] = "Stand-in Reader\0";
 constexpr Dword kRubbish = 0x5A5A5A5A;
 constexpr uint32_t kAttrAtrString = 0x00090303;
+constexpr uint8_t kAttributeByte = 0xA5;
+constexpr Long kCommError = static_cast<Long>(SCARD_F_COMM_ERROR);
 
 // What the stand-ins share with the test; a stand-in is a plain function, so this is global.
 struct StandInState {
@@ -87,21 +88,19 @@ Long Connect(LiteContext, const char*, Dword, Dword, LiteHandle* card, Dword* pr
 Long FailedTransmit(LiteHandle, const LiteIoRequest*, const unsigned char*, Dword, LiteIoRequest*,
                     unsigned char*, Dword* length) {
     *length = kRubbish;
-    return static_cast<Long>(SCARD_F_COMM_ERROR);
+    return kCommError;
 }
 Long FailedControl(LiteHandle, Dword, const void*, Dword, void*, Dword, Dword* returned) {
     *returned = kRubbish;
-    return static_cast<Long>(SCARD_F_COMM_ERROR);
+    return kCommError;
 }
-Long FailedGetAttrib(LiteHandle, Dword, unsigned char*, Dword* length) {
-    *length = kRubbish;
-    return static_cast<Long>(SCARD_F_COMM_ERROR);
-}
-
 // As pcsc-lite: a buffer above its largest is refused; a smaller one than the attribute's length
-// is told that length. The attribute fills pcsc-lite's largest buffer.
-constexpr uint8_t kAttributeByte = 0xA5;
-Long FullLengthGetAttrib(LiteHandle, Dword, unsigned char* buffer, Dword* length) {
+// is told that length. The attribute 1 fills pcsc-lite's largest buffer, any other fails.
+Long GetAttrib(LiteHandle, Dword attribute, unsigned char* buffer, Dword* length) {
+    if (attribute != 1) {
+        *length = kRubbish;
+        return kCommError;
+    }
     if (*length > kLiteMaxBuffer) {
         return static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
     }
@@ -114,41 +113,42 @@ Long FullLengthGetAttrib(LiteHandle, Dword, unsigned char* buffer, Dword* length
     return 0;
 }
 
-LiteFunctions StandIns() {
-    LiteFunctions functions{};
-    functions.establishContext = &Establish;
-    functions.releaseContext = &Release;
-    functions.listReaders = &ListReaders;
-    functions.freeMemory = &FreeMemory;
-    functions.connect = &Connect;
-    functions.transmit = &FailedTransmit;
-    functions.control = &FailedControl;
-    functions.getAttrib = &FailedGetAttrib;
-    return functions;
-}
-
 class PcScLiteBackendStandIn : public ::testing::Test {
   protected:
     void SetUp() override {
         g_state = &m_state;
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
+        uint32_t protocol = 0;
+        ASSERT_EQ(m_backend.Connect(m_context, u"Stand-in Reader", SCARD_SHARE_SHARED,
+                                    SCARD_PROTOCOL_T1, &m_card, &protocol),
+                  0u);
     }
     void TearDown() override { LetListReturn(); }
 
-    void AwaitListing() {
-        std::unique_lock lock(m_state.mutex);
-        m_state.changed.wait(lock, [this] { return m_state.listing; });
-    }
     void LetListReturn() {
         std::lock_guard lock(m_state.mutex);
         m_state.listMayReturn = true;
         m_state.changed.notify_all();
     }
 
+    static LiteFunctions StandIns() {
+        LiteFunctions functions{};
+        functions.establishContext = &Establish;
+        functions.releaseContext = &Release;
+        functions.listReaders = &ListReaders;
+        functions.freeMemory = &FreeMemory;
+        functions.connect = &Connect;
+        functions.transmit = &FailedTransmit;
+        functions.control = &FailedControl;
+        functions.getAttrib = &GetAttrib;
+        return functions;
+    }
+
     StandInState m_state;
     const PcScLiteLibrary m_library{StandIns()};
     PcScLiteBackend m_backend{m_library};
     ScardContext m_context = 0;
+    ScardHandle m_card = 0;
 };
 
 // Releasing pcsc-lite's context under a call in progress would let that call go on over a
@@ -158,7 +158,10 @@ TEST_F(PcScLiteBackendStandIn, ReleaseWaitsForAReaderListInProgress) {
         PcScMemory readers;
         return m_backend.ListReaders(m_context, nullptr, readers);
     });
-    AwaitListing();
+    {
+        std::unique_lock lock(m_state.mutex);
+        m_state.changed.wait(lock, [this] { return m_state.listing; });
+    }
     auto release =
         std::async(std::launch::async, [this] { return m_backend.ReleaseContext(m_context); });
     EXPECT_EQ(release.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
@@ -173,69 +176,36 @@ TEST_F(PcScLiteBackendStandIn, ReleaseWaitsForAReaderListInProgress) {
 // A failed exchange may leave anything in pcsc-lite's length; the caller is never told of more
 // than its buffer holds.
 TEST_F(PcScLiteBackendStandIn, FailedExchangeReportsNoMoreThanTheCapacity) {
-    using Call = std::function<uint32_t(PcScLiteBackend&, ScardHandle, uint8_t*, uint32_t*)>;
     const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
     const uint8_t command[] = {0x00, 0xB0, 0x00, 0x00, 0x00};
-    const struct {
-        const char* name;
-        Call call;
-    } cases[] = {
-        {"Transmit",
-         [&](PcScLiteBackend& b, ScardHandle card, uint8_t* buffer, uint32_t* length) {
-             return b.Transmit(card, &pci, command, sizeof(command), nullptr, buffer, length);
-         }},
-        {"Control",
-         [&](PcScLiteBackend& b, ScardHandle card, uint8_t* buffer, uint32_t* length) {
-             return b.Control(card, b.ControlCode(1), command, sizeof(command), buffer, *length,
-                              length);
-         }},
-        {"GetAttrib",
-         [](PcScLiteBackend& b, ScardHandle card, uint8_t* buffer, uint32_t* length) {
-             return b.GetAttrib(card, kAttrAtrString, buffer, length);
-         }},
-    };
-    ScardHandle card = 0;
-    uint32_t protocol = 0;
-    ASSERT_EQ(m_backend.Connect(m_context, u"Stand-in Reader", SCARD_SHARE_SHARED,
-                                SCARD_PROTOCOL_T1, &card, &protocol),
-              0u);
-    for (const auto& c : cases) {
-        uint8_t buffer[16] = {};
-        uint32_t length = sizeof(buffer);
-        EXPECT_EQ(c.call(m_backend, card, buffer, &length), SCARD_F_COMM_ERROR) << c.name;
-        EXPECT_LE(length, sizeof(buffer)) << c.name;
-    }
+    uint8_t buffer[16] = {};
+    uint32_t length = sizeof(buffer);
+    EXPECT_EQ(m_backend.Transmit(m_card, &pci, command, sizeof(command), nullptr, buffer, &length),
+              SCARD_F_COMM_ERROR);
+    EXPECT_LE(length, sizeof(buffer));
+    length = sizeof(buffer);
+    EXPECT_EQ(m_backend.Control(m_card, m_backend.ControlCode(1), command, sizeof(command), buffer,
+                                length, &length),
+              SCARD_F_COMM_ERROR);
+    EXPECT_LE(length, sizeof(buffer));
+    length = sizeof(buffer);
+    EXPECT_EQ(m_backend.GetAttrib(m_card, kAttrAtrString, buffer, &length), SCARD_F_COMM_ERROR);
+    EXPECT_LE(length, sizeof(buffer));
 }
 
 // A host's buffer larger than pcsc-lite accepts gets the attribute; a smaller one its length.
-TEST(PcScLiteBackendStandInAttrib, LargeBufferGetsTheAttributeSmallOneItsLength) {
-    StandInState state;
-    g_state = &state;
-    LiteFunctions functions = StandIns();
-    functions.getAttrib = &FullLengthGetAttrib;
-    const PcScLiteLibrary library{functions};
-    PcScLiteBackend backend{library};
-    ScardContext context = 0;
-    ScardHandle card = 0;
-    uint32_t protocol = 0;
-    ASSERT_EQ(backend.EstablishContext(SCARD_SCOPE_SYSTEM, &context), 0u);
-    ASSERT_EQ(backend.Connect(context, u"Stand-in Reader", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1,
-                              &card, &protocol),
-              0u);
-    const struct {
-        uint32_t capacity;
-        uint32_t result;
-    } cases[] = {{1024, SCARD_S_SUCCESS},
-                 {kLiteMaxBuffer, SCARD_S_SUCCESS},
-                 {kLiteMaxBuffer - 1, SCARD_E_INSUFFICIENT_BUFFER}};
-    for (const auto& c : cases) {
+TEST_F(PcScLiteBackendStandIn, LargeBufferGetsTheAttributeSmallOneItsLength) {
+    const std::pair<uint32_t, uint32_t> cases[] = {
+        {1024, SCARD_S_SUCCESS},
+        {kLiteMaxBuffer, SCARD_S_SUCCESS},
+        {kLiteMaxBuffer - 1, SCARD_E_INSUFFICIENT_BUFFER}};
+    for (const auto& [capacity, result] : cases) {
         uint8_t buffer[1024] = {};
-        uint32_t length = c.capacity;
-        EXPECT_EQ(backend.GetAttrib(card, kAttrAtrString, buffer, &length), c.result) << c.capacity;
-        EXPECT_EQ(length, kLiteMaxBuffer) << c.capacity;
-        EXPECT_EQ(buffer[kLiteMaxBuffer - 1], c.result == 0 ? kAttributeByte : 0) << c.capacity;
+        uint32_t length = capacity;
+        EXPECT_EQ(m_backend.GetAttrib(m_card, 1, buffer, &length), result) << capacity;
+        EXPECT_EQ(length, kLiteMaxBuffer) << capacity;
+        EXPECT_EQ(buffer[kLiteMaxBuffer - 1], result == 0 ? kAttributeByte : 0) << capacity;
     }
-    EXPECT_EQ(backend.ReleaseContext(context), 0u);
 }
 
 }  // namespace

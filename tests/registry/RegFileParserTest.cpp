@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "MemoryRegistry.h"
+
 namespace {
 
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
@@ -21,16 +23,6 @@ std::string VendorFile(std::string_view values) {
            std::string(values) + "\r\n";
 }
 
-std::vector<uint8_t> Utf16Le(std::u16string_view text) {
-    std::vector<uint8_t> bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(unit >> 8));
-    }
-    bytes.insert(bytes.end(), {0, 0});
-    return bytes;
-}
-
 // The value of the vendor key in a file that must parse.
 RegistryValue VendorValue(std::string_view values, std::u16string_view name) {
     const RegFileParseResult result = Parse(VendorFile(values));
@@ -40,41 +32,43 @@ RegistryValue VendorValue(std::string_view values, std::u16string_view name) {
     return value != nullptr ? *value : RegistryValue{0xFFFF, {}};
 }
 
-TEST(RegFileValueForms, StringsUnescapeBackslashAndQuote) {
-    EXPECT_EQ(VendorValue(R"("Path"="C:\\Program Files\\\"x\"")", u"Path"),
-              (RegistryValue{kRegSz, Utf16Le(u"C:\\Program Files\\\"x\"")}));
-    EXPECT_EQ(VendorValue(R"("Empty"="")", u"Empty"), (RegistryValue{kRegSz, {0, 0}}));
-    EXPECT_EQ(VendorValue("\"Umlaut\"=\"Gr\xC3\xBC\xC3\x9F"
-                          "e\"",
-                          u"Umlaut"),
-              (RegistryValue{kRegSz, Utf16Le(u"Grüße")}));
-}
+// A value line of the vendor key and the value it gives.
+struct ValueForm {
+    const char* line;
+    const char16_t* name;
+    RegistryValue value;
+};
 
-TEST(RegFileValueForms, AtSignNamesTheDefaultValue) {
-    EXPECT_EQ(VendorValue(R"(@="standard")", u""), (RegistryValue{kRegSz, Utf16Le(u"standard")}));
-}
-
-TEST(RegFileValueForms, DwordsAreLittleEndianWithOneToEightDigits) {
-    EXPECT_EQ(VendorValue("\"D\"=dword:0000abCD", u"D"),
-              (RegistryValue{kRegDword, {0xCD, 0xAB, 0x00, 0x00}}));
-    EXPECT_EQ(VendorValue("\"D\"=dword:7", u"D"), (RegistryValue{kRegDword, {7, 0, 0, 0}}));
-    EXPECT_EQ(VendorValue("\"D\"=DWORD:ffffffff", u"D"),
-              (RegistryValue{kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}}));
-}
-
-TEST(RegFileValueForms, HexFormsCarryTheirTypeAndRawBytes) {
-    EXPECT_EQ(VendorValue("\"B\"=hex:01,ff,7F", u"B"),
-              (RegistryValue{kRegBinary, {0x01, 0xFF, 0x7F}}));
-    EXPECT_EQ(VendorValue("\"B\"=hex:", u"B"), (RegistryValue{kRegBinary, {}}));
-    EXPECT_EQ(VendorValue("\"B\" = hex: 0a , b ,0C", u"B"),
-              (RegistryValue{kRegBinary, {0x0A, 0x0B, 0x0C}}));
-    EXPECT_EQ(VendorValue("\"E\"=hex(2):25,00,00,00", u"E"),
-              (RegistryValue{kRegExpandSz, {0x25, 0, 0, 0}}));
-    EXPECT_EQ(VendorValue("\"M\"=hex(7):61,00,00,00,00,00", u"M"),
-              (RegistryValue{kRegMultiSz, {0x61, 0, 0, 0, 0, 0}}));
-    EXPECT_EQ(VendorValue("\"Q\"=hex(b):01,00,00,00,00,00,00,00", u"Q"),
-              (RegistryValue{kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}}));
-    EXPECT_EQ(VendorValue("\"N\"=HEX(100):", u"N"), (RegistryValue{0x100, {}}));
+TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
+    const ValueForm forms[] = {
+        {R"("Path"="C:\\Program Files\\\"x\"")",
+         u"Path",
+         {kRegSz, RegistryStringBytes(u"C:\\Program Files\\\"x\"")}},
+        {R"("Empty"="")", u"Empty", {kRegSz, {0, 0}}},
+        {"\"Umlaut\"=\"Gr\xC3\xBC\xC3\x9F"
+         "e\"",
+         u"Umlaut",
+         {kRegSz, RegistryStringBytes(u"Grüße")}},
+        {R"(@="standard")", u"", {kRegSz, RegistryStringBytes(u"standard")}},
+        {"\"D\"=dword:0000abCD", u"D", {kRegDword, {0xCD, 0xAB, 0x00, 0x00}}},
+        {"\"D\"=dword:7", u"D", {kRegDword, {7, 0, 0, 0}}},
+        {"\"D\"=DWORD:ffffffff", u"D", {kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}}},
+        {"\"B\"=hex:01,ff,7F", u"B", {kRegBinary, {0x01, 0xFF, 0x7F}}},
+        {"\"B\"=hex:", u"B", {kRegBinary, {}}},
+        {"\"B\" = hex: 0a , b ,0C", u"B", {kRegBinary, {0x0A, 0x0B, 0x0C}}},
+        {"\"E\"=hex(2):25,00,00,00", u"E", {kRegExpandSz, {0x25, 0, 0, 0}}},
+        {"\"M\"=hex(7):61,00,00,00,00,00", u"M", {kRegMultiSz, {0x61, 0, 0, 0, 0, 0}}},
+        {"\"Q\"=hex(b):01,00,00,00,00,00,00,00", u"Q", {kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}}},
+        {"\"N\"=HEX(100):", u"N", {0x100, {}}},
+        // A backslash at the end continues a value on the next line; inside a string it ends
+        // nothing.
+        {"\"B\"=hex:01,02,\\\r\n  03,\\\r\n\t04", u"B", {kRegBinary, {1, 2, 3, 4}}},
+        {"\"D\"=dword:0000\\\n  00ff  ", u"D", {kRegDword, {0xFF, 0, 0, 0}}},
+        {R"("P"="C:\\")", u"P", {kRegSz, RegistryStringBytes(u"C:\\")}},
+    };
+    for (const ValueForm& form : forms) {
+        EXPECT_EQ(VendorValue(form.line, form.name), form.value) << form.line;
+    }
 }
 
 TEST(RegFileValueForms, Regedit4StringTypesAreWidenedFromSingleBytes) {
@@ -86,7 +80,7 @@ TEST(RegFileValueForms, Regedit4StringTypesAreWidenedFromSingleBytes) {
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(*key->FindValue(u"E"), (RegistryValue{kRegExpandSz, {0x41, 0, 0x42, 0, 0, 0}}));
     EXPECT_EQ(*key->FindValue(u"B"), (RegistryValue{kRegBinary, {0x41, 0x42}}));
-    EXPECT_EQ(*key->FindValue(u"S"), (RegistryValue{kRegSz, Utf16Le(u"AB")}));
+    EXPECT_EQ(*key->FindValue(u"S"), (RegistryValue{kRegSz, RegistryStringBytes(u"AB")}));
 }
 
 TEST(RegFileValueForms, MinusDeletesAValueAndLaterValuesReplaceEarlierOnes) {
@@ -97,15 +91,6 @@ TEST(RegFileValueForms, MinusDeletesAValueAndLaterValuesReplaceEarlierOnes) {
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->FindValue(u"Gone"), nullptr);
     EXPECT_EQ(*key->FindValue(u"kept"), (RegistryValue{kRegDword, {2, 0, 0, 0}}));
-}
-
-TEST(RegFileStructure, BackslashContinuesAValueOnTheNextLine) {
-    EXPECT_EQ(VendorValue("\"B\"=hex:01,02,\\\r\n  03,\\\r\n\t04", u"B"),
-              (RegistryValue{kRegBinary, {1, 2, 3, 4}}));
-    EXPECT_EQ(VendorValue("\"D\"=dword:0000\\\n  00ff  ", u"D"),
-              (RegistryValue{kRegDword, {0xFF, 0, 0, 0}}));
-    // A backslash inside a string ends nothing.
-    EXPECT_EQ(VendorValue(R"("P"="C:\\")", u"P"), (RegistryValue{kRegSz, Utf16Le(u"C:\\")}));
 }
 
 TEST(RegFileStructure, CommentsBlankLinesAndByteOrderMarksAreSkipped) {
@@ -130,7 +115,7 @@ TEST(RegFileStructure, Utf16LittleEndianExportsAreRead) {
     const RegFileParseResult result = Parse(bytes);
     ASSERT_FALSE(result.diagnostic);
     EXPECT_EQ(*result.tree.FindKey(kVendorKey)->FindValue(u"Name"),
-              (RegistryValue{kRegSz, Utf16Le(u"Wert")}));
+              (RegistryValue{kRegSz, RegistryStringBytes(u"Wert")}));
 }
 
 TEST(RegFileStructure, SectionsCreateParentsMergeIgnoringCaseAndDeleteSubtrees) {
@@ -139,7 +124,8 @@ TEST(RegFileStructure, SectionsCreateParentsMergeIgnoringCaseAndDeleteSubtrees) 
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product\\Sub]\n\"A\"=dword:1\n"
               "[hkey_local_machine\\software\\VENDOR\\product\\sub]\n\"B\"=dword:2\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old\\Deeper]\n\"C\"=dword:3\n"
-              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old]\n");
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old]\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Other]\n");
     ASSERT_FALSE(result.diagnostic);
     const RegistryTreeNode* sub =
         result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product\\Sub");
@@ -152,15 +138,9 @@ TEST(RegFileStructure, SectionsCreateParentsMergeIgnoringCaseAndDeleteSubtrees) 
     ASSERT_EQ(product->Children().size(), 1u);
     EXPECT_EQ(product->Children().begin()->first, u"Sub");
     EXPECT_EQ(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old"), nullptr);
-}
-
-TEST(RegFileStructure, TheThirtyTwoBitViewIsAnOrdinaryKeyUnderWow6432Node) {
-    const RegFileParseResult result =
-        Parse(std::string(kHeader) +
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Vendor]\n\"A\"=dword:1\n");
-    ASSERT_FALSE(result.diagnostic);
-    EXPECT_NE(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor"), nullptr);
-    EXPECT_EQ(result.tree.FindKey(kVendorKey), nullptr);
+    // The 32-bit view is an ordinary key.
+    EXPECT_NE(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Other"), nullptr);
+    EXPECT_EQ(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Other"), nullptr);
 }
 
 // A malformed file: where the diagnostic must point, and a word of what it must say.
@@ -235,17 +215,12 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"InvalidUtf8", kGood + "\"Bad\"=\"\xC3\x28\"\n", 5, u"UTF-8"},
         Malformed{"Utf8Surrogate", kGood + "\"Bad\"=\"\xED\xA0\x80\"\n", 5, u"UTF-8"},
         Malformed{"NulCharacter", kGood + std::string("\"Bad\"=\"a\0b\"\n", 12), 5, u"NUL"},
+        Malformed{"OddUtf16",
+                  std::string("\xFF\xFE"
+                              "A\0B",
+                              5),
+                  1, u""},
         Malformed{"TooLarge", kGood + std::string(4096, ';'), 0, u"größer als 4096"}),
     [](const ::testing::TestParamInfo<Malformed>& test) { return test.param.name; });
-
-TEST(RegFileDiagnosticsDetail, OddUtf16FileIsRejectedAsAWhole) {
-    const RegFileParseResult result =
-        Parse(std::string("\xFF\xFE"
-                          "A\0B",
-                          5));
-    ASSERT_TRUE(result.diagnostic);
-    EXPECT_EQ(result.diagnostic->line, 1u);
-    EXPECT_TRUE(result.tree.Empty());
-}
 
 }  // namespace

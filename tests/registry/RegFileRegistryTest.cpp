@@ -73,7 +73,7 @@ TEST_F(RegFileRegistryTest, MissingFileIsAnEmptyRegistryTracedOnce) {
                                            "> ist nicht vorhanden, die Registrierung ist leer"}}));
 }
 
-TEST_F(RegFileRegistryTest, MalformedFileIsNotUsedAndItsFaultIsTracedWithFileAndLine) {
+TEST_F(RegFileRegistryTest, MalformedFileIsNotUsedUntilRepairedAndItsFaultIsTracedOnce) {
     const std::string path =
         directory.Write("bad.reg", std::string(kFile) + "\"Name\"=\"unterminated\n");
     RegFileRegistry registry(path);
@@ -90,6 +90,9 @@ TEST_F(RegFileRegistryTest, MalformedFileIsNotUsedAndItsFaultIsTracedWithFileAnd
                    Latin1("RegFileRegistry::Load::Registrierungsdatei <" + path +
                           "> Zeile 5: Zeichenkette ohne schließendes Anführungszeichen. Die "
                           "Datei wird nicht verwendet!")}}));
+    directory.Write("bad.reg", kFile);
+    EXPECT_EQ(Open(registry, key), kRegistrySuccess);
+    EXPECT_FALSE(registry.Diagnostic());
 }
 
 TEST_F(RegFileRegistryTest, ChangedFileIsReadAgainWhileOpenedKeysKeepTheirContent) {
@@ -106,17 +109,6 @@ TEST_F(RegFileRegistryTest, ChangedFileIsReadAgainWhileOpenedKeysKeepTheirConten
     EXPECT_EQ(before.ReadValue(u"Added", value), kRegistryFileNotFound);
     ASSERT_EQ(after.ReadValue(u"Version", value), kRegistrySuccess);
     EXPECT_EQ(value.data, (std::vector<uint8_t>{2, 0, 0, 0}));
-    EXPECT_FALSE(registry.Diagnostic());
-}
-
-TEST_F(RegFileRegistryTest, RepairedFileIsUsedAgain) {
-    const std::string path = directory.Write("registry.reg", "not a registry file\n");
-    RegFileRegistry registry(path);
-    RegistryKey key;
-    EXPECT_EQ(Open(registry, key), kRegistryFileNotFound);
-    ASSERT_TRUE(registry.Diagnostic());
-    directory.Write("registry.reg", kFile);
-    EXPECT_EQ(Open(registry, key), kRegistrySuccess);
     EXPECT_FALSE(registry.Diagnostic());
 }
 
@@ -147,32 +139,19 @@ TEST_F(RegFileRegistryTest, NonRegularAndOversizedFilesAreNotUsedAndTracedOnce) 
     }
 }
 
-// Restores ZEPH_REGISTRY_FILE after a test that changes it.
-class RegistryFileVariable : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const char* value = std::getenv(kRegistryFileVariable);
-        m_saved = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-    }
-    void TearDown() override {
-        if (m_saved) {
-            setenv(kRegistryFileVariable, m_saved->c_str(), 1);
-        } else {
-            unsetenv(kRegistryFileVariable);
-        }
-    }
-
-  private:
-    std::optional<std::string> m_saved;
-};
-
-TEST_F(RegistryFileVariable, NamesTheFileAndFallsBackToTheDefaultWhenUnsetOrEmpty) {
+TEST(RegistryFilePath, NamedByTheVariableWithTheDefaultWhenUnsetOrEmpty) {
+    const char* saved = std::getenv(kRegistryFileVariable);
+    const std::optional<std::string> restore =
+        saved ? std::optional<std::string>(saved) : std::nullopt;
     setenv(kRegistryFileVariable, "/srv/zeph/test.reg", 1);
     EXPECT_EQ(RegistryFilePath(), "/srv/zeph/test.reg");
     setenv(kRegistryFileVariable, "", 1);
     EXPECT_EQ(RegistryFilePath(), "/etc/zeph/registry.reg");
     unsetenv(kRegistryFileVariable);
     EXPECT_EQ(RegistryFilePath(), "/etc/zeph/registry.reg");
+    if (restore) {
+        setenv(kRegistryFileVariable, restore->c_str(), 1);
+    }
 }
 
 }  // namespace

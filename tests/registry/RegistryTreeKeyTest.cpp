@@ -1,5 +1,5 @@
-// The portable backends' own rules: how the 32-bit view maps onto the tree, keys that keep the
-// content they were opened in, and the limits of key paths.
+// The portable backends' own rules: how the 32-bit view maps onto the tree and the limits of key
+// paths.
 #include "registry/RegistryTreeKey.h"
 
 #include <gtest/gtest.h>
@@ -9,60 +9,38 @@
 namespace {
 
 TEST(RegistryViewPath, OnlySoftwareIsRedirectedInTheThirtyTwoBitView) {
-    const auto in32 = [](std::u16string_view subKey) {
-        return LocalMachinePathInView(subKey, RegistryView::Bit32);
+    const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+        {u"SOFTWARE\\Vendor", u"SOFTWARE\\WOW6432Node\\Vendor"},
+        {u"software\\Vendor", u"software\\WOW6432Node\\Vendor"},
+        {u"SOFTWARE", u"SOFTWARE\\WOW6432Node"},
+        {u"SOFTWARE\\Wow6432Node\\Vendor", u"SOFTWARE\\Wow6432Node\\Vendor"},
+        {u"SOFTWAREX\\Vendor", u"SOFTWAREX\\Vendor"},
+        {u"SYSTEM\\Vendor", u"SYSTEM\\Vendor"},
     };
-    EXPECT_EQ(in32(u"SOFTWARE\\Vendor"), u"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Vendor");
-    EXPECT_EQ(in32(u"software\\Vendor"), u"HKEY_LOCAL_MACHINE\\software\\WOW6432Node\\Vendor");
-    EXPECT_EQ(in32(u"SOFTWARE"), u"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node");
-    EXPECT_EQ(in32(u"SOFTWARE\\Wow6432Node\\Vendor"),
-              u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor");
-    EXPECT_EQ(in32(u"SOFTWAREX\\Vendor"), u"HKEY_LOCAL_MACHINE\\SOFTWAREX\\Vendor");
-    EXPECT_EQ(in32(u"SYSTEM\\Vendor"), u"HKEY_LOCAL_MACHINE\\SYSTEM\\Vendor");
-    EXPECT_EQ(in32(u""), u"HKEY_LOCAL_MACHINE");
+    for (const auto& [subKey, path] : cases) {
+        EXPECT_EQ(LocalMachinePathInView(subKey, RegistryView::Bit32),
+                  std::u16string(u"HKEY_LOCAL_MACHINE\\").append(path));
+    }
+    EXPECT_EQ(LocalMachinePathInView(u"", RegistryView::Bit32), u"HKEY_LOCAL_MACHINE");
     EXPECT_EQ(LocalMachinePathInView(u"SOFTWARE\\Vendor", RegistryView::Bit64),
               u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor");
 }
 
-class MemoryRegistryTest : public ::testing::Test {
-  protected:
-    uint32_t Open(std::u16string_view path, RegistryKey& key) {
-        return registry.OpenLocalMachineKey(path, RegistryView::Bit64, kKeyRead, key);
-    }
-
+TEST(RegistryTreeKey, PathsEndAtNulAndMayEndWithOneBackslashAndTheHiveAlwaysExists) {
     MemoryRegistry registry;
-};
-
-TEST_F(MemoryRegistryTest, OpenedKeyKeepsTheContentItWasOpenedIn) {
-    registry.SetBinary(u"SOFTWARE\\Vendor", u"V", {1});
-    RegistryKey before;
-    ASSERT_EQ(Open(u"SOFTWARE\\Vendor", before), kRegistrySuccess);
-    registry.SetBinary(u"SOFTWARE\\Vendor", u"V", {2, 2});
-    registry.DeleteKey(u"SOFTWARE");
-
-    RegistryValue value;
-    ASSERT_EQ(before.ReadValue(u"V", value), kRegistrySuccess);
-    EXPECT_EQ(value.data, std::vector<uint8_t>{1});
-    RegistryKey after;
-    EXPECT_EQ(Open(u"SOFTWARE\\Vendor", after), kRegistryFileNotFound);
-}
-
-TEST_F(MemoryRegistryTest, PathsEndAtNulAndMayEndWithOneBackslash) {
-    registry.CreateKey(u"SOFTWARE\\Vendor");
     RegistryKey key;
-    constexpr char16_t kCut[] = u"SOFTWARE\\Vendor\0\\Missing";
-    EXPECT_EQ(Open(std::u16string_view(kCut, std::size(kCut) - 1), key), kRegistrySuccess);
-    EXPECT_EQ(Open(u"SOFTWARE\\Vendor\\", key), kRegistrySuccess);
-    EXPECT_EQ(Open(u"SOFTWARE\\\\Vendor", key), kRegistryFileNotFound);
-    EXPECT_EQ(Open(u"", key), kRegistrySuccess);
-}
-
-TEST_F(MemoryRegistryTest, HiveExistsInAnEmptyRegistry) {
-    RegistryKey key;
-    ASSERT_EQ(Open(u"", key), kRegistrySuccess);
+    const auto open = [&](std::u16string_view path) {
+        return registry.OpenLocalMachineKey(path, RegistryView::Bit64, kKeyRead, key);
+    };
     uint32_t count = 7;
+    ASSERT_EQ(open(u""), kRegistrySuccess);
     EXPECT_EQ(key.SubKeyCount(count), kRegistrySuccess);
     EXPECT_EQ(count, 0u);
+    registry.CreateKey(u"SOFTWARE\\Vendor");
+    constexpr char16_t kCut[] = u"SOFTWARE\\Vendor\0\\Missing";
+    EXPECT_EQ(open(std::u16string_view(kCut, std::size(kCut) - 1)), kRegistrySuccess);
+    EXPECT_EQ(open(u"SOFTWARE\\Vendor\\"), kRegistrySuccess);
+    EXPECT_EQ(open(u"SOFTWARE\\\\Vendor"), kRegistryFileNotFound);
 }
 
 TEST(RegistryPathLimits, KeyNamesOfMoreThan255CharactersAndPathsDeeperThan512AreInvalid) {

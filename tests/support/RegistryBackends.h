@@ -22,15 +22,20 @@
 #include "registry/RegFileRegistry.h"
 #endif
 
-// The key below SOFTWARE that every fixture key of this process lies in; its name is drawn at
-// random, so that test programs running side by side do not share fixtures.
+// A key name that starts with the prefix and goes on with digits drawn at random, so that test
+// programs running side by side, and runs after a killed one, do not share fixtures.
+inline std::u16string UniqueKeyName(std::u16string_view prefix) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::u16string name(prefix);
+    for (const char digit : std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now))) {
+        name.push_back(static_cast<char16_t>(digit));
+    }
+    return name;
+}
+
+// The key below SOFTWARE that every fixture key of this process lies in.
 inline const std::u16string& TestRootName() {
-    static const std::u16string name = [] {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        const std::string digits =
-            std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
-        return u"ZephRegistryTest" + std::u16string(digits.begin(), digits.end());
-    }();
+    static const std::u16string name = UniqueKeyName(u"ZephRegistryTest");
     return name;
 }
 
@@ -54,8 +59,9 @@ inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
     if (view == RegistryView::Bit64) {
         return std::u16string(path);
     }
-    return u"SOFTWARE\\WOW6432Node" +
-           std::u16string(path.substr(std::u16string_view(u"SOFTWARE").size()));
+    std::u16string stored = u"SOFTWARE\\WOW6432Node";
+    stored.append(path.substr(std::u16string_view(u"SOFTWARE").size()));
+    return stored;
 }
 
 class MemoryBackend final : public RegistryBackend {
@@ -113,7 +119,8 @@ class FileBackend final : public RegistryBackend {
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
                   const RegistryValue& value) override {
         Section(path, view);
-        m_text += "\"" + Ascii(name) + "\"=hex(" + Hex(value.type) + "):";
+        m_text.append("\"").append(Ascii(name)).append("\"=hex(").append(Hex(value.type));
+        m_text.append("):");
         for (size_t i = 0; i < value.data.size(); ++i) {
             if (i > 0) {
                 m_text += i % 16 == 0 ? ",\\\r\n  " : ",";
@@ -137,10 +144,13 @@ class FileBackend final : public RegistryBackend {
         return digits;
     }
     void Section(std::u16string_view path, RegistryView view) {
-        m_text += "\r\n[HKEY_LOCAL_MACHINE\\" + Ascii(StoredPath(path, view)) + "]\r\n";
+        m_text.append("\r\n[HKEY_LOCAL_MACHINE\\").append(Ascii(StoredPath(path, view)));
+        m_text.append("]\r\n");
     }
     void Save() {
-        m_directory.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n" + m_text);
+        std::string file = "Windows Registry Editor Version 5.00\r\n";
+        file.append(m_text);
+        m_directory.Write("registry.reg", file);
     }
 
     TempDirectory m_directory;

@@ -91,6 +91,31 @@ uint32_t ScopedRegistryKey::SetString(std::u16string_view name, std::u16string_v
     return SetValue(name, kRegSz, RegistryStringBytes(text));
 }
 
+void DeleteSubKeysStartingWith(const std::u16string& parent, std::u16string_view prefix,
+                               RegistryView view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(parent.c_str()), 0,
+                      KEY_ENUMERATE_SUB_KEYS | ViewFlag(view), &key) != ERROR_SUCCESS) {
+        return;
+    }
+    std::vector<std::u16string> stale;
+    char16_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, AsWChar(name), &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        if (std::u16string_view(name, length).starts_with(prefix)) {
+            stale.push_back(parent + u'\\' + std::u16string(name, length));
+        }
+    }
+    RegCloseKey(key);
+    for (const std::u16string& path : stale) {
+        DeleteTree(path, view);
+    }
+}
+
 RegistryFixtureTurn::RegistryFixtureTurn(const char16_t* name)
     : m_mutex(CreateMutexW(nullptr, FALSE, AsWChar(name))) {
     WaitForSingleObject(m_mutex, INFINITE);

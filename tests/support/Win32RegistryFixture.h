@@ -32,6 +32,11 @@ class ScopedRegistryKey {
     uint32_t m_createResult = 0;
 };
 
+// Removes the subkeys of the key (below HKEY_LOCAL_MACHINE, in the view) whose names start with
+// the prefix, with everything below them: the fixtures a killed run left behind.
+void DeleteSubKeysStartingWith(const std::u16string& parent, std::u16string_view prefix,
+                               RegistryView view);
+
 // A system-wide turn for fixtures of a key that several test programs use (such as the smart
 // card database's entry of a card type): held from construction to destruction.
 class RegistryFixtureTurn {

@@ -1,12 +1,14 @@
+// The entry and exit lines of method traces: a table of scopes and the lines they write, then
+// the scopes that must stay silent.
 #include "tracing/MethodTrace.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <climits>
+#include <regex>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
 #include "CapturingTraceSystem.h"
 #include "platform/ProcessClock.h"
@@ -16,8 +18,8 @@ namespace {
 
 constexpr char kComponent[] = "ZEPH.Ext.PcSc";
 constexpr char16_t kSource[] = u"D:\\src\\Extension";
-constexpr char kUnwindingNote[] =
-    "Fehlerinfo: StackUnwinding ~MethodTrace: Es ist eine Exception aufgetreten";
+const std::string kUnwound =
+    "\t Returnwert: Fehlerinfo: StackUnwinding ~MethodTrace: Es ist eine Exception aufgetreten";
 
 std::atomic<int32_t> g_clock{0};
 std::atomic<int> g_clockReads{0};
@@ -30,42 +32,45 @@ int32_t FakeClock() noexcept {
 struct ScopeOptions {
     int32_t line = 774;
     const char16_t* annotation = u"";
+    int32_t startTicks = 0;
     int32_t elapsedTicks = 47;
     bool setReturnOk = false;
     bool throwAtEnd = false;
 };
 
-// A traced operation of the extension, as call sites open their scope.
+// A traced operation of the extension, as call sites open their scope; an exception it throws
+// is caught by its caller.
 void Power(const ScopeOptions& options) {
-    MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"CZephExtensionPcSc::Power", kSource,
-                      options.line, options.annotation);
-    g_clock += options.elapsedTicks;
-    if (options.setReturnOk) {
-        trace.SetReturnOk();
-    }
-    if (options.throwAtEnd) {
-        throw std::runtime_error("card removed");
-    }
-}
-
-void PowerCatching(const ScopeOptions& options) {
+    g_clock = options.startTicks;
     try {
-        Power(options);
+        MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"CZephExtensionPcSc::Power", kSource,
+                          options.line, options.annotation);
+        g_clock += options.elapsedTicks;
+        if (options.setReturnOk) {
+            trace.SetReturnOk();
+        }
+        if (options.throwAtEnd) {
+            throw std::runtime_error("card removed");
+        }
     } catch (const std::runtime_error&) {
     }
 }
 
-// "---> Beginn (hh:mm:ss.mmm): " followed by `rest`, with any time of day.
-void ExpectDeferredEntry(const std::string& text, std::string_view rest) {
-    const std::string_view prefix = "---> Beginn (";
-    const std::string_view shape = "00:00:00.000): ";
-    ASSERT_EQ(text.size(), prefix.size() + shape.size() + rest.size()) << text;
-    EXPECT_EQ(text.substr(0, prefix.size()), prefix);
-    for (size_t i = 0; i < shape.size(); ++i) {
-        const char c = text[prefix.size() + i];
-        EXPECT_TRUE(shape[i] == '0' ? (c >= '0' && c <= '9') : c == shape[i]) << text;
-    }
-    EXPECT_EQ(text.substr(prefix.size() + shape.size()), rest);
+// A deferred entry line carries the time of day of the scope's start: "hh:mm:ss.mmm" in place.
+std::string WithoutTimeOfDay(const std::string& text) {
+    static const std::regex kDeferred(R"(^---> Beginn \(\d\d:\d\d:\d\d\.\d\d\d\): )");
+    return std::regex_replace(text, kDeferred, "---> Beginn (hh:mm:ss.mmm): ");
+}
+
+struct Scope {
+    const char* name;
+    ScopeOptions options;
+    bool errorsOnly;  // the component is traced for exceptions and errors only
+    std::vector<TraceLine> lines;
+};
+
+void PrintTo(const Scope& scope, std::ostream* out) {
+    *out << scope.name;
 }
 
 class MethodTraceTest : public ::testing::Test {
@@ -73,65 +78,83 @@ class MethodTraceTest : public ::testing::Test {
     void SetUp() override { zeph::platform::SetProcessClockForTesting(&FakeClock); }
     void TearDown() override { zeph::platform::SetProcessClockForTesting(nullptr); }
 
-    void TraceErrorsOnly() {
-        m_capture.SetCategoryLevels(kComponent, TRACE_EXCEPTION | TRACE_ERROR);
-    }
-
     CapturingTraceSystem m_capture;
 };
 
-TEST_F(MethodTraceTest, TracedComponentWritesEntryAndExitAtTheScopeLevel) {
-    Power({});
-    Power({.setReturnOk = true});
-    EXPECT_EQ(m_capture.Lines(),
-              (std::vector<TraceLine>{
-                  {TRACE_INFO, kComponent,
-                   "---> Beginn: CZephExtensionPcSc::Power (774) D:\\src\\Extension"},
-                  {TRACE_INFO, kComponent, "<--- Ende: CZephExtensionPcSc::Power (0.047 sec)"},
-                  {TRACE_INFO, kComponent,
-                   "---> Beginn: CZephExtensionPcSc::Power (774) D:\\src\\Extension"},
-                  {TRACE_INFO, kComponent,
-                   "<--- Ende: CZephExtensionPcSc::Power (0.047 sec)\t Returnwert: ok"}}));
-}
+class MethodTraceLines : public MethodTraceTest, public ::testing::WithParamInterface<Scope> {};
 
-TEST_F(MethodTraceTest, ImmediateEntryOmitsLineNumberAndEmptyAnnotation) {
-    Power({.line = 0});
-    Power({.line = 12, .annotation = u"Leser \u00e4"});
-    const std::vector<std::string> texts = m_capture.Texts();
-    ASSERT_EQ(texts.size(), 4u);
-    EXPECT_EQ(texts[0], "---> Beginn: CZephExtensionPcSc::Power D:\\src\\Extension");
-    EXPECT_EQ(texts[2],
-              "---> Beginn: CZephExtensionPcSc::Power (12) 'Leser \xE4' D:\\src\\Extension");
-}
-
-TEST_F(MethodTraceTest, ErrorsOnlyComponentWritesOnlyWhenAnExceptionLeavesTheScope) {
-    TraceErrorsOnly();
-    Power({.setReturnOk = true});
-    EXPECT_TRUE(m_capture.Lines().empty());
-    PowerCatching({.elapsedTicks = 312, .throwAtEnd = true});
-    PowerCatching({.line = -1, .throwAtEnd = true});
-    const std::vector<TraceLine> lines = m_capture.Lines();
-    ASSERT_EQ(lines.size(), 4u);
-    for (const TraceLine& line : lines) {
-        EXPECT_EQ(line.level, TRACE_EXCEPTION);
+TEST_P(MethodTraceLines, AreWrittenAsTheScopeEnds) {
+    if (GetParam().errorsOnly) {
+        m_capture.SetCategoryLevels(kComponent, TRACE_EXCEPTION | TRACE_ERROR);
     }
-    ExpectDeferredEntry(lines[0].text, "CZephExtensionPcSc::Power (774) '' D:\\src\\Extension");
-    EXPECT_EQ(lines[1].text, std::string("<--- Ende: CZephExtensionPcSc::Power (0.312 sec)\t "
-                                         "Returnwert: ") +
-                                 kUnwindingNote);
-    ExpectDeferredEntry(lines[2].text, "CZephExtensionPcSc::Power '' D:\\src\\Extension");
+    Power(GetParam().options);
+    std::vector<TraceLine> lines = m_capture.Lines();
+    for (TraceLine& line : lines) {
+        line.text = WithoutTimeOfDay(line.text);
+    }
+    EXPECT_EQ(lines, GetParam().lines);
 }
 
-TEST_F(MethodTraceTest, ExceptionAfterImmediateEntryReplacesOkAndExitsAtLevel1) {
-    PowerCatching({.setReturnOk = true, .throwAtEnd = true});
-    const std::vector<TraceLine> lines = m_capture.Lines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].level, TRACE_INFO);
-    EXPECT_EQ(lines[1], (TraceLine{TRACE_EXCEPTION, kComponent,
-                                   std::string("<--- Ende: CZephExtensionPcSc::Power (0.047 sec)\t "
-                                               "Returnwert: ") +
-                                       kUnwindingNote}));
-}
+const std::string kEntry = "---> Beginn: CZephExtensionPcSc::Power (774) D:\\src\\Extension";
+const std::string kExit = "<--- Ende: CZephExtensionPcSc::Power (0.047 sec)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Scopes, MethodTraceLines,
+    ::testing::Values(
+        Scope{"Plain",
+              {},
+              false,
+              {{TRACE_INFO, kComponent, kEntry}, {TRACE_INFO, kComponent, kExit}}},
+        Scope{"ReturnOk",
+              {.setReturnOk = true},
+              false,
+              {{TRACE_INFO, kComponent, kEntry},
+               {TRACE_INFO, kComponent, kExit + "\t Returnwert: ok"}}},
+        Scope{
+            "NoLineNumber",
+            {.line = 0},
+            false,
+            {{TRACE_INFO, kComponent, "---> Beginn: CZephExtensionPcSc::Power D:\\src\\Extension"},
+             {TRACE_INFO, kComponent, kExit}}},
+        Scope{"Annotation",
+              {.line = 12, .annotation = u"Leser \u00e4"},
+              false,
+              {{TRACE_INFO, kComponent,
+                "---> Beginn: CZephExtensionPcSc::Power (12) 'Leser \xE4' D:\\src\\Extension"},
+               {TRACE_INFO, kComponent, kExit}}},
+        Scope{"Seconds",
+              {.elapsedTicks = 2500},
+              false,
+              {{TRACE_INFO, kComponent, kEntry},
+               {TRACE_INFO, kComponent, "<--- Ende: CZephExtensionPcSc::Power (2.500 sec)"}}},
+        Scope{"ClockWraps",
+              {.startTicks = INT32_MAX - 999, .elapsedTicks = 1234},
+              false,
+              {{TRACE_INFO, kComponent, kEntry},
+               {TRACE_INFO, kComponent, "<--- Ende: CZephExtensionPcSc::Power (1.234 sec)"}}},
+        // An exception replaces "ok" and moves the exit to level 1.
+        Scope{"Exception",
+              {.setReturnOk = true, .throwAtEnd = true},
+              false,
+              {{TRACE_INFO, kComponent, kEntry}, {TRACE_EXCEPTION, kComponent, kExit + kUnwound}}},
+        // Traced for errors only, a scope writes only when an exception leaves it: both lines
+        // at level 1, the entry with the time of day and always with its annotation.
+        Scope{"ErrorsOnly", {.setReturnOk = true}, true, {}},
+        Scope{"ErrorsOnlyException",
+              {.elapsedTicks = 312, .throwAtEnd = true},
+              true,
+              {{TRACE_EXCEPTION, kComponent,
+                "---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power (774) '' "
+                "D:\\src\\Extension"},
+               {TRACE_EXCEPTION, kComponent,
+                "<--- Ende: CZephExtensionPcSc::Power (0.312 sec)" + kUnwound}}},
+        Scope{"ErrorsOnlyExceptionNoLineNumber",
+              {.line = -1, .throwAtEnd = true},
+              true,
+              {{TRACE_EXCEPTION, kComponent,
+                "---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power '' D:\\src\\Extension"},
+               {TRACE_EXCEPTION, kComponent, kExit + kUnwound}}}),
+    [](const ::testing::TestParamInfo<Scope>& test) { return test.param.name; });
 
 TEST_F(MethodTraceTest, UntracedComponentWritesNothingAndCostsOneCategoryQuery) {
     m_capture.SetCategoryLevels(kComponent, 0);
@@ -139,7 +162,7 @@ TEST_F(MethodTraceTest, UntracedComponentWritesNothingAndCostsOneCategoryQuery) 
     Power({});
     EXPECT_EQ(m_capture.ShouldTraceCategoryCalls(), 1u);
     EXPECT_EQ(g_clockReads, 0);  // only an active scope needs its start time
-    PowerCatching({.setReturnOk = true, .throwAtEnd = true});
+    Power({.setReturnOk = true, .throwAtEnd = true});
     EXPECT_TRUE(m_capture.Lines().empty());
 }
 
@@ -166,17 +189,7 @@ TEST_F(MethodTraceTest, ScopeEndingInADestructorDuringUnwindingCountsAsException
     }
     const std::vector<TraceLine> lines = m_capture.Lines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1].level, TRACE_EXCEPTION);
-}
-
-TEST_F(MethodTraceTest, ElapsedTimeIsPrintedInSecondsWithThreeDecimals) {
-    Power({.elapsedTicks = 2500});
-    g_clock = INT32_MAX - 999;  // the 32-bit clock wraps during the next scope
-    Power({.elapsedTicks = 1234});
-    const std::vector<std::string> texts = m_capture.Texts();
-    ASSERT_EQ(texts.size(), 4u);
-    EXPECT_EQ(texts[1], "<--- Ende: CZephExtensionPcSc::Power (2.500 sec)");
-    EXPECT_EQ(texts[3], "<--- Ende: CZephExtensionPcSc::Power (1.234 sec)");
+    EXPECT_EQ(lines[1], (TraceLine{TRACE_EXCEPTION, kComponent, kExit + kUnwound}));
 }
 
 }  // namespace

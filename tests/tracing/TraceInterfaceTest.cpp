@@ -1,3 +1,5 @@
+// The module's trace interface over the trace system library: what reaches the trace system,
+// in which form, and what never does; the sinks of the extension and the helper library.
 #include "tracing/TraceInterface.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <string_view>
 
 #include "CapturingTraceSystem.h"
+#include "tracing/TraceSinks.h"
 
 namespace {
 
@@ -25,25 +28,50 @@ struct ThrowingText {
     operator std::u16string_view() const { throw std::runtime_error("conversion failed"); }
 };
 
-class TraceInterfaceTest : public ::testing::Test {
-  protected:
-    CapturingTraceSystem m_capture;
-};
-
-TEST(TraceInterfaceWithoutTraceSystemTest, QueriesAreFalse) {
-    TraceSystemLib::Instance().ResetForTesting();
+TEST(TraceInterfaceWithoutTraceSystemTest, QueriesAreFalseAndLoadingFails) {
+    TraceSystemLib& traceSystem = TraceSystemLib::Instance();
+    traceSystem.ResetForTesting();
+    {
+        CapturingTraceSystem capture;
+        EXPECT_TRUE(TRC_ShouldTrace(TRACE_INFO));
+    }  // removing the test trace system restores the state after static initialisation
     EXPECT_FALSE(TRC_ShouldTrace(TRACE_EXCEPTION));
     EXPECT_FALSE(TRC_ShouldTraceCategory(TRACE_EXCEPTION, "ZEPH.Ext.PcSc"));
     EXPECT_FALSE(TRC_ShouldTraceCategoryW(TRACE_EXCEPTION, kComponent));
+    EXPECT_FALSE(traceSystem.Load());
 }
 
-TEST_F(TraceInterfaceTest, DeliversTheFormattedLine) {
+class TraceInterfaceTest : public ::testing::Test {
+  protected:
+    void TearDown() override { SetHelperLibComponent(kHelperLibDefaultTraceComponent); }
+
+    CapturingTraceSystem m_capture;
+};
+
+// Texts arrive in ISO 8859-1, cut at 4095 characters; an invalid format, a character beyond
+// ISO 8859-1 or an argument that throws leaves an empty text or no line.
+TEST_F(TraceInterfaceTest, DeliversTheTextsAsTheTraceSystemTakesThem) {
+    const std::u16string longer(10000, u'y');
     TRC_WriteFormat(TRACE_ERROR, kComponent, u"%s::SCardTransmit lieferte Fehler %s!",
                     u"CZephExtensionPcSc::Transmit", u"<REMOVED_CARD>");
-    EXPECT_EQ(m_capture.Lines(),
-              (std::vector<TraceLine>{{TRACE_ERROR, "ZEPH.Ext.PcSc",
-                                       "CZephExtensionPcSc::Transmit::SCardTransmit lieferte "
-                                       "Fehler <REMOVED_CARD>!"}}));
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s \u00e4\u00f6\u00fc\u00df", u"Gr\u00fc\u00dfe");
+    TRC_WriteW(TRACE_INFO, kComponent, u"\u00c4nderung");
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%d", u"text");
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"Preis %d \u20ac", 5);
+    TRC_WriteW(TRACE_INFO, kComponent, u"\u20ac");
+    TRC_WriteW(TRACE_INFO, kComponent, u"");
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", ThrowingText{});
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", std::u16string(4096, u'x'));
+    TRC_WriteFormat(TRACE_INFO, kComponent, longer.c_str());
+    TRC_WriteW(TRACE_INFO, kComponent, longer.c_str());
+    EXPECT_EQ(m_capture.Lines().front().level, TRACE_ERROR);
+    EXPECT_EQ(m_capture.Texts(),
+              (std::vector<std::string>{
+                  "CZephExtensionPcSc::Transmit::SCardTransmit lieferte Fehler <REMOVED_CARD>!",
+                  "Gr\xFC\xDF"
+                  "e \xE4\xF6\xFC\xDF",
+                  "\xC4nderung", "", "", "", "", std::string(4095, 'x'), std::string(4095, 'y'),
+                  std::string(4095, 'y')}));
 }
 
 TEST_F(TraceInterfaceTest, UntracedLevelNeverCapturesOrExpands) {
@@ -54,53 +82,18 @@ TEST_F(TraceInterfaceTest, UntracedLevelNeverCapturesOrExpands) {
     EXPECT_EQ(captures, 0);
     EXPECT_EQ(m_capture.ShouldTraceCalls(), 2u);
     EXPECT_EQ(m_capture.WriteCalls(), 0u);
-
     TRC_WriteFormat(TRACE_ERROR, kComponent, u"%s", CountingText{&captures});
     EXPECT_EQ(captures, 1);
     EXPECT_EQ(m_capture.Texts(), std::vector<std::string>{"counted"});
-}
-
-TEST_F(TraceInterfaceTest, ArgumentThatThrowsLosesOnlyItsLine) {
-    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", ThrowingText{});
-    TRC_WriteFormat(TRACE_INFO, kComponent, u"next");
-    EXPECT_EQ(m_capture.Texts(), std::vector<std::string>{"next"});
-}
-
-TEST_F(TraceInterfaceTest, InvalidFormatOrForeignCharacterDeliversAnEmptyText) {
-    TRC_WriteFormat(TRACE_INFO, kComponent, u"%d", u"text");
-    TRC_WriteFormat(TRACE_INFO, kComponent, u"Preis %d \u20ac", 5);
-    TRC_WriteW(TRACE_INFO, kComponent, u"\u20ac");
-    TRC_WriteW(TRACE_INFO, kComponent, u"");
-    EXPECT_EQ(m_capture.Texts(), (std::vector<std::string>{"", "", "", ""}));
-}
-
-TEST_F(TraceInterfaceTest, UmlautsArriveAsIso88591Bytes) {
-    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s \u00e4\u00f6\u00fc\u00df", u"Gr\u00fc\u00dfe");
-    TRC_WriteW(TRACE_INFO, kComponent, u"\u00c4nderung");
-    EXPECT_EQ(m_capture.Texts(), (std::vector<std::string>{"Gr\xFC\xDF"
-                                                           "e \xE4\xF6\xFC\xDF",
-                                                           "\xC4nderung"}));
-}
-
-TEST_F(TraceInterfaceTest, TextsAreCutAt4095Characters) {
-    const std::u16string exact(4096, u'x');
-    const std::u16string longer(10000, u'y');
-    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", exact);
-    TRC_WriteFormat(TRACE_INFO, kComponent, longer.c_str());
-    TRC_WriteW(TRACE_INFO, kComponent, longer.c_str());
-    EXPECT_EQ(m_capture.Texts(),
-              (std::vector<std::string>{std::string(4095, 'x'), std::string(4095, 'y'),
-                                        std::string(4095, 'y')}));
 }
 
 TEST_F(TraceInterfaceTest, ComponentsAreCutAt127Characters) {
     const std::u16string component(200, u'C');
     TRC_WriteFormat(TRACE_INFO, component.c_str(), u"formatted");
     TRC_WriteW(TRACE_INFO, component.c_str(), u"wide");
-    for (const TraceLine& line : m_capture.Lines()) {
-        EXPECT_EQ(line.category, std::string(127, 'C'));
-    }
-    EXPECT_EQ(m_capture.Lines().size(), 2u);
+    EXPECT_EQ(m_capture.Lines(),
+              (std::vector<TraceLine>{{TRACE_INFO, std::string(127, 'C'), "formatted"},
+                                      {TRACE_INFO, std::string(127, 'C'), "wide"}}));
 }
 
 TEST_F(TraceInterfaceTest, MissingOrUnconvertibleComponentOrNullTextDropsTheLine) {
@@ -114,6 +107,9 @@ TEST_F(TraceInterfaceTest, MissingOrUnconvertibleComponentOrNullTextDropsTheLine
     TRC_WriteFormat(TRACE_INFO, kComponent, nullptr);
     TRC_WriteW(TRACE_INFO, kComponent, nullptr);
     TRC_Write(TRACE_INFO, "ZEPH.Ext.PcSc", nullptr);
+    EXPECT_FALSE(TraceSystemLib::Instance().ShouldTraceCategory(TRACE_INFO, nullptr));
+    EXPECT_FALSE(TraceSystemLib::Instance().ShouldTraceCategory(TRACE_INFO, ""));
+    EXPECT_EQ(m_capture.ShouldTraceCategoryCalls(), 0u);
     EXPECT_EQ(m_capture.WriteCalls(), 0u);
 }
 
@@ -125,6 +121,25 @@ TEST_F(TraceInterfaceTest, NarrowWriteAndCategoryQueryFollowTheTraceSystem) {
     TRC_Write(TRACE_INFO, "ZEPH.Ext.PcSc", "level not traced globally");
     TRC_Write(TRACE_ERROR, "Other", "traced");
     EXPECT_EQ(m_capture.Lines(), (std::vector<TraceLine>{{TRACE_ERROR, "Other", "traced"}}));
+}
+
+// The extension's sink writes errors at level 2 and others at 16; the helper library's writes
+// under its current component, which is cut at 63 characters and ignores null.
+TEST_F(TraceInterfaceTest, SinksWriteErrorsAtLevel2AndOthersAt16UnderTheirComponent) {
+    ExtensionTraceSink(true, u"CDB_GetLogDir: fehlgeschlagen");
+    ExtensionTraceSink(false, u"CDB_GetLogDir: ok");
+    HelperLibTraceSink(true, u"before");
+    SetHelperLibComponent(kExtensionTraceComponent);
+    HelperLibTraceSink(false, u"after");
+    EXPECT_EQ(
+        m_capture.Lines(),
+        (std::vector<TraceLine>{{TRACE_ERROR, "ZEPH.Ext.PcSc", "CDB_GetLogDir: fehlgeschlagen"},
+                                {TRACE_INFO, "ZEPH.Ext.PcSc", "CDB_GetLogDir: ok"},
+                                {TRACE_ERROR, "ZEPH.Help.Lib", "before"},
+                                {TRACE_INFO, "ZEPH.Ext.PcSc", "after"}}));
+    SetHelperLibComponent(std::u16string(100, u'h').c_str());
+    SetHelperLibComponent(nullptr);
+    EXPECT_EQ(GetHelperLibComponent(), std::u16string(63, u'h'));
 }
 
 #ifdef _WIN32

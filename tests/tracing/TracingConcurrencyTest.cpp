@@ -51,7 +51,7 @@ TEST(TracingConcurrencyTest, FirstLinesOfTwoThreadsRaceWithTheTraceSystemArrivin
     std::thread first(writer, 1);
     std::thread second(writer, 2);
     while (failedLoadsSeen.load() < 2 && !pastDeadline()) {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     CapturingTraceSystem capture;
     installed = true;
