@@ -8,8 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "StackFixture.h"
+#include "PcscHandles.h"
+#include "RealStack.h"
 #include "TestCards.h"
+#include "Waits.h"
 #include "pcsc/PcScMemory.h"
 #include "pcsc/pcsclite/PcScLiteBackend.h"
 #include "pcsc/pcsclite/PcScLiteLibrary.h"
@@ -20,22 +22,21 @@ namespace {
 using zeph::platform::pcsclite::PcScLiteBackend;
 using zeph::platform::pcsclite::PcScLiteLibrary;
 
-constexpr auto kDeadline = std::chrono::seconds(10);
+constexpr std::chrono::milliseconds kDeadline{10000};
 constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
 constexpr uint32_t kIoDeviceError = 1117;  // Windows' ERROR_IO_DEVICE, which pcsc-lite lacks
 
-// The real stack of StackFixture with the backend in front of it. The backend's library is
-// loaded before the fixture's first pcsc-lite call, and the fixture's own PCSCLITE_NO_BLOCKING
-// is left out: the backend has to turn pcsc-lite's sharing waits off by itself.
+// The real stack with the backend in front of it. The backend's library is loaded before the
+// stack's first pcsc-lite call, and the stack's own PCSCLITE_NO_BLOCKING is left out: the
+// backend has to turn pcsc-lite's sharing waits off by itself.
 class PcScLiteBackendReal : public realstack::StackFixture {
   protected:
-    static void SetUpTestSuite() {}
-
+    PcScLiteBackendReal() : StackFixture(false) {}
     void SetUp() override {
         StackFixture::SetUp();
         ASSERT_TRUE(m_library.Loaded()) << m_library.Status();
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
-        m_readerName = zeph::platform::NarrowToWide(ReaderName());
+        m_readerName = zeph::platform::NarrowToWide(Stack().ReaderName());
     }
     void TearDown() override {
         m_backend.ReleaseContext(m_context);
@@ -64,14 +65,8 @@ class PcScLiteBackendReal : public realstack::StackFixture {
         return state;
     }
     bool AwaitOpenWaits(size_t count) {
-        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-        while (m_backend.OpenWaits(m_context) != count) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::yield();
-        }
-        return true;
+        return realstack::WaitUntil([&] { return m_backend.OpenWaits(m_context) == count; },
+                                    kDeadline, std::chrono::microseconds(100));
     }
     template <typename T>
     static bool Finishes(std::future<T>& call, const std::function<void()>& rescue) {
@@ -105,8 +100,8 @@ TEST_F(PcScLiteBackendReal, CancelRightAfterTheWaitBeganStillEndsIt) {
 }
 
 TEST_F(PcScLiteBackendReal, ReconnectRefusedAtOnceWhileAnotherApplicationSharesTheCard) {
-    InsertCard();
-    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
+    Stack().InsertCard();
+    realstack::PcscCard other(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED);
     ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
@@ -120,8 +115,8 @@ TEST_F(PcScLiteBackendReal, ReconnectRefusedAtOnceWhileAnotherApplicationSharesT
 }
 
 TEST_F(PcScLiteBackendReal, TransmitRefusedAtOnceDuringAnotherApplicationsTransaction) {
-    InsertCard();
-    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
+    Stack().InsertCard();
+    realstack::PcscCard other(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED);
     ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
@@ -137,7 +132,7 @@ TEST_F(PcScLiteBackendReal, TransmitRefusedAtOnceDuringAnotherApplicationsTransa
 // Threads waiting, cancelling and transmitting on one context, then a release in the middle of
 // it: every call returns, and nothing is used after the release (run under TSan and ASan).
 TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsRelease) {
-    InsertCard();
+    Stack().InsertCard();
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
     const PcScReaderState unchanged = Unchanged();
@@ -207,9 +202,7 @@ TEST_F(PcScLiteBackendReal, ReleaseUnderReaderListsOfOtherThreadsLeavesTheNextCo
 // SCARD_E_NOT_TRANSACTED. Both are the reader's failed I/O, which the extension retries; the card's
 // removal then ends the retries.
 TEST_F(PcScLiteBackendReal, ExchangesOfAReaderWhoseIoFailedAreDeviceErrorsUntilTheRemoval) {
-    realstack::VirtualCardOptions options;
-    options.dropOn = "00B0";
-    InsertCard(options);
+    Stack().InsertCard({"", {}, "00B0"});
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
     const std::vector<uint8_t> readBinary = {0x00, 0xB0, 0x00, 0x00, 0x00};
@@ -238,7 +231,7 @@ size_t OpenSockets() {
 // a call was refused. Releasing it closes every socket of it, and the next context starts with a
 // pool of its own.
 TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceReleased) {
-    realstack::VirtualCardProcess& virtualCard = InsertCard();
+    realstack::VirtualCardProcess& virtualCard = Stack().InsertCard();
     for (int restart = 0; restart < 3; ++restart) {
         SCOPED_TRACE(restart);
         ScardHandle card = 0;
@@ -258,7 +251,7 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
         ASSERT_TRUE(AwaitOpenWaits(1));
         EXPECT_EQ(OpenSockets(), 5u) << "the fixture's, the card's, two pooled and a waiting one";
 
-        StopPcscd();
+        Stack().StopPcscd();
         ASSERT_TRUE(Finishes(blocked, [&] { m_backend.Cancel(m_context); }));
         PcScMemory readers;
         const std::vector<uint32_t> answers = {blocked.get(),
@@ -274,7 +267,7 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
                                          SCARD_E_INVALID_HANDLE, SCARD_E_NO_SERVICE}));
         EXPECT_EQ(OpenSockets(), 0u);
 
-        StartPcscd();
+        Stack().StartPcscd();
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
         EXPECT_EQ(m_backend.ListReaders(m_context, nullptr, readers), 0u);
         ASSERT_TRUE(virtualCard.Insert());
