@@ -3,7 +3,6 @@
 // names as macros; their values agree with the module's where these tests use them.
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <future>
 #include <thread>
 #include <vector>
@@ -17,10 +16,8 @@
 #include "pcsc/pcsclite/PcScLiteLibrary.h"
 #include "platform/TextConversion.h"
 
+namespace realstack {
 namespace {
-
-using zeph::platform::pcsclite::PcScLiteBackend;
-using zeph::platform::pcsclite::PcScLiteLibrary;
 
 constexpr std::chrono::milliseconds kDeadline{10000};
 constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
@@ -29,7 +26,7 @@ constexpr uint32_t kIoDeviceError = 1117;  // Windows' ERROR_IO_DEVICE, which pc
 // The real stack with the backend in front of it. The backend's library is loaded before the
 // stack's first pcsc-lite call, and the stack's own PCSCLITE_NO_BLOCKING is left out: the
 // backend has to turn pcsc-lite's sharing waits off by itself.
-class PcScLiteBackendReal : public realstack::StackFixture {
+class PcScLiteBackendReal : public StackFixture {
   protected:
     PcScLiteBackendReal() : StackFixture(false) {}
     void SetUp() override {
@@ -48,8 +45,7 @@ class PcScLiteBackendReal : public realstack::StackFixture {
         return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, kProtocolT1, card,
                                  &protocol);
     }
-    uint32_t TransmitSelect(ScardHandle card) { return Transmit(card, kSelectMasterFile); }
-    uint32_t Transmit(ScardHandle card, const std::vector<uint8_t>& command) {
+    uint32_t Transmit(ScardHandle card, const std::vector<uint8_t>& command = kSelectMasterFile) {
         const PcScIoRequest pci{kProtocolT1, sizeof(PcScIoRequest)};
         uint8_t answer[258];
         uint32_t length = sizeof(answer);
@@ -65,21 +61,12 @@ class PcScLiteBackendReal : public realstack::StackFixture {
         return state;
     }
     bool AwaitOpenWaits(size_t count) {
-        return realstack::WaitUntil([&] { return m_backend.OpenWaits(m_context) == count; },
+        return WaitUntil([&] { return m_backend.OpenWaits(m_context) == count; },
                                     kDeadline, std::chrono::microseconds(100));
     }
-    template <typename T>
-    static bool Finishes(std::future<T>& call, const std::function<void()>& rescue) {
-        if (call.wait_for(kDeadline) == std::future_status::ready) {
-            return true;
-        }
-        rescue();
-        call.wait();
-        return false;
-    }
 
-    PcScLiteLibrary m_library;
-    PcScLiteBackend m_backend{m_library};
+    zeph::platform::pcsclite::PcScLiteLibrary m_library;
+    zeph::platform::pcsclite::PcScLiteBackend m_backend{m_library};
     ScardContext m_context = 0;
     std::u16string m_readerName;
 };
@@ -99,9 +86,11 @@ TEST_F(PcScLiteBackendReal, CancelRightAfterTheWaitBeganStillEndsIt) {
     }
 }
 
-TEST_F(PcScLiteBackendReal, ReconnectRefusedAtOnceWhileAnotherApplicationSharesTheCard) {
+// While another application shares the card, a reconnection for exclusive use is refused at once;
+// while it holds a transaction, so is a transmission.
+TEST_F(PcScLiteBackendReal, SharingConflictsWithAnotherApplicationAreRefusedAtOnce) {
     Stack().InsertCard();
-    realstack::PcscCard other(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED);
+    PcscCard other(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED);
     ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
@@ -112,21 +101,13 @@ TEST_F(PcScLiteBackendReal, ReconnectRefusedAtOnceWhileAnotherApplicationSharesT
     });
     ASSERT_TRUE(Finishes(reconnect, [&] { other.Disconnect(); }));
     EXPECT_EQ(reconnect.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
-}
 
-TEST_F(PcScLiteBackendReal, TransmitRefusedAtOnceDuringAnotherApplicationsTransaction) {
-    Stack().InsertCard();
-    realstack::PcscCard other(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED);
-    ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
-    ScardHandle card = 0;
-    ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
     ASSERT_EQ(SCardBeginTransaction(other.Handle()), SCARD_S_SUCCESS);
-    auto transmit = std::async(std::launch::async, [&] { return TransmitSelect(card); });
+    auto transmit = std::async(std::launch::async, [&] { return Transmit(card); });
     ASSERT_TRUE(Finishes(transmit, [&] { SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD); }));
     EXPECT_EQ(transmit.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
-
     ASSERT_EQ(SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
-    EXPECT_EQ(TransmitSelect(card), 0u);
+    EXPECT_EQ(Transmit(card), 0u);
 }
 
 // Threads waiting, cancelling and transmitting on one context, then a release in the middle of
@@ -146,7 +127,7 @@ TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsReleas
     };
     auto transmitter = [&] {
         uint32_t last = 0;
-        while ((last = TransmitSelect(card)) == 0) {
+        while ((last = Transmit(card)) == 0) {
         }
         return last;
     };
@@ -207,23 +188,9 @@ TEST_F(PcScLiteBackendReal, ExchangesOfAReaderWhoseIoFailedAreDeviceErrorsUntilT
     ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
     const std::vector<uint8_t> readBinary = {0x00, 0xB0, 0x00, 0x00, 0x00};
     EXPECT_EQ(Transmit(card, readBinary), kIoDeviceError);
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
     uint32_t last = kIoDeviceError;
-    while (last == kIoDeviceError && std::chrono::steady_clock::now() < deadline) {
-        last = Transmit(card, readBinary);
-    }
+    WaitUntil([&] { return (last = Transmit(card, readBinary)) != kIoDeviceError; }, kDeadline);
     EXPECT_EQ(last, static_cast<uint32_t>(SCARD_W_REMOVED_CARD));
-}
-
-// The sockets among the process's descriptors: each pcsc-lite context holds one.
-size_t OpenSockets() {
-    size_t sockets = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code gone;  // the iterator's own descriptor is closed by now
-        sockets +=
-            std::filesystem::read_symlink(entry.path(), gone).string().starts_with("socket:");
-    }
-    return sockets;
 }
 
 // Each stop of pcscd kills the backend's context with its card context, its pooled wait contexts
@@ -231,7 +198,7 @@ size_t OpenSockets() {
 // a call was refused. Releasing it closes every socket of it, and the next context starts with a
 // pool of its own.
 TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceReleased) {
-    realstack::VirtualCardProcess& virtualCard = Stack().InsertCard();
+    VirtualCardProcess& virtualCard = Stack().InsertCard();
     for (int restart = 0; restart < 3; ++restart) {
         SCOPED_TRACE(restart);
         ScardHandle card = 0;
@@ -256,7 +223,7 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
         PcScMemory readers;
         const std::vector<uint32_t> answers = {blocked.get(),
                                                m_backend.IsValidContext(m_context),
-                                               TransmitSelect(card),
+                                               Transmit(card),
                                                m_backend.ListReaders(m_context, nullptr, readers),
                                                m_backend.GetStatusChange(m_context, 0, &state, 1),
                                                m_backend.IsValidContext(m_context),
@@ -278,3 +245,4 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
 }
 
 }  // namespace
+}  // namespace realstack

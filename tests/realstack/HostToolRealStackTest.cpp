@@ -15,27 +15,23 @@ int ExitStatus(const std::optional<int>& status) {
     return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
-// zeph_host with the module and the further arguments; it reads the stack's registry file.
-struct Host : ChildProcess {
-    explicit Host(std::vector<std::string> args) : ChildProcess(Program(std::move(args))) {}
-    static Options Program(std::vector<std::string> args) {
+class HostToolRealStackTest : public StackFixture {
+  protected:
+    // zeph_host with the module and the further arguments; it reads the stack's registry file.
+    static ChildProcess::Options Host(std::vector<std::string> args) {
         args.insert(args.begin(), {ZEPH_HOST_PATH, "--module", ZEPH_MODULE_PATH});
         return {args, false, {}};
     }
-};
-
-class HostToolRealStackTest : public StackFixture {
-  protected:
     // Expects the line, naming the program's output so far otherwise.
-    void ExpectLine(Host& host, std::string_view text) {
+    void ExpectLine(ChildProcess& host, std::string_view text) {
         EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
             << "no line with \"" << text << "\" in:\n" << host.Output();
     }
 };
 
 TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
-    Host host({"--cycles", "1", "--apdu", "00A4000C023F00",
-                      "--apdu", "00A4020C022F01", "--apdu", "00B0000005"});
+    ChildProcess host(Host({"--cycles", "1", "--apdu", "00A4000C023F00",
+                      "--apdu", "00A4020C022F01", "--apdu", "00B0000005"}));
     ExpectLine(host, "cycle 1  IsPresent: waiting");
     VirtualCardProcess& card = Stack().StartCard({"", {"2F01=48656C6C6F"}, ""});
 
@@ -59,7 +55,7 @@ TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
 }
 
 TEST_F(HostToolRealStackTest, CtrlCAfterACycleCancelsTheWaitAndEndsCleanly) {
-    Host host({"--state-queries", "1"});
+    ChildProcess host(Host({"--state-queries", "1"}));
     ExpectLine(host, "cycle 1  IsPresent: waiting");
     VirtualCardProcess& card = Stack().StartCard();
     ExpectLine(host, "exchange done");
@@ -75,7 +71,7 @@ TEST_F(HostToolRealStackTest, CtrlCAfterACycleCancelsTheWaitAndEndsCleanly) {
 }
 
 TEST_F(HostToolRealStackTest, SigtermWhileTheCardIsInsideEndsIsAbsent) {
-    Host host({});
+    ChildProcess host(Host({}));
     ExpectLine(host, "cycle 1  IsPresent: waiting");
     Stack().StartCard();
     ExpectLine(host, "exchange done");
@@ -87,7 +83,7 @@ TEST_F(HostToolRealStackTest, SigtermWhileTheCardIsInsideEndsIsAbsent) {
 }
 
 TEST_F(HostToolRealStackTest, TimeLimitEndsARunWithoutCardWithStatus3) {
-    Host host({"--cycles", "1", "--timeout-ms", "500"});
+    ChildProcess host(Host({"--cycles", "1", "--timeout-ms", "500"}));
     ExpectLine(host, "stop     time limit of 500 ms reached: Cancel");
     ExpectLine(host, "IsPresent -> 0x00000103 STATUS_PENDING");
     EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 3) << host.Output();

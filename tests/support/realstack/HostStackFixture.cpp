@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "ModuleLoader.h"
+#include "PcscHandles.h"
+#include "TestCards.h"
 
 namespace realstack {
 
@@ -122,6 +124,15 @@ uint32_t HostStackFixture::CardState() {
     uint32_t protocol = 0;
     EXPECT_EQ(m_object->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
     return state;
+}
+
+long HostStackFixture::ConnectElsewhere() {
+    return PcscCard(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED).Status();
+}
+
+void HostStackFixture::SyncCardEvents(VirtualCardProcess& card) {
+    ASSERT_EQ(Transmit(kSelectMasterFile).status, ZEPH_STATUS_SUCCESS);
+    ASSERT_TRUE(card.WaitForEvent("apdu 00A4000C023F00 9000"));
 }
 
 }  // namespace realstack

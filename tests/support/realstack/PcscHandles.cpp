@@ -1,6 +1,7 @@
 #include "PcscHandles.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 namespace realstack {
@@ -50,6 +51,16 @@ LONG PcscCard::Disconnect() {
     const LONG result = SCardDisconnect(m_card, SCARD_LEAVE_CARD);
     m_card = 0;
     return result;
+}
+
+size_t OpenSockets() {
+    size_t sockets = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code gone;  // the iterator's own descriptor is closed by now
+        sockets +=
+            std::filesystem::read_symlink(entry.path(), gone).string().starts_with("socket:");
+    }
+    return sockets;
 }
 
 std::string DescribeResult(LONG result) {

@@ -4,6 +4,7 @@
 
 #include <winscard.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ class PcscCard {
     DWORD m_protocol = 0;
     LONG m_status;
 };
+
+// The sockets among the process's descriptors: each pcsc-lite context holds one.
+size_t OpenSockets();
 
 // "SCARD_E_SHARING_VIOLATION (0x8010000B)": for failure messages.
 std::string DescribeResult(LONG result);

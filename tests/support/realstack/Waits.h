@@ -13,12 +13,26 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 
 namespace realstack {
 
 // Asks done every interval until it holds; false when it still does not at the deadline.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
                std::chrono::microseconds interval = std::chrono::milliseconds(5));
+
+// True when the call finishes by the deadline. Otherwise rescue ends it, so that the test can go
+// on without a thread left hanging, and false.
+template <typename T>
+bool Finishes(std::future<T>& call, const std::function<void()>& rescue,
+              std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    if (call.wait_for(timeout) == std::future_status::ready) {
+        return true;
+    }
+    rescue();
+    call.wait();
+    return false;
+}
 
 // The calling thread's id as /proc names it.
 pid_t CurrentThreadId();
