@@ -105,8 +105,10 @@ void RealStack::StartPcscd() {
     const bool listed = WaitUntil(
         [this] {
             try {
+                // Ready once it lists both slots of the vpcd reader.
                 const std::vector<std::string> readers = PcscContext().ListReaders();
-                return std::find(readers.begin(), readers.end(), m_reader) != readers.end();
+                return readers.size() == 2 &&
+                       std::find(readers.begin(), readers.end(), m_reader) != readers.end();
             } catch (const std::runtime_error&) {
                 return m_pcscd->HasExited();  // not serving yet, or never
             }
