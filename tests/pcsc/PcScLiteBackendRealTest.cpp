@@ -20,7 +20,6 @@ namespace realstack {
 namespace {
 
 constexpr std::chrono::milliseconds kDeadline{10000};
-constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
 constexpr uint32_t kIoDeviceError = 1117;  // Windows' ERROR_IO_DEVICE, which pcsc-lite lacks
 
 // The real stack with the backend in front of it. The backend's library is loaded before the
@@ -42,11 +41,11 @@ class PcScLiteBackendReal : public StackFixture {
 
     uint32_t Connect(uint32_t shareMode, ScardHandle* card) {
         uint32_t protocol = 0;
-        return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, kProtocolT1, card,
-                                 &protocol);
+        return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, SCARD_PROTOCOL_T1,
+                                 card, &protocol);
     }
     uint32_t Transmit(ScardHandle card, const std::vector<uint8_t>& command = kSelectMasterFile) {
-        const PcScIoRequest pci{kProtocolT1, sizeof(PcScIoRequest)};
+        const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
         uint8_t answer[258];
         uint32_t length = sizeof(answer);
         return m_backend.Transmit(card, &pci, command.data(), static_cast<uint32_t>(command.size()),
@@ -61,8 +60,8 @@ class PcScLiteBackendReal : public StackFixture {
         return state;
     }
     bool AwaitOpenWaits(size_t count) {
-        return WaitUntil([&] { return m_backend.OpenWaits(m_context) == count; },
-                                    kDeadline, std::chrono::microseconds(100));
+        return WaitUntil([&] { return m_backend.OpenWaits(m_context) == count; }, kDeadline,
+                         std::chrono::microseconds(100));
     }
 
     zeph::platform::pcsclite::PcScLiteLibrary m_library;
@@ -96,7 +95,7 @@ TEST_F(PcScLiteBackendReal, SharingConflictsWithAnotherApplicationAreRefusedAtOn
     ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
     auto reconnect = std::async(std::launch::async, [&] {
         uint32_t protocol = 0;
-        return m_backend.Reconnect(card, SCARD_SHARE_EXCLUSIVE, kProtocolT1, SCARD_LEAVE_CARD,
+        return m_backend.Reconnect(card, SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD,
                                    &protocol);
     });
     ASSERT_TRUE(Finishes(reconnect, [&] { other.Disconnect(); }));

@@ -45,6 +45,9 @@ struct ResetCase {
     std::vector<const char*> events;  // the card's, in order
 };
 
+const std::vector<const char*> kPowerCycledTwice = {"power-off", "power-on", "power-off",
+                                                    "power-on"};
+
 class HostResetRealStackTest : public HostCycleRealStackTest,
                                public ::testing::WithParamInterface<ResetCase> {};
 
@@ -77,8 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
     Resets, HostResetRealStackTest,
     ::testing::Values(
         ResetCase{"Warm", ZEPH_POWER_WARM_RESET, 36, ZEPH_STATUS_SUCCESS, {"reset"}},
-        ResetCase{"Cold", ZEPH_POWER_COLD_RESET, 36, ZEPH_STATUS_SUCCESS,
-                  {"power-off", "power-on", "power-off", "power-on"}},
+        ResetCase{"Cold", ZEPH_POWER_COLD_RESET, 36, ZEPH_STATUS_SUCCESS, kPowerCycledTwice},
         ResetCase{"WarmIntoFourBytes", ZEPH_POWER_WARM_RESET, 4, ZEPH_STATUS_NO_MEDIA, {}},
         ResetCase{"ColdIntoFourBytes", ZEPH_POWER_COLD_RESET, 4, ZEPH_STATUS_NO_MEDIA, {}}),
     [](const auto& test) { return std::string(test.param.name); });

@@ -25,13 +25,13 @@ class HostToolRealStackTest : public StackFixture {
     // Expects the line, naming the program's output so far otherwise.
     void ExpectLine(ChildProcess& host, std::string_view text) {
         EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
-            << "no line with \"" << text << "\" in:\n" << host.Output();
+            << "no line with \"" << text << ("\" in:\n" + host.Output());
     }
 };
 
 TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
-    ChildProcess host(Host({"--cycles", "1", "--apdu", "00A4000C023F00",
-                      "--apdu", "00A4020C022F01", "--apdu", "00B0000005"}));
+    ChildProcess host(Host({"--cycles", "1", "--apdu", "00A4000C023F00", "--apdu", "00A4020C022F01",
+                            "--apdu", "00B0000005"}));
     ExpectLine(host, "cycle 1  IsPresent: waiting");
     VirtualCardProcess& card = Stack().StartCard({"", {"2F01=48656C6C6F"}, ""});
 

@@ -5,9 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
-#include <functional>
 #include <thread>
 
 namespace realstack {
@@ -110,15 +110,16 @@ bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout
 
 bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout) {
     const std::filesystem::path tasks = "/proc/" + std::to_string(process) + "/task";
-    return WaitUntil(InARow([tasks] {
-                         bool sleeping = true;
-                         std::error_code error;
-                         for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-                             sleeping = sleeping && SchedulerState(task.path() / "stat") == 'S';
-                         }
-                         return sleeping && !error;
-                     }),
-                     timeout, kPollInterval);
+    return WaitUntil(
+        InARow([tasks] {
+            bool sleeping = true;
+            std::error_code error;
+            for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+                sleeping = sleeping && SchedulerState(task.path() / "stat") == 'S';
+            }
+            return sleeping && !error;
+        }),
+        timeout, kPollInterval);
 }
 
 }  // namespace realstack
