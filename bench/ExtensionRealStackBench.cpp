@@ -12,20 +12,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "CapturingTraceSystem.h"
-#include "ChildProcess.h"
 #include "ExtensionHarness.h"
-#include "PcscdProcess.h"
+#include "RealStack.h"
 #include "TestCards.h"
 #include "extension/ZephExtensionPcSc.h"
 #include "pcsc/PcScConstants.h"
@@ -36,108 +30,48 @@ namespace {
 
 const ZephSendHeader kT1Header{SCARD_PROTOCOL_T1, sizeof(ZephSendHeader)};
 constexpr uint32_t kAnswerCapacity = 258;
-constexpr auto kCardDeadline = std::chrono::seconds(10);
-constexpr auto kCardPoll = std::chrono::milliseconds(20);
 
-std::filesystem::path MakeWorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeph-extbench-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    }
-    return pattern;
-}
-
-// pcscd, the virtual card (its event lines go to a file, read only when the card fails to show)
-// and the object connected exclusively to the card through the platform's backend, as discovery
-// leaves it.
-class RealStack {
+// The real stack with the card in the reader, and the object connected exclusively to the card
+// through the platform's backend, as discovery leaves it.
+class BenchStack {
   public:
-    RealStack() {
+    BenchStack() {
         try {
-            Start();
+            m_stack = std::make_unique<realstack::RealStack>();
+            m_stack->InsertCard();
+            m_extension = new CZephExtensionPcSc(PlatformPcSc(), PlatformSleeper());
+            ExtensionTestAccess access(*m_extension);
+            if (!access.GetContext() ||
+                !access.Connect(zeph::platform::NarrowToWide(m_stack->ReaderName()), false)) {
+                throw std::runtime_error("the object did not connect to the card");
+            }
+            m_cardHandle = access.Card();
         } catch (const std::exception& error) {
             m_error = error.what();
         }
     }
-    ~RealStack() {
+    ~BenchStack() {
         if (m_extension != nullptr) {
             ExtensionTestAccess(*m_extension).ReleaseContext(SCARD_LEAVE_CARD);
             m_extension->ScalarDeletingDestructor(1);
         }
-        m_card.reset();
-        m_pcscd.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_workDir, ignored);
     }
-    RealStack(const RealStack&) = delete;
-    RealStack& operator=(const RealStack&) = delete;
+    BenchStack(const BenchStack&) = delete;
+    BenchStack& operator=(const BenchStack&) = delete;
 
     const std::string& Error() const { return m_error; }
     CZephExtensionPcSc& Extension() { return *m_extension; }
     ScardHandle Card() const { return m_cardHandle; }
 
   private:
-    void Start();
-    void AwaitCard(ScardContext context, const std::u16string& reader) const;
-
-    std::filesystem::path m_workDir;
-    std::unique_ptr<realstack::PcscdProcess> m_pcscd;
-    std::unique_ptr<realstack::ChildProcess> m_card;
+    std::unique_ptr<realstack::RealStack> m_stack;
     CZephExtensionPcSc* m_extension = nullptr;
     ScardHandle m_cardHandle = 0;
     std::string m_error;
 };
 
-void RealStack::Start() {
-    const realstack::VpcdReader vpcd{};
-    m_workDir = MakeWorkDir();
-    m_pcscd = std::make_unique<realstack::PcscdProcess>(m_workDir,
-                                                        std::vector<realstack::VpcdReader>{vpcd});
-    realstack::ChildProcess::Options card;
-    card.argv = {ZEPH_VCARD_PATH, "--port", std::to_string(vpcd.port)};
-    card.pipeStdin = true;  // the card runs until its command input ends
-    card.logFile = (m_workDir / "vcard.log").string();
-    m_card = std::make_unique<realstack::ChildProcess>(card);
-
-    const std::u16string reader =
-        zeph::platform::NarrowToWide(realstack::PcscdProcess::SlotNames(vpcd).front());
-    m_extension = new CZephExtensionPcSc(PlatformPcSc(), PlatformSleeper());
-    ExtensionTestAccess access(*m_extension);
-    if (!access.GetContext()) {
-        throw std::runtime_error("no PC/SC context");
-    }
-    AwaitCard(access.Context(), reader);
-    if (!access.Connect(reader, false)) {
-        throw std::runtime_error("the object did not connect to the card");
-    }
-    m_cardHandle = access.Card();
-}
-
-// Polls the reader's state until the card is present; throws with what the stack said otherwise.
-void RealStack::AwaitCard(ScardContext context, const std::u16string& reader) const {
-    const auto deadline = std::chrono::steady_clock::now() + kCardDeadline;
-    for (;;) {
-        PcScReaderState state{};
-        state.szReader = reader.c_str();
-        const uint32_t result = PlatformPcSc().GetStatusChange(context, 0, &state, 1);
-        if (result == SCARD_S_SUCCESS && (state.dwEventState & SCARD_STATE_PRESENT) != 0) {
-            return;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            std::ifstream events(m_workDir / "vcard.log");
-            std::ostringstream text;
-            text << "the virtual card never showed in the reader (status change result " << result
-                 << ", state " << state.dwEventState << "); the card's events:\n"
-                 << events.rdbuf() << "pcscd's log:\n"
-                 << m_pcscd->Log();
-            throw std::runtime_error(text.str());
-        }
-        std::this_thread::sleep_for(kCardPoll);
-    }
-}
-
-RealStack& Stack() {
-    static RealStack stack;
+BenchStack& Stack() {
+    static BenchStack stack;
     return stack;
 }
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "ThreadWaits.h"
+#include "Waits.h"
 
 HostLoop::HostLoop(CZephExtensionAbstract& object, uint32_t expected)
     : m_object(object), m_expected(expected), m_thread([this] { Run(); }) {
@@ -23,7 +23,7 @@ HostLoop::~HostLoop() {
 }
 
 void HostLoop::Run() {
-    m_tid.store(hostrealstack::CurrentThreadId());
+    m_tid.store(realstack::CurrentThreadId());
     while (!m_stop.load()) {
         m_calls.fetch_add(1);
         const uint32_t status = m_object.IsPresent(nullptr, nullptr, nullptr, nullptr);

@@ -14,15 +14,13 @@
 //   5 ms.
 //
 // Every wait is seen blocked in its PC/SC wait, and pcscd idle, before the event is caused
-// (ThreadWaits.h): a Cancel that overtook the wait's registration in pcscd would be lost. The
+// (Waits.h): a Cancel that overtook the wait's registration in pcscd would be lost. The
 // program starts its own pcscd and card, so it runs only inside the real-stack harness's private
 // namespaces: bench/run-host-realstack-bench.sh.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -32,18 +30,16 @@
 #include "LatencySamples.h"
 #include "ModuleLoader.h"
 #include "PcscHandles.h"
-#include "PcscdProcess.h"
-#include "VirtualCardProcess.h"
+#include "RealStack.h"
 #include "zeph/ZephExtensionAbi.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using hostrealstack::BackgroundCall;
+using realstack::BackgroundCall;
 
 constexpr std::chrono::milliseconds kCallTimeout{10000};
 constexpr std::chrono::milliseconds kWaitingTimeout{5000};
-constexpr std::chrono::milliseconds kStateTimeout{5000};
 const ZephWChar kAnyReader[] = {0};
 
 struct TimedResult {
@@ -51,20 +47,11 @@ struct TimedResult {
     Clock::time_point returned;
 };
 
-std::filesystem::path MakeWorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeph-hostbench-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    }
-    return pattern;
-}
-
-// pcscd, the card (taken out of the reader once it has connected), one object of the module
-// loaded through its export, and the direct observer's own pcsc-lite context.
+// The real stack (the card taken out of the reader once it has connected; the stack's own context
+// is the direct observer's), and one object of the module loaded through its export.
 class HostBenchStack {
   public:
     HostBenchStack() {
-        setenv("PCSCLITE_NO_BLOCKING", "1", 1);
         try {
             Start();
         } catch (const std::exception& error) {
@@ -76,11 +63,6 @@ class HostBenchStack {
             m_object->Cancel();
             m_object->ScalarDeletingDestructor(1);
         }
-        m_direct.reset();
-        m_card.reset();
-        m_pcscd.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_workDir, ignored);
     }
     HostBenchStack(const HostBenchStack&) = delete;
     HostBenchStack& operator=(const HostBenchStack&) = delete;
@@ -90,39 +72,23 @@ class HostBenchStack {
     // A further object of the module; the caller destroys it.
     CZephExtensionAbstract* NewObject() { return m_module->Factory()(); }
     realstack::VirtualCardProcess& Card() { return *m_card; }
-    const std::string& Reader() const { return m_reader; }
-    const realstack::PcscContext& Direct() const { return *m_direct; }
+    const std::string& Reader() const { return m_stack->ReaderName(); }
+    const realstack::PcscContext& Direct() const { return m_stack->Context(); }
 
     // True once pcscd has taken up every request so far: a wait that a client has sent is then
-    // registered, and a cancellation cannot overtake it (ThreadWaits.h).
+    // registered, and a cancellation cannot overtake it (Waits.h).
     bool PcscdTookUpRequests() const {
-        return hostrealstack::WaitUntilProcessSleeps(m_pcscdPid, kWaitingTimeout);
+        return realstack::WaitUntilProcessSleeps(m_stack->PcscdPid(), kWaitingTimeout);
     }
-
-    // The reader's state as the direct context sees it once every bit of wanted is set.
-    bool ReaderReaches(DWORD wanted) const {
-        return m_direct->WaitForState(m_reader, wanted, kStateTimeout).has_value();
-    }
+    // The reader's state as the stack's context sees it once every bit of wanted is set.
+    bool ReaderReaches(DWORD wanted) const { return m_stack->WaitForState(wanted); }
 
   private:
     void Start() {
-        m_workDir = MakeWorkDir();
-        const realstack::VpcdReader reader;
-        m_reader = realstack::PcscdProcess::SlotNames(reader).front();
-        m_pcscd = std::make_unique<realstack::PcscdProcess>(
-            m_workDir, std::vector<realstack::VpcdReader>{reader});
-        m_direct = std::make_unique<realstack::PcscContext>();
-        const std::optional<pid_t> pcscd = hostrealstack::FindProcess("pcscd");
-        if (!pcscd) {
-            throw std::runtime_error("pcscd's process was not found");
-        }
-        m_pcscdPid = *pcscd;
-        realstack::VirtualCardOptions options;
-        options.port = reader.port;
-        m_card = std::make_unique<realstack::VirtualCardProcess>(options);
-        if (!m_card->WaitForEvent("connected") || !ReaderReaches(SCARD_STATE_PRESENT) ||
-            !m_card->Remove() || !ReaderReaches(SCARD_STATE_EMPTY)) {
-            throw std::runtime_error("the virtual card did not come and go");
+        m_stack = std::make_unique<realstack::RealStack>();
+        m_card = &m_stack->InsertCard();
+        if (!m_card->Remove() || !ReaderReaches(SCARD_STATE_EMPTY)) {
+            throw std::runtime_error("the virtual card did not leave the reader");
         }
         m_module = std::make_unique<ModuleLoader>(ZEPH_MODULE_PATH);
         if (m_module->Factory() == nullptr) {
@@ -135,12 +101,8 @@ class HostBenchStack {
     }
 
     std::string m_error;
-    std::filesystem::path m_workDir;
-    std::string m_reader;
-    std::unique_ptr<realstack::PcscdProcess> m_pcscd;
-    pid_t m_pcscdPid = 0;
-    std::unique_ptr<realstack::PcscContext> m_direct;
-    std::unique_ptr<realstack::VirtualCardProcess> m_card;
+    std::unique_ptr<realstack::RealStack> m_stack;
+    realstack::VirtualCardProcess* m_card = nullptr;
     std::unique_ptr<ModuleLoader> m_module;
     CZephExtensionAbstract* m_object = nullptr;
 };

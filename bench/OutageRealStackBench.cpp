@@ -18,8 +18,6 @@
 #include <time.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -27,10 +25,8 @@
 
 #include "HostLoop.h"
 #include "ModuleLoader.h"
-#include "PcscHandles.h"
-#include "PcscdProcess.h"
-#include "ThreadWaits.h"
-#include "VirtualCardProcess.h"
+#include "RealStack.h"
+#include "Waits.h"
 
 namespace {
 
@@ -45,14 +41,6 @@ double ProcessCpuMs() {
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-std::filesystem::path MakeWorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeph-outagebench-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    }
-    return pattern;
-}
-
 ModuleLoader& Module() {
     static ModuleLoader module(ZEPH_MODULE_PATH);
     if (module.Factory() == nullptr) {
@@ -61,15 +49,12 @@ ModuleLoader& Module() {
     return module;
 }
 
-// One row's pcscd with a reader (and the card in it), and one object of the module.
+// One row's real stack (with the card in the reader, or without), and one object of the module.
 class OutageStack {
   public:
-    explicit OutageStack(Reader reader) : m_workDir(MakeWorkDir()) {
-        const realstack::VpcdReader vpcd;
-        m_pcscd = std::make_unique<realstack::PcscdProcess>(
-            m_workDir, std::vector<realstack::VpcdReader>{vpcd});
+    explicit OutageStack(Reader reader) {
         if (reader == Reader::WithCard) {
-            InsertCard(vpcd);
+            m_stack.InsertCard();
         }
         m_object = Module().Factory()();
         if (m_object == nullptr) {
@@ -77,37 +62,17 @@ class OutageStack {
         }
     }
     ~OutageStack() {
-        if (m_object != nullptr) {
-            m_object->Cancel();
-            m_object->ScalarDeletingDestructor(1);
-        }
-        m_card.reset();
-        m_pcscd.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_workDir, ignored);
+        m_object->Cancel();
+        m_object->ScalarDeletingDestructor(1);
     }
     OutageStack(const OutageStack&) = delete;
     OutageStack& operator=(const OutageStack&) = delete;
 
     CZephExtensionAbstract& Object() { return *m_object; }
-    void StopPcscd() { m_pcscd->Stop(); }
+    void StopPcscd() { m_stack.StopPcscd(); }
 
   private:
-    void InsertCard(const realstack::VpcdReader& vpcd) {
-        realstack::VirtualCardOptions options;
-        options.port = vpcd.port;
-        m_card = std::make_unique<realstack::VirtualCardProcess>(options);
-        const realstack::PcscContext direct;
-        const std::string slot = realstack::PcscdProcess::SlotNames(vpcd).front();
-        if (!m_card->WaitForEvent("connected") ||
-            !direct.WaitForState(slot, SCARD_STATE_PRESENT, kWaitingTimeout)) {
-            throw std::runtime_error("the virtual card did not enter the reader");
-        }
-    }
-
-    std::filesystem::path m_workDir;
-    std::unique_ptr<realstack::PcscdProcess> m_pcscd;
-    std::unique_ptr<realstack::VirtualCardProcess> m_card;
+    realstack::RealStack m_stack;
     CZephExtensionAbstract* m_object = nullptr;
 };
 
@@ -154,7 +119,7 @@ void RunRow(benchmark::State& state, Reader reader, uint32_t expected, Row befor
 void HostLoop_Outage(benchmark::State& state) {
     RunRow(state, Reader::Empty, ZEPH_STATUS_INVALID_DEVICE_STATE,
            [](OutageStack& stack, const HostLoop& loop) {
-               if (!hostrealstack::WaitUntilInStatusChangeWait(loop.ThreadId(), kWaitingTimeout)) {
+               if (!realstack::WaitUntilInStatusChangeWait(loop.ThreadId(), kWaitingTimeout)) {
                    return false;
                }
                stack.StopPcscd();

@@ -3,39 +3,36 @@
 // names as macros; their values agree with the module's where these tests use them.
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <future>
 #include <thread>
 #include <vector>
 
-#include "StackFixture.h"
+#include "PcscHandles.h"
+#include "RealStack.h"
 #include "TestCards.h"
+#include "Waits.h"
 #include "pcsc/PcScMemory.h"
 #include "pcsc/pcsclite/PcScLiteBackend.h"
 #include "pcsc/pcsclite/PcScLiteLibrary.h"
 #include "platform/TextConversion.h"
 
+namespace realstack {
 namespace {
 
-using zeph::platform::pcsclite::PcScLiteBackend;
-using zeph::platform::pcsclite::PcScLiteLibrary;
-
-constexpr auto kDeadline = std::chrono::seconds(10);
-constexpr uint32_t kProtocolT1 = SCARD_PROTOCOL_T1;
+constexpr std::chrono::milliseconds kDeadline{10000};
 constexpr uint32_t kIoDeviceError = 1117;  // Windows' ERROR_IO_DEVICE, which pcsc-lite lacks
 
-// The real stack of StackFixture with the backend in front of it. The backend's library is
-// loaded before the fixture's first pcsc-lite call, and the fixture's own PCSCLITE_NO_BLOCKING
-// is left out: the backend has to turn pcsc-lite's sharing waits off by itself.
-class PcScLiteBackendReal : public realstack::StackFixture {
+// The real stack with the backend in front of it. The backend's library is loaded before the
+// stack's first pcsc-lite call, and the stack's own PCSCLITE_NO_BLOCKING is left out: the
+// backend has to turn pcsc-lite's sharing waits off by itself.
+class PcScLiteBackendReal : public StackFixture {
   protected:
-    static void SetUpTestSuite() {}
-
+    PcScLiteBackendReal() : StackFixture(false) {}
     void SetUp() override {
         StackFixture::SetUp();
         ASSERT_TRUE(m_library.Loaded()) << m_library.Status();
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
-        m_readerName = zeph::platform::NarrowToWide(ReaderName());
+        m_readerName = zeph::platform::NarrowToWide(Stack().ReaderName());
     }
     void TearDown() override {
         m_backend.ReleaseContext(m_context);
@@ -44,12 +41,11 @@ class PcScLiteBackendReal : public realstack::StackFixture {
 
     uint32_t Connect(uint32_t shareMode, ScardHandle* card) {
         uint32_t protocol = 0;
-        return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, kProtocolT1, card,
-                                 &protocol);
+        return m_backend.Connect(m_context, m_readerName.c_str(), shareMode, SCARD_PROTOCOL_T1,
+                                 card, &protocol);
     }
-    uint32_t TransmitSelect(ScardHandle card) { return Transmit(card, kSelectMasterFile); }
-    uint32_t Transmit(ScardHandle card, const std::vector<uint8_t>& command) {
-        const PcScIoRequest pci{kProtocolT1, sizeof(PcScIoRequest)};
+    uint32_t Transmit(ScardHandle card, const std::vector<uint8_t>& command = kSelectMasterFile) {
+        const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
         uint8_t answer[258];
         uint32_t length = sizeof(answer);
         return m_backend.Transmit(card, &pci, command.data(), static_cast<uint32_t>(command.size()),
@@ -64,27 +60,12 @@ class PcScLiteBackendReal : public realstack::StackFixture {
         return state;
     }
     bool AwaitOpenWaits(size_t count) {
-        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-        while (m_backend.OpenWaits(m_context) != count) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::yield();
-        }
-        return true;
-    }
-    template <typename T>
-    static bool Finishes(std::future<T>& call, const std::function<void()>& rescue) {
-        if (call.wait_for(kDeadline) == std::future_status::ready) {
-            return true;
-        }
-        rescue();
-        call.wait();
-        return false;
+        return WaitUntil([&] { return m_backend.OpenWaits(m_context) == count; }, kDeadline,
+                         std::chrono::microseconds(100));
     }
 
-    PcScLiteLibrary m_library;
-    PcScLiteBackend m_backend{m_library};
+    zeph::platform::pcsclite::PcScLiteLibrary m_library;
+    zeph::platform::pcsclite::PcScLiteBackend m_backend{m_library};
     ScardContext m_context = 0;
     std::u16string m_readerName;
 };
@@ -104,40 +85,34 @@ TEST_F(PcScLiteBackendReal, CancelRightAfterTheWaitBeganStillEndsIt) {
     }
 }
 
-TEST_F(PcScLiteBackendReal, ReconnectRefusedAtOnceWhileAnotherApplicationSharesTheCard) {
-    InsertCard();
-    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
+// While another application shares the card, a reconnection for exclusive use is refused at once;
+// while it holds a transaction, so is a transmission.
+TEST_F(PcScLiteBackendReal, SharingConflictsWithAnotherApplicationAreRefusedAtOnce) {
+    Stack().InsertCard();
+    PcscCard other(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED);
     ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
     auto reconnect = std::async(std::launch::async, [&] {
         uint32_t protocol = 0;
-        return m_backend.Reconnect(card, SCARD_SHARE_EXCLUSIVE, kProtocolT1, SCARD_LEAVE_CARD,
+        return m_backend.Reconnect(card, SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD,
                                    &protocol);
     });
     ASSERT_TRUE(Finishes(reconnect, [&] { other.Disconnect(); }));
     EXPECT_EQ(reconnect.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
-}
 
-TEST_F(PcScLiteBackendReal, TransmitRefusedAtOnceDuringAnotherApplicationsTransaction) {
-    InsertCard();
-    realstack::PcscCard other(Context(), ReaderName(), SCARD_SHARE_SHARED);
-    ASSERT_EQ(other.Status(), SCARD_S_SUCCESS);
-    ScardHandle card = 0;
-    ASSERT_EQ(Connect(SCARD_SHARE_SHARED, &card), 0u);
     ASSERT_EQ(SCardBeginTransaction(other.Handle()), SCARD_S_SUCCESS);
-    auto transmit = std::async(std::launch::async, [&] { return TransmitSelect(card); });
+    auto transmit = std::async(std::launch::async, [&] { return Transmit(card); });
     ASSERT_TRUE(Finishes(transmit, [&] { SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD); }));
     EXPECT_EQ(transmit.get(), static_cast<uint32_t>(SCARD_E_SHARING_VIOLATION));
-
     ASSERT_EQ(SCardEndTransaction(other.Handle(), SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
-    EXPECT_EQ(TransmitSelect(card), 0u);
+    EXPECT_EQ(Transmit(card), 0u);
 }
 
 // Threads waiting, cancelling and transmitting on one context, then a release in the middle of
 // it: every call returns, and nothing is used after the release (run under TSan and ASan).
 TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsRelease) {
-    InsertCard();
+    Stack().InsertCard();
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
     const PcScReaderState unchanged = Unchanged();
@@ -151,7 +126,7 @@ TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsReleas
     };
     auto transmitter = [&] {
         uint32_t last = 0;
-        while ((last = TransmitSelect(card)) == 0) {
+        while ((last = Transmit(card)) == 0) {
         }
         return last;
     };
@@ -207,30 +182,14 @@ TEST_F(PcScLiteBackendReal, ReleaseUnderReaderListsOfOtherThreadsLeavesTheNextCo
 // SCARD_E_NOT_TRANSACTED. Both are the reader's failed I/O, which the extension retries; the card's
 // removal then ends the retries.
 TEST_F(PcScLiteBackendReal, ExchangesOfAReaderWhoseIoFailedAreDeviceErrorsUntilTheRemoval) {
-    realstack::VirtualCardOptions options;
-    options.dropOn = "00B0";
-    InsertCard(options);
+    Stack().InsertCard({"", {}, "00B0"});
     ScardHandle card = 0;
     ASSERT_EQ(Connect(SCARD_SHARE_EXCLUSIVE, &card), 0u);
     const std::vector<uint8_t> readBinary = {0x00, 0xB0, 0x00, 0x00, 0x00};
     EXPECT_EQ(Transmit(card, readBinary), kIoDeviceError);
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
     uint32_t last = kIoDeviceError;
-    while (last == kIoDeviceError && std::chrono::steady_clock::now() < deadline) {
-        last = Transmit(card, readBinary);
-    }
+    WaitUntil([&] { return (last = Transmit(card, readBinary)) != kIoDeviceError; }, kDeadline);
     EXPECT_EQ(last, static_cast<uint32_t>(SCARD_W_REMOVED_CARD));
-}
-
-// The sockets among the process's descriptors: each pcsc-lite context holds one.
-size_t OpenSockets() {
-    size_t sockets = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code gone;  // the iterator's own descriptor is closed by now
-        sockets +=
-            std::filesystem::read_symlink(entry.path(), gone).string().starts_with("socket:");
-    }
-    return sockets;
 }
 
 // Each stop of pcscd kills the backend's context with its card context, its pooled wait contexts
@@ -238,7 +197,7 @@ size_t OpenSockets() {
 // a call was refused. Releasing it closes every socket of it, and the next context starts with a
 // pool of its own.
 TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceReleased) {
-    realstack::VirtualCardProcess& virtualCard = InsertCard();
+    VirtualCardProcess& virtualCard = Stack().InsertCard();
     for (int restart = 0; restart < 3; ++restart) {
         SCOPED_TRACE(restart);
         ScardHandle card = 0;
@@ -258,12 +217,12 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
         ASSERT_TRUE(AwaitOpenWaits(1));
         EXPECT_EQ(OpenSockets(), 5u) << "the fixture's, the card's, two pooled and a waiting one";
 
-        StopPcscd();
+        Stack().StopPcscd();
         ASSERT_TRUE(Finishes(blocked, [&] { m_backend.Cancel(m_context); }));
         PcScMemory readers;
         const std::vector<uint32_t> answers = {blocked.get(),
                                                m_backend.IsValidContext(m_context),
-                                               TransmitSelect(card),
+                                               Transmit(card),
                                                m_backend.ListReaders(m_context, nullptr, readers),
                                                m_backend.GetStatusChange(m_context, 0, &state, 1),
                                                m_backend.IsValidContext(m_context),
@@ -274,7 +233,7 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
                                          SCARD_E_INVALID_HANDLE, SCARD_E_NO_SERVICE}));
         EXPECT_EQ(OpenSockets(), 0u);
 
-        StartPcscd();
+        Stack().StartPcscd();
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
         EXPECT_EQ(m_backend.ListReaders(m_context, nullptr, readers), 0u);
         ASSERT_TRUE(virtualCard.Insert());
@@ -285,3 +244,4 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
 }
 
 }  // namespace
+}  // namespace realstack

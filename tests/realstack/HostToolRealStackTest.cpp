@@ -3,14 +3,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include "HostProcess.h"
-#include "HostStackFixture.h"
-#include "VcardOptions.h"
+#include "RealStack.h"
 
-namespace hostrealstack {
+namespace realstack {
 namespace {
-
-using realstack::VirtualCardProcess;
 
 constexpr std::chrono::milliseconds kStepTimeout{10000};
 
@@ -19,26 +15,29 @@ int ExitStatus(const std::optional<int>& status) {
     return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
-class HostToolRealStackTest : public realstack::StackFixture {
+class HostToolRealStackTest : public StackFixture {
   protected:
+    // zeph_host with the module and the further arguments; it reads the stack's registry file.
+    static ChildProcess::Options Host(std::vector<std::string> args) {
+        args.insert(args.begin(), {ZEPH_HOST_PATH, "--module", ZEPH_MODULE_PATH});
+        return {args, false, {}};
+    }
     // Expects the line, naming the program's output so far otherwise.
-    void ExpectLine(HostProcess& host, std::string_view text) {
-        EXPECT_TRUE(host.WaitForLine(text, kStepTimeout)) << "no line with \"" << text << "\" in:\n"
-                                                          << host.Output();
+    void ExpectLine(ChildProcess& host, std::string_view text) {
+        EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
+            << "no line with \"" << text << ("\" in:\n" + host.Output());
     }
 };
 
 TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
-    HostProcess host({"--module", ZEPH_MODULE_PATH, "--cycles", "1", "--apdu", "00A4000C023F00",
-                      "--apdu", "00A4020C022F01", "--apdu", "00B0000005"});
+    ChildProcess host(Host({"--cycles", "1", "--apdu", "00A4000C023F00", "--apdu", "00A4020C022F01",
+                            "--apdu", "00B0000005"}));
     ExpectLine(host, "cycle 1  IsPresent: waiting");
-    realstack::VirtualCardOptions options;
-    options.files = {"2F01=48656C6C6F"};
-    VirtualCardProcess& card = StartCard(options);
+    VirtualCardProcess& card = Stack().StartCard({"", {"2F01=48656C6C6F"}, ""});
 
     ExpectLine(host, "IsPresent -> 0x00000000 STATUS_SUCCESS: card connected, protocol 2 T=1");
     ExpectLine(host, "ATR 3BBF96008131FE5D00640411000031C073F701D00090007F");
-    ExpectLine(host, "reader \"" + ReaderName() + "\"");
+    ExpectLine(host, "reader \"" + Stack().ReaderName() + "\"");
     ExpectLine(host, "Transmit 00A4000C023F00 -> 0x00000000 STATUS_SUCCESS: SW 9000");
     ExpectLine(host,
                "Transmit 00B0000005 -> 0x00000000 STATUS_SUCCESS: SW 9000, data "
@@ -56,15 +55,15 @@ TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
 }
 
 TEST_F(HostToolRealStackTest, CtrlCAfterACycleCancelsTheWaitAndEndsCleanly) {
-    HostProcess host({"--module", ZEPH_MODULE_PATH, "--state-queries", "1"});
+    ChildProcess host(Host({"--state-queries", "1"}));
     ExpectLine(host, "cycle 1  IsPresent: waiting");
-    VirtualCardProcess& card = StartCard();
+    VirtualCardProcess& card = Stack().StartCard();
     ExpectLine(host, "exchange done");
     ASSERT_TRUE(card.Remove());
     ExpectLine(host, "cycle 1  done");
     ExpectLine(host, "cycle 2  IsPresent: waiting");
 
-    ASSERT_TRUE(host.Signal(SIGINT));
+    ASSERT_EQ(kill(host.Pid(), SIGINT), 0);
     ExpectLine(host, "stop     SIGINT: Cancel");
     ExpectLine(host, "cycle 2  IsPresent -> 0x00000103 STATUS_PENDING: the wait was cancelled");
     ExpectLine(host, "end      1 cycle completed");
@@ -72,23 +71,23 @@ TEST_F(HostToolRealStackTest, CtrlCAfterACycleCancelsTheWaitAndEndsCleanly) {
 }
 
 TEST_F(HostToolRealStackTest, SigtermWhileTheCardIsInsideEndsIsAbsent) {
-    HostProcess host({"--module", ZEPH_MODULE_PATH});
+    ChildProcess host(Host({}));
     ExpectLine(host, "cycle 1  IsPresent: waiting");
-    StartCard();
+    Stack().StartCard();
     ExpectLine(host, "exchange done");
 
-    ASSERT_TRUE(host.Signal(SIGTERM));
+    ASSERT_EQ(kill(host.Pid(), SIGTERM), 0);
     ExpectLine(host, "IsAbsent -> 0x00000000 STATUS_SUCCESS: the wait was cancelled");
     ExpectLine(host, "end      0 cycles completed");
     EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
 }
 
 TEST_F(HostToolRealStackTest, TimeLimitEndsARunWithoutCardWithStatus3) {
-    HostProcess host({"--module", ZEPH_MODULE_PATH, "--cycles", "1", "--timeout-ms", "500"});
+    ChildProcess host(Host({"--cycles", "1", "--timeout-ms", "500"}));
     ExpectLine(host, "stop     time limit of 500 ms reached: Cancel");
     ExpectLine(host, "IsPresent -> 0x00000103 STATUS_PENDING");
     EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 3) << host.Output();
 }
 
 }  // namespace
-}  // namespace hostrealstack
+}  // namespace realstack

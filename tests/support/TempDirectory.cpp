@@ -1,11 +1,19 @@
 #include "TempDirectory.h"
 
-#include <atomic>
-#include <chrono>
 #include <fstream>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <atomic>
+#include <chrono>
+#else
+#include <stdlib.h>
+#endif
+
+// A fresh directory that only this user can enter: mkdtemp on POSIX; on Windows, a name of this
+// process's own that no directory has yet.
 TempDirectory::TempDirectory() {
+#ifdef _WIN32
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -15,6 +23,13 @@ TempDirectory::TempDirectory() {
             return;
         }
     }
+#else
+    std::string pattern = (std::filesystem::temp_directory_path() / "zeph-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) {
+        m_path = pattern;
+        return;
+    }
+#endif
     throw std::runtime_error("TempDirectory: no directory could be created");
 }
 

@@ -1,5 +1,5 @@
-// A directory of its own under the system's temporary directory for one test, removed with its
-// content when the object goes out of scope.
+// A directory of its own under the system's temporary directory (mode 0700 on POSIX), for one
+// test or one real stack, removed with its content when the object goes out of scope.
 #pragma once
 
 #include <filesystem>

@@ -1,5 +1,5 @@
 // One blocking call of the module on a thread of its own, as the host makes IsPresent and
-// IsAbsent: the test learns the thread's id (to see it block in its PC/SC wait, ThreadWaits.h)
+// IsAbsent: the test learns the thread's id (to see it block in its PC/SC wait, Waits.h)
 // and takes the result with a deadline. A call still running when the object goes is ended by the
 // given abandon action (the module's Cancel) before the thread is joined, so a failed test cannot
 // hang.
@@ -13,9 +13,9 @@
 #include <optional>
 #include <thread>
 
-#include "ThreadWaits.h"
+#include "Waits.h"
 
-namespace hostrealstack {
+namespace realstack {
 
 template <typename Result>
 class BackgroundCall {
@@ -42,7 +42,7 @@ class BackgroundCall {
     BackgroundCall(const BackgroundCall&) = delete;
     BackgroundCall& operator=(const BackgroundCall&) = delete;
 
-    // True once the call is blocked in its PC/SC wait (see ThreadWaits.h).
+    // True once the call is blocked in its PC/SC wait (see Waits.h).
     bool WaitUntilWaiting(std::chrono::milliseconds timeout) const {
         return WaitUntilInStatusChangeWait(m_tid, timeout);
     }
@@ -68,4 +68,4 @@ class BackgroundCall {
     std::thread m_thread;
 };
 
-}  // namespace hostrealstack
+}  // namespace realstack

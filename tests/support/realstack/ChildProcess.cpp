@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
+#include <tuple>
+
+#include "Waits.h"
 
 extern char** environ;
 
@@ -17,57 +19,14 @@ namespace realstack {
 
 namespace {
 
-constexpr std::chrono::milliseconds kReapInterval{5};
-
-// posix_spawn's file actions, released on every path.
-class FileActions {
-  public:
-    FileActions() { posix_spawn_file_actions_init(&m_actions); }
-    ~FileActions() { posix_spawn_file_actions_destroy(&m_actions); }
-    FileActions(const FileActions&) = delete;
-    FileActions& operator=(const FileActions&) = delete;
-    posix_spawn_file_actions_t* Get() { return &m_actions; }
-
-  private:
-    posix_spawn_file_actions_t m_actions;
-};
-
-// Children start with default signal handling and nothing blocked, whatever the test process
-// set up for itself.
-class DefaultSignals {
-  public:
-    DefaultSignals() {
-        posix_spawnattr_init(&m_attributes);
-        sigset_t signals;
-        sigemptyset(&signals);
-        posix_spawnattr_setsigmask(&m_attributes, &signals);
-        sigaddset(&signals, SIGPIPE);
-        sigaddset(&signals, SIGTERM);
-        sigaddset(&signals, SIGINT);
-        posix_spawnattr_setsigdefault(&m_attributes, &signals);
-        posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+// Both ends of a pipe that children do not inherit by themselves.
+std::pair<int, int> OpenPipe() {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
     }
-    ~DefaultSignals() { posix_spawnattr_destroy(&m_attributes); }
-    DefaultSignals(const DefaultSignals&) = delete;
-    DefaultSignals& operator=(const DefaultSignals&) = delete;
-    const posix_spawnattr_t* Get() const { return &m_attributes; }
-
-  private:
-    posix_spawnattr_t m_attributes;
-};
-
-struct Pipe {
-    int read = -1;
-    int write = -1;
-    void Open() {
-        int ends[2];
-        if (pipe2(ends, O_CLOEXEC) != 0) {
-            throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
-        }
-        read = ends[0];
-        write = ends[1];
-    }
-};
+    return {ends[0], ends[1]};
+}
 
 void CloseIfOpen(int& fd) {
     if (fd >= 0) {
@@ -79,76 +38,130 @@ void CloseIfOpen(int& fd) {
 }  // namespace
 
 ChildProcess::ChildProcess(const Options& options) {
-    FileActions actions;
-    Pipe input;
-    Pipe output;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int input[2] = {-1, -1};
+    int output[2] = {-1, -1};
     if (options.pipeStdin) {
         // A child that has gone must show up as a failed Write, not end the test process.
         signal(SIGPIPE, SIG_IGN);
-        input.Open();
-        posix_spawn_file_actions_adddup2(actions.Get(), input.read, STDIN_FILENO);
+        std::tie(input[0], input[1]) = OpenPipe();
+        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     }
-    if (options.pipeStdout) {
-        output.Open();
-        posix_spawn_file_actions_adddup2(actions.Get(), output.write, STDOUT_FILENO);
-    } else if (!options.logFile.empty()) {
-        posix_spawn_file_actions_addopen(actions.Get(), STDOUT_FILENO, options.logFile.c_str(),
+    if (options.logFile.empty()) {
+        std::tie(output[0], output[1]) = OpenPipe();
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, options.logFile.c_str(),
                                          O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(actions.Get(), STDOUT_FILENO, STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     }
+    // Children start with default signal handling and nothing blocked, whatever the test
+    // process set up for itself.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    for (const int handled : {SIGPIPE, SIGTERM, SIGINT}) {
+        sigaddset(&signals, handled);
+    }
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> argv;
     for (const std::string& arg : options.argv) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
-    const DefaultSignals attributes;
-    const int error =
-        posix_spawn(&m_pid, argv[0], actions.Get(), attributes.Get(), argv.data(), environ);
-    CloseIfOpen(input.read);
-    CloseIfOpen(output.write);
-    m_stdin = input.write;
-    m_stdout = output.read;
+    const int error = posix_spawn(&m_pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    CloseIfOpen(input[0]);
+    CloseIfOpen(output[1]);
+    m_stdin = input[1];
     if (error != 0) {
-        CloseStdin();
-        CloseIfOpen(m_stdout);
+        CloseIfOpen(m_stdin);
+        CloseIfOpen(output[0]);
         throw std::runtime_error("cannot start " + options.argv[0] + ": " + std::strerror(error));
+    }
+    if (output[0] >= 0) {
+        m_reader = std::thread([this, fd = output[0]] { ReadLines(fd); });
     }
 }
 
 ChildProcess::~ChildProcess() {
     Stop();
-    CloseIfOpen(m_stdout);
-}
-
-int ChildProcess::TakeStdout() {
-    const int fd = m_stdout;
-    m_stdout = -1;
-    return fd;
+    if (m_reader.joinable()) {
+        m_reader.join();  // the writer has gone: reading ends
+    }
 }
 
 bool ChildProcess::Write(std::string_view text) {
-    if (m_stdin < 0) {
-        return false;
+    return m_stdin >= 0 &&
+           write(m_stdin, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+bool ChildProcess::WaitForLine(std::string_view text, std::chrono::milliseconds timeout,
+                               bool anywhere) {
+    std::unique_lock lock(m_mutex);
+    bool found = false;
+    m_changed.wait_for(lock, timeout, [&] {
+        for (; m_nextToSearch < m_lines.size() && !found; ++m_nextToSearch) {
+            const std::string& line = m_lines[m_nextToSearch];
+            found = anywhere ? line.find(text) != std::string::npos : line.starts_with(text);
+        }
+        return found || m_ended;
+    });
+    return found;
+}
+
+std::vector<std::string> ChildProcess::Lines() const {
+    std::lock_guard lock(m_mutex);
+    return m_lines;
+}
+
+std::string ChildProcess::Output() const {
+    std::string text;
+    for (const std::string& line : Lines()) {
+        text += line + "\n";
     }
-    const ssize_t written = write(m_stdin, text.data(), text.size());
-    return written == static_cast<ssize_t>(text.size());
+    return text;
+}
+
+void ChildProcess::ReadLines(int fd) {
+    std::string pending;
+    char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            break;
+        }
+        pending.append(buffer, static_cast<size_t>(got));
+        std::lock_guard lock(m_mutex);
+        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            m_lines.push_back(pending.substr(0, end));
+            pending.erase(0, end + 1);
+        }
+        m_changed.notify_all();
+    }
+    close(fd);
+    std::lock_guard lock(m_mutex);
+    m_ended = true;
+    m_changed.notify_all();
 }
 
 bool ChildProcess::HasExited() {
-    if (!m_status) {
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_status = status;
-        }
+    int status = 0;
+    if (!m_status && waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_status = status;
     }
     return m_status.has_value();
 }
 
 std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!HasExited() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kReapInterval);
-    }
+    WaitUntil([this] { return HasExited(); }, timeout);
     return m_status;
 }
 
@@ -163,12 +176,8 @@ int ChildProcess::Stop(std::chrono::milliseconds grace) {
             m_status = status;
         }
     }
-    CloseStdin();
-    return *m_status;
-}
-
-void ChildProcess::CloseStdin() {
     CloseIfOpen(m_stdin);
+    return *m_status;
 }
 
 std::string DescribeWaitStatus(int status) {

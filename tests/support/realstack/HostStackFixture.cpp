@@ -1,15 +1,20 @@
 #include "HostStackFixture.h"
 
-#include "ModuleLoader.h"
+#include <algorithm>
 
-namespace hostrealstack {
+#include "ModuleLoader.h"
+#include "PcscHandles.h"
+#include "TestCards.h"
+
+namespace realstack {
 
 namespace {
 
 constexpr size_t kAtrCapacity = 36;
-constexpr size_t kResponseCapacity = 258;
-constexpr size_t kReaderNameCapacity = 256;
+constexpr size_t kCapacity = 258;  // the longest response, the reader's name
 const ZephWChar kAnyReader[] = {0};
+constexpr uint32_t kGuard = 16;  // bytes on either side of an ATR buffer, which stay as they are
+constexpr uint8_t kGuardByte = 0xA5;
 
 // Loaded once for the program, as a host loads it once for all its readers.
 std::unique_ptr<ModuleLoader>& Module() {
@@ -20,7 +25,6 @@ std::unique_ptr<ModuleLoader>& Module() {
 }  // namespace
 
 void HostStackFixture::SetUpTestSuite() {
-    StackFixture::SetUpTestSuite();
     Module() = std::make_unique<ModuleLoader>(ZEPH_MODULE_PATH);
 }
 
@@ -31,16 +35,12 @@ void HostStackFixture::TearDownTestSuite() {
 void HostStackFixture::SetUp() {
     StackFixture::SetUp();
     ASSERT_NE(Module()->Factory(), nullptr) << ZEPH_MODULE_PATH << ": " << Module()->Error();
-    m_object = Module()->Factory()();
+    m_object = NewObject();
     ASSERT_NE(m_object, nullptr) << ZEPH_EXT_FACTORY_NAME << " returned no object";
 }
 
 void HostStackFixture::TearDown() {
-    if (m_object != nullptr) {
-        m_object->Cancel();  // releases the context before pcscd goes
-        m_object->ScalarDeletingDestructor(1);
-        m_object = nullptr;
-    }
+    m_object.reset();  // releases the context before pcscd goes
     StackFixture::TearDown();
 }
 
@@ -62,24 +62,24 @@ std::unique_ptr<BackgroundCall<PresentAnswer>> HostStackFixture::StartIsPresent(
             uint8_t atr[kAtrCapacity] = {};
             uint64_t atrLength = sizeof(atr);
             answer.status = object->IsPresent(kAnyReader, atr, &atrLength, &answer.protocol);
-            answer.atr.assign(atr, atr + (atrLength < sizeof(atr) ? atrLength : sizeof(atr)));
+            answer.atr.assign(atr, atr + std::min<uint64_t>(atrLength, sizeof(atr)));
             return answer;
         },
         [object] { object->Cancel(); });
 }
 
 std::unique_ptr<BackgroundCall<uint32_t>> HostStackFixture::StartIsAbsent() {
-    CZephExtensionAbstract* object = m_object;
+    CZephExtensionAbstract* object = m_object.get();
     return std::make_unique<BackgroundCall<uint32_t>>([object] { return object->IsAbsent(); },
                                                       [object] { object->Cancel(); });
 }
 
-PresentAnswer HostStackFixture::ConnectCard(realstack::VirtualCardProcess*& card,
-                                            const realstack::VirtualCardOptions& options) {
+PresentAnswer HostStackFixture::ConnectCard(VirtualCardProcess*& card,
+                                            const VirtualCardOptions& options) {
     auto present = StartIsPresent();
     EXPECT_TRUE(present->WaitUntilWaiting(kWaitingTimeout)) << "IsPresent never waited";
     if (card == nullptr) {
-        card = &StartCard(options);
+        card = &Stack().StartCard(options);
     } else {
         EXPECT_TRUE(card->Insert()) << "the card did not connect again";
     }
@@ -88,25 +88,51 @@ PresentAnswer HostStackFixture::ConnectCard(realstack::VirtualCardProcess*& card
     return answer.value_or(PresentAnswer{});
 }
 
-TransmitAnswer HostStackFixture::Transmit(const Bytes& command, uint32_t protocol) {
+Answer HostStackFixture::Transmit(const Bytes& command, uint32_t protocol) {
     const ZephSendHeader header{protocol, sizeof(ZephSendHeader)};
-    TransmitAnswer answer;
-    answer.response.resize(kResponseCapacity);
-    uint64_t length = answer.response.size();
-    answer.status = m_object->Transmit(&header, command.data(), command.size(),
-                                       answer.response.data(), &length);
-    answer.response.resize(length <= kResponseCapacity ? static_cast<size_t>(length) : 0);
-    return answer;
-}
-
-TransmitAnswer HostStackFixture::ActualReader() {
-    TransmitAnswer answer;
-    answer.response.resize(kReaderNameCapacity);
-    uint64_t length = answer.response.size();
+    Answer answer{0, Bytes(kCapacity)};
+    uint64_t length = kCapacity;
     answer.status =
-        m_object->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, answer.response.data(), &length);
-    answer.response.resize(length <= kReaderNameCapacity ? static_cast<size_t>(length) : 0);
+        m_object->Transmit(&header, command.data(), command.size(), answer.data.data(), &length);
+    answer.data.resize(std::min<uint64_t>(length, kCapacity));
     return answer;
 }
 
-}  // namespace hostrealstack
+Answer HostStackFixture::Power(uint32_t action, uint32_t capacity) {
+    Bytes memory(capacity + 2 * kGuard, kGuardByte);
+    uint32_t length = capacity;
+    const uint32_t status = m_object->Power(action, memory.data() + kGuard, &length);
+    const auto written = memory.begin() + kGuard;
+    EXPECT_EQ(std::count(memory.begin(), written, kGuardByte) +
+                  std::count(written + capacity, memory.end(), kGuardByte),
+              2 * kGuard)
+        << "Power " << action << " wrote outside the buffer";
+    return Answer{status, Bytes(written, written + std::min(length, capacity))};
+}
+
+Answer HostStackFixture::ActualReader() {
+    Answer answer{0, Bytes(kCapacity)};
+    uint64_t length = kCapacity;
+    answer.status =
+        m_object->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, answer.data.data(), &length);
+    answer.data.resize(std::min<uint64_t>(length, kCapacity));
+    return answer;
+}
+
+uint32_t HostStackFixture::CardState() {
+    uint32_t state = 0;
+    uint32_t protocol = 0;
+    EXPECT_EQ(m_object->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
+    return state;
+}
+
+long HostStackFixture::ConnectElsewhere() {
+    return PcscCard(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED).Status();
+}
+
+void HostStackFixture::SyncCardEvents(VirtualCardProcess& card) {
+    ASSERT_EQ(Transmit(kSelectMasterFile).status, ZEPH_STATUS_SUCCESS);
+    ASSERT_TRUE(card.WaitForEvent("apdu 00A4000C023F00 9000"));
+}
+
+}  // namespace realstack

@@ -1,20 +1,18 @@
-// GoogleTest fixture for the host's cycle on the real stack: the private pcscd with a vpcd
-// reader of realstack::StackFixture, and one object of the real module, loaded through its
-// export as a host loads it. The object is cancelled and destroyed through slot 0 when the test
-// ends.
+// GoogleTest fixture for the host's cycle on the real stack: the stack of StackFixture, and one
+// object of the real module, loaded through its export as a host loads it. Objects are cancelled
+// and destroyed through slot 0 when they go.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "BackgroundCall.h"
-#include "StackFixture.h"
+#include "RealStack.h"
 #include "zeph/ZephExtensionAbi.h"
 
-namespace hostrealstack {
+namespace realstack {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -24,24 +22,24 @@ struct PresentAnswer {
     uint32_t protocol = 0;
 };
 
-struct TransmitAnswer {
+struct Answer {
     uint32_t status = 0;
-    Bytes response;
+    Bytes data;  // the response, the ATR or the attribute
 };
 
-class HostStackFixture : public realstack::StackFixture {
+class HostStackFixture : public StackFixture {
   protected:
     // Generous: a PC/SC wait ends within pcscd's polling interval (400 ms) of the event.
     static constexpr std::chrono::milliseconds kCallTimeout{10000};
     static constexpr std::chrono::milliseconds kWaitingTimeout{5000};
+    static constexpr uint32_t kProtocolT1 = 2;
+
+    using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;
-
-    // An object of its own, cancelled and destroyed when it goes.
-    using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
     CZephExtensionAbstract& Object() { return *m_object; }
     // A further object, as the host makes one for each of its virtual readers.
@@ -53,17 +51,26 @@ class HostStackFixture : public realstack::StackFixture {
     static std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent(
         CZephExtensionAbstract& object);
     std::unique_ptr<BackgroundCall<uint32_t>> StartIsAbsent();
-    // The host's first step: IsPresent waits, then the card enters slot 0 (started with the
-    // options when it is not running yet, inserted again otherwise); IsPresent's answer, or a
-    // failed test and an empty answer.
-    PresentAnswer ConnectCard(realstack::VirtualCardProcess*& card,
-                              const realstack::VirtualCardOptions& options = {});
-    TransmitAnswer Transmit(const Bytes& command, uint32_t protocol);
+    // The host's first step: IsPresent waits, then the card enters (started with the options
+    // when it is not running yet, inserted again otherwise); IsPresent's answer, or a failed
+    // test and an empty answer.
+    PresentAnswer ConnectCard(VirtualCardProcess*& card, const VirtualCardOptions& options = {});
+    Answer Transmit(const Bytes& command, uint32_t protocol = kProtocolT1);
+    // Power into an ATR buffer of that capacity between guard bytes, which must stay as they
+    // are; the ATR written.
+    Answer Power(uint32_t action, uint32_t capacity = 36);
     // SCARD_ATTR_ZEPH_READER_ACTUAL: the bytes the module wrote, its zero included.
-    TransmitAnswer ActualReader();
+    Answer ActualReader();
+    // The state GetState reports (SCARD_ABSENT 1 ... SCARD_SPECIFIC 6).
+    uint32_t CardState();
+    // What another application's shared connection to the card gets (SCARD_...).
+    long ConnectElsewhere();
+    // The card has answered everything sent so far (SELECT of the master file): later event
+    // searches see only what follows.
+    void SyncCardEvents(VirtualCardProcess& card);
 
   private:
-    CZephExtensionAbstract* m_object = nullptr;
+    ObjectPtr m_object{nullptr, nullptr};
 };
 
-}  // namespace hostrealstack
+}  // namespace realstack

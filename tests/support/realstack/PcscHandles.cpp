@@ -1,17 +1,10 @@
 #include "PcscHandles.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
-#include <thread>
 
 namespace realstack {
-
-namespace {
-
-constexpr std::chrono::milliseconds kStatePollInterval{10};
-constexpr size_t kMaxResponse = 258;
-
-}  // namespace
 
 PcscContext::PcscContext() {
     const LONG result = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &m_context);
@@ -47,29 +40,9 @@ SCARD_READERSTATE PcscContext::CurrentState(const std::string& reader) const {
     return state;
 }
 
-std::optional<SCARD_READERSTATE> PcscContext::WaitForState(
-    const std::string& reader, DWORD wanted, std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        const SCARD_READERSTATE state = CurrentState(reader);
-        if ((state.dwEventState & wanted) == wanted) {
-            return state;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(kStatePollInterval);
-    }
-}
-
-PcscCard::PcscCard(const PcscContext& context, const std::string& reader, DWORD shareMode,
-                   DWORD protocols)
-    : m_status(SCardConnect(context.Handle(), reader.c_str(), shareMode, protocols, &m_card,
-                            &m_protocol)) {}
-
-PcscCard::~PcscCard() {
-    Disconnect();
-}
+PcscCard::PcscCard(const PcscContext& context, const std::string& reader, DWORD shareMode)
+    : m_status(SCardConnect(context.Handle(), reader.c_str(), shareMode,
+                            SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &m_card, &m_protocol)) {}
 
 LONG PcscCard::Disconnect() {
     if (m_status != SCARD_S_SUCCESS || m_card == 0) {
@@ -80,15 +53,14 @@ LONG PcscCard::Disconnect() {
     return result;
 }
 
-LONG PcscCard::Transmit(const std::vector<uint8_t>& command, std::vector<uint8_t>& response) const {
-    const SCARD_IO_REQUEST* pci = m_protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
-    response.resize(kMaxResponse);
-    DWORD length = static_cast<DWORD>(response.size());
-    const LONG result =
-        SCardTransmit(m_card, pci, command.data(), static_cast<DWORD>(command.size()), nullptr,
-                      response.data(), &length);
-    response.resize(result == SCARD_S_SUCCESS ? length : 0);
-    return result;
+size_t OpenSockets() {
+    size_t sockets = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code gone;  // the iterator's own descriptor is closed by now
+        sockets +=
+            std::filesystem::read_symlink(entry.path(), gone).string().starts_with("socket:");
+    }
+    return sockets;
 }
 
 std::string DescribeResult(LONG result) {

@@ -3,37 +3,14 @@
 #include "RealScenarioStack.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "PcscHandles.h"
-#include "PcscdProcess.h"
-#include "VirtualCardProcess.h"
+#include "RealStack.h"
 #include "platform/TextConversion.h"
 
 namespace {
-
-constexpr std::chrono::milliseconds kStateTimeout{5000};
-
-std::filesystem::path MakeWorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeph-scenario-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    }
-    return pattern;
-}
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    std::string text;
-    char digits[3];
-    for (uint8_t byte : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        text += digits;
-    }
-    return text;
-}
 
 void Require(bool done, const std::string& what) {
     if (!done) {
@@ -43,102 +20,62 @@ void Require(bool done, const std::string& what) {
 
 }  // namespace
 
-// pcscd, the stack's own pcsc-lite context, the card in the reader and the other application's
-// connection; destroyed in reverse order.
-struct RealScenarioStack::World {
-    World()
-        : workDir(MakeWorkDir()),
-          reader(realstack::PcscdProcess::SlotNames(vpcd).front()),
-          pcscd(std::make_unique<realstack::PcscdProcess>(
-              workDir, std::vector<realstack::VpcdReader>{vpcd})),
-          context(std::make_unique<realstack::PcscContext>()) {}
-    ~World() {
-        std::error_code ignored;
-        std::filesystem::remove_all(workDir, ignored);
-    }
-
-    void AwaitState(DWORD wanted) const {
-        Require(context->WaitForState(reader, wanted, kStateTimeout).has_value(),
-                reader + " did not reach the expected state in time");
-    }
-
-    const realstack::VpcdReader vpcd{};
-    const std::filesystem::path workDir;
-    const std::string reader;
-    std::unique_ptr<realstack::PcscdProcess> pcscd;
-    std::unique_ptr<realstack::PcscContext> context;
-    std::unique_ptr<realstack::VirtualCardProcess> card;
-    std::optional<std::vector<uint8_t>> cardAtr;  // the card in the reader
-    std::unique_ptr<realstack::PcscCard> held;
-};
-
-RealScenarioStack::RealScenarioStack()
-    : m_world(std::make_unique<World>()),
-      m_backend(std::make_unique<zeph::platform::pcsclite::PcScLiteBackend>(m_library)) {
+RealScenarioStack::RealScenarioStack() {
     Require(m_library.Loaded(), m_library.Status());
+    m_stack = std::make_unique<realstack::RealStack>(false);
 }
 
-RealScenarioStack::~RealScenarioStack() {
-    m_backend.reset();
-    m_world.reset();
-}
+RealScenarioStack::~RealScenarioStack() = default;
 
 std::u16string RealScenarioStack::ReaderName() const {
-    return zeph::platform::NarrowToWide(m_world->reader);
+    return zeph::platform::NarrowToWide(m_stack->ReaderName());
 }
 
 void RealScenarioStack::InsertCard(const std::vector<uint8_t>& atr) {
-    Require(m_world->card == nullptr, "InsertCard: the reader holds a card already");
-    m_world->cardAtr = atr;
+    Require(!m_cardAtr, "InsertCard: the reader holds a card already");
     realstack::VirtualCardOptions options;
-    options.port = m_world->vpcd.port;
-    options.atr = Hex(atr);
-    m_world->card = std::make_unique<realstack::VirtualCardProcess>(options);
-    Require(m_world->card->WaitForEvent("connected"), "InsertCard: the card did not connect");
-    m_world->AwaitState(SCARD_STATE_PRESENT);
+    for (const uint8_t byte : atr) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        options.atr += digits;
+    }
+    m_stack->InsertCard(options);
+    m_cardAtr = atr;
 }
 
 void RealScenarioStack::RemoveCard() {
-    Require(m_world->card != nullptr, "RemoveCard: the reader is empty");
-    m_world->held.reset();
-    m_world->card->Stop();
-    m_world->card.reset();
-    m_world->cardAtr.reset();
-    m_world->AwaitState(SCARD_STATE_EMPTY);
+    Require(m_cardAtr.has_value(), "RemoveCard: the reader is empty");
+    m_held.reset();
+    m_stack->StopCards();
+    m_cardAtr.reset();
+    Require(m_stack->WaitForState(SCARD_STATE_EMPTY), "RemoveCard: the reader did not empty");
 }
 
 // pcscd ends, and with it every context and card connection; the card's process goes with its
 // reader and comes back with it.
 void RealScenarioStack::StopService() {
-    m_world->held.reset();
-    if (m_world->card != nullptr) {
-        m_world->card->Stop();
-        m_world->card.reset();
-    }
-    m_world->context.reset();
-    m_world->pcscd->Stop();
-    m_world->pcscd.reset();
+    m_held.reset();
+    m_stack->StopCards();
+    m_stack->StopPcscd();
 }
 
 void RealScenarioStack::StartService() {
-    m_world->pcscd = std::make_unique<realstack::PcscdProcess>(
-        m_world->workDir, std::vector<realstack::VpcdReader>{m_world->vpcd});
-    m_world->context = std::make_unique<realstack::PcscContext>();
-    if (const std::optional<std::vector<uint8_t>> atr = m_world->cardAtr) {
+    m_stack->StartPcscd();
+    if (const std::optional<std::vector<uint8_t>> atr = std::exchange(m_cardAtr, std::nullopt)) {
         InsertCard(*atr);
     }
 }
 
 void RealScenarioStack::HoldCardExclusivelyElsewhere() {
-    Require(m_world->held == nullptr, "HoldCardExclusivelyElsewhere: held already");
-    m_world->held = std::make_unique<realstack::PcscCard>(*m_world->context, m_world->reader,
-                                                          SCARD_SHARE_EXCLUSIVE);
-    Require(m_world->held->Status() == SCARD_S_SUCCESS,
-            "HoldCardExclusivelyElsewhere: " + realstack::DescribeResult(m_world->held->Status()));
-    m_world->AwaitState(SCARD_STATE_EXCLUSIVE);
+    Require(m_held == nullptr, "HoldCardExclusivelyElsewhere: held already");
+    m_held = std::make_unique<realstack::PcscCard>(m_stack->Context(), m_stack->ReaderName(),
+                                                   SCARD_SHARE_EXCLUSIVE);
+    Require(m_held->Status() == SCARD_S_SUCCESS,
+            "HoldCardExclusivelyElsewhere: " + realstack::DescribeResult(m_held->Status()));
+    Require(m_stack->WaitForState(SCARD_STATE_EXCLUSIVE), "the card was not held exclusively");
 }
 
 void RealScenarioStack::ReleaseCardElsewhere() {
-    Require(m_world->held != nullptr, "ReleaseCardElsewhere: nothing is held");
-    m_world->held.reset();
+    Require(m_held != nullptr, "ReleaseCardElsewhere: nothing is held");
+    m_held.reset();
 }

@@ -1,9 +1,10 @@
-// The shared scenarios' stack over the real Linux PC/SC stack: a private pcscd with one vpcd
-// reader, zeph_vcard cards, the pcsc-lite backend as the module's seam, and a direct pcsc-lite
-// connection as the other application. Runs only inside run-in-namespace.sh.
+// The shared scenarios' stack over the real Linux PC/SC stack (RealStack.h): the pcsc-lite
+// backend as the module's seam, and the stack's own pcsc-lite context as the other application.
+// Runs only inside run-in-namespace.sh.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,17 @@
 #include "pcsc/pcsclite/PcScLiteBackend.h"
 #include "pcsc/pcsclite/PcScLiteLibrary.h"
 
+namespace realstack {
+class PcscCard;
+class RealStack;
+}  // namespace realstack
+
 class RealScenarioStack final : public ScenarioStack {
   public:
     RealScenarioStack();
     ~RealScenarioStack() override;
 
-    PcScApi& Api() override { return *m_backend; }
+    PcScApi& Api() override { return m_backend; }
     std::u16string ReaderName() const override;
     void InsertCard(const std::vector<uint8_t>& atr) override;
     void RemoveCard() override;
@@ -25,14 +31,14 @@ class RealScenarioStack final : public ScenarioStack {
     void StopService() override;
     void StartService() override;
 
-    zeph::platform::pcsclite::PcScLiteBackend& Backend() { return *m_backend; }
+    zeph::platform::pcsclite::PcScLiteBackend& Backend() { return m_backend; }
 
   private:
-    struct World;
-
     // First, so that pcsc-lite is loaded by the backend (which turns off its sharing waits)
-    // before the stack's own pcsc-lite calls; last to go.
+    // before the stack's own pcsc-lite calls; last to go. The backend goes first.
     zeph::platform::pcsclite::PcScLiteLibrary m_library;
-    std::unique_ptr<World> m_world;
-    std::unique_ptr<zeph::platform::pcsclite::PcScLiteBackend> m_backend;
+    std::unique_ptr<realstack::RealStack> m_stack;
+    std::optional<std::vector<uint8_t>> m_cardAtr;  // the card in the reader
+    std::unique_ptr<realstack::PcscCard> m_held;    // the other application's connection
+    zeph::platform::pcsclite::PcScLiteBackend m_backend{m_library};
 };

@@ -1,15 +1,16 @@
-#include "ThreadWaits.h"
+#include "Waits.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 
-namespace hostrealstack {
+namespace realstack {
 
 namespace {
 
@@ -60,12 +61,6 @@ SystemCall CurrentSystemCall(pid_t thread) {
     return call;
 }
 
-}  // namespace
-
-pid_t CurrentThreadId() {
-    return static_cast<pid_t>(syscall(SYS_gettid));
-}
-
 bool SleepsInStatusChangeWait(pid_t thread) {
     if (SchedulerState(TaskFile(thread, "stat")) != 'S') {
         return false;
@@ -82,56 +77,49 @@ bool SleepsInStatusChangeWait(pid_t thread) {
     return call.number == SYS_ppoll && call.args[2] != 0;  // a timespec: there is a timeout
 }
 
-bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int inARow = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        inARow = SleepsInStatusChangeWait(thread) ? inARow + 1 : 0;
-        if (inARow == kReadsInARow) {
-            return true;
-        }
-        std::this_thread::sleep_for(kPollInterval);
-    }
-    return false;
+// The predicate, true only once it has held on several calls in a row.
+std::function<bool()> InARow(std::function<bool()> holds) {
+    return [holds = std::move(holds), count = 0]() mutable {
+        count = holds() ? count + 1 : 0;
+        return count == kReadsInARow;
+    };
 }
 
-std::optional<pid_t> FindProcess(const std::string& name) {
-    std::optional<pid_t> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string pid = entry.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::microseconds interval) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
         }
-        std::ifstream comm(entry.path() / "comm");
-        std::string command;
-        if (std::getline(comm, command) && command == name) {
-            if (found) {
-                return std::nullopt;
-            }
-            found = static_cast<pid_t>(std::stol(pid));
-        }
+        std::this_thread::sleep_for(interval);
     }
-    return found;
+    return true;
+}
+
+pid_t CurrentThreadId() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
+
+bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout) {
+    return WaitUntil(InARow([thread] { return SleepsInStatusChangeWait(thread); }), timeout,
+                     kPollInterval);
 }
 
 bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout) {
     const std::filesystem::path tasks = "/proc/" + std::to_string(process) + "/task";
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int inARow = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        bool sleeping = true;
-        std::error_code error;
-        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-            sleeping = sleeping && SchedulerState(task.path() / "stat") == 'S';
-        }
-        inARow = sleeping && !error ? inARow + 1 : 0;
-        if (inARow == kReadsInARow) {
-            return true;
-        }
-        std::this_thread::sleep_for(kPollInterval);
-    }
-    return false;
+    return WaitUntil(
+        InARow([tasks] {
+            bool sleeping = true;
+            std::error_code error;
+            for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+                sleeping = sleeping && SchedulerState(task.path() / "stat") == 'S';
+            }
+            return sleeping && !error;
+        }),
+        timeout, kPollInterval);
 }
 
-}  // namespace hostrealstack
+}  // namespace realstack

@@ -1,0 +1,183 @@
+#include "RealStack.h"
+
+#include <linux/magic.h>
+#include <sys/statfs.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "PcscHandles.h"
+#include "Waits.h"
+
+namespace realstack {
+
+namespace {
+
+constexpr uint16_t kVpcdPort = 0x8C7B;  // written in the configuration below
+constexpr char kReaderConfig[] =
+    "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:0x8C7B\nCHANNELID 0x8C7B\n"
+    "LIBPATH /usr/lib/pcsc/drivers/serial/libifdvpcd.so\n";
+constexpr std::chrono::seconds kPcscdTimeout{10};
+
+// Refuses to start pcscd outside the namespaces of run-in-namespace.sh, which sets the variable
+// and mounts a private tmpfs on /run/pcscd, so that the machine's own pcscd is never disturbed.
+void RequirePrivateNamespace() {
+    const char* marker = std::getenv("ZEPH_REALSTACK_NAMESPACE");
+    struct statfs info {};
+    if (marker == nullptr || std::string(marker) != "1" || statfs("/run/pcscd", &info) != 0 ||
+        info.f_type != TMPFS_MAGIC) {
+        throw std::runtime_error(
+            "refusing to start pcscd outside a private namespace: run this program through "
+            "tests/support/realstack/run-in-namespace.sh");
+    }
+    if (std::filesystem::exists("/run/pcscd/pcscd.comm")) {
+        throw std::runtime_error("refusing to start pcscd: another one serves /run/pcscd");
+    }
+}
+
+ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& options) {
+    ChildProcess::Options program{{ZEPH_VCARD_PATH, "--port", std::to_string(port)}, true, {}};
+    if (!options.atr.empty()) {
+        program.argv.insert(program.argv.end(), {"--atr", options.atr});
+    }
+    for (const std::string& file : options.files) {
+        program.argv.insert(program.argv.end(), {"--file", file});
+    }
+    if (!options.dropOn.empty()) {
+        program.argv.insert(program.argv.end(), {"--drop-on", options.dropOn});
+    }
+    return program;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+VirtualCardProcess::VirtualCardProcess(uint16_t port, const VirtualCardOptions& options)
+    : ChildProcess(CardProgram(port, options)) {}
+
+RealStack::Variable::Variable(std::string name, const std::string& value)
+    : m_name(std::move(name)) {
+    if (const char* saved = std::getenv(m_name.c_str())) {
+        m_saved = saved;
+    }
+    setenv(m_name.c_str(), value.c_str(), 1);
+}
+
+RealStack::Variable::~Variable() {
+    if (m_saved) {
+        setenv(m_name.c_str(), m_saved->c_str(), 1);
+    } else {
+        unsetenv(m_name.c_str());
+    }
+}
+
+RealStack::RealStack(bool noBlocking)
+    : m_registryFile("ZEPH_REGISTRY_FILE", m_directory.Write("registry.reg", "REGEDIT4\n")) {
+    if (noBlocking) {
+        m_noBlocking.emplace("PCSCLITE_NO_BLOCKING", "1");
+    }
+    RequirePrivateNamespace();
+    m_directory.Write("reader.conf", kReaderConfig);
+    StartPcscd();
+}
+
+RealStack::~RealStack() {
+    m_cards.clear();
+    m_context.reset();
+    m_pcscd.reset();
+}
+
+void RealStack::StartPcscd() {
+    const std::filesystem::path& directory = m_directory.Path();
+    m_pcscd = std::make_unique<ChildProcess>(ChildProcess::Options{
+        {ZEPH_PCSCD_PATH, "--foreground", "--config", (directory / "reader.conf").string()},
+        false,
+        (directory / "pcscd.log").string()});
+    const bool listed = WaitUntil(
+        [this] {
+            try {
+                // Ready once it lists both slots of the vpcd reader.
+                const std::vector<std::string> readers = PcscContext().ListReaders();
+                return readers.size() == 2 &&
+                       std::find(readers.begin(), readers.end(), m_reader) != readers.end();
+            } catch (const std::runtime_error&) {
+                return m_pcscd->HasExited();  // not serving yet, or never
+            }
+        },
+        kPcscdTimeout, std::chrono::milliseconds(20));
+    if (!listed || m_pcscd->HasExited()) {
+        const std::string status = DescribeWaitStatus(m_pcscd->Stop());
+        throw std::runtime_error("pcscd did not list its reader in time (it " + status +
+                                 "); its log:\n" + ReadFile(directory / "pcscd.log"));
+    }
+    m_context = std::make_unique<PcscContext>();
+}
+
+void RealStack::StopPcscd() {
+    m_context.reset();
+    m_pcscd->Stop();
+}
+
+VirtualCardProcess& RealStack::StartCard(const VirtualCardOptions& options) {
+    m_cards.push_back(std::make_unique<VirtualCardProcess>(kVpcdPort, options));
+    if (!m_cards.back()->WaitForEvent("connected")) {
+        throw std::runtime_error("the card did not connect to vpcd; " + Logs());
+    }
+    return *m_cards.back();
+}
+
+VirtualCardProcess& RealStack::InsertCard(const VirtualCardOptions& options) {
+    VirtualCardProcess& card = StartCard(options);
+    if (!WaitForState(SCARD_STATE_PRESENT)) {
+        throw std::runtime_error("PC/SC never showed the card present; " + Logs());
+    }
+    return card;
+}
+
+bool RealStack::WaitForState(unsigned long wanted) const {
+    return WaitUntil(
+        [&] { return (m_context->CurrentState(m_reader).dwEventState & wanted) == wanted; },
+        kStateTimeout, std::chrono::milliseconds(10));
+}
+
+bool RealStack::StopCards() {
+    bool clean = true;
+    for (const auto& card : m_cards) {
+        clean = DescribeWaitStatus(card->Stop()) == "exited with 0" && clean;
+    }
+    m_cards.clear();
+    return clean;
+}
+
+std::string RealStack::Logs() const {
+    std::string text = "pcscd's log:\n" + ReadFile(m_directory.Path() / "pcscd.log");
+    for (size_t i = 0; i < m_cards.size(); ++i) {
+        text += "card " + std::to_string(i) + "'s events:\n";
+        for (const std::string& line : m_cards[i]->Lines()) {
+            text += line == "atr" ? "" : "  " + line + "\n";
+        }
+    }
+    return text;
+}
+
+void StackFixture::TearDown() {
+    if (m_stack == nullptr) {
+        return;
+    }
+    if (HasFailure()) {
+        std::cout << m_stack->Logs();
+    }
+    EXPECT_TRUE(m_stack->StopCards()) << "a card crashed or leaked";
+    m_stack.reset();
+}
+
+}  // namespace realstack

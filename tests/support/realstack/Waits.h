@@ -1,0 +1,49 @@
+// Waiting with a deadline, the one way the real-stack tests and benchmarks wait: a polling
+// helper, and what it polls to tell from outside a thread that it is blocked in a pcsc-lite
+// status-change wait (SCardGetStatusChange), as IsPresent and IsAbsent are while they wait for a
+// card, rather than running, waiting for a lock, or waiting for pcscd's answer to a request. A
+// test must know this before it causes the event the wait is for: an event or a Cancel that
+// comes earlier takes another path through the module.
+//
+// pcsc-lite (1.9) waits for a status change in poll() with a finite timeout, slice after slice;
+// it waits for the answer to a request in poll() without a timeout. Linux only: reads /proc.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+
+namespace realstack {
+
+// Asks done every interval until it holds; false when it still does not at the deadline.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::microseconds interval = std::chrono::milliseconds(5));
+
+// True when the call finishes by the deadline. Otherwise rescue ends it, so that the test can go
+// on without a thread left hanging, and false.
+template <typename T>
+bool Finishes(std::future<T>& call, const std::function<void()>& rescue,
+              std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    if (call.wait_for(timeout) == std::future_status::ready) {
+        return true;
+    }
+    rescue();
+    call.wait();
+    return false;
+}
+
+// The calling thread's id as /proc names it.
+pid_t CurrentThreadId();
+
+// True once the thread (of this process) sleeps in poll() or ppoll() with a timeout on several
+// reads in a row; false at the deadline.
+bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout);
+
+// True once every thread of the process sleeps on several reads in a row: the process has taken
+// up every request sent to it so far (pcscd has registered a wait it was asked for before a
+// cancellation reaches it). False at the deadline.
+bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout);
+
+}  // namespace realstack
