@@ -1,26 +1,32 @@
-// Readers and status changes: reader lists, reader states, waking on insertion and removal, the
-// PnP pseudo-reader's count, readers that are gone, ATR location.
+// Readers and status changes: reader lists, reader states, waking on insertion and removal, event
+// counts, the PnP pseudo-reader's count, readers that are gone, ATR location.
 #include <algorithm>
-#include <cstring>
 
 #include "ScenarioFixture.h"
 #include "identification/AtrTable.h"
-#include "pcsc/PcScConstants.h"
 
 namespace {
 
 constexpr char16_t kNoSuchReader[] = u"No Such Reader 00 00";
 
-PcScAtrMask FullMask(const std::vector<uint8_t>& atr) {
-    PcScAtrMask mask{};
-    mask.cbAtr = static_cast<uint32_t>(atr.size());
-    std::copy(atr.begin(), atr.end(), mask.rgbAtr);
-    std::fill_n(mask.rgbMask, atr.size(), uint8_t{0xFF});
-    return mask;
+PcScAtrMask MaskOf(const std::vector<uint8_t>& atr, const uint8_t* mask = nullptr) {
+    PcScAtrMask entry{};
+    entry.cbAtr = static_cast<uint32_t>(atr.size());
+    std::copy(atr.begin(), atr.end(), entry.rgbAtr);
+    for (size_t i = 0; i < atr.size(); ++i) {
+        entry.rgbMask[i] = mask != nullptr ? mask[i] : uint8_t{0xFF};
+    }
+    return entry;
 }
 
-uint32_t CountOf(uint32_t state) {
-    return state >> 16;
+std::vector<uint8_t> With(std::vector<uint8_t> atr, std::initializer_list<std::pair<int, int>> bytes) {
+    for (const auto& [index, value] : bytes) {
+        if (static_cast<size_t>(index) >= atr.size()) {
+            atr.resize(static_cast<size_t>(index) + 1);
+        }
+        atr[static_cast<size_t>(index)] = static_cast<uint8_t>(value);
+    }
+    return atr;
 }
 
 TEST_P(PcScScenario, ReaderListIsAMultiStringWithTheReader) {
@@ -35,147 +41,115 @@ TEST_P(PcScScenario, ReaderListIsAMultiStringWithTheReader) {
 
 TEST_P(PcScScenario, StatusChangeReportsEmptyReaderThenCardWithItsAtr) {
     const PcScReaderState empty = ReaderState(Context());
-    EXPECT_TRUE(empty.dwEventState & SCARD_STATE_EMPTY);
-    EXPECT_TRUE(empty.dwEventState & SCARD_STATE_CHANGED);
-    EXPECT_FALSE(empty.dwEventState & SCARD_STATE_PRESENT);
-
+    EXPECT_EQ(empty.dwEventState & (SCARD_STATE_EMPTY | SCARD_STATE_CHANGED | SCARD_STATE_PRESENT),
+              SCARD_STATE_EMPTY | SCARD_STATE_CHANGED);
     Stack().InsertCard(kPredefinedAtr);
     const PcScReaderState present = ReaderState(Context());
-    EXPECT_TRUE(present.dwEventState & SCARD_STATE_PRESENT);
-    EXPECT_FALSE(present.dwEventState & SCARD_STATE_EMPTY);
+    EXPECT_EQ(present.dwEventState & (SCARD_STATE_EMPTY | SCARD_STATE_PRESENT), SCARD_STATE_PRESENT);
     EXPECT_EQ(std::vector<uint8_t>(present.rgbAtr, present.rgbAtr + present.cbAtr), kPredefinedAtr);
+
+    // A caller that saw this state gets no change, even with its own ATR-match and change flags.
+    PcScReaderState seen = present;
+    seen.dwCurrentState = present.dwEventState | SCARD_STATE_ATRMATCH;
+    EXPECT_EQ(Api().GetStatusChange(Context(), 0, &seen, 1), SCARD_E_TIMEOUT);
 }
 
 TEST_P(PcScScenario, InfiniteWaitWakesOnInsertionAndOnRemoval) {
-    PcScReaderState state = ReaderState(Context());
-    auto waitForChange = [&] {
-        state.dwCurrentState = state.dwEventState;
-        return Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, &state, 1); });
-    };
-    auto rescue = [&] { Api().Cancel(Context()); };
-
-    auto insertion = waitForChange();
-    ASSERT_TRUE(AwaitWaits(Context(), 1));
-    Stack().InsertCard(kPredefinedAtr);
-    ASSERT_TRUE(Finishes(insertion, rescue));
-    EXPECT_EQ(insertion.get(), SCARD_S_SUCCESS);
-    EXPECT_TRUE(state.dwEventState & SCARD_STATE_CHANGED);
-    EXPECT_TRUE(state.dwEventState & SCARD_STATE_PRESENT);
-
-    auto removal = waitForChange();
-    ASSERT_TRUE(AwaitWaits(Context(), 1));
-    Stack().RemoveCard();
-    ASSERT_TRUE(Finishes(removal, rescue));
-    EXPECT_EQ(removal.get(), SCARD_S_SUCCESS);
-    EXPECT_TRUE(state.dwEventState & SCARD_STATE_CHANGED);
-    EXPECT_TRUE(state.dwEventState & SCARD_STATE_EMPTY);
-}
-
-TEST_P(PcScScenario, PnPEntryWithAnotherReaderCountReturnsAtOnceWithTheRealCount) {
-    const auto readerCount = static_cast<uint32_t>(ListedReaders(Context()).size());
-    for (uint32_t callerCount : {0u, readerCount + 1}) {
-        PcScReaderState states[2] = {};
-        states[0] = ReaderState(Context());
-        states[0].dwCurrentState = states[0].dwEventState;
-        states[1].szReader = kPnPNotificationReader;
-        states[1].dwCurrentState = callerCount << 16;
-        auto wait =
-            Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, states, 2); });
-        ASSERT_TRUE(Finishes(wait, [&] { Api().Cancel(Context()); })) << "count " << callerCount;
+    for (const bool insert : {true, false}) {
+        PcScReaderState state = Known(Context());
+        auto wait = Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, &state, 1); });
+        ASSERT_TRUE(AwaitWaits(Context(), 1));
+        insert ? Stack().InsertCard(kPredefinedAtr) : Stack().RemoveCard();
+        ASSERT_TRUE(Finishes(wait, [&] { Api().Cancel(Context()); }));
         EXPECT_EQ(wait.get(), SCARD_S_SUCCESS);
-        EXPECT_TRUE(states[1].dwEventState & SCARD_STATE_CHANGED);
-        EXPECT_EQ(CountOf(states[1].dwEventState), readerCount);
-        EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_EMPTY) << "other entries are filled in";
+        EXPECT_TRUE(state.dwEventState & SCARD_STATE_CHANGED);
+        EXPECT_TRUE(state.dwEventState & (insert ? SCARD_STATE_PRESENT : SCARD_STATE_EMPTY));
     }
 }
 
-TEST_P(PcScScenario, PnPEntryWithTheRealReaderCountWaits) {
-    const auto readerCount = static_cast<uint32_t>(ListedReaders(Context()).size());
-    PcScReaderState states[2] = {};
-    states[0] = ReaderState(Context());
-    states[0].dwCurrentState = states[0].dwEventState;
-    states[1].szReader = kPnPNotificationReader;
-    states[1].dwCurrentState = readerCount << 16;
-    EXPECT_EQ(Api().GetStatusChange(Context(), 200, states, 2), SCARD_E_TIMEOUT);
-}
-
-TEST_P(PcScScenario, GoneReaderIsReportedUnknownInsteadOfFailingTheWait) {
-    PcScReaderState states[2] = {};
-    states[0] = ReaderState(Context());
-    states[0].dwCurrentState = states[0].dwEventState;
-    states[1].szReader = kNoSuchReader;
-    states[1].dwCurrentState = SCARD_STATE_EMPTY;
-    auto wait = Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, states, 2); });
-    ASSERT_TRUE(Finishes(wait, [&] { Api().Cancel(Context()); }));
-    EXPECT_EQ(wait.get(), SCARD_S_SUCCESS);
-    const uint32_t unknown = SCARD_STATE_UNKNOWN | SCARD_STATE_CHANGED | SCARD_STATE_IGNORE;
-    EXPECT_EQ(states[1].dwEventState & unknown, unknown);
-    EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_EMPTY) << "other entries are filled in";
-}
-
-TEST_P(PcScScenario, AtrLocationMatchesUnderTheMaskOnly) {
+// The module relies on the event count to see a card that was swapped between two of its polls.
+TEST_P(PcScScenario, CardSwappedBetweenPollsIsReportedByTheEventCount) {
     Stack().InsertCard(kPredefinedAtr);
-    std::vector<uint8_t> foreign = kPredefinedAtr;
-    foreign[5] ^= 0x10;
-    PcScAtrMask maskedOut = FullMask(foreign);
-    maskedOut.rgbMask[5] = 0xEF;
-    std::vector<uint8_t> longer = kPredefinedAtr;
-    longer.push_back(0x00);
+    PcScReaderState state = Known(Context());
+    Stack().RemoveCard();
+    Stack().InsertCard(kPredefinedAtr);
+    ASSERT_EQ(Api().GetStatusChange(Context(), 0, &state, 1), SCARD_S_SUCCESS);
+    EXPECT_TRUE(state.dwEventState & SCARD_STATE_CHANGED);
+    EXPECT_TRUE(state.dwEventState & SCARD_STATE_PRESENT);
+    EXPECT_NE(state.dwEventState >> 16, state.dwCurrentState >> 16);
+}
 
+// The PnP entry returns when the caller's reader count differs from the real one and waits when
+// it does not; an unknown reader is reported unknown instead of failing the call. Other entries
+// are filled in either way.
+TEST_P(PcScScenario, PnPEntryAndUnknownReaderReportedBesideTheReader) {
+    const auto readerCount = static_cast<uint32_t>(ListedReaders(Context()).size());
+    struct Case {
+        const char16_t* name;
+        uint32_t current;
+        uint32_t result;
+        uint32_t reported;  // under the mask below
+    };
+    const uint32_t unknown = SCARD_STATE_UNKNOWN | SCARD_STATE_CHANGED | SCARD_STATE_IGNORE;
+    const Case cases[] = {
+        {kPnPNotificationReader, 0, SCARD_S_SUCCESS, readerCount << 16 | SCARD_STATE_CHANGED},
+        {kPnPNotificationReader, (readerCount + 1) << 16, SCARD_S_SUCCESS,
+         readerCount << 16 | SCARD_STATE_CHANGED},
+        {kPnPNotificationReader, readerCount << 16, SCARD_E_TIMEOUT, 0},
+        {kNoSuchReader, SCARD_STATE_EMPTY, SCARD_S_SUCCESS, unknown}};
+    for (const Case& c : cases) {
+        PcScReaderState states[2] = {Known(Context()), {}};
+        states[1].szReader = c.name;
+        states[1].dwCurrentState = c.current;
+        EXPECT_EQ(Api().GetStatusChange(Context(), 200, states, 2), c.result) << c.current;
+        if (c.result == SCARD_S_SUCCESS) {
+            const uint32_t mask = c.name == kNoSuchReader ? unknown : 0xFFFF0000 | SCARD_STATE_CHANGED;
+            EXPECT_EQ(states[1].dwEventState & mask, c.reported) << c.current;
+            EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_EMPTY) << c.current;
+        }
+    }
+}
+
+// Whether the card in the reader is located by the masks: the maker's predefined mask ignores
+// bytes 12, 13 and 23 and the high nibble of byte 10, nothing else.
+TEST_P(PcScScenario, AtrLocationMatchesUnderTheMasksOnly) {
+    const auto& a = kPredefinedAtr;
+    uint8_t ignoreByte5Bit4[SCARD_ATR_CAPACITY];
+    std::fill(std::begin(ignoreByte5Bit4), std::end(ignoreByte5Bit4), uint8_t{0xFF});
+    ignoreByte5Bit4[5] = 0xEF;
+    const PcScAtrMask predefined = MaskOf(a, ZEPH_Helper::kPredefinedAtrMask);
     struct Case {
         const char* what;
-        PcScAtrMask mask;
+        std::vector<uint8_t> card;
+        std::vector<PcScAtrMask> masks;
         bool matches;
     };
-    const Case cases[] = {{"predefined ATR", FullMask(kPredefinedAtr), true},
-                          {"foreign ATR", FullMask(foreign), false},
-                          {"differing bit masked out", maskedOut, true},
-                          {"ATR of another length", FullMask(longer), false}};
+    const Case cases[] = {
+        {"predefined ATR", a, {MaskOf(a)}, true},
+        {"foreign ATR", a, {MaskOf(With(a, {{5, a[5] ^ 0x10}}))}, false},
+        {"differing bit masked out", a, {MaskOf(With(a, {{5, a[5] ^ 0x10}}), ignoreByte5Bit4)}, true},
+        {"ATR of another length", a, {MaskOf(With(a, {{24, 0}}))}, false},
+        {"any of several masks", a, {MaskOf(With(a, {{0, 0x3F}})), MaskOf(a)}, true},
+        {"maker's variant", With(a, {{10, a[10] ^ 0xF0}, {12, 0xA5}, {13, 0x5A}, {23, 1}}),
+         {predefined}, true},
+        {"maker's mask, foreign card", With(a, {{11, a[11] ^ 0x01}}), {predefined}, false}};
+    std::vector<uint8_t> inserted;
     for (const Case& c : cases) {
+        if (c.card != inserted) {
+            if (!inserted.empty()) {
+                Stack().RemoveCard();
+            }
+            Stack().InsertCard(inserted = c.card);
+        }
         PcScReaderState state{};
         state.szReader = Reader().c_str();
-        ASSERT_EQ(Api().LocateCardsByATR(Context(), &c.mask, 1, &state, 1), SCARD_S_SUCCESS)
+        ASSERT_EQ(Api().LocateCardsByATR(Context(), c.masks.data(),
+                                         static_cast<uint32_t>(c.masks.size()), &state, 1),
+                  SCARD_S_SUCCESS)
             << c.what;
         EXPECT_EQ((state.dwEventState & SCARD_STATE_ATRMATCH) != 0, c.matches) << c.what;
         EXPECT_TRUE(state.dwEventState & SCARD_STATE_PRESENT) << c.what;
     }
-}
-
-// The maker's predefined mask ignores bytes 12, 13 and 23 and the high nibble of byte 10: a card
-// differing only there is the maker's card, one differing anywhere else is not.
-TEST_P(PcScScenario, PredefinedMaskIgnoresOnlyItsFreeBytes) {
-    PcScAtrMask mask{};
-    mask.cbAtr = sizeof(ZEPH_Helper::kPredefinedAtr);
-    std::copy(std::begin(ZEPH_Helper::kPredefinedAtr), std::end(ZEPH_Helper::kPredefinedAtr),
-              mask.rgbAtr);
-    std::copy(std::begin(ZEPH_Helper::kPredefinedAtrMask),
-              std::end(ZEPH_Helper::kPredefinedAtrMask), mask.rgbMask);
-    std::vector<uint8_t> variant = kPredefinedAtr;
-    variant[10] ^= 0xF0;
-    variant[12] = 0xA5;
-    variant[13] = 0x5A;
-    variant[23] = 0x01;
-    std::vector<uint8_t> foreign = kPredefinedAtr;
-    foreign[11] ^= 0x01;
-    for (const auto& [atr, matches] : {std::pair{variant, true}, std::pair{foreign, false}}) {
-        Stack().InsertCard(atr);
-        PcScReaderState state{};
-        state.szReader = Reader().c_str();
-        ASSERT_EQ(Api().LocateCardsByATR(Context(), &mask, 1, &state, 1), SCARD_S_SUCCESS);
-        EXPECT_EQ((state.dwEventState & SCARD_STATE_ATRMATCH) != 0, matches);
-        Stack().RemoveCard();
-    }
-}
-
-TEST_P(PcScScenario, AtrLocationMatchesWhenAnyOfSeveralMasksDoes) {
-    Stack().InsertCard(kPredefinedAtr);
-    std::vector<uint8_t> foreign = kPredefinedAtr;
-    foreign[0] = 0x3F;
-    const PcScAtrMask masks[] = {FullMask(foreign), FullMask(kPredefinedAtr)};
-    PcScReaderState state{};
-    state.szReader = Reader().c_str();
-    ASSERT_EQ(Api().LocateCardsByATR(Context(), masks, 2, &state, 1), SCARD_S_SUCCESS);
-    EXPECT_TRUE(state.dwEventState & SCARD_STATE_ATRMATCH);
 }
 
 }  // namespace

@@ -1,26 +1,17 @@
 // Waits on one context from several threads: card calls alongside a wait, Cancel, Release.
 #include "ScenarioFixture.h"
-#include "pcsc/PcScConstants.h"
 
 namespace {
 
 TEST_P(PcScScenario, CardCallReturnsWhileAnotherThreadWaitsOnTheSameContext) {
     Stack().InsertCard(kPredefinedAtr);
     ScardHandle card = 0;
-    ASSERT_EQ(ConnectExclusive(Context(), &card), SCARD_S_SUCCESS);
-    PcScReaderState state = ReaderState(Context());
-    state.dwCurrentState = state.dwEventState;
+    ASSERT_EQ(Connect(Context(), &card), SCARD_S_SUCCESS);
+    PcScReaderState state = Known(Context());
     auto wait = Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, &state, 1); });
     ASSERT_TRUE(AwaitWaits(Context(), 1));
 
-    auto transmit = Start([&] {
-        const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
-        uint8_t answer[258];
-        uint32_t answerLength = sizeof(answer);
-        return Api().Transmit(card, &pci, kSelectMasterFile.data(),
-                              static_cast<uint32_t>(kSelectMasterFile.size()), nullptr, answer,
-                              &answerLength);
-    });
+    auto transmit = Start([&] { return Select(card); });
     // A card call stuck behind the wait holds pcsc-lite's process-wide lock, which Cancel
     // needs as well; taking the card out ends the wait without pcsc-lite's client.
     EXPECT_TRUE(Finishes(transmit, [&] { Stack().RemoveCard(); }));
@@ -32,15 +23,12 @@ TEST_P(PcScScenario, CardCallReturnsWhileAnotherThreadWaitsOnTheSameContext) {
 }
 
 TEST_P(PcScScenario, CancelFromAnotherThreadEndsEveryInfiniteWait) {
-    PcScReaderState states[3] = {};
-    for (PcScReaderState& state : states) {
-        state = ReaderState(Context());
-        state.dwCurrentState = state.dwEventState;
-    }
+    PcScReaderState states[3] = {Known(Context()), Known(Context()), Known(Context())};
     std::future<uint32_t> waits[3];
-    for (PcScReaderState& state : states) {
-        waits[&state - states] =
-            Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, &state, 1); });
+    for (int i = 0; i < 3; ++i) {
+        waits[i] = Start([&, i] {
+            return Api().GetStatusChange(Context(), SCARD_INFINITE, &states[i], 1);
+        });
     }
     ASSERT_TRUE(AwaitWaits(Context(), 3));
     EXPECT_EQ(Api().Cancel(Context()), SCARD_S_SUCCESS);
@@ -53,15 +41,13 @@ TEST_P(PcScScenario, CancelFromAnotherThreadEndsEveryInfiniteWait) {
 
 TEST_P(PcScScenario, CancelDoesNotReachAWaitThatStartsLater) {
     EXPECT_EQ(Api().Cancel(Context()), SCARD_S_SUCCESS);
-    PcScReaderState state = ReaderState(Context());
-    state.dwCurrentState = state.dwEventState;
+    PcScReaderState state = Known(Context());
     EXPECT_EQ(Api().GetStatusChange(Context(), 100, &state, 1), SCARD_E_TIMEOUT);
 }
 
 TEST_P(PcScScenario, ReleaseEndsTheWaitAndLaterWaitsFailAtOnce) {
     const ScardContext context = NewContext();
-    PcScReaderState state = ReaderState(context);
-    state.dwCurrentState = state.dwEventState;
+    PcScReaderState state = Known(context);
     auto wait = Start([&] { return Api().GetStatusChange(context, SCARD_INFINITE, &state, 1); });
     ASSERT_TRUE(AwaitWaits(context, 1));
     EXPECT_EQ(Api().ReleaseContext(context), SCARD_S_SUCCESS);

@@ -1,8 +1,8 @@
 #include "PcScSimulator.h"
 
 #include <algorithm>
+#include <iterator>
 
-#include "sim/ReaderStateReport.h"
 
 using sim::JournalEntry;
 
@@ -135,27 +135,39 @@ void PcScSimulator::SetCardTypeProvider(const std::u16string& cardName, uint32_t
 
 void PcScSimulator::InjectResults(Call call, const std::vector<uint32_t>& results) {
     const std::lock_guard lock(m_mutex);
-    m_faults.Inject(call, results);
+    m_faults[call].insert(m_faults[call].end(), results.begin(), results.end());
+}
+
+std::optional<uint32_t> PcScSimulator::TakeFault(Call call) {
+    std::deque<uint32_t>& queue = m_faults[call];
+    if (queue.empty()) {
+        return std::nullopt;
+    }
+    const uint32_t result = queue.front();
+    queue.pop_front();
+    return result == SCARD_S_SUCCESS ? std::nullopt : std::optional(result);
 }
 
 std::vector<JournalEntry> PcScSimulator::Journal() const {
     const std::lock_guard lock(m_mutex);
-    return m_journal.Entries();
+    return m_journal;
 }
 
 std::vector<JournalEntry> PcScSimulator::Journal(Call call) const {
     const std::lock_guard lock(m_mutex);
-    return m_journal.Of(call);
+    std::vector<JournalEntry> found;
+    std::copy_if(m_journal.begin(), m_journal.end(), std::back_inserter(found),
+                 [call](const JournalEntry& e) { return e.call == call; });
+    return found;
 }
 
 size_t PcScSimulator::CallCount(Call call) const {
-    const std::lock_guard lock(m_mutex);
-    return m_journal.Count(call);
+    return Journal(call).size();
 }
 
 void PcScSimulator::ClearJournal() {
     const std::lock_guard lock(m_mutex);
-    m_journal.Clear();
+    m_journal.clear();
 }
 
 size_t PcScSimulator::OutstandingAllocations() const {

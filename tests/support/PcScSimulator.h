@@ -1,53 +1,33 @@
 // An in-memory PC/SC resource manager behind the module's PC/SC seam, with WinSCard's answers:
-// readers that come and go, cards that are inserted, removed and reset, contexts, share modes,
-// status-change waits that block until something differs, and another application that can hold
-// a card. Tests drive the world through the control methods below, make calls fail through the
-// fault queue, and inspect the journal of calls, the outstanding allocations and the blocked
-// waits.
+// readers that come and go, cards (T=1, answering like the virtual card) that are inserted,
+// removed and reset, contexts, share modes, status-change waits that block until something
+// differs, and another application that can hold a card. Tests drive the world through the
+// control methods below, make calls fail through the fault queue, and inspect the journal of
+// calls, the outstanding allocations and the blocked waits.
 //
 // Decisions where WinSCard's documentation leaves room:
-// - Connecting to an empty reader (not direct) answers SCARD_W_REMOVED_CARD, as WinSCard does
-//   (pcsc-lite answers SCARD_E_NO_SMARTCARD).
+// - Connecting to an empty reader (not direct) answers SCARD_W_REMOVED_CARD, as WinSCard does.
 // - A direct connection needs no card and, like an exclusive one, admits no other connection.
 // - A card reset (Reconnect or Disconnect with reset, unpower or eject, or ResetCard) makes the
 //   next call on every other card handle of the reader fail once with SCARD_W_RESET_CARD. A
 //   removed card makes every call on its handles fail with SCARD_W_REMOVED_CARD until they are
 //   reconnected (to a card inserted since) or closed; a removed reader makes them fail with
 //   SCARD_E_READER_UNAVAILABLE until closed.
-// - Memory allocated under a context is freed when the context is released, as WinSCard does;
-//   freeing it afterwards is an invalid free (counted).
+// - Memory allocated under a context is freed when the context is released, as WinSCard does.
 // - A status-change wait ends with SCARD_E_CANCELLED when its context is cancelled after the wait
 //   started or when the context is released.
-// The reader states are described in sim/ReaderStateReport.h.
 //
-// Thread-safe: one lock guards everything, and waits do not hold it while they block. Card and
-// control responders run under that lock and must not call the simulator.
+// Thread-safe: one lock guards everything, and waits do not hold it while they block. Control
+// responders run under that lock and must not call the simulator.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
-#include <cstddef>
-#include <cstdint>
-#include <map>
+#include <deque>
 #include <mutex>
-#include <optional>
-#include <span>
-#include <string>
-#include <string_view>
 #include <utility>
-#include <vector>
 
-#include "pcsc/PcScApi.h"
-#include "pcsc/PcScConstants.h"
-#include "sim/CallJournal.h"
-#include "sim/ConnectionTable.h"
-#include "sim/ContextTable.h"
-#include "sim/ControlResponder.h"
-#include "sim/FaultQueue.h"
-#include "sim/MemoryLedger.h"
-#include "sim/ReaderTable.h"
-#include "sim/ServiceState.h"
-#include "sim/SimCard.h"
+#include "sim/SimWorld.h"
 
 namespace sim {
 
@@ -106,13 +86,11 @@ class PcScSimulator final : public PcScApi {
     // second card, a card taken from an empty reader, a reader name that exists already).
     bool AddReader(const std::u16string& name);
     bool RemoveReader(const std::u16string& name);
-    bool InsertCard(const std::u16string& reader, sim::SimCard card);
     // The virtual card with this ATR, T=1.
     bool InsertCard(const std::u16string& reader, std::vector<uint8_t> atr);
     bool RemoveCard(const std::u16string& reader);
     // Another application resets the card.
     bool ResetCard(const std::u16string& reader);
-    bool SetReaderUnavailable(const std::u16string& reader, bool unavailable);
     // The PC/SC service stops (every context and card handle of the application dies) and starts
     // again; with StopsWithLastReader it stops when the last reader goes and starts when a reader
     // comes.
@@ -125,13 +103,13 @@ class PcScSimulator final : public PcScApi {
     void SetCardTypeProvider(const std::u16string& cardName, uint32_t providerId,
                              const std::u16string& provider);
 
-    // Another application connects to the reader's card (T=0 or T=1) and lets it go again. The
+    // Another application connects to the reader's card exclusively and lets it go again. The
     // hold answers what Connect would; its calls are not journaled.
     uint32_t HoldExclusively(const std::u16string& reader);
-    uint32_t HoldShared(const std::u16string& reader);
     bool ReleaseHeld(const std::u16string& reader, uint32_t disposition = SCARD_LEAVE_CARD);
 
-    // Faults and inspection.
+    // Faults and inspection. Injected results are returned, one each, by the next calls of that
+    // kind; a queued SCARD_S_SUCCESS lets its call through unchanged.
     void InjectResults(Call call, const std::vector<uint32_t>& results);
     std::vector<sim::JournalEntry> Journal() const;
     std::vector<sim::JournalEntry> Journal(Call call) const;
@@ -179,22 +157,22 @@ class PcScSimulator final : public PcScApi {
         if (entry.card != 0 && entry.reader.empty()) {
             entry.reader = ReaderNameOf(entry.card);
         }
-        std::optional<uint32_t> failure = m_faults.TakeFailure(entry.call);
+        std::optional<uint32_t> failure = TakeFault(entry.call);
         if (!failure) {
             failure = m_service.Refusal(entry.call, entry.context, entry.card);
         }
         entry.result = failure ? *failure : body(lock, entry);
         const uint32_t result = entry.result;
-        m_journal.Record(std::move(entry));
+        m_journal.push_back(std::move(entry));
         return result;
     }
 
     void Changed() { m_changed.notify_all(); }
+    std::optional<uint32_t> TakeFault(Call call);
     PendingText Allocate(ScardContext context, const std::u16string& text);
     void Hand(const PendingText& pending, PcScMemory& holder);
     std::u16string ReaderNameOf(ScardHandle card);
 
-    uint32_t Hold(const std::u16string& reader, uint32_t shareMode);
     uint32_t OpenConnection(ScardContext context, std::u16string_view readerName,
                             uint32_t shareMode, uint32_t preferred, ScardHandle& card,
                             uint32_t& protocol);
@@ -223,8 +201,8 @@ class PcScSimulator final : public PcScApi {
     sim::ContextTable m_contexts;
     sim::ConnectionTable m_connections;
     sim::MemoryLedger m_memory;
-    sim::CallJournal m_journal;
-    sim::FaultQueue m_faults;
+    std::vector<sim::JournalEntry> m_journal;
+    std::map<Call, std::deque<uint32_t>> m_faults;
     sim::ServiceState m_service;
     std::map<std::pair<std::u16string, uint32_t>, std::u16string> m_providers;
     // The other application's context and the handles it holds per reader.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pcsc/AtrMask.h"
 #include "pcsc/PcScApi.h"
 #include "pcsc/pcsclite/PcScLiteAbi.h"
 
@@ -50,8 +51,5 @@ std::u16string ToWideMultiString(const std::vector<std::string>& names);
 // True when `name` is the PnP pseudo-reader (compared without regard to ASCII case, as both
 // WinSCard and pcsc-lite do).
 bool IsPnPNotificationName(std::string_view name);
-
-// True when the ATR has the mask's length and every byte agrees with the reference under the mask.
-bool AtrMatches(const PcScAtrMask& mask, const uint8_t* atr, uint32_t atrLength);
 
 }  // namespace zeph::platform::pcsclite

@@ -47,7 +47,7 @@ bool PcScScenario::AwaitWaits(ScardContext context, size_t count) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
@@ -73,8 +73,29 @@ std::vector<std::u16string> PcScScenario::ListedReaders(ScardContext context) {
     return names;
 }
 
-uint32_t PcScScenario::ConnectExclusive(ScardContext context, ScardHandle* card) {
+PcScReaderState PcScScenario::Known(ScardContext context) {
+    PcScReaderState state = ReaderState(context);
+    state.dwCurrentState = state.dwEventState;
+    return state;
+}
+
+uint32_t PcScScenario::Connect(ScardContext context, ScardHandle* card, uint32_t shareMode) {
     uint32_t protocol = 0;
-    return Api().Connect(context, m_reader.c_str(), SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, card,
-                         &protocol);
+    return Api().Connect(context, m_reader.c_str(), shareMode, SCARD_PROTOCOL_T1, card, &protocol);
+}
+
+uint32_t PcScScenario::Select(ScardHandle card, std::vector<uint8_t>* answer, uint32_t* capacity) {
+    const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
+    uint8_t buffer[258] = {};
+    uint32_t length = capacity != nullptr ? *capacity : sizeof(buffer);
+    const uint32_t result =
+        Api().Transmit(card, &pci, kSelectMasterFile.data(),
+                       static_cast<uint32_t>(kSelectMasterFile.size()), nullptr, buffer, &length);
+    if (capacity != nullptr) {
+        *capacity = length;
+    }
+    if (answer != nullptr) {
+        answer->assign(buffer, buffer + (result == SCARD_S_SUCCESS ? length : 0));
+    }
+    return result;
 }

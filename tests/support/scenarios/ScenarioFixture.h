@@ -17,6 +17,7 @@
 
 #include "ScenarioStack.h"
 #include "pcsc/PcScApi.h"
+#include "pcsc/PcScConstants.h"
 
 // A stack to run the scenarios on, and what ScenarioStack does not tell: how many status-change
 // waits are in progress on a context (so that a scenario knows its wait has begun).
@@ -52,10 +53,17 @@ class PcScScenario : public ::testing::TestWithParam<ScenarioTarget> {
 
     // Waits (up to the deadline) until `count` status-change waits are in progress on `context`.
     bool AwaitWaits(ScardContext context, size_t count);
-    // The scenario reader's state record, filled in by a status change that does not wait.
+    // The scenario reader's state record, filled in by a status change that does not wait;
+    // Known: with that state as the caller's current state, so that a wait waits.
     PcScReaderState ReaderState(ScardContext context);
+    PcScReaderState Known(ScardContext context);
     std::vector<std::u16string> ListedReaders(ScardContext context);
-    uint32_t ConnectExclusive(ScardContext context, ScardHandle* card);
+    uint32_t Connect(ScardContext context, ScardHandle* card,
+                     uint32_t shareMode = SCARD_SHARE_EXCLUSIVE);
+    // SELECT of the master file over T=1 into a buffer of `capacity` bytes; the answer, if asked
+    // for, is what the call left in the buffer.
+    uint32_t Select(ScardHandle card, std::vector<uint8_t>* answer = nullptr,
+                    uint32_t* capacity = nullptr);
 
     // Starts `call` on a thread of its own.
     template <typename Call>

@@ -134,7 +134,7 @@ uint32_t PcScSimulator::TransmitLocked(sim::SimConnection& connection, sim::SimR
         return SCARD_E_PROTO_MISMATCH;
     }
     // The card runs the command even when its answer does not fit.
-    const std::vector<uint8_t> response = reader.card->responder->Respond(command);
+    const std::vector<uint8_t> response = reader.card->responder.Respond(command);
     if (const uint32_t copied = CopyOut(response, receive, receiveLength); copied != 0) {
         return copied;
     }

@@ -12,27 +12,12 @@ bool ValidShareMode(uint32_t shareMode) {
 
 // Whether the reader can take a connection in this mode at all, whoever else holds it.
 uint32_t Usable(const sim::SimReader& reader, uint32_t shareMode) {
-    if (reader.unavailable) {
-        return SCARD_E_READER_UNAVAILABLE;
-    }
-    if (shareMode == SCARD_SHARE_DIRECT) {
-        return SCARD_S_SUCCESS;
-    }
-    if (!reader.card) {
-        return SCARD_W_REMOVED_CARD;
-    }
-    return reader.card->mute ? SCARD_W_UNRESPONSIVE_CARD : SCARD_S_SUCCESS;
+    return shareMode == SCARD_SHARE_DIRECT || reader.card ? SCARD_S_SUCCESS : SCARD_W_REMOVED_CARD;
 }
 
-// T=1 when both sides offer it, else T=0, else raw; 0 when nothing is common or there is no card.
+// T=1 when the caller offers it and a card is in; 0 otherwise.
 uint32_t Negotiate(const sim::SimReader& reader, uint32_t preferred) {
-    const uint32_t common = reader.card ? preferred & reader.card->protocols : 0;
-    for (const uint32_t protocol : {SCARD_PROTOCOL_T1, SCARD_PROTOCOL_T0, SCARD_PROTOCOL_RAW}) {
-        if ((common & protocol) != 0) {
-            return protocol;
-        }
-    }
-    return SCARD_PROTOCOL_UNDEFINED;
+    return reader.card ? preferred & SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_UNDEFINED;
 }
 
 }  // namespace
@@ -165,6 +150,6 @@ uint32_t PcScSimulator::DisconnectLocked(ScardHandle card, uint32_t disposition)
 }
 
 void PcScSimulator::ResetCardIn(sim::SimReader& reader, ScardHandle except) {
-    reader.card->responder->Reset();
-    m_connections.WarnCardReset(reader.id, except);
+    reader.card->responder.Reset();
+    m_connections.Warn(reader.id, sim::HandleWarning::Reset, except);
 }

@@ -3,8 +3,7 @@
 #include <span>
 
 #include "PcScSimulator.h"
-#include "sim/AtrMatch.h"
-#include "sim/ReaderStateReport.h"
+#include "pcsc/AtrMask.h"
 
 using sim::JournalEntry;
 
@@ -118,10 +117,12 @@ void PcScSimulator::Locate(PcScReaderState& entry, std::span<const PcScAtrMask> 
     }
     sim::UpdateEntry(entry, m_readers, m_connections);
     const sim::SimReader* reader = m_readers.Find(entry.szReader != nullptr ? entry.szReader : u"");
-    const bool matched = reader != nullptr && reader->card && !reader->card->mute &&
-                         std::any_of(masks.begin(), masks.end(), [reader](const PcScAtrMask& m) {
-                             return sim::AtrMatches(reader->card->atr, m);
-                         });
+    const bool matched =
+        reader != nullptr && reader->card &&
+        std::any_of(masks.begin(), masks.end(), [reader](const PcScAtrMask& m) {
+            const std::vector<uint8_t>& atr = reader->card->atr;
+            return AtrMatches(m, atr.data(), static_cast<uint32_t>(atr.size()));
+        });
     if (matched) {
         entry.dwEventState |= SCARD_STATE_ATRMATCH;
     } else {

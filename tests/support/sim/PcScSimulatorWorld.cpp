@@ -21,7 +21,7 @@ bool PcScSimulator::RemoveReader(const std::u16string& name) {
     if (reader == nullptr) {
         return false;
     }
-    m_connections.WarnReaderGone(reader->id);
+    m_connections.Warn(reader->id, sim::HandleWarning::ReaderGone);
     m_readers.Remove(name);
     if (m_service.StopsWithLastReader() && m_readers.MultiString().empty()) {
         m_service.Stop(m_contexts, m_connections, m_elsewhere);
@@ -47,24 +47,16 @@ void PcScSimulator::SetStopsWithLastReader(bool stops) {
     m_service.SetStopsWithLastReader(stops);
 }
 
-bool PcScSimulator::InsertCard(const std::u16string& reader, sim::SimCard card) {
+bool PcScSimulator::InsertCard(const std::u16string& reader, std::vector<uint8_t> atr) {
     const std::lock_guard lock(m_mutex);
     sim::SimReader* found = m_readers.Find(reader);
     if (found == nullptr || found->card) {
         return false;
     }
-    if (!card.responder) {
-        card.responder = sim::VirtualCardResponder();
-    }
-    card.responder->Reset();
-    found->card = std::move(card);
+    found->card = sim::SimCard{.atr = std::move(atr)};
     ++found->eventCount;
     Changed();
     return true;
-}
-
-bool PcScSimulator::InsertCard(const std::u16string& reader, std::vector<uint8_t> atr) {
-    return InsertCard(reader, sim::SimCard{.atr = std::move(atr)});
 }
 
 bool PcScSimulator::RemoveCard(const std::u16string& reader) {
@@ -75,7 +67,7 @@ bool PcScSimulator::RemoveCard(const std::u16string& reader) {
     }
     found->card.reset();
     ++found->eventCount;
-    m_connections.WarnCardRemoved(found->id);
+    m_connections.Warn(found->id, sim::HandleWarning::Removed);
     Changed();
     return true;
 }
@@ -87,17 +79,6 @@ bool PcScSimulator::ResetCard(const std::u16string& reader) {
         return false;
     }
     ResetCardIn(*found, 0);
-    return true;
-}
-
-bool PcScSimulator::SetReaderUnavailable(const std::u16string& reader, bool unavailable) {
-    const std::lock_guard lock(m_mutex);
-    sim::SimReader* found = m_readers.Find(reader);
-    if (found == nullptr) {
-        return false;
-    }
-    found->unavailable = unavailable;
-    Changed();
     return true;
 }
 
@@ -124,19 +105,11 @@ bool PcScSimulator::SetControlResponder(const std::u16string& reader,
 }
 
 uint32_t PcScSimulator::HoldExclusively(const std::u16string& reader) {
-    return Hold(reader, SCARD_SHARE_EXCLUSIVE);
-}
-
-uint32_t PcScSimulator::HoldShared(const std::u16string& reader) {
-    return Hold(reader, SCARD_SHARE_SHARED);
-}
-
-uint32_t PcScSimulator::Hold(const std::u16string& reader, uint32_t shareMode) {
     const std::lock_guard lock(m_mutex);
     ScardHandle card = 0;
     uint32_t protocol = 0;
-    const uint32_t result = OpenConnection(m_elsewhere, reader, shareMode,
-                                           SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, card, protocol);
+    const uint32_t result =
+        OpenConnection(m_elsewhere, reader, SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, card, protocol);
     if (result == SCARD_S_SUCCESS) {
         m_held[reader].push_back(card);
     }

@@ -1,0 +1,217 @@
+#include "sim/SimWorld.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+bool Alone(uint32_t shareMode) {
+    return shareMode == SCARD_SHARE_EXCLUSIVE || shareMode == SCARD_SHARE_DIRECT;
+}
+
+constexpr uint32_t kReportedBits = SCARD_STATE_UNKNOWN | SCARD_STATE_EMPTY | SCARD_STATE_PRESENT |
+                                   SCARD_STATE_EXCLUSIVE | SCARD_STATE_INUSE;
+
+uint32_t CountOf(uint32_t state) {
+    return state >> 16;
+}
+
+}  // namespace
+
+SimReader* ReaderTable::Add(const std::u16string& name) {
+    if (Find(name) != nullptr) {
+        return nullptr;
+    }
+    SimReader& reader = m_readers.emplace_back();
+    reader.id = m_nextId++;
+    reader.name = name;
+    return &reader;
+}
+
+bool ReaderTable::Remove(const std::u16string& name) {
+    return std::erase_if(m_readers, [&name](const SimReader& r) { return r.name == name; }) == 1;
+}
+
+SimReader* ReaderTable::Find(std::u16string_view name) {
+    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
+                                    [name](const SimReader& r) { return r.name == name; });
+    return found == m_readers.end() ? nullptr : &*found;
+}
+
+const SimReader* ReaderTable::Find(std::u16string_view name) const {
+    return const_cast<ReaderTable*>(this)->Find(name);
+}
+
+SimReader* ReaderTable::FindById(uint64_t id) {
+    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
+                                    [id](const SimReader& r) { return r.id == id; });
+    return found == m_readers.end() ? nullptr : &*found;
+}
+
+std::u16string ReaderTable::MultiString() const {
+    std::u16string names;
+    for (const SimReader& reader : m_readers) {
+        names += reader.name + u'\0';
+    }
+    return names.empty() ? names : names + u'\0';
+}
+
+ScardHandle ConnectionTable::Open(SimConnection connection) {
+    const ScardHandle handle = m_nextHandle++;
+    m_connections.emplace(handle, std::move(connection));
+    return handle;
+}
+
+SimConnection* ConnectionTable::Find(ScardHandle handle) {
+    const auto found = m_connections.find(handle);
+    return found == m_connections.end() ? nullptr : &found->second;
+}
+
+void ConnectionTable::CloseContext(ScardContext context) {
+    std::erase_if(m_connections, [context](const auto& e) { return e.second.context == context; });
+}
+
+uint32_t ConnectionTable::Admit(uint64_t readerId, uint32_t shareMode, ScardHandle self) const {
+    for (const auto& [handle, other] : m_connections) {
+        if (handle != self && other.readerId == readerId && other.Live() &&
+            (Alone(shareMode) || Alone(other.shareMode))) {
+            return SCARD_E_SHARING_VIOLATION;
+        }
+    }
+    return SCARD_S_SUCCESS;
+}
+
+uint32_t ConnectionTable::SharingState(uint64_t readerId) const {
+    uint32_t state = 0;
+    for (const auto& [handle, other] : m_connections) {
+        if (other.readerId == readerId && other.Live()) {
+            state |= Alone(other.shareMode) ? SCARD_STATE_EXCLUSIVE : SCARD_STATE_INUSE;
+        }
+    }
+    return state;
+}
+
+void ConnectionTable::Warn(uint64_t readerId, HandleWarning warning, ScardHandle except) {
+    for (auto& [handle, connection] : m_connections) {
+        if (connection.readerId == readerId &&
+            (warning == HandleWarning::ReaderGone ||
+             (handle != except && connection.Live() && connection.shareMode != SCARD_SHARE_DIRECT))) {
+            connection.warning = warning;
+        }
+    }
+}
+
+ScardContext ContextTable::Establish() {
+    const ScardContext context = m_next++;
+    m_cancels.emplace(context, 0);
+    return context;
+}
+
+bool ContextTable::Cancel(ScardContext context) {
+    const auto found = m_cancels.find(context);
+    if (found != m_cancels.end()) {
+        ++found->second;
+    }
+    return found != m_cancels.end();
+}
+
+std::optional<uint64_t> ContextTable::Cancellations(ScardContext context) const {
+    const auto found = m_cancels.find(context);
+    return found == m_cancels.end() ? std::nullopt : std::optional(found->second);
+}
+
+const char16_t* MemoryLedger::Allocate(ScardContext context, const std::u16string& text) {
+    auto block = std::make_unique<char16_t[]>(text.size());
+    std::copy(text.begin(), text.end(), block.get());
+    const char16_t* address = block.get();
+    m_blocks.emplace(address, Block{context, std::move(block)});
+    return address;
+}
+
+bool MemoryLedger::Free(const void* block) {
+    if (m_blocks.erase(block) == 1) {
+        return true;
+    }
+    ++m_invalidFrees;
+    return false;
+}
+
+void MemoryLedger::ReleaseContext(ScardContext context) {
+    std::erase_if(m_blocks,
+                  [context](const auto& e) { return context != 0 && e.second.context == context; });
+}
+
+void ServiceState::Stop(const ContextTable& contexts, ConnectionTable& connections,
+                        ScardContext survivor) {
+    m_running = false;
+    for (const auto& [context, cancels] : contexts.All()) {
+        if (context != survivor) {
+            m_deadContexts.insert(context);
+        }
+    }
+    for (const auto& [card, connection] : connections.All()) {
+        if (m_deadContexts.contains(connection.context)) {
+            m_deadCards.insert(card);
+        }
+    }
+    for (const ScardContext context : m_deadContexts) {
+        connections.CloseContext(context);
+    }
+}
+
+std::optional<uint32_t> ServiceState::Refusal(Call call, ScardContext context,
+                                              ScardHandle card) const {
+    if (call == Call::FreeMemory || call == Call::GetCardTypeProviderName ||
+        call == Call::ReleaseContext) {
+        // Memory and the smart card database need no running service; a release lets the
+        // application forget a context whatever became of it.
+        return std::nullopt;
+    }
+    if (m_deadContexts.contains(context) || m_deadCards.contains(card)) {
+        return SCARD_E_SERVICE_STOPPED;
+    }
+    if (!m_running && (call == Call::EstablishContext || context == 0) && card == 0) {
+        return SCARD_E_NO_SERVICE;
+    }
+    return std::nullopt;
+}
+
+uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections) {
+    const uint32_t bits = reader.card ? SCARD_STATE_PRESENT | connections.SharingState(reader.id)
+                                      : SCARD_STATE_EMPTY;
+    return static_cast<uint32_t>(reader.eventCount) << 16 | bits;
+}
+
+bool UpdateEntry(PcScReaderState& entry, const ReaderTable& readers,
+                 const ConnectionTable& connections) {
+    const uint32_t current = entry.dwCurrentState;
+    if ((current & SCARD_STATE_IGNORE) != 0) {
+        return false;
+    }
+    const std::u16string_view name = entry.szReader != nullptr ? entry.szReader : u"";
+    bool changed = false;
+    uint32_t state = 0;
+    const SimReader* reader = readers.Find(name);
+    entry.cbAtr = 0;
+    if (name == kPnPNotificationReader) {
+        state = static_cast<uint32_t>(readers.Count()) << 16;
+        changed = CountOf(current) != CountOf(state);
+    } else if (reader == nullptr) {
+        state = SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE;
+        changed = (current & SCARD_STATE_UNKNOWN) == 0;
+    } else {
+        state = ReaderState(*reader, connections);
+        changed = (current & kReportedBits) != (state & kReportedBits) ||
+                  (CountOf(current) != 0 && CountOf(current) != CountOf(state));
+        if (reader->card) {
+            const size_t length = std::min<size_t>(reader->card->atr.size(), SCARD_ATR_CAPACITY);
+            std::copy_n(reader->card->atr.begin(), length, entry.rgbAtr);
+            entry.cbAtr = static_cast<uint32_t>(length);
+        }
+    }
+    entry.dwEventState = state | (changed ? SCARD_STATE_CHANGED : 0);
+    return changed;
+}
+
+}  // namespace sim

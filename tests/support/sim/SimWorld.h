@@ -1,0 +1,206 @@
+// The simulator's world: the names of its calls and their journal entries, the readers with their
+// cards, the open contexts and card handles, the memory it hands out and whether the service runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pcsc/PcScApi.h"
+#include "pcsc/PcScConstants.h"
+#include "vcard/ApduResponder.h"
+
+namespace sim {
+
+// The calls of the PC/SC seam, as the journal and the fault queue name them.
+enum class Call : uint8_t {
+    EstablishContext, ReleaseContext, IsValidContext, Cancel, ListReaders, GetStatusChange,
+    Connect, Reconnect, Disconnect, Status, Transmit, Control, GetAttrib, SetAttrib,
+    LocateCardsByATR, GetCardTypeProviderName, FreeMemory,
+};
+
+// One journaled call, in the order the calls returned. Fields a call does not have stay 0 or empty.
+struct JournalEntry {
+    Call call = Call::EstablishContext;
+    uint32_t result = 0;
+    ScardContext context = 0;
+    ScardHandle card = 0;
+    // Connect: the reader asked for; calls on a card handle: the handle's reader.
+    std::u16string reader{};
+    uint32_t shareMode = 0;  // Connect, Reconnect
+    uint32_t protocols = 0;  // Connect, Reconnect: the preferred protocols
+    // Reconnect: the initialisation; Disconnect: the disposition.
+    uint32_t disposition = 0;
+    // Control: the control code; GetAttrib, SetAttrib: the attribute id; GetStatusChange: the
+    // time-out.
+    uint32_t argument = 0;
+};
+
+// What a reader answers to SCardControl; called under the simulator's lock.
+struct ControlAnswer {
+    uint32_t result = 0;
+    std::vector<uint8_t> output;
+};
+using ControlResponder =
+    std::function<ControlAnswer(uint32_t code, std::span<const uint8_t> input)>;
+
+// A card in a reader: T=1 only, answering like the project's virtual card without files.
+struct SimCard {
+    std::vector<uint8_t> atr;
+    vcard::ApduResponder responder{{}, 0x6D00};
+};
+
+struct SimReader {
+    // Never reused, so that a reader added again under an old name is a new reader.
+    uint64_t id = 0;
+    std::u16string name;
+    std::optional<SimCard> card;
+    // Card insertions and removals so far; reported in bits 16 and up of the reader's state.
+    uint16_t eventCount = 0;
+    std::map<uint32_t, std::vector<uint8_t>> attributes;
+    ControlResponder control;
+};
+
+// The readers in the order they were added.
+class ReaderTable {
+  public:
+    SimReader* Add(const std::u16string& name);  // null when the name exists already
+    bool Remove(const std::u16string& name);
+    SimReader* Find(std::u16string_view name);
+    const SimReader* Find(std::u16string_view name) const;
+    SimReader* FindById(uint64_t id);
+    size_t Count() const { return m_readers.size(); }
+    // All names, each zero-terminated, plus the closing zero; empty without readers.
+    std::u16string MultiString() const;
+
+  private:
+    std::vector<SimReader> m_readers;
+    uint64_t m_nextId = 1;
+};
+
+// What the next call on a handle learns first.
+enum class HandleWarning : uint8_t {
+    None,
+    Reset,       // another connection reset the card: reported once
+    Removed,     // the card was taken out: reported until the handle is reconnected or closed
+    ReaderGone,  // the reader was removed: reported until the handle is closed
+};
+
+struct SimConnection {
+    ScardContext context = 0;
+    uint64_t readerId = 0;
+    std::u16string readerName{};
+    uint32_t shareMode = 0;
+    uint32_t protocol = 0;
+    HandleWarning warning = HandleWarning::None;
+
+    bool Live() const {
+        return warning != HandleWarning::Removed && warning != HandleWarning::ReaderGone;
+    }
+};
+
+// The open card handles. An exclusive or direct connection admits no other connection to its
+// reader, a shared one admits shared ones only; handles whose card or reader has gone no longer
+// count. A direct connection needs no card and never gets the removed-card or reset warnings.
+class ConnectionTable {
+  public:
+    ScardHandle Open(SimConnection connection);
+    SimConnection* Find(ScardHandle handle);
+    void Close(ScardHandle handle) { m_connections.erase(handle); }
+    void CloseContext(ScardContext context);
+    // SCARD_E_SHARING_VIOLATION unless a connection in `shareMode` may join the reader, not
+    // counting `self` (a handle that is reconnecting).
+    uint32_t Admit(uint64_t readerId, uint32_t shareMode, ScardHandle self = 0) const;
+    // SCARD_STATE_EXCLUSIVE and/or SCARD_STATE_INUSE as the reader's live connections imply.
+    uint32_t SharingState(uint64_t readerId) const;
+    // Marks the reader's live card (not direct) connections but `except`; ReaderGone marks all.
+    void Warn(uint64_t readerId, HandleWarning warning, ScardHandle except = 0);
+    const std::map<ScardHandle, SimConnection>& All() const { return m_connections; }
+
+  private:
+    std::map<ScardHandle, SimConnection> m_connections;
+    ScardHandle m_nextHandle = 0xCA000001;
+};
+
+// The open contexts, each with the number of cancellations it received, so that a wait can tell
+// whether a Cancel came after it started.
+class ContextTable {
+  public:
+    ScardContext Establish();
+    bool Release(ScardContext context) { return m_cancels.erase(context) == 1; }
+    bool Valid(ScardContext context) const { return m_cancels.contains(context); }
+    bool Cancel(ScardContext context);
+    std::optional<uint64_t> Cancellations(ScardContext context) const;  // empty when not open
+    size_t Count() const { return m_cancels.size(); }
+    const std::map<ScardContext, uint64_t>& All() const { return m_cancels; }
+
+  private:
+    std::map<ScardContext, uint64_t> m_cancels;
+    ScardContext m_next = 0xC0000001;
+};
+
+// Text handed out as platform-allocated memory. A block lives until FreeMemory returns it or,
+// as WinSCard does, until the context it was allocated under is released: a caller still reading
+// it then reads freed memory, which AddressSanitizer reports.
+class MemoryLedger {
+  public:
+    const char16_t* Allocate(ScardContext context, const std::u16string& text);
+    // False (and counted) for a pointer never handed out or freed already: a double free.
+    bool Free(const void* block);
+    void ReleaseContext(ScardContext context);
+    size_t Outstanding() const { return m_blocks.size(); }
+    size_t InvalidFrees() const { return m_invalidFrees; }
+
+  private:
+    struct Block {
+        ScardContext context;
+        std::unique_ptr<char16_t[]> text;
+    };
+    std::map<const void*, Block> m_blocks;
+    size_t m_invalidFrees = 0;
+};
+
+// Whether the service runs, with WinSCard's answers around a stop: while it is down a new context
+// is refused with SCARD_E_NO_SERVICE; a context from before the stop, and every card handle of it,
+// answers SCARD_E_SERVICE_STOPPED for ever, and its waits end with that result. Optionally the
+// service stops with the last reader and starts with the next one, as the Windows service does.
+class ServiceState {
+  public:
+    bool StopsWithLastReader() const { return m_stopsWithLastReader; }
+    void SetStopsWithLastReader(bool stops) { m_stopsWithLastReader = stops; }
+    // Every context but `survivor` (the other application's) dies with its connections.
+    void Stop(const ContextTable& contexts, ConnectionTable& connections, ScardContext survivor);
+    void Start() { m_running = true; }
+    // The answer the service gives a call before it looks at anything else, if any.
+    std::optional<uint32_t> Refusal(Call call, ScardContext context, ScardHandle card) const;
+    bool Dead(ScardContext context) const { return m_deadContexts.contains(context); }
+    void Forget(ScardContext context) { m_deadContexts.erase(context); }
+
+  private:
+    bool m_running = true;
+    bool m_stopsWithLastReader = false;
+    std::set<ScardContext> m_deadContexts;
+    std::set<ScardHandle> m_deadCards;
+};
+
+// A reader's state as SCARD_READERSTATEW reports it: SCARD_STATE_EMPTY, or SCARD_STATE_PRESENT
+// with SCARD_STATE_EXCLUSIVE and SCARD_STATE_INUSE as they apply; the event count in bits 16 up.
+uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections);
+
+// Writes the entry's event state (and ATR); true when it differs from the caller's current state:
+// the reported bits differ, or the caller's non-zero event count does (SCARD_STATE_CHANGED and
+// SCARD_STATE_ATRMATCH take no part). An entry with SCARD_STATE_IGNORE is left alone; an unknown
+// name reads SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE, changed unless the caller knew it unknown;
+// the PnP pseudo-reader carries the number of readers in bits 16 and up.
+bool UpdateEntry(PcScReaderState& entry, const ReaderTable& readers,
+                 const ConnectionTable& connections);
+
+}  // namespace sim
