@@ -19,11 +19,6 @@ namespace {
 // Only catches hangs.
 constexpr auto kHang = 10s;
 
-std::future<uint32_t> StartPresenceWait(ExtensionHarness& h) {
-    return std::async(std::launch::async,
-                      [&h] { return h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr); });
-}
-
 template <typename Predicate>
 bool Await(Predicate predicate) {
     const auto deadline = std::chrono::steady_clock::now() + kHang;
@@ -61,7 +56,7 @@ TEST(CancelRace, CancelBetweenTheEventCheckAndTheWaitEndsTheWait) {
             ASSERT_TRUE(Await([&] { return h.simulator.CallCount(Call::Cancel) > cancelsBefore; }));
         }
     };
-    std::future<uint32_t> wait = StartPresenceWait(h);
+    std::future<uint32_t> wait = h.AsyncIsPresent();
     const bool ended = wait.wait_for(kHang) == std::future_status::ready;
     if (!ended) {
         h.simulator.Cancel(h.simulator.Journal(Call::GetStatusChange).back().context);
@@ -86,13 +81,13 @@ TEST(CancelRace, IsPresentDuringASlowReleaseWaitsForTheCard) {
         mayEnd.wait();
         return true;
     };
-    std::future<uint32_t> first = StartPresenceWait(h);
+    std::future<uint32_t> first = h.AsyncIsPresent();
     EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     std::future<void> cancel = std::async(std::launch::async, [&h] { h.extension->Cancel(); });
     const bool releaseStarted = Await([&] { return releasing.load(); });
     EXPECT_EQ(first.get(), ZEPH_STATUS_PENDING);
     const uint64_t blockedBefore = h.simulator.WaitsBlockedSoFar();
-    std::future<uint32_t> second = StartPresenceWait(h);
+    std::future<uint32_t> second = h.AsyncIsPresent();
     const bool secondWaits = h.simulator.AwaitWaitsBlockedSoFar(blockedBefore + 1);
     releaseMayEnd.set_value();
     cancel.get();
@@ -114,7 +109,7 @@ TEST(CancelRace, CancelledWaitIsReportedAsCancelledAfterTheContextIsGone) {
             ASSERT_TRUE(Await([&] { return h.access.Context() == 0; }));
         }
     };
-    std::future<uint32_t> wait = StartPresenceWait(h);
+    std::future<uint32_t> wait = h.AsyncIsPresent();
     EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     h.extension->Cancel();
     EXPECT_EQ(wait.get(), ZEPH_STATUS_PENDING);

@@ -1,5 +1,5 @@
 // Card state, the wait for the card's removal, and reader attributes, over the simulator.
-#include <future>
+#include <functional>
 #include <stdexcept>
 
 #include "ExtensionHarness.h"
@@ -8,154 +8,103 @@
 
 using sim::Call;
 
-namespace {
-
-void ConnectThroughDiscovery(ExtensionHarness& h) {
-    ASSERT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
-    h.simulator.ClearJournal();
-    h.traces.Clear();
-}
-
-std::future<uint32_t> StartRemovalWait(ExtensionHarness& h) {
-    return std::async(std::launch::async, [&h] { return h.extension->IsAbsent(); });
-}
-
-}  // namespace
-
 TEST(RemovalWait, WithoutACardReturnsAtOnceAndLeavesTheGateClosed) {
     ExtensionHarness h;
     EXPECT_EQ(h.extension->IsAbsent(), ZEPH_STATUS_SUCCESS);
     EXPECT_FALSE(h.access.IsAccessAllowed());
-    EXPECT_TRUE(h.simulator.Journal().empty());
+    EXPECT_EQ(h.Steps(), "");
 }
 
-TEST(RemovalWait, RemovalEndsItWithAnUnpoweredDisconnect) {
+// What ends the wait for the removal: the removal itself (also after an error that is retried
+// after a pause), a Cancel, or a state query that finds the card gone.
+TEST(RemovalWait, EndsByRemovalCancelOrAFailingStateQuery) {
+    const struct {
+        const char* name;
+        std::function<void(ExtensionHarness&)> end;
+        std::vector<uint32_t> pauses;
+        bool contextKept;
+        uint32_t disposition;
+    } rows[] = {
+        {"removal",
+         [](ExtensionHarness& h) { h.simulator.RemoveCard(ExtensionHarness::kReader); },
+         {},
+         true,
+         SCARD_UNPOWER_CARD},
+        {"cancel", [](ExtensionHarness& h) { h.extension->Cancel(); }, {}, false, 0},
+        {"state query failing twice",
+         [](ExtensionHarness& h) {
+             h.simulator.InjectResults(Call::Status, {SCARD_F_COMM_ERROR, SCARD_F_COMM_ERROR});
+             uint32_t state = 0;
+             uint32_t protocol = 99;
+             EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
+             EXPECT_EQ(state, SCARD_ABSENT);
+             EXPECT_EQ(protocol, 0u);
+             EXPECT_EQ(h.simulator.CallCount(Call::Reconnect), 1u);
+         },
+         {50},
+         true,
+         SCARD_UNPOWER_CARD},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ExtensionHarness h;
+        h.ConnectThroughDiscovery();
+        std::future<uint32_t> removal = h.AsyncIsAbsent();
+        ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+        EXPECT_TRUE(h.access.IsAccessAllowed());
+        row.end(h);
+        EXPECT_EQ(removal.get(), ZEPH_STATUS_SUCCESS);
+        if (row.disposition != 0) {  // 0: the Cancel and the wait race to disconnect
+            EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, row.disposition);
+        }
+        EXPECT_EQ(h.access.Card(), 0u);
+        EXPECT_TRUE(h.access.ReaderName().empty());
+        EXPECT_FALSE(h.access.IsAccessAllowed());
+        EXPECT_TRUE(h.simulator.Connections().empty());
+        EXPECT_EQ(h.simulator.OpenContexts(), row.contextKept ? 1u : 0u);
+        EXPECT_EQ(h.access.Context() != 0, row.contextKept);
+        EXPECT_EQ(h.sleeper.Pauses(), row.pauses);
+    }
     ExtensionHarness h;
-    ConnectThroughDiscovery(h);
-    std::future<uint32_t> removal = StartRemovalWait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    EXPECT_TRUE(h.access.IsAccessAllowed());
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    EXPECT_EQ(removal.get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_UNPOWER_CARD);
-    EXPECT_EQ(h.access.Card(), 0u);
-    EXPECT_TRUE(h.access.ReaderName().empty());
-    EXPECT_FALSE(h.access.IsAccessAllowed());
-}
-
-TEST(RemovalWait, CancelEndsItAndReleasesEverything) {
-    ExtensionHarness h;
-    ConnectThroughDiscovery(h);
-    std::future<uint32_t> removal = StartRemovalWait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    h.extension->Cancel();
-    EXPECT_EQ(removal.get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.access.Card(), 0u);
-    EXPECT_EQ(h.access.Context(), 0u);
-    EXPECT_EQ(h.simulator.OpenContexts(), 0u);
-    EXPECT_TRUE(h.simulator.Connections().empty());
-}
-
-TEST(RemovalWait, OtherErrorsAreRetriedAfterAPause) {
-    ExtensionHarness h;
-    ConnectThroughDiscovery(h);
+    h.ConnectThroughDiscovery();
     h.simulator.InjectResults(Call::GetStatusChange, {SCARD_F_COMM_ERROR});
-    std::future<uint32_t> removal = StartRemovalWait(h);
+    std::future<uint32_t> removal = h.AsyncIsAbsent();
     ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     h.simulator.RemoveCard(ExtensionHarness::kReader);
     EXPECT_EQ(removal.get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.sleeper.Pauses(), std::vector<uint32_t>{100});
 }
 
-TEST(CardState, WithoutACardIsAbsentWithProtocolZero) {
-    ExtensionHarness h;
-    uint32_t state = 99;
-    uint32_t protocol = 99;
-    EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(state, SCARD_ABSENT);
-    EXPECT_EQ(protocol, 0u);
-    EXPECT_EQ(h.extension->GetState(nullptr, nullptr), ZEPH_STATUS_SUCCESS);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::GetState::Aktueller Status des Lesers ist <ABSENT>"));
-}
-
-TEST(CardState, ConnectedCardReportsItsStateProtocolAndReader) {
-    ExtensionHarness h;
-    ConnectThroughDiscovery(h);
-    uint32_t state = 0;
-    uint32_t protocol = 0;
-    EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(state, SCARD_SPECIFIC);
-    EXPECT_EQ(protocol, SCARD_PROTOCOL_T1);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::GetState::Aktueller Status des Lesers "
-                         "<Sim Reader 0> ist <SPECIFIC> mit Protokoll <T1>"));
-    EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
-}
-
-TEST(CardState, StatusFailingTwiceReportsAbsentAndWakesTheRemovalWait) {
-    ExtensionHarness h;
-    ConnectThroughDiscovery(h);
-    std::future<uint32_t> removal = StartRemovalWait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    h.simulator.InjectResults(Call::Status, {SCARD_F_COMM_ERROR, SCARD_F_COMM_ERROR});
-    uint32_t state = 0;
-    uint32_t protocol = 99;
-    EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(state, SCARD_ABSENT);
-    EXPECT_EQ(protocol, 0u);
-    EXPECT_EQ(h.simulator.CallCount(Call::Reconnect), 1u);
-    EXPECT_EQ(h.sleeper.Pauses(), std::vector<uint32_t>{50});
-    EXPECT_EQ(removal.get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.access.Card(), 0u);
-}
-
-TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
-    ExtensionHarness h;
-    h.simulator.SetAttribute(ExtensionHarness::kReader, 0x00010100, {'A', 'C', 'M', 'E'});
-    uint8_t buffer[16] = {};
-    uint64_t length = sizeof(buffer);
-    EXPECT_EQ(h.extension->GetAttribute(0x00010100, buffer, &length), ZEPH_STATUS_NOT_SUPPORTED);
-    const uint8_t value[] = {'Z'};
-    EXPECT_EQ(h.extension->SetAttribute(0x00010100, value, 1), ZEPH_STATUS_NOT_SUPPORTED);
-
-    ConnectThroughDiscovery(h);
-    EXPECT_EQ(h.extension->GetAttribute(0x00010100, buffer, &length), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(std::string(buffer, buffer + length), "ACME");
-    EXPECT_EQ(h.extension->SetAttribute(0x00010100, value, 1), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.extension->GetAttribute(0x7FFF0001, buffer, &length), ZEPH_STATUS_NOT_SUPPORTED);
-    EXPECT_TRUE(h.Traced(TRACE_ERROR,
-                         "CZephExtensionPcSc::GetAttribute::SCardGetAttrib lieferte "
-                         "Fehler <Code 0x80100022>!"));
-}
-
-TEST(ReaderAttributes, OwnAttributeNeedsRoomForTheConvertedNameAndItsTerminator) {
-    for (const std::u16string& reader :
-         {std::u16string(u"Sim Reader 0"),
-          std::u16string(u"\u041b\u0435\u0441\u0435\u0440 \u00c4")}) {
+TEST(CardState, ReportsStateProtocolAndReaderOfTheCard) {
+    const struct {
+        bool connected;
+        uint32_t state;
+        uint32_t protocol;
+        std::string traced;
+    } rows[] = {
+        {false, SCARD_ABSENT, 0, "Aktueller Status des Lesers ist <ABSENT>"},
+        {true, SCARD_SPECIFIC, SCARD_PROTOCOL_T1,
+         "Aktueller Status des Lesers <Sim Reader 0> ist <SPECIFIC> mit Protokoll <T1>"},
+    };
+    for (const auto& row : rows) {
         ExtensionHarness h;
-        h.simulator.RemoveReader(ExtensionHarness::kReader);
-        h.simulator.AddReader(reader);
-        h.simulator.InsertCard(reader, kPredefinedAtr);
-        ConnectThroughDiscovery(h);
-        const std::string narrow = zeph::platform::WideToNarrow(reader);
-        std::vector<uint8_t> buffer(narrow.size() + 8, 0xAA);
-        uint64_t length = narrow.size();
-        EXPECT_EQ(h.extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer.data(), &length),
-                  ZEPH_STATUS_NOT_SUPPORTED);
-        EXPECT_EQ(buffer[0], 0xAA);
-        length = narrow.size() + 1;
-        EXPECT_EQ(h.extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer.data(), &length),
-                  ZEPH_STATUS_SUCCESS);
-        EXPECT_EQ(length, narrow.size() + 1);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data())), narrow);
-        EXPECT_EQ(buffer[narrow.size() + 1], 0xAA);
+        if (row.connected) {
+            h.ConnectThroughDiscovery();
+        }
+        uint32_t state = 99;
+        uint32_t protocol = 99;
+        EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(state, row.state);
+        EXPECT_EQ(protocol, row.protocol);
+        EXPECT_EQ(h.extension->GetState(nullptr, nullptr), ZEPH_STATUS_SUCCESS);
+        EXPECT_TRUE(h.Traced(TRACE_DETAIL, "CZephExtensionPcSc::GetState::" + row.traced));
+        EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
     }
 }
 
 TEST(CardState, ExceptionAfterAFailedQueryReturnsThatQuerysResult) {
     ExtensionHarness h;
-    ConnectThroughDiscovery(h);
+    h.ConnectThroughDiscovery();
     h.access.OpenGate();  // the failed query is followed by a reconnection and a second query
     h.simulator.InjectResults(Call::Status, {SCARD_F_COMM_ERROR});
     int queries = 0;
@@ -170,15 +119,75 @@ TEST(CardState, ExceptionAfterAFailedQueryReturnsThatQuerysResult) {
                          "<fault inside the platform>"));
 }
 
-// A buffer too small for a reader attribute: the host learns the size needed, and nothing is
-// written.
-TEST(ReaderAttributes, TooSmallBufferLearnsTheSizeNeeded) {
+// Reading and writing an attribute of the reader, without and with a connected card; a buffer
+// too small learns the size needed and gets nothing.
+TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
+    const uint32_t vendor = 0x00010100;
+    const uint8_t value[] = {'Z'};
+    const struct {
+        bool connected;
+        uint32_t id;
+        uint64_t capacity;
+        uint32_t status;
+        std::string read;  // the bytes, or for a failed read the length the host learns
+    } rows[] = {
+        {false, vendor, 16, ZEPH_STATUS_NOT_SUPPORTED, "16"},
+        {true, vendor, 16, ZEPH_STATUS_SUCCESS, "ACME"},
+        {true, vendor, 2, ZEPH_STATUS_NOT_SUPPORTED, "4"},
+        {true, 0x7FFF0001, 16, ZEPH_STATUS_NOT_SUPPORTED, "16"},
+    };
+    for (const auto& row : rows) {
+        ExtensionHarness h;
+        h.simulator.SetAttribute(ExtensionHarness::kReader, vendor, {'A', 'C', 'M', 'E'});
+        if (row.connected) {
+            h.ConnectThroughDiscovery();
+        }
+        std::string buffer(16, '\0');
+        uint64_t length = row.capacity;
+        EXPECT_EQ(
+            h.extension->GetAttribute(row.id, reinterpret_cast<uint8_t*>(buffer.data()), &length),
+            row.status);
+        EXPECT_EQ(row.status == 0 ? buffer.substr(0, length) : std::to_string(length), row.read);
+        if (row.status != 0) {
+            EXPECT_EQ(buffer, std::string(16, '\0'));
+        }
+        EXPECT_EQ(h.extension->SetAttribute(vendor, value, 1),
+                  row.connected ? ZEPH_STATUS_SUCCESS : ZEPH_STATUS_NOT_SUPPORTED);
+    }
     ExtensionHarness h;
-    h.simulator.SetAttribute(ExtensionHarness::kReader, 0x00010100, {'A', 'C', 'M', 'E'});
-    ConnectThroughDiscovery(h);
-    uint8_t buffer[8] = {};
-    uint64_t length = 2;
-    EXPECT_EQ(h.extension->GetAttribute(0x00010100, buffer, &length), ZEPH_STATUS_NOT_SUPPORTED);
-    EXPECT_EQ(length, 4u);
-    EXPECT_EQ(buffer[0], 0);
+    h.ConnectThroughDiscovery();
+    uint8_t buffer[16];
+    uint64_t length = sizeof(buffer);
+    h.extension->GetAttribute(0x7FFF0001, buffer, &length);
+    EXPECT_TRUE(h.Traced(TRACE_ERROR,
+                         "CZephExtensionPcSc::GetAttribute::SCardGetAttrib lieferte "
+                         "Fehler <Code 0x80100022>!"));
+}
+
+// The module's own attribute, the physical reader's name: written only with room for the name in
+// the platform's narrow text and its terminator, and never past that.
+TEST(ReaderAttributes, OwnAttributeNeedsRoomForTheConvertedNameAndItsTerminator) {
+    for (const std::u16string& reader :
+         {std::u16string(), std::u16string(u"Sim Reader 0"),
+          std::u16string(u"\u041b\u0435\u0441\u0435\u0440 \u00c4")}) {
+        ExtensionHarness h;
+        if (!reader.empty()) {
+            h.simulator.RemoveReader(ExtensionHarness::kReader);
+            h.simulator.AddReader(reader);
+            h.simulator.InsertCard(reader, kPredefinedAtr);
+            h.ConnectThroughDiscovery();
+        }
+        const std::string narrow = zeph::platform::WideToNarrow(reader);
+        std::vector<uint8_t> buffer(narrow.size() + 8, 0xAA);
+        uint64_t length = narrow.size();
+        EXPECT_EQ(h.extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer.data(), &length),
+                  ZEPH_STATUS_NOT_SUPPORTED);
+        EXPECT_EQ(buffer[0], 0xAA);
+        length = narrow.size() + 1;
+        EXPECT_EQ(h.extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer.data(), &length),
+                  ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(length, narrow.size() + 1);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data())), narrow);
+        EXPECT_EQ(buffer[narrow.size() + 1], 0xAA);
+    }
 }

@@ -39,7 +39,7 @@ class StartLine {
     void Arrive() {
         m_waiting.fetch_sub(1);
         while (m_waiting.load() > 0) {
-            std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
 
@@ -121,11 +121,7 @@ void ExpectConnectionIntact(ExtensionHarness& h) {
     EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
     EXPECT_EQ(h.simulator.Connections().size(), 1u);
     EXPECT_EQ(h.simulator.OpenContexts(), 1u);
-    uint8_t response[64];
-    uint64_t length = sizeof(response);
-    EXPECT_EQ(h.extension->Transmit(&kT1Header, kSelectMasterFile.data(), kSelectMasterFile.size(),
-                                    response, &length),
-              ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(h.TransmitSelect(), std::make_pair(ZEPH_STATUS_SUCCESS, kStatusOk));
 }
 
 class ExtensionConcurrency : public ::testing::Test {

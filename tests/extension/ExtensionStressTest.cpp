@@ -32,14 +32,8 @@ TEST(ExtensionStress, CancelRacingEveryWaitAndExchange) {
         }
     });
     auto exchange = std::async(std::launch::async, [&] {
-        const ZephSendHeader header{SCARD_PROTOCOL_T1, 8};
-        const uint8_t select[] = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
         while (!done) {
-            uint8_t response[8];
-            uint64_t length = sizeof(response);
-            const uint32_t status =
-                h.extension->Transmit(&header, select, sizeof(select), response, &length);
-            ExpectOneOf(status,
+            ExpectOneOf(h.TransmitSelect().first,
                         {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA, SCARD_E_INVALID_HANDLE,
                          SCARD_W_RESET_CARD, SCARD_W_REMOVED_CARD},
                         "Transmit");
@@ -51,7 +45,7 @@ TEST(ExtensionStress, CancelRacingEveryWaitAndExchange) {
     });
     for (int i = 0; i < kRounds; ++i) {
         h.extension->Cancel();
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     done = true;
     h.extension->Cancel();

@@ -7,79 +7,57 @@
 
 using sim::Call;
 
-TEST(Power, WarmResetReconnectsWithResetAndReturnsTheAtr) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    h.access.OpenGate();
-    uint8_t atr[36] = {};
-    uint32_t length = sizeof(atr);
-    EXPECT_EQ(h.extension->Power(ZEPH_POWER_WARM_RESET, atr, &length), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(std::vector<uint8_t>(atr, atr + length), kPredefinedAtr);
-    const std::vector<sim::JournalEntry> reconnects = h.simulator.Journal(Call::Reconnect);
-    ASSERT_EQ(reconnects.size(), 1u);
-    EXPECT_EQ(reconnects[0].disposition, SCARD_RESET_CARD);
-    EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
-}
-
-TEST(Power, ColdResetPowersDownConnectsAgainAndReconnectsUnpowering) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    h.access.OpenGate();
-    uint8_t atr[36] = {};
-    uint32_t length = sizeof(atr);
-    EXPECT_EQ(h.extension->Power(ZEPH_POWER_COLD_RESET, atr, &length), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(std::vector<uint8_t>(atr, atr + length), kPredefinedAtr);
-    EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_UNPOWER_CARD);
-    EXPECT_EQ(h.simulator.Journal(Call::Connect).at(0).shareMode, SCARD_SHARE_EXCLUSIVE);
-    EXPECT_EQ(h.simulator.Journal(Call::Reconnect).at(0).disposition, SCARD_UNPOWER_CARD);
-    EXPECT_EQ(h.simulator.CallCount(Call::Status), 2u);
-}
-
-TEST(Power, ResetWhileTheGateIsClosedLeavesTheCardDisconnected) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    uint8_t atr[36] = {};
-    uint32_t length = sizeof(atr);
-    EXPECT_EQ(h.extension->Power(ZEPH_POWER_WARM_RESET, atr, &length), ZEPH_STATUS_NO_MEDIA);
-    EXPECT_EQ(h.simulator.CallCount(Call::Reconnect), 0u);
-    EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_RESET_CARD);
-    EXPECT_EQ(h.access.Card(), 0u);
-    EXPECT_TRUE(h.Traced(TRACE_ERROR, "CZephExtensionPcSc::Power::ReConnect lieferte Fehler!"));
-}
-
-TEST(Power, TooSmallAtrBufferFailsTheStatusReadButKeepsTheConnection) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    h.access.OpenGate();
-    uint8_t atr[4] = {};
-    uint32_t length = sizeof(atr);
-    EXPECT_EQ(h.extension->Power(ZEPH_POWER_WARM_RESET, atr, &length), ZEPH_STATUS_NO_MEDIA);
-    EXPECT_NE(h.access.Card(), 0u);
-}
-
-TEST(Power, UnknownActionKeepsTheConnectionAndAnswersNoMedia) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    EXPECT_EQ(h.extension->Power(5, nullptr, nullptr), ZEPH_STATUS_NO_MEDIA);
-    EXPECT_NE(h.access.Card(), 0u);
-    EXPECT_TRUE(h.simulator.Journal().empty());
-    EXPECT_TRUE(h.Traced(TRACE_ERROR,
-                         "CZephExtensionPcSc::Power::Unbekannter Resettyp <5> wurde angefordernt"));
+// Each action on a connected card, with the gate open or closed: the status, the calls made, the
+// ATR returned and whether the connection is kept.
+TEST(Power, ActionsOnAConnectedCard) {
+    const struct {
+        uint32_t action;
+        bool gateOpen;
+        uint32_t status;
+        std::string steps;
+        bool connected;
+        std::string error;
+    } rows[] = {
+        {ZEPH_POWER_WARM_RESET, true, ZEPH_STATUS_SUCCESS, "Reconnect:excl:reset Status", true, ""},
+        {ZEPH_POWER_COLD_RESET, true, ZEPH_STATUS_SUCCESS,
+         "Disconnect:unpower Connect:excl Status Reconnect:excl:unpower Status", true, ""},
+        {ZEPH_POWER_WARM_RESET, false, ZEPH_STATUS_NO_MEDIA, "Disconnect:reset", false,
+         "CZephExtensionPcSc::Power::ReConnect lieferte Fehler!"},
+        {5, true, ZEPH_STATUS_NO_MEDIA, "", true,
+         "CZephExtensionPcSc::Power::Unbekannter Resettyp <5> wurde angefordernt"},
+        {ZEPH_POWER_DOWN, false, ZEPH_STATUS_SUCCESS, "Cancel Disconnect:unpower ReleaseContext",
+         false, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.action);
+        ExtensionHarness h;
+        h.ConnectCard();
+        if (row.gateOpen) {
+            h.access.OpenGate();
+        }
+        std::vector<uint8_t> atr(36);
+        uint32_t length = 36;
+        EXPECT_EQ(h.extension->Power(row.action, atr.data(), &length), row.status);
+        EXPECT_EQ(h.Steps(), row.steps);
+        EXPECT_EQ(h.access.Card() != 0, row.connected);
+        EXPECT_EQ(h.simulator.Connections().size(), row.connected ? 1u : 0u);
+        if (row.status == ZEPH_STATUS_SUCCESS && row.action != ZEPH_POWER_DOWN) {
+            atr.resize(length);
+            EXPECT_EQ(atr, kPredefinedAtr);
+            EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
+        }
+        EXPECT_EQ(h.traces.TextsAt(TRACE_ERROR),
+                  row.error.empty() ? std::vector<std::string>{} : Latin1s({row.error}));
+    }
 }
 
 TEST(Power, PowerDownReleasesTheContextAndTheNextUseStartsAfresh) {
     ExtensionHarness h;
     h.ConnectCard();
     EXPECT_EQ(h.extension->Power(ZEPH_POWER_DOWN, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_UNPOWER_CARD);
     EXPECT_EQ(h.access.Context(), 0u);
     EXPECT_EQ(h.simulator.OpenContexts(), 0u);
-    EXPECT_TRUE(h.simulator.Connections().empty());
-
-    uint8_t buffer[8];
-    uint64_t length = sizeof(buffer);
-    const ZephSendHeader header{SCARD_PROTOCOL_T1, 8};
-    EXPECT_EQ(h.extension->Transmit(&header, buffer, 1, buffer, &length), ZEPH_STATUS_NO_MEDIA);
+    EXPECT_EQ(h.TransmitSelect().first, ZEPH_STATUS_NO_MEDIA);
     EXPECT_TRUE(h.access.GetContext());
     EXPECT_EQ(h.simulator.CallCount(Call::EstablishContext), 1u);
 }
@@ -89,28 +67,11 @@ TEST(Power, WithoutACardEveryActionSucceedsAndTouchesNothing) {
     for (uint32_t action : {0u, 1u, 2u, 9u}) {
         EXPECT_EQ(h.extension->Power(action, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
     }
-    EXPECT_TRUE(h.simulator.Journal().empty());
-}
-
-TEST(SetProtocol, OnlyMasksWithT1AreAccepted) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    uint32_t active = 0;
-    EXPECT_EQ(h.extension->SetProtocol(SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &active),
-              ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(active, SCARD_PROTOCOL_T1);
-    EXPECT_EQ(h.simulator.CallCount(Call::Reconnect), 0u);
-
-    active = 0;
-    EXPECT_EQ(h.extension->SetProtocol(SCARD_PROTOCOL_T0, &active), ZEPH_STATUS_NOT_SUPPORTED);
-    EXPECT_EQ(active, SCARD_PROTOCOL_T1);
-    EXPECT_TRUE(h.Traced(TRACE_ERROR,
-                         "CZephExtensionPcSc::SetProtocol::Gewünschtes Protokoll "
-                         "<T0> wird NICHT unterstützt!"));
+    EXPECT_EQ(h.Steps(), "");
 }
 
 // Both resets read the ATR into a buffer too small for it: each read is offered the host's
-// capacity, so nothing lands past it, and the status is no media.
+// capacity, so nothing lands past it, the status is no media, and the card stays connected.
 TEST(Power, AtrBufferTooSmallIsNeverWrittenPastOnEitherReset) {
     for (const uint32_t action : {ZEPH_POWER_COLD_RESET, ZEPH_POWER_WARM_RESET}) {
         SCOPED_TRACE(action);
@@ -126,5 +87,22 @@ TEST(Power, AtrBufferTooSmallIsNeverWrittenPastOnEitherReset) {
         EXPECT_TRUE(std::all_of(memory.begin() + 20, memory.end(),
                                 [](uint8_t byte) { return byte == 0xA5; }));
         EXPECT_EQ(length, kPredefinedAtr.size());  // the size the ATR needs
+        EXPECT_NE(h.access.Card(), 0u);
     }
+}
+
+TEST(SetProtocol, OnlyMasksWithT1AreAccepted) {
+    ExtensionHarness h;
+    h.ConnectCard();
+    uint32_t active = 0;
+    EXPECT_EQ(h.extension->SetProtocol(SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &active),
+              ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(active, SCARD_PROTOCOL_T1);
+    active = 0;
+    EXPECT_EQ(h.extension->SetProtocol(SCARD_PROTOCOL_T0, &active), ZEPH_STATUS_NOT_SUPPORTED);
+    EXPECT_EQ(active, SCARD_PROTOCOL_T1);
+    EXPECT_EQ(h.Steps(), "");
+    EXPECT_TRUE(h.Traced(TRACE_ERROR,
+                         "CZephExtensionPcSc::SetProtocol::Gewünschtes Protokoll "
+                         "<T0> wird NICHT unterstützt!"));
 }

@@ -1,7 +1,6 @@
 // The wait for a card, by host scenario, over the simulator.
 #include <cstring>
-#include <future>
-#include <thread>
+#include <functional>
 
 #include "ExtensionHarness.h"
 #include "pcsc/PcScConstants.h"
@@ -11,56 +10,76 @@ using sim::Call;
 namespace {
 
 const std::vector<uint8_t> kForeignAtr = {0x3B, 0x02, 0x14, 0x50};
-
-// IsPresent on its own thread, as the host runs it.
-struct PresenceWait {
-    explicit PresenceWait(ExtensionHarness& h, std::u16string manual = u"")
-        : m_harness(h), m_manual(std::move(manual)) {
-        result = std::async(std::launch::async, [this, &h] {
-            return h.extension->IsPresent(AsHostText(m_manual), atr.data(), &atrLength, &protocol);
-        });
-    }
-    static const ZephWChar* AsHostText(const std::u16string& text) {
-        static_assert(sizeof(ZephWChar) == sizeof(char16_t));
-        return reinterpret_cast<const ZephWChar*>(text.c_str());
-    }
-    // A test that stops early must not leave the wait behind.
-    ~PresenceWait() {
-        if (result.valid() &&
-            result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-            m_harness.extension->Cancel();
-        }
-    }
-    uint32_t Get() { return result.get(); }
-
-    ExtensionHarness& m_harness;
-    std::u16string m_manual;
-    std::array<uint8_t, 36> atr{};
-    uint64_t atrLength = 36;
-    uint32_t protocol = 0;
-    std::future<uint32_t> result;
-};
+const std::string kIsPresent = "CZephExtensionPcSc::IsPresent::";
 
 size_t CountLines(const ExtensionHarness& h, const std::string& text) {
-    size_t count = 0;
-    for (const TraceLine& line : h.traces.Lines()) {
-        count += line.text == Latin1(text) ? 1u : 0u;
-    }
-    return count;
+    const std::vector<std::string> texts = h.traces.Texts();
+    return static_cast<size_t>(std::count(texts.begin(), texts.end(), Latin1(text)));
+}
+
+void AddCard(ExtensionHarness& h, const std::u16string& reader, std::vector<uint8_t> atr) {
+    h.simulator.AddReader(reader);
+    h.simulator.InsertCard(reader, std::move(atr));
 }
 
 }  // namespace
 
-TEST(ReaderDiscovery, CardInAReaderIsConnectedExclusivelyWithItsAtrAndT1) {
-    ExtensionHarness h;
-    PresenceWait wait(h);
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(std::vector<uint8_t>(wait.atr.begin(), wait.atr.begin() + wait.atrLength),
-              kPredefinedAtr);
-    EXPECT_EQ(wait.protocol, SCARD_PROTOCOL_T1);
-    EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
-    EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
-    EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
+// The readers present at the start decide which card is connected: exclusively, with its ATR
+// and T=1, and nothing of PC/SC's memory is left allocated.
+TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
+    std::vector<uint8_t> masked = kPredefinedAtr;  // differs only in the bytes the mask ignores
+    masked[10] ^= 0xF0;
+    masked[12] = 0x55;
+    masked[13] = 0x66;
+    masked[23] = 0x00;
+    const struct {
+        const char* name;
+        std::function<void(ExtensionHarness&)> setup;
+        std::u16string manual;
+        std::u16string reader;
+        std::vector<uint8_t> atr;
+        std::string traced;  // at info or detail level
+    } rows[] = {
+        {"card in the reader", [](ExtensionHarness&) {}, u"", ExtensionHarness::kReader,
+         kPredefinedAtr, ""},
+        {"ATR differing in ignored bytes",
+         [&masked](ExtensionHarness& h) {
+             h.simulator.RemoveCard(ExtensionHarness::kReader);
+             h.simulator.InsertCard(ExtensionHarness::kReader, masked);
+         },
+         u"", ExtensionHarness::kReader, masked, ""},
+        {"maker's virtual reader skipped by name range",
+         [](ExtensionHarness& h) {
+             h.simulator.RemoveReader(ExtensionHarness::kReader);
+             AddCard(h, u"TALPO Virtueller SmartCard Leser 0", kPredefinedAtr);
+             AddCard(h, u"TALPO Virtueller SmartCard LeserX", kPredefinedAtr);
+         },
+         u"", u"TALPO Virtueller SmartCard LeserX", kPredefinedAtr,
+         "ZEPH-Leser <TALPO Virtueller SmartCard Leser 0> erkannt"},
+        {"manual reader in any case",
+         [](ExtensionHarness& h) { AddCard(h, u"Second Reader", kPredefinedAtr); },
+         u"SECOND reader", u"Second Reader", kPredefinedAtr,
+         "Manuelle Lesereinstellung ist aktiviert <SECOND reader>"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ExtensionHarness h;
+        row.setup(h);
+        PresenceWait wait(h, row.manual);
+        EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(wait.Atr(), row.atr);
+        EXPECT_EQ(wait.protocol, SCARD_PROTOCOL_T1);
+        EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
+        EXPECT_EQ(h.access.ReaderName(), row.reader);
+        const std::vector<sim::JournalEntry> connects = h.simulator.Journal(Call::Connect);
+        ASSERT_EQ(connects.size(), 1u);
+        EXPECT_EQ(connects[0].reader, row.reader);
+        EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
+        if (!row.traced.empty()) {
+            EXPECT_TRUE(h.Traced(TRACE_INFO, kIsPresent + row.traced) ||
+                        h.Traced(TRACE_DETAIL, kIsPresent + row.traced));
+        }
+    }
 }
 
 TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
@@ -68,39 +87,12 @@ TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
     h.simulator.RemoveReader(ExtensionHarness::kReader);
     PresenceWait wait(h);
     ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    h.simulator.AddReader(u"Later Reader");
-    h.simulator.InsertCard(u"Later Reader", kPredefinedAtr);
+    AddCard(h, u"Later Reader", kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), u"Later Reader");
-    EXPECT_EQ(CountLines(h,
-                         "CZephExtensionPcSc::IsPresent::SCardListReaders konnte keinen Leser "
-                         "finden!"),
-              1u);
-    EXPECT_GE(CountLines(h,
-                         "CZephExtensionPcSc::IsPresent::SCardGetStatusChange lieferte <1> "
-                         "neue(n) Leser!"),
-              1u);
+    EXPECT_EQ(CountLines(h, kIsPresent + "SCardListReaders konnte keinen Leser finden!"), 1u);
+    EXPECT_GE(CountLines(h, kIsPresent + "SCardGetStatusChange lieferte <1> neue(n) Leser!"), 1u);
     EXPECT_GE(h.simulator.CallCount(Call::ListReaders), 2u);
-}
-
-TEST(ReaderDiscovery, MakersVirtualReadersAreIgnoredByNameRange) {
-    ExtensionHarness h;
-    h.simulator.RemoveReader(ExtensionHarness::kReader);
-    const std::u16string virtualReader = u"TALPO Virtueller SmartCard Leser 0";
-    const std::u16string lookalike = u"TALPO Virtueller SmartCard LeserX";
-    h.simulator.AddReader(virtualReader);
-    h.simulator.InsertCard(virtualReader, kPredefinedAtr);
-    h.simulator.AddReader(lookalike);
-    h.simulator.InsertCard(lookalike, kPredefinedAtr);
-    PresenceWait wait(h);
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.access.ReaderName(), lookalike);
-    EXPECT_TRUE(h.Traced(TRACE_INFO,
-                         "CZephExtensionPcSc::IsPresent::ZEPH-Leser <TALPO Virtueller "
-                         "SmartCard Leser 0> erkannt"));
-    for (const sim::JournalEntry& connect : h.simulator.Journal(Call::Connect)) {
-        EXPECT_NE(connect.reader, virtualReader);
-    }
 }
 
 TEST(ReaderDiscovery, ForeignCardIsReportedOnceAndRetriedOnlyAfterItsReaderChanged) {
@@ -112,39 +104,13 @@ TEST(ReaderDiscovery, ForeignCardIsReportedOnceAndRetriedOnlyAfterItsReaderChang
     ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
     h.simulator.InsertCard(u"Other Reader", kForeignAtr);  // a change elsewhere wakes the wait
     ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
-    EXPECT_EQ(CountLines(h,
-                         "CZephExtensionPcSc::IsPresent::Der Leser <Sim Reader 0> hat eine "
-                         "Karte mit fremden ATR. Es wird keine Verbindung hergestellt!"),
+    EXPECT_EQ(CountLines(h, kIsPresent + "Der Leser <Sim Reader 0> hat eine Karte mit fremden "
+                                         "ATR. Es wird keine Verbindung hergestellt!"),
               1u);
     h.simulator.RemoveCard(ExtensionHarness::kReader);
     h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
-}
-
-TEST(ReaderDiscovery, AtrDifferingOnlyInIgnoredBytesMatches) {
-    ExtensionHarness h;
-    std::vector<uint8_t> variant = kPredefinedAtr;
-    variant[10] ^= 0xF0;
-    variant[12] = 0x55;
-    variant[13] = 0x66;
-    variant[23] = 0x00;
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    h.simulator.InsertCard(ExtensionHarness::kReader, variant);
-    PresenceWait wait(h);
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-}
-
-TEST(ReaderDiscovery, ManualReaderIsMatchedWithoutRegardToCase) {
-    ExtensionHarness h;
-    h.simulator.AddReader(u"Second Reader");
-    h.simulator.InsertCard(u"Second Reader", kPredefinedAtr);
-    PresenceWait wait(h, u"SECOND reader");
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.access.ReaderName(), u"Second Reader");
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::IsPresent::Manuelle Lesereinstellung "
-                         "ist aktiviert <SECOND reader>"));
 }
 
 TEST(ReaderDiscovery, ReaderHeldExclusivelyIsReportedOncePerStateChange) {
@@ -183,24 +149,40 @@ TEST(ReaderDiscovery, TooSmallAtrBufferGetsNothingAndKeepsItsSize) {
     uint64_t atrLength = sizeof(atr);
     EXPECT_EQ(h.extension->IsPresent(nullptr, atr, &atrLength, nullptr), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(atrLength, 10u);
-    EXPECT_EQ(atr[0], 0);
+    EXPECT_EQ(std::count(atr, atr + 10, 0), 10);
 }
 
-TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaits) {
+// A Cancel before the wait ends it without waiting, one during the wait ends it and releases the
+// context and PC/SC's memory once; the next wait is not ended by it.
+TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaitsAndOnlyThatWait) {
     ExtensionHarness h;
     h.simulator.RemoveCard(ExtensionHarness::kReader);
     h.extension->Cancel();
-    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_PENDING);
+    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_PENDING);
     EXPECT_EQ(h.simulator.WaitsBlockedSoFar(), 0u);
-
-    PresenceWait wait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    h.extension->Cancel();
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_PENDING);
+    {
+        PresenceWait wait(h);
+        ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+        h.extension->Cancel();
+        EXPECT_EQ(wait.Get(), ZEPH_STATUS_PENDING);
+    }
     EXPECT_EQ(h.access.Context(), 0u);
     EXPECT_EQ(h.simulator.OpenContexts(), 0u);
     EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
     EXPECT_EQ(h.simulator.InvalidFrees(), 0u);  // the list was not freed again after the release
+    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
+    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_SUCCESS);
+}
+
+TEST(ReaderDiscovery, ListingCancelledOrFailing) {
+    ExtensionHarness h;
+    h.pcsc.onListReaders = [&h] { h.extension->Cancel(); };
+    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_PENDING);
+    h.pcsc.onListReaders = nullptr;
+    h.simulator.InjectResults(Call::ListReaders, {SCARD_E_UNKNOWN_READER});
+    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_INVALID_DEVICE_STATE);
+    EXPECT_NE(h.access.Context(), 0u);  // the context is kept: the service still knows it
+    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_SUCCESS);
 }
 
 TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
@@ -218,36 +200,5 @@ TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
     h.simulator.InsertCard(names[4], kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), names[4]);
-    EXPECT_FALSE(h.Traced(TRACE_INFO,
-                          "CZephExtensionPcSc::IsPresent::aktiviere Erkennung neuer "
-                          "Leser"));
-}
-
-TEST(ReaderDiscovery, ACancelEndsOneWaitOnly) {
-    ExtensionHarness h;
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    {
-        PresenceWait wait(h);
-        ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-        h.extension->Cancel();
-        EXPECT_EQ(wait.Get(), ZEPH_STATUS_PENDING);
-    }
-    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
-    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
-}
-
-TEST(ReaderDiscovery, CancelWhileTheReadersAreListedIsACancellation) {
-    ExtensionHarness h;
-    h.pcsc.onListReaders = [&h] { h.extension->Cancel(); };
-    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_PENDING);
-    h.pcsc.onListReaders = nullptr;
-    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
-}
-
-TEST(ReaderDiscovery, ListingFailureIsAnInvalidDeviceState) {
-    ExtensionHarness h;
-    h.simulator.InjectResults(Call::ListReaders, {SCARD_E_UNKNOWN_READER});
-    EXPECT_EQ(h.extension->IsPresent(nullptr, nullptr, nullptr, nullptr),
-              ZEPH_STATUS_INVALID_DEVICE_STATE);
-    EXPECT_NE(h.access.Context(), 0u);  // the context is kept: the service still knows it
+    EXPECT_FALSE(h.Traced(TRACE_INFO, kIsPresent + "aktiviere Erkennung neuer Leser"));
 }

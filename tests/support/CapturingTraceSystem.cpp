@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "tracing/Latin1.h"
 #include "tracing/TraceSystemLib.h"
 
 std::atomic<CapturingTraceSystem*> CapturingTraceSystem::s_active{nullptr};
@@ -40,6 +41,17 @@ std::vector<std::string> CapturingTraceSystem::Texts() const {
     std::vector<std::string> texts;
     for (const TraceLine& line : Lines()) {
         texts.push_back(line.text);
+    }
+    return texts;
+}
+
+std::vector<std::string> CapturingTraceSystem::TextsAt(uint16_t level) const {
+    std::vector<std::string> texts;
+    for (const TraceLine& line : Lines()) {
+        if (line.level == level && !line.text.starts_with("---> ") &&
+            !line.text.starts_with("<--- ")) {
+            texts.push_back(line.text);
+        }
     }
     return texts;
 }
@@ -137,5 +149,11 @@ std::string Latin1(std::string_view utf8) {
             latin1 += static_cast<char>(byte);
         }
     }
+    return latin1;
+}
+
+std::string Latin1(std::u16string_view text) {
+    std::string latin1(text.size() + 1, '\0');
+    latin1.resize(zeph::trace::ToLatin1(text, latin1.data(), text.size()));
     return latin1;
 }

@@ -43,6 +43,8 @@ class CapturingTraceSystem {
 
     std::vector<TraceLine> Lines() const;
     std::vector<std::string> Texts() const;
+    // The texts at one level, in order, without the entry and exit lines of method traces.
+    std::vector<std::string> TextsAt(uint16_t level) const;
     void Clear();
 
     // Calls of the entry points since construction or the last Clear().
@@ -77,6 +79,8 @@ class NullTraceSystem {
     NullTraceSystem& operator=(const NullTraceSystem&) = delete;
 };
 
-// Test texts are written in UTF-8; the trace system receives ISO 8859-1. Converts a UTF-8 text
-// whose characters all lie below U+0100 to the bytes a trace line carries.
+// Test texts are written in UTF-8 or UTF-16; the trace system receives ISO 8859-1. Converts a
+// text whose characters all lie below U+0100 to the bytes a trace line carries (UTF-16 through
+// the module's own conversion).
 std::string Latin1(std::string_view utf8);
+std::string Latin1(std::u16string_view text);

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
+#include <future>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CapturingTraceSystem.h"
@@ -14,8 +18,18 @@
 #include "PcScSimulator.h"
 #include "RecordingSleeper.h"
 #include "ScenarioStack.h"
+#include "TestCards.h"
 #include "extension/ZephExtensionPcSc.h"
 #include "tracing/TraceLevels.h"
+
+// Expected trace texts, from UTF-8 to the bytes the lines carry.
+inline std::vector<std::string> Latin1s(const std::vector<std::string>& texts) {
+    std::vector<std::string> converted;
+    for (const std::string& text : texts) {
+        converted.push_back(Latin1(text));
+    }
+    return converted;
+}
 
 class ExtensionTestAccess {
   public:
@@ -57,6 +71,7 @@ class ExtensionTestAccess {
 
 struct ExtensionHarness {
     static inline const std::u16string kReader = u"Sim Reader 0";
+    static inline const ZephSendHeader kT1Header{SCARD_PROTOCOL_T1, 8};
 
     ExtensionHarness() {
         simulator.AddReader(kReader);
@@ -70,39 +85,64 @@ struct ExtensionHarness {
     void ConnectCard() {
         ASSERT_TRUE(access.GetContext());
         ASSERT_TRUE(access.Connect(kReader, false));
+        Forget();
+    }
+    // Connects the card the way the host does, through IsPresent.
+    void ConnectThroughDiscovery() {
+        ASSERT_EQ(IsPresent(), ZEPH_STATUS_SUCCESS);
+        Forget();
+    }
+    void Forget() {
         simulator.ClearJournal();
         traces.Clear();
     }
+    uint32_t IsPresent() { return extension->IsPresent(nullptr, nullptr, nullptr, nullptr); }
+    // An operation on its own thread, as the host runs its waits.
+    template <typename Operation>
+    static std::future<uint32_t> Async(Operation operation) {
+        return std::async(std::launch::async, std::move(operation));
+    }
+    std::future<uint32_t> AsyncIsPresent() {
+        return Async([this] { return IsPresent(); });
+    }
+    std::future<uint32_t> AsyncIsAbsent() {
+        return Async([this] { return extension->IsAbsent(); });
+    }
+    // SELECT of the master file with `capacity` announced for the answer (64 bytes of room):
+    // the status and the bytes reported.
+    std::pair<uint32_t, std::vector<uint8_t>> TransmitSelect(uint64_t capacity = 64) {
+        std::vector<uint8_t> response(64, 0xEE);
+        uint64_t length = capacity;
+        const uint32_t status =
+            extension->Transmit(&kT1Header, kSelectMasterFile.data(), kSelectMasterFile.size(),
+                                response.data(), &length);
+        response.resize(std::min<uint64_t>(length, response.size()));
+        return {status, response};
+    }
     bool Traced(uint16_t level, const std::string& text) const {
-        const std::vector<TraceLine> lines = traces.Lines();
-        return std::any_of(lines.begin(), lines.end(), [&](const TraceLine& line) {
-            return line.level == level && line.text == Latin1(text);
-        });
+        const std::vector<std::string> texts = traces.TextsAt(level);
+        return std::find(texts.begin(), texts.end(), Latin1(text)) != texts.end();
     }
-    // The texts of the lines at one level, in order and in UTF-8, without the method trace
-    // frames.
-    std::vector<std::string> TextsAt(uint16_t level) const {
-        std::vector<std::string> texts;
-        for (const TraceLine& line : traces.Lines()) {
-            if (line.level == level && line.text.rfind("---> ", 0) != 0 &&
-                line.text.rfind("<--- ", 0) != 0) {
-                texts.push_back(Utf8(line.text));
+    // The journal as text without the frees of PC/SC's memory (the leak checks count those), e.g.
+    // "Connect:excl Reconnect:excl:unpower Disconnect:reset Status".
+    std::string Steps() const {
+        static const char* const kShares[] = {"0", "excl", "shared", "direct"};
+        static const char* const kDispositions[] = {"leave", "reset", "unpower", "eject"};
+        std::string steps;
+        for (const sim::JournalEntry& entry : simulator.Journal()) {
+            if (entry.call == sim::Call::FreeMemory) {
+                continue;
+            }
+            steps += steps.empty() ? "" : " ";
+            steps += sim::CallName(entry.call);
+            if (entry.call == sim::Call::Connect || entry.call == sim::Call::Reconnect) {
+                steps += std::string(":") + kShares[std::min(entry.shareMode, 3u)];
+            }
+            if (entry.call == sim::Call::Reconnect || entry.call == sim::Call::Disconnect) {
+                steps += std::string(":") + kDispositions[std::min(entry.disposition, 3u)];
             }
         }
-        return texts;
-    }
-    static std::string Utf8(const std::string& latin1) {
-        std::string utf8;
-        for (const char c : latin1) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x80) {
-                utf8 += c;
-            } else {
-                utf8 += static_cast<char>(0xC0 | (byte >> 6));
-                utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-            }
-        }
-        return utf8;
+        return steps;
     }
 
     CapturingTraceSystem traces;
@@ -112,4 +152,37 @@ struct ExtensionHarness {
     MemoryRegistry registry;
     CZephExtensionPcSc* extension = new CZephExtensionPcSc(pcsc, sleeper, registry);
     ExtensionTestAccess access{*extension};
+};
+
+// IsPresent on its own thread, as the host runs it, with room for the ATR. A test that stops
+// early cancels the wait rather than leave it behind.
+struct PresenceWait {
+    explicit PresenceWait(ExtensionHarness& h, std::u16string manual = u"")
+        : harness(h), manualReader(std::move(manual)) {
+        static_assert(sizeof(ZephWChar) == sizeof(char16_t));
+        result = ExtensionHarness::Async([this] {
+            return harness.extension->IsPresent(
+                reinterpret_cast<const ZephWChar*>(manualReader.c_str()), atr.data(), &atrLength,
+                &protocol);
+        });
+    }
+    ~PresenceWait() {
+        if (result.valid() &&
+            result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            harness.extension->Cancel();
+        }
+    }
+    PresenceWait(const PresenceWait&) = delete;
+    PresenceWait& operator=(const PresenceWait&) = delete;
+    uint32_t Get() { return result.get(); }
+    std::vector<uint8_t> Atr() const {
+        return std::vector<uint8_t>(atr.begin(), atr.begin() + static_cast<ptrdiff_t>(atrLength));
+    }
+
+    ExtensionHarness& harness;
+    std::u16string manualReader;
+    std::array<uint8_t, 36> atr{};
+    uint64_t atrLength = 36;
+    uint32_t protocol = 0;
+    std::future<uint32_t> result;
 };

@@ -26,25 +26,11 @@ inline std::u16string CalaisKey(std::u16string_view cardType) {
 
 // A UTF-16 text as a trace line carries it (ISO 8859-1).
 inline std::string TraceText(std::u16string_view text) {
-    std::string latin1;
-    for (const char16_t unit : text) {
-        latin1 += static_cast<char>(unit);
-    }
-    return latin1;
-}
-
-inline bool IsMethodTraceLine(const std::string& text) {
-    return text.rfind("---> ", 0) == 0 || text.rfind("<--- ", 0) == 0;
+    return Latin1(text);
 }
 
 inline std::vector<std::string> MessagesAt(const CapturingTraceSystem& capture, uint16_t level) {
-    std::vector<std::string> texts;
-    for (const TraceLine& line : capture.Lines()) {
-        if (line.level == level && !IsMethodTraceLine(line.text)) {
-            texts.push_back(line.text);
-        }
-    }
-    return texts;
+    return capture.TextsAt(level);
 }
 
 // The exit lines of the method traces that an exception left, in order.
@@ -65,7 +51,7 @@ class HelperTest : public ::testing::Test {
     void TearDown() override { SetHelperLibComponent(kHelperLibDefaultTraceComponent); }
 
     // The messages at the level, without the entry and exit lines of method traces.
-    std::vector<std::string> TextsAt(uint16_t level) const { return MessagesAt(capture, level); }
+    std::vector<std::string> TextsAt(uint16_t level) const { return capture.TextsAt(level); }
 
     // The maker's minidriver with a key storage provider: detection gives provider 3.
     void RegisterMinidriverWithKsp() {

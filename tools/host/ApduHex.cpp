@@ -6,23 +6,6 @@ constexpr size_t kHeaderLength = 4;
 constexpr size_t kShortLcOffset = 4;
 constexpr size_t kExtendedLengthSize = 2;
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-bool IsSeparator(char c) {
-    return c == ' ' || c == ':' || c == '-';
-}
-
 std::string ShortFormError(std::span<const uint8_t> apdu) {
     const size_t body = apdu.size() - kHeaderLength;
     if (body == 1) {
@@ -58,30 +41,6 @@ std::string ExtendedFormError(std::span<const uint8_t> apdu) {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text) {
-    std::vector<uint8_t> bytes;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (!bytes.empty() && IsSeparator(text[i])) {
-            ++i;  // one separator between two pairs
-        }
-        if (i + 1 >= text.size()) {
-            return std::nullopt;
-        }
-        const int high = HexDigit(text[i]);
-        const int low = HexDigit(text[i + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        bytes.push_back(static_cast<uint8_t>(high << 4 | low));
-        i += 2;
-    }
-    if (bytes.empty()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 std::string ApduShapeError(std::span<const uint8_t> apdu) {
     if (apdu.size() < kHeaderLength) {
         return "a command needs at least the four header bytes CLA INS P1 P2";
@@ -97,7 +56,8 @@ std::string ApduShapeError(std::span<const uint8_t> apdu) {
 }
 
 std::optional<std::vector<uint8_t>> ParseApdu(std::string_view text, std::string& error) {
-    std::optional<std::vector<uint8_t>> bytes = ParseHexBytes(text);
+    std::optional<std::vector<uint8_t>> bytes =
+        zeph::tools::ParseHex(text, zeph::tools::HexSeparators::OneBetweenPairs);
     if (!bytes) {
         error.assign(1, '"').append(text).append("\" is not hex bytes");
         return std::nullopt;
@@ -109,17 +69,6 @@ std::optional<std::vector<uint8_t>> ParseApdu(std::string_view text, std::string
     }
     error.clear();
     return bytes;
-}
-
-std::string ToHex(std::span<const uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const uint8_t byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
-    }
-    return text;
 }
 
 std::string PrintableText(std::span<const uint8_t> bytes) {

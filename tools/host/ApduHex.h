@@ -1,5 +1,6 @@
-// Command APDUs as the host's command line gives them: hexadecimal text, checked against the
-// shapes a command APDU can have, and bytes back to text for the output.
+// Command APDUs as the host's command line gives them: hexadecimal text (one space, colon or dash
+// between two pairs), checked against the shapes a command APDU can have, and bytes as text for
+// the output.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +10,9 @@
 #include <string_view>
 #include <vector>
 
-// Pairs of hex digits in either case; a space, colon or dash may stand between two pairs. Null
-// for anything else: other characters, a separator inside a pair or at either end, an odd
-// number of digits, or no digits at all.
-std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text);
+#include "Hex.h"
+
+using zeph::tools::ToHex;
 
 // Empty when the bytes are a whole command APDU, otherwise what is wrong with them. Accepted:
 // the header CLA INS P1 P2 alone; with Le; with Lc and that many data bytes; with Lc, data and
@@ -20,11 +20,9 @@ std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text);
 // Lc and Le).
 std::string ApduShapeError(std::span<const uint8_t> apdu);
 
-// ParseHexBytes and ApduShapeError together: the command, or null with error set.
+// ParseHex (HexSeparators::OneBetweenPairs) and ApduShapeError together: the command, or null with
+// error set.
 std::optional<std::vector<uint8_t>> ParseApdu(std::string_view text, std::string& error);
-
-// Upper-case hex digits without separators.
-std::string ToHex(std::span<const uint8_t> bytes);
 
 // The bytes as text when every one of them is printable ASCII, otherwise empty.
 std::string PrintableText(std::span<const uint8_t> bytes);

@@ -1,91 +1,55 @@
 #include "HostOptions.h"
 
-#include <charconv>
 #include <limits>
 
 #include "ApduHex.h"
+#include "Number.h"
 
 namespace {
+
+using zeph::tools::ValueHandler;
 
 constexpr unsigned kMostStateQueries = 100;
 constexpr unsigned kLongestTimeoutMs = 24u * 60u * 60u * 1000u;
 
-// A decimal number within [lowest, highest], nothing else.
-std::optional<unsigned> ParseNumber(std::string_view text, unsigned lowest, unsigned highest) {
-    unsigned value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < lowest || value > highest) {
-        return std::nullopt;
-    }
-    return value;
+// A decimal number within [lowest, highest] for the option `name`, handed to `store`.
+template <typename Store>
+ValueHandler Number(std::string_view name, unsigned lowest, unsigned highest, Store store) {
+    return [=](std::string_view value) -> std::string {
+        const std::optional<uint64_t> number = zeph::tools::ParseNumber(value);
+        if (!number || *number < lowest || *number > highest) {
+            return std::string(name) + " wants a number from " + std::to_string(lowest) + " to " +
+                   std::to_string(highest) + ", not \"" + std::string(value) + "\"";
+        }
+        store(static_cast<unsigned>(*number));
+        return "";
+    };
 }
 
-class Parser {
-  public:
-    explicit Parser(ParsedHostOptions& result) : m_result(result) {}
-
-    bool Apply(std::string_view name, std::string_view value) {
-        HostOptions& options = m_result.options;
-        if (name == "--module") {
-            return SetModule(value);
-        }
-        if (name == "--apdu") {
-            std::string error;
-            std::optional<std::vector<uint8_t>> apdu = ParseApdu(value, error);
-            if (!apdu) {
-                return Fail("--apdu " + error);
-            }
-            options.apdus.push_back(std::move(*apdu));
-            return true;
-        }
-        if (name == "--cycles") {
-            return Number(name, value, 1, std::numeric_limits<unsigned>::max(),
-                          [&](unsigned n) { options.cycles = n; });
-        }
-        if (name == "--timeout-ms") {
-            return Number(name, value, 1, kLongestTimeoutMs,
-                          [&](unsigned n) { options.timeout = std::chrono::milliseconds(n); });
-        }
-        if (name == "--state-queries") {
-            return Number(name, value, 0, kMostStateQueries,
-                          [&](unsigned n) { options.stateQueries = n; });
-        }
-        return Fail("unknown option " + std::string(name));
-    }
-
-    bool SetModule(std::string_view path) {
-        if (!m_result.options.modulePath.empty()) {
-            return Fail("more than one module given");
+ValueHandler Module(HostOptions& options) {
+    return [&options](std::string_view path) -> std::string {
+        if (!options.modulePath.empty()) {
+            return "more than one module given";
         }
         if (path.empty()) {
-            return Fail("the module path is empty");
+            return "the module path is empty";
         }
-        m_result.options.modulePath = path;
-        return true;
-    }
+        options.modulePath = path;
+        return "";
+    };
+}
 
-    bool Fail(std::string error) {
-        m_result.outcome = ParsedHostOptions::Outcome::Error;
-        m_result.error = std::move(error);
-        return false;
-    }
-
-  private:
-    template <typename Store>
-    bool Number(std::string_view name, std::string_view value, unsigned lowest, unsigned highest,
-                Store store) {
-        const std::optional<unsigned> number = ParseNumber(value, lowest, highest);
-        if (!number) {
-            return Fail(std::string(name) + " wants a number from " + std::to_string(lowest) +
-                        " to " + std::to_string(highest) + ", not \"" + std::string(value) + "\"");
+ValueHandler Apdu(HostOptions& options) {
+    return [&options](std::string_view value) -> std::string {
+        std::string error;
+        std::optional<std::vector<uint8_t>> apdu = ParseApdu(value, error);
+        if (!apdu) {
+            return "--apdu " + error;
         }
-        store(*number);
-        return true;
-    }
-
-    ParsedHostOptions& m_result;
-};
+        options.apdus.push_back(std::move(*apdu));
+        return "";
+    };
+}
 
 }  // namespace
 
@@ -95,40 +59,25 @@ std::vector<uint8_t> DefaultApdu() {
 
 ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
     ParsedHostOptions result;
-    Parser parser(result);
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            result.outcome = ParsedHostOptions::Outcome::Help;
-            return result;
-        }
-        if (!arg.starts_with("--")) {
-            if (!parser.SetModule(arg)) {
-                return result;
-            }
-            continue;
-        }
-        const size_t equals = arg.find('=');
-        if (equals != std::string_view::npos) {
-            if (!parser.Apply(arg.substr(0, equals), arg.substr(equals + 1))) {
-                return result;
-            }
-            continue;
-        }
-        if (i + 1 == args.size()) {
-            parser.Fail("missing value after " + std::string(arg));
-            return result;
-        }
-        if (!parser.Apply(arg, args[++i])) {
-            return result;
-        }
-    }
-    if (result.options.apdus.empty()) {
-        result.options.apdus.push_back(DefaultApdu());
+    HostOptions& options = result.options;
+    const zeph::tools::OptionTable table{
+        {{"--module", Module(options)},
+         {"--apdu", Apdu(options)},
+         {"--cycles", Number("--cycles", 1, std::numeric_limits<unsigned>::max(),
+                             [&](unsigned n) { options.cycles = n; })},
+         {"--timeout-ms",
+          Number("--timeout-ms", 1, kLongestTimeoutMs,
+                 [&](unsigned n) { options.timeout = std::chrono::milliseconds(n); })},
+         {"--state-queries", Number("--state-queries", 0, kMostStateQueries,
+                                    [&](unsigned n) { options.stateQueries = n; })}},
+        true,
+        Module(options)};
+    result.outcome = zeph::tools::ParseCommandLine(args, table, result.error);
+    if (result.outcome == ParsedHostOptions::Outcome::Run && options.apdus.empty()) {
+        options.apdus.push_back(DefaultApdu());
     }
     return result;
 }
-
 std::string HostUsage() {
     return "usage: zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N]\n"
            "                 [--timeout-ms MS] [--state-queries N]\n"

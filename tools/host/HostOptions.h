@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "CommandLine.h"
+
 struct HostOptions {
     // Empty: the module the build puts beside the tool.
     std::string modulePath;
@@ -25,7 +27,7 @@ struct HostOptions {
 };
 
 struct ParsedHostOptions {
-    enum class Outcome { Run, Help, Error };
+    using Outcome = zeph::tools::CommandLineOutcome;
     Outcome outcome = Outcome::Run;
     HostOptions options;
     std::string error;

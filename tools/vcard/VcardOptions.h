@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CardFileSystem.h"
+#include "CommandLine.h"
 
 namespace vcard {
 
@@ -28,7 +29,7 @@ struct VcardOptions {
 };
 
 struct ParsedOptions {
-    enum class Outcome { Run, Help, Error };
+    using Outcome = zeph::tools::CommandLineOutcome;
     Outcome outcome = Outcome::Run;
     VcardOptions options;
     std::string error;

@@ -10,6 +10,8 @@
 
 #include "Hex.h"
 
+using zeph::tools::ToHex;
+
 namespace vcard {
 
 namespace {
