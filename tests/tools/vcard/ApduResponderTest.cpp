@@ -102,16 +102,5 @@ TEST(ApduResponderTest, LeOf00AsksFor256BytesAndResetForgetsTheFile) {
     EXPECT_EQ(card.Respond(Bytes{0x00, 0xB0, 0x00, 0x00, 0x01}), (Bytes{0x69, 0x86}));
 }
 
-TEST(CardFileSystemTest, MasterFileAlwaysExistsAndHoldsNoData) {
-    CardFileSystem files;
-    EXPECT_TRUE(files.Exists(CardFileSystem::kMasterFile));
-    EXPECT_EQ(files.Contents(CardFileSystem::kMasterFile), nullptr);
-    EXPECT_FALSE(files.AddFile(CardFileSystem::kMasterFile, {0x01}));
-    EXPECT_FALSE(files.Exists(0x2F02));
-    EXPECT_TRUE(files.AddFile(0x2F02, {0x01}));
-    ASSERT_NE(files.Contents(0x2F02), nullptr);
-    EXPECT_EQ(*files.Contents(0x2F02), (Bytes{0x01}));
-}
-
 }  // namespace
 }  // namespace vcard
