@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,10 +23,36 @@ namespace sim {
 
 // The calls of the PC/SC seam, as the journal and the fault queue name them.
 enum class Call : uint8_t {
-    EstablishContext, ReleaseContext, IsValidContext, Cancel, ListReaders, GetStatusChange,
-    Connect, Reconnect, Disconnect, Status, Transmit, Control, GetAttrib, SetAttrib,
-    LocateCardsByATR, GetCardTypeProviderName, FreeMemory,
+    EstablishContext,
+    ReleaseContext,
+    IsValidContext,
+    Cancel,
+    ListReaders,
+    GetStatusChange,
+    Connect,
+    Reconnect,
+    Disconnect,
+    Status,
+    Transmit,
+    Control,
+    GetAttrib,
+    SetAttrib,
+    LocateCardsByATR,
+    GetCardTypeProviderName,
+    FreeMemory,
 };
+
+// The call's name as the journal's text shows it, e.g. "Connect".
+inline const char* CallName(Call call) {
+    static const char* const kNames[] = {
+        "EstablishContext", "ReleaseContext",  "IsValidContext",   "Cancel",
+        "ListReaders",      "GetStatusChange", "Connect",          "Reconnect",
+        "Disconnect",       "Status",          "Transmit",         "Control",
+        "GetAttrib",        "SetAttrib",       "LocateCardsByATR", "GetCardTypeProviderName",
+        "FreeMemory"};
+    static_assert(std::size(kNames) == static_cast<size_t>(Call::FreeMemory) + 1);
+    return kNames[static_cast<size_t>(call)];
+}
 
 // One journaled call, in the order the calls returned. Fields a call does not have stay 0 or empty.
 struct JournalEntry {
