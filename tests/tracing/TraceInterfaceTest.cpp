@@ -91,16 +91,9 @@ TEST_F(TraceInterfaceTest, UntracedLevelNeverCapturesOrExpands) {
     EXPECT_EQ(m_capture.Texts(), std::vector<std::string>{"counted"});
 }
 
-TEST_F(TraceInterfaceTest, ComponentsAreCutAt127Characters) {
-    const std::u16string component(200, u'C');
-    TRC_WriteFormat(TRACE_INFO, component.c_str(), u"formatted");
-    TRC_WriteW(TRACE_INFO, component.c_str(), u"wide");
-    EXPECT_EQ(m_capture.Lines(),
-              (std::vector<TraceLine>{{TRACE_INFO, std::string(127, 'C'), "formatted"},
-                                      {TRACE_INFO, std::string(127, 'C'), "wide"}}));
-}
-
-TEST_F(TraceInterfaceTest, MissingOrUnconvertibleComponentOrNullTextDropsTheLine) {
+// Components are cut at 127 characters; a missing or unconvertible component, or a null text,
+// drops the line.
+TEST_F(TraceInterfaceTest, ComponentsAreCutAndWithoutComponentOrTextNothingIsWritten) {
     for (const char16_t* component : {static_cast<const char16_t*>(nullptr), u"", u"\u20ac"}) {
         TRC_WriteFormat(TRACE_INFO, component, u"formatted");
         TRC_WriteW(TRACE_INFO, component, u"wide");
@@ -115,6 +108,12 @@ TEST_F(TraceInterfaceTest, MissingOrUnconvertibleComponentOrNullTextDropsTheLine
     EXPECT_FALSE(TraceSystemLib::Instance().ShouldTraceCategory(TRACE_INFO, ""));
     EXPECT_EQ(m_capture.ShouldTraceCategoryCalls(), 0u);
     EXPECT_EQ(m_capture.WriteCalls(), 0u);
+    const std::u16string component(200, u'C');
+    TRC_WriteFormat(TRACE_INFO, component.c_str(), u"formatted");
+    TRC_WriteW(TRACE_INFO, component.c_str(), u"wide");
+    EXPECT_EQ(m_capture.Lines(),
+              (std::vector<TraceLine>{{TRACE_INFO, std::string(127, 'C'), "formatted"},
+                                      {TRACE_INFO, std::string(127, 'C'), "wide"}}));
 }
 
 TEST_F(TraceInterfaceTest, NarrowWriteAndCategoryQueryFollowTheTraceSystem) {
