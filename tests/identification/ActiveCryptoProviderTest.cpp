@@ -19,15 +19,13 @@ constexpr char16_t kKsp[] = u"Smart Card Key Storage Provider";
 constexpr char16_t kCsp[] = u"Crypto Provider";
 constexpr char16_t kModule[] = u"80000001";
 
-struct Registration {
-    const char16_t* cardType;
-    const char16_t* valueName;
-    const char16_t* provider;
-};
-
+// The entry of one card type in the database: which providers it names, and its card module.
 struct Outcome {
     const char* name;
-    std::vector<Registration> registrations;
+    const char16_t* cardType;
+    bool ksp;
+    bool csp;
+    const char16_t* module;  // null for none
     uint32_t provider;
     uint32_t mutation;
     const char* summary;  // the detail line after "Aktive(r) CryptoProvider: "; null for none
@@ -40,65 +38,56 @@ void PrintTo(const Outcome& outcome, std::ostream* out) {
 class ProviderOutcome : public HelperTest, public ::testing::WithParamInterface<Outcome> {};
 
 TEST_P(ProviderOutcome, GivesTheProviderTheMutationAndTheirSummary) {
-    for (const Registration& r : GetParam().registrations) {
-        registry.SetString(CalaisKey(r.cardType), r.valueName, r.provider);
+    const Outcome& outcome = GetParam();
+    const std::u16string key = CalaisKey(outcome.cardType);
+    if (outcome.ksp) {
+        registry.SetString(key, kKsp, u"KSP");
+    }
+    if (outcome.csp) {
+        registry.SetString(key, kCsp, u"CSP");
+    }
+    if (outcome.module != nullptr) {
+        registry.SetString(key, kModule, outcome.module);
     }
     CardDatabasePcSc database(pcsc, registry);
     uint32_t provider = 0xEEEE;
     uint32_t mutation = 0xEEEE;
     const bool found = VH_GetActiveCryptoProvider({database, registry}, &provider, &mutation);
-    EXPECT_EQ(found, GetParam().provider != 0);
-    EXPECT_EQ(provider, GetParam().provider);
-    EXPECT_EQ(mutation, GetParam().mutation);
-    const char* summary = GetParam().summary;
+    EXPECT_EQ(found, outcome.provider != 0);
+    EXPECT_EQ(provider, outcome.provider);
+    EXPECT_EQ(mutation, outcome.mutation);
     EXPECT_EQ(TextsAt(TRACE_DETAIL),
-              summary == nullptr
+              outcome.summary == nullptr
                   ? std::vector<std::string>{}
                   : std::vector<std::string>{std::string(kMethod) +
-                                             "::Aktive(r) CryptoProvider: " + summary});
+                                             "::Aktive(r) CryptoProvider: " + outcome.summary});
     EXPECT_EQ(database.OutstandingAllocations(), 0u);
 }
 
-// Only the card modules' names count, and that a provider is registered.
+// Only the card modules' names count, and that a provider is registered. The mutation belongs
+// to the key storage provider: without one it stays undefined.
 INSTANTIATE_TEST_SUITE_P(
     Registrations, ProviderOutcome,
-    ::testing::Values(
-        Outcome{"KspWithMinidriverInLowerCase",
-                {{kKmdtCard, kKsp, u"KSP"}, {kKmdtCard, kModule, u"C:\\System32\\tpkmdt64.dll"}},
-                3,
-                1,
-                "<Microsoft CNG mit Minitreiber> Mutation: <normal>"},
-        Outcome{"KspCspAndWdkMinidriver",
-                {{kKmdtCard, kKsp, u"KSP"},
-                 {kKmdtCard, kCsp, u"CSP"},
-                 {kKmdtCard, kModule, u"C:\\TALPO\\TPQLSAKMDT64.DLL"}},
-                5,
-                2,
-                "<Microsoft CSP und CNG mit Minitreiber> Mutation: <wdk>"},
-        // The mutation belongs to the key storage provider: without one it stays undefined.
-        Outcome{"CspWithMinidriverWithoutKsp",
-                {{kKmdtCard, kCsp, u"CSP"}, {kKmdtCard, kModule, u"tpkmdt64.dll"}},
-                4,
-                0,
-                "<Microsoft CSP mit Minitreiber> Mutation: <undefined>"},
-        Outcome{
-            "MakersCspAlone", {{kCspCard, kCsp, u"CSP"}}, 2, 1, "<Talpo CSP> Mutation: <normal>"},
-        Outcome{"ForeignCardModule",
-                {{kKmdtCard, kKsp, u"KSP"},
-                 {kKmdtCard, kCsp, u"CSP"},
-                 {kKmdtCard, kModule, u"opensc-minidriver.dll"}},
-                0,
-                0,
-                nullptr}),
+    ::testing::Values(Outcome{"KspWithMinidriverInLowerCase", kKmdtCard, true, false,
+                              u"C:\\System32\\tpkmdt64.dll", 3, 1,
+                              "<Microsoft CNG mit Minitreiber> Mutation: <normal>"},
+                      Outcome{"KspCspAndWdkMinidriver", kKmdtCard, true, true,
+                              u"C:\\TALPO\\TPQLSAKMDT64.DLL", 5, 2,
+                              "<Microsoft CSP und CNG mit Minitreiber> Mutation: <wdk>"},
+                      Outcome{"CspWithMinidriverWithoutKsp", kKmdtCard, false, true,
+                              u"tpkmdt64.dll", 4, 0,
+                              "<Microsoft CSP mit Minitreiber> Mutation: <undefined>"},
+                      Outcome{"MakersCspAlone", kCspCard, false, true, nullptr, 2, 1,
+                              "<Talpo CSP> Mutation: <normal>"},
+                      Outcome{"ForeignCardModule", kKmdtCard, true, true, u"opensc-minidriver.dll",
+                              0, 0, nullptr}),
     [](const ::testing::TestParamInfo<Outcome>& test) { return test.param.name; });
 
 TEST(MinidriverNames, MatchTheEndOfTheModuleNameIgnoringCase) {
     using enum CryptoProviderMutation;
     const std::pair<const char16_t*, CryptoProviderMutation> cases[] = {
-        {u"C:\\x\\TPKMDT64.DLL", Normal}, {u"tpkmdt64.Dll", Normal},
-        {u"XTPKMDT64.DLL", Normal},       {u"C:\\x\\TpQlSaKmDt64.dll", Wdk},
-        {u"KMDT64.DLL", Undefined},       {u"TPKMDT64.DL", Undefined},
-        {u"TPKMDT64.DLL.old", Undefined}, {u"", Undefined}};
+        {u"XTPKMDT64.DLL", Normal},  {u"C:\\x\\TpQlSaKmDt64.dll", Wdk}, {u"KMDT64.DLL", Undefined},
+        {u"TPKMDT64.DL", Undefined}, {u"TPKMDT64.DLL.old", Undefined},  {u"", Undefined}};
     for (const auto& [module, mutation] : cases) {
         EXPECT_EQ(ZEPH_Helper::MinidriverMutation(module), mutation) << TraceText(module);
     }
@@ -151,21 +140,18 @@ TEST_F(DetectionTest, TheMakersCspIsNotAskedForOnceAMinidriverWasFound) {
     EXPECT_EQ(pcsc.OutstandingAllocations(), 0u);
 }
 
+// The card module is asked for once per provider kind found. A failed query, of a missing name or
+// of one longer than the platform's query buffer of 260 characters, is traced and contributes
+// nothing.
 TEST_F(DetectionTest, AFailedCardModuleQueryIsTracedAndContributesNothing) {
     pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderKsp, u"KSP");
     pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCsp, u"CSP");
     EXPECT_FALSE(Detect());
-    const std::string module = QueryError(ERROR_FILE_NOT_FOUND_RESULT,
-                                          "CALAIS_TALPO_KMDT_T3_KEY/SCARD_PROVIDER_CARD_MODULE");
+    const char kModuleQuery[] = "CALAIS_TALPO_KMDT_T3_KEY/SCARD_PROVIDER_CARD_MODULE";
     const auto errors = TextsAt(TRACE_ERROR);
     ASSERT_EQ(errors.size(), 3u);
-    EXPECT_EQ(errors[0], module);
-    EXPECT_EQ(errors[1], module);
-}
-
-// The platform's query writes into a buffer of 260 characters: a longer name does not fit.
-TEST_F(DetectionTest, NamesThatDoNotFitTheQueryBufferAreRefused) {
-    pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderKsp, u"KSP");
+    EXPECT_EQ(errors[0], QueryError(ERROR_FILE_NOT_FOUND_RESULT, kModuleQuery));
+    EXPECT_EQ(errors[1], errors[0]);
     const std::u16string driver = u"\\TPKMDT64.DLL";
     pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCardModule,
                              std::u16string(259 - driver.size(), u'd') + driver);
@@ -174,9 +160,7 @@ TEST_F(DetectionTest, NamesThatDoNotFitTheQueryBufferAreRefused) {
                              std::u16string(260 - driver.size(), u'd') + driver);
     capture.Clear();
     EXPECT_FALSE(Detect());
-    EXPECT_EQ(TextsAt(TRACE_ERROR).at(0),
-              QueryError(SCARD_E_INSUFFICIENT_BUFFER,
-                         "CALAIS_TALPO_KMDT_T3_KEY/SCARD_PROVIDER_CARD_MODULE"));
+    EXPECT_EQ(TextsAt(TRACE_ERROR).at(0), QueryError(SCARD_E_INSUFFICIENT_BUFFER, kModuleQuery));
     EXPECT_EQ(pcsc.OutstandingAllocations(), 0u);
 }
 
@@ -208,13 +192,9 @@ TEST_F(DetectionTest, AnExceptionIsCaughtInsideTheScopeAndKeepsWhatWasFoundSoFar
     EXPECT_FALSE(VH_GetActiveCryptoProvider({throwing, registry}, &provider, &mutation));
     EXPECT_EQ(provider, 3u);
     EXPECT_EQ(mutation, 2u);
-    std::vector<std::string> levelOne;
-    for (const TraceLine& line : capture.Lines()) {
-        if (line.level == TRACE_EXCEPTION) {
-            levelOne.push_back(line.text);
-        }
-    }
-    EXPECT_EQ(levelOne, std::vector<std::string>{std::string(kMethod) + "::Exception gefangen!"});
+    EXPECT_EQ(TextsAt(TRACE_EXCEPTION),
+              std::vector<std::string>{std::string(kMethod) + "::Exception gefangen!"});
+    EXPECT_TRUE(UnwoundMethods(capture).empty());
     EXPECT_EQ(throwing.OutstandingAllocations(), 0u);
 }
 

@@ -12,12 +12,11 @@ TEST_F(HelperTest, InitializeGivesTheHelperLibraryTheExtensionsComponent) {
     EXPECT_EQ(GetHelperLibComponent(), u"ZEPH.Ext.PcSc");
     const std::vector<TraceLine> lines = capture.Lines();
     ASSERT_EQ(lines.size(), 4u);
-    for (const TraceLine& line : lines) {
-        EXPECT_EQ(line.level, TRACE_INFO);
-        EXPECT_EQ(line.category, "ZEPH.Ext.PcSc");
-    }
     EXPECT_EQ(lines[0].text.rfind("---> Beginn: ZEPH_Helper::VH_Initialize (", 0), 0u);
     EXPECT_EQ(lines[1].text.rfind("<--- Ende: ZEPH_Helper::VH_Initialize (", 0), 0u);
+    for (const TraceLine& line : lines) {
+        EXPECT_EQ(line, (TraceLine{TRACE_INFO, "ZEPH.Ext.PcSc", line.text}));
+    }
 }
 
 }  // namespace

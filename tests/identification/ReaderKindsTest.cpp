@@ -16,25 +16,16 @@ TEST(ReaderKinds, EachKindIsTheRangeAfterItsOwnPrefix) {
     const std::u16string reader = u"TALPO Virtueller SmartCard Leser";
     const std::pair<std::u16string, Kind> cases[] = {
         {reader + u" 0", Reader},
-        {reader + u"  ", Reader},
         {reader + u"!", Reader},
         {reader + u"Wxyz", Reader},
-        {reader + u"1 extra", Reader},
-        {reader + u" \u00e9", Reader},
         {reader, None},
         {reader + u" ", None},  // the lower bound itself
         {reader + u"X", None},  // the upper bound itself
-        {reader + u"X1", None},
         {reader + u"a", None},  // ordinal: lower case sorts above "X"
         {reader + u"\t1", None},
-        {reader + u"\u00e9", None},
         {std::u16string(u"t").append(reader, 1).append(u" 0"), None},  // case counts
-        {reader.substr(0, reader.size() - 1), None},
-        {u"", None},
         {u"TALPO Virtueller SmartCard Replikator 0", Replicator},
         {u"TALPO Virtueller SmartCard Minitreiber 0", Minidriver},
-        {u"TALPO Virtueller SmartCard Minitreiber", None},
-        {u"KOBIL Systems Smart Token 0", None},
     };
     for (const auto& [name, kind] : cases) {
         EXPECT_EQ(VH_IsVirtualReader(name), kind == Reader)

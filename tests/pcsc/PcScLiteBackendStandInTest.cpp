@@ -3,14 +3,11 @@
 // that fail and leave rubbish in their length, an attribute as long as pcsc-lite allows.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <future>
 #include <mutex>
-#include <set>
 
 #include "pcsc/PcScConstants.h"
 #include "pcsc/PcScMemory.h"
@@ -23,7 +20,6 @@ using namespace zeph::platform::pcsclite;
 
 constexpr char kReaders[] = "Stand-in Reader\0";
 constexpr Dword kRubbish = 0x5A5A5A5A;
-constexpr uint32_t kAttrAtrString = 0x00090303;
 constexpr uint8_t kAttributeByte = 0xA5;
 constexpr Long kCommError = static_cast<Long>(SCARD_F_COMM_ERROR);
 
@@ -34,50 +30,30 @@ struct StandInState {
     bool listing = false;
     bool listMayReturn = false;
     bool releasedWhileListing = false;
-    int unfreedLists = 0;
-    std::set<LiteContext> released;
-};
-StandInState* g_state = nullptr;
+} g_state;
 
 Long Establish(Dword, const void*, const void*, LiteContext* context) {
-    static std::atomic<LiteContext> next{1};
-    *context = next++;
+    *context = 1;
     return 0;
 }
-Long Release(LiteContext context) {
-    std::lock_guard lock(g_state->mutex);
-    g_state->releasedWhileListing |= g_state->listing;
-    g_state->released.insert(context);
+Long Release(LiteContext) {
+    const std::lock_guard lock(g_state.mutex);
+    g_state.releasedWhileListing |= g_state.listing;
     return 0;
 }
-// Blocks until the test lets it return; pcsc-lite's automatic allocation is copied as malloc.
+// Blocks until the test lets it return. The backend lists into a buffer of its own: memory that
+// pcsc-lite allocates could not be freed once the context is released.
 Long ListReaders(LiteContext, const char*, char* readers, Dword* length) {
-    std::unique_lock lock(g_state->mutex);
-    g_state->listing = true;
-    g_state->changed.notify_all();
-    g_state->changed.wait(lock, [] { return g_state->listMayReturn; });
-    g_state->listing = false;
-    char* target = readers;
-    if (*length == kLiteAutoAllocate) {
-        target = static_cast<char*>(std::malloc(sizeof(kReaders)));
-        std::memcpy(readers, &target, sizeof(target));
-        ++g_state->unfreedLists;
-    } else if (readers == nullptr || *length < sizeof(kReaders)) {
-        *length = sizeof(kReaders);
-        return readers == nullptr ? 0 : static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
+    std::unique_lock lock(g_state.mutex);
+    g_state.listing = true;
+    g_state.changed.notify_all();
+    g_state.changed.wait(lock, [] { return g_state.listMayReturn; });
+    g_state.listing = false;
+    if (readers == nullptr || *length == kLiteAutoAllocate || *length < sizeof(kReaders)) {
+        return static_cast<Long>(SCARD_E_INVALID_PARAMETER);
     }
-    std::memcpy(target, kReaders, sizeof(kReaders));
+    std::memcpy(readers, kReaders, sizeof(kReaders));
     *length = sizeof(kReaders);
-    return 0;
-}
-// As pcsc-lite's: nothing is freed through a released context.
-Long FreeMemory(LiteContext context, const void* memory) {
-    std::lock_guard lock(g_state->mutex);
-    if (g_state->released.contains(context)) {
-        return static_cast<Long>(SCARD_E_INVALID_HANDLE);
-    }
-    std::free(const_cast<void*>(memory));
-    --g_state->unfreedLists;
     return 0;
 }
 Long Connect(LiteContext, const char*, Dword, Dword, LiteHandle* card, Dword* protocol) {
@@ -94,8 +70,8 @@ Long FailedControl(LiteHandle, Dword, const void*, Dword, void*, Dword, Dword* r
     *returned = kRubbish;
     return kCommError;
 }
-// As pcsc-lite: a buffer above its largest is refused; a smaller one than the attribute's length
-// is told that length. The attribute 1 fills pcsc-lite's largest buffer, any other fails.
+// As pcsc-lite: a buffer above its largest is refused, a smaller one than the attribute is told
+// the attribute's length. The attribute 1 fills pcsc-lite's largest buffer, any other fails.
 Long GetAttrib(LiteHandle, Dword attribute, unsigned char* buffer, Dword* length) {
     if (attribute != 1) {
         *length = kRubbish;
@@ -104,10 +80,10 @@ Long GetAttrib(LiteHandle, Dword attribute, unsigned char* buffer, Dword* length
     if (*length > kLiteMaxBuffer) {
         return static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
     }
-    const bool fits = buffer != nullptr && *length >= kLiteMaxBuffer;
+    const bool fits = *length >= kLiteMaxBuffer;
     *length = kLiteMaxBuffer;
     if (!fits) {
-        return buffer == nullptr ? 0 : static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
+        return static_cast<Long>(SCARD_E_INSUFFICIENT_BUFFER);
     }
     std::memset(buffer, kAttributeByte, kLiteMaxBuffer);
     return 0;
@@ -116,7 +92,7 @@ Long GetAttrib(LiteHandle, Dword attribute, unsigned char* buffer, Dword* length
 class PcScLiteBackendStandIn : public ::testing::Test {
   protected:
     void SetUp() override {
-        g_state = &m_state;
+        g_state.listMayReturn = g_state.releasedWhileListing = false;
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
         uint32_t protocol = 0;
         ASSERT_EQ(m_backend.Connect(m_context, u"Stand-in Reader", SCARD_SHARE_SHARED,
@@ -125,10 +101,10 @@ class PcScLiteBackendStandIn : public ::testing::Test {
     }
     void TearDown() override { LetListReturn(); }
 
-    void LetListReturn() {
-        std::lock_guard lock(m_state.mutex);
-        m_state.listMayReturn = true;
-        m_state.changed.notify_all();
+    static void LetListReturn() {
+        const std::lock_guard lock(g_state.mutex);
+        g_state.listMayReturn = true;
+        g_state.changed.notify_all();
     }
 
     static LiteFunctions StandIns() {
@@ -136,7 +112,6 @@ class PcScLiteBackendStandIn : public ::testing::Test {
         functions.establishContext = &Establish;
         functions.releaseContext = &Release;
         functions.listReaders = &ListReaders;
-        functions.freeMemory = &FreeMemory;
         functions.connect = &Connect;
         functions.transmit = &FailedTransmit;
         functions.control = &FailedControl;
@@ -144,7 +119,6 @@ class PcScLiteBackendStandIn : public ::testing::Test {
         return functions;
     }
 
-    StandInState m_state;
     const PcScLiteLibrary m_library{StandIns()};
     PcScLiteBackend m_backend{m_library};
     ScardContext m_context = 0;
@@ -152,15 +126,15 @@ class PcScLiteBackendStandIn : public ::testing::Test {
 };
 
 // Releasing pcsc-lite's context under a call in progress would let that call go on over a
-// socket descriptor the next context reuses, and the list it got could not be freed.
+// socket descriptor the next context reuses.
 TEST_F(PcScLiteBackendStandIn, ReleaseWaitsForAReaderListInProgress) {
     auto list = std::async(std::launch::async, [this] {
         PcScMemory readers;
         return m_backend.ListReaders(m_context, nullptr, readers);
     });
     {
-        std::unique_lock lock(m_state.mutex);
-        m_state.changed.wait(lock, [this] { return m_state.listing; });
+        std::unique_lock lock(g_state.mutex);
+        g_state.changed.wait(lock, [] { return g_state.listing; });
     }
     auto release =
         std::async(std::launch::async, [this] { return m_backend.ReleaseContext(m_context); });
@@ -168,9 +142,7 @@ TEST_F(PcScLiteBackendStandIn, ReleaseWaitsForAReaderListInProgress) {
     LetListReturn();
     EXPECT_EQ(list.get(), 0u);
     EXPECT_EQ(release.get(), 0u);
-    std::lock_guard lock(m_state.mutex);
-    EXPECT_FALSE(m_state.releasedWhileListing);
-    EXPECT_EQ(m_state.unfreedLists, 0);
+    EXPECT_FALSE(g_state.releasedWhileListing);
 }
 
 // A failed exchange may leave anything in pcsc-lite's length; the caller is never told of more
@@ -179,18 +151,17 @@ TEST_F(PcScLiteBackendStandIn, FailedExchangeReportsNoMoreThanTheCapacity) {
     const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
     const uint8_t command[] = {0x00, 0xB0, 0x00, 0x00, 0x00};
     uint8_t buffer[16] = {};
-    uint32_t length = sizeof(buffer);
-    EXPECT_EQ(m_backend.Transmit(m_card, &pci, command, sizeof(command), nullptr, buffer, &length),
-              SCARD_F_COMM_ERROR);
-    EXPECT_LE(length, sizeof(buffer));
-    length = sizeof(buffer);
+    uint32_t lengths[3] = {sizeof(buffer), sizeof(buffer), sizeof(buffer)};
+    EXPECT_EQ(
+        m_backend.Transmit(m_card, &pci, command, sizeof(command), nullptr, buffer, &lengths[0]),
+        SCARD_F_COMM_ERROR);
     EXPECT_EQ(m_backend.Control(m_card, m_backend.ControlCode(1), command, sizeof(command), buffer,
-                                length, &length),
+                                lengths[1], &lengths[1]),
               SCARD_F_COMM_ERROR);
-    EXPECT_LE(length, sizeof(buffer));
-    length = sizeof(buffer);
-    EXPECT_EQ(m_backend.GetAttrib(m_card, kAttrAtrString, buffer, &length), SCARD_F_COMM_ERROR);
-    EXPECT_LE(length, sizeof(buffer));
+    EXPECT_EQ(m_backend.GetAttrib(m_card, 2, buffer, &lengths[2]), SCARD_F_COMM_ERROR);
+    for (const uint32_t length : lengths) {
+        EXPECT_LE(length, sizeof(buffer));
+    }
 }
 
 // A host's buffer larger than pcsc-lite accepts gets the attribute; a smaller one its length.

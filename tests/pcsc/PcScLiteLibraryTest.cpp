@@ -38,7 +38,6 @@ TEST(PcScLiteAbi, ValuesAreThoseOfTheInstalledHeaders) {
     EXPECT_EQ(kLiteMaxBuffer, static_cast<size_t>(MAX_BUFFER_SIZE));
     EXPECT_EQ(kLiteProtocolRaw, static_cast<Dword>(SCARD_PROTOCOL_RAW));
     EXPECT_EQ(kLiteUnsupportedFeature, static_cast<uint32_t>(SCARD_E_UNSUPPORTED_FEATURE));
-    EXPECT_EQ(kLiteControlCodeBase + 1, static_cast<uint32_t>(SCARD_CTL_CODE(1)));
     EXPECT_EQ(kLiteStateUnknown, static_cast<Dword>(SCARD_UNKNOWN));
     EXPECT_EQ(kLiteStateAbsent, static_cast<Dword>(SCARD_ABSENT));
     EXPECT_EQ(kLiteStatePresent, static_cast<Dword>(SCARD_PRESENT));
@@ -75,13 +74,6 @@ TEST(PcScLiteLibrary, LibraryWithoutTheEntryPointsIsNotUsed) {
     const PcScLiteLibrary library("libm.so.6");
     EXPECT_FALSE(library.Loaded());
     EXPECT_NE(library.Status().find("lacks an entry point"), std::string::npos) << library.Status();
-}
-
-TEST(PcScLiteLibrary, LoadingTurnsOffPcscLitesWaitOnSharingConflicts) {
-    unsetenv("PCSCLITE_NO_BLOCKING");
-    const PcScLiteLibrary library;
-    ASSERT_TRUE(library.Loaded()) << library.Status();
-    EXPECT_NE(std::getenv("PCSCLITE_NO_BLOCKING"), nullptr);
 }
 
 // The smart card database is the registry's, so provider names need neither pcscd nor a context.

@@ -25,16 +25,11 @@ class SmartCardDatabaseTest : public ::testing::Test {
 
 using Answer = std::pair<uint32_t, std::u16string>;
 
-TEST_F(SmartCardDatabaseTest, EachProviderKindIsReadFromItsWindowsValueName) {
+// The value names of the provider kinds are read in tests/identification/ActiveCryptoProviderTest.
+TEST_F(SmartCardDatabaseTest, MissingCardTypesValuesAndUnknownKindsAreRefused) {
     EXPECT_EQ(LookUp(kCard, kScardProviderCsp), Answer(SCARD_E_UNKNOWN_CARD, u""));
     registry.SetString(kCardKey, u"Crypto Provider", u"CSP");
-    registry.SetString(kCardKey, u"Smart Card Key Storage Provider", u"KSP");
     EXPECT_EQ(LookUp(kCard, kScardProviderCardModule), Answer(ERROR_FILE_NOT_FOUND_RESULT, u""));
-    registry.SetString(kCardKey, u"80000001", u"C:\\Windows\\System32\\tpkmdt64.dll");
-    EXPECT_EQ(LookUp(kCard, kScardProviderCsp), Answer(0, u"CSP"));
-    EXPECT_EQ(LookUp(kCard, kScardProviderKsp), Answer(0, u"KSP"));
-    EXPECT_EQ(LookUp(kCard, kScardProviderCardModule),
-              Answer(0, u"C:\\Windows\\System32\\tpkmdt64.dll"));
     EXPECT_EQ(LookUp(kCard, 1).first, SCARD_E_INVALID_PARAMETER);
     EXPECT_EQ(LookUp(kCard, 5).first, SCARD_E_INVALID_PARAMETER);
     registry.FailNextOpens({kRegistryAccessDenied});

@@ -48,8 +48,8 @@ class TraceInterfaceTest : public ::testing::Test {
     CapturingTraceSystem m_capture;
 };
 
-// Texts arrive in ISO 8859-1, cut at 4095 characters; an invalid format, a character beyond
-// ISO 8859-1 or an argument that throws leaves an empty text or no line.
+// Texts arrive in ISO 8859-1, cut at 4095 characters before they are converted; an invalid
+// format, a character beyond ISO 8859-1 or an argument that throws leaves an empty text.
 TEST_F(TraceInterfaceTest, DeliversTheTextsAsTheTraceSystemTakesThem) {
     const std::u16string longer(10000, u'y');
     TRC_WriteFormat(TRACE_ERROR, kComponent, u"%s::SCardTransmit lieferte Fehler %s!",
@@ -64,14 +64,18 @@ TEST_F(TraceInterfaceTest, DeliversTheTextsAsTheTraceSystemTakesThem) {
     TRC_WriteFormat(TRACE_INFO, kComponent, u"%s", std::u16string(4096, u'x'));
     TRC_WriteFormat(TRACE_INFO, kComponent, longer.c_str());
     TRC_WriteW(TRACE_INFO, kComponent, longer.c_str());
+    TRC_WriteW(TRACE_INFO, kComponent, (std::u16string(4095, u'z') + u"\u20ac").c_str());
+    TRC_WriteFormat(TRACE_INFO, kComponent, u"%s %s", std::u16string(4094, u'z'), u"\u20ac");
+    TRC_WriteW(TRACE_INFO, kComponent, (std::u16string(4094, u'z') + u"\u20ac").c_str());
     EXPECT_EQ(m_capture.Lines().front().level, TRACE_ERROR);
-    EXPECT_EQ(m_capture.Texts(),
-              (std::vector<std::string>{
-                  "CZephExtensionPcSc::Transmit::SCardTransmit lieferte Fehler <REMOVED_CARD>!",
-                  "Gr\xFC\xDF"
-                  "e \xE4\xF6\xFC\xDF",
-                  "\xC4nderung", "", "", "", "", std::string(4095, 'x'), std::string(4095, 'y'),
-                  std::string(4095, 'y')}));
+    EXPECT_EQ(
+        m_capture.Texts(),
+        (std::vector<std::string>{
+            "CZephExtensionPcSc::Transmit::SCardTransmit lieferte Fehler <REMOVED_CARD>!",
+            "Gr\xFC\xDF"
+            "e \xE4\xF6\xFC\xDF",
+            "\xC4nderung", "", "", "", "", std::string(4095, 'x'), std::string(4095, 'y'),
+            std::string(4095, 'y'), std::string(4095, 'z'), std::string(4094, 'z') + " ", ""}));
 }
 
 TEST_F(TraceInterfaceTest, UntracedLevelNeverCapturesOrExpands) {
@@ -87,16 +91,9 @@ TEST_F(TraceInterfaceTest, UntracedLevelNeverCapturesOrExpands) {
     EXPECT_EQ(m_capture.Texts(), std::vector<std::string>{"counted"});
 }
 
-TEST_F(TraceInterfaceTest, ComponentsAreCutAt127Characters) {
-    const std::u16string component(200, u'C');
-    TRC_WriteFormat(TRACE_INFO, component.c_str(), u"formatted");
-    TRC_WriteW(TRACE_INFO, component.c_str(), u"wide");
-    EXPECT_EQ(m_capture.Lines(),
-              (std::vector<TraceLine>{{TRACE_INFO, std::string(127, 'C'), "formatted"},
-                                      {TRACE_INFO, std::string(127, 'C'), "wide"}}));
-}
-
-TEST_F(TraceInterfaceTest, MissingOrUnconvertibleComponentOrNullTextDropsTheLine) {
+// Components are cut at 127 characters; a missing or unconvertible component, or a null text,
+// drops the line.
+TEST_F(TraceInterfaceTest, ComponentsAreCutAndWithoutComponentOrTextNothingIsWritten) {
     for (const char16_t* component : {static_cast<const char16_t*>(nullptr), u"", u"\u20ac"}) {
         TRC_WriteFormat(TRACE_INFO, component, u"formatted");
         TRC_WriteW(TRACE_INFO, component, u"wide");
@@ -111,6 +108,12 @@ TEST_F(TraceInterfaceTest, MissingOrUnconvertibleComponentOrNullTextDropsTheLine
     EXPECT_FALSE(TraceSystemLib::Instance().ShouldTraceCategory(TRACE_INFO, ""));
     EXPECT_EQ(m_capture.ShouldTraceCategoryCalls(), 0u);
     EXPECT_EQ(m_capture.WriteCalls(), 0u);
+    const std::u16string component(200, u'C');
+    TRC_WriteFormat(TRACE_INFO, component.c_str(), u"formatted");
+    TRC_WriteW(TRACE_INFO, component.c_str(), u"wide");
+    EXPECT_EQ(m_capture.Lines(),
+              (std::vector<TraceLine>{{TRACE_INFO, std::string(127, 'C'), "formatted"},
+                                      {TRACE_INFO, std::string(127, 'C'), "wide"}}));
 }
 
 TEST_F(TraceInterfaceTest, NarrowWriteAndCategoryQueryFollowTheTraceSystem) {

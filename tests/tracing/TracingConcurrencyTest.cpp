@@ -4,19 +4,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "CapturingTraceSystem.h"
-#include "tracing/MethodTrace.h"
 #include "tracing/TraceInterface.h"
 #include "tracing/TraceSinks.h"
 
 namespace {
 
-constexpr int kThreads = 4;
 constexpr int kRounds = 200;
 
 size_t CountStartingWith(const std::vector<std::string>& texts, const std::string& prefix) {
@@ -61,39 +58,6 @@ TEST(TracingConcurrencyTest, FirstLinesOfTwoThreadsRaceWithTheTraceSystemArrivin
     const std::vector<std::string> texts = capture.Texts();
     EXPECT_EQ(CountStartingWith(texts, "late 1"), static_cast<size_t>(kRounds));
     EXPECT_EQ(CountStartingWith(texts, "late 2"), static_cast<size_t>(kRounds));
-}
-
-void TracedStep(int round) {
-    MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"CZephExtensionPcSc::Transmit", u"file", 1);
-    if (round % 2 == 1) {
-        throw std::runtime_error("odd round");
-    }
-    trace.SetReturnOk();
-}
-
-TEST(TracingConcurrencyTest, ConcurrentMethodTraceScopes) {
-    CapturingTraceSystem capture;
-    capture.SetCategoryLevels("ZEPH.Ext.PcSc", TRACE_EXCEPTION | TRACE_ERROR);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([] {
-            for (int round = 0; round < kRounds; ++round) {
-                try {
-                    TracedStep(round);
-                } catch (const std::runtime_error&) {
-                }
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    // Only the scopes left by an exception write, both lines at level 1.
-    const std::vector<TraceLine> lines = capture.Lines();
-    EXPECT_EQ(lines.size(), static_cast<size_t>(kThreads * kRounds));
-    EXPECT_TRUE(std::all_of(lines.begin(), lines.end(),
-                            [](const TraceLine& line) { return line.level == TRACE_EXCEPTION; }));
-    EXPECT_EQ(CountStartingWith(capture.Texts(), "<--- Ende: "), lines.size() / 2);
 }
 
 TEST(TracingConcurrencyTest, HelperLibComponentChangesWhileItsSinkWrites) {
