@@ -32,21 +32,6 @@ TEST(PcScContext, IsEstablishedOnceAndReleasedOnce) {
                          "<0x8010001d> bei SCardEstablishContext()!"));
 }
 
-TEST(PcScContext, ReleaseEndsAWaitOnTheContextFirst) {
-    ExtensionHarness h;
-    ASSERT_TRUE(h.access.GetContext());
-    const ScardContext context = h.access.Context();
-    auto wait = ExtensionHarness::Async([&] {
-        PcScReaderState state{};
-        state.szReader = ExtensionHarness::kReader.c_str();
-        state.dwCurrentState = h.simulator.ReaderState(ExtensionHarness::kReader);
-        return h.simulator.GetStatusChange(context, SCARD_INFINITE, &state, 1);
-    });
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    h.access.ReleaseContext(SCARD_LEAVE_CARD);
-    EXPECT_EQ(wait.get(), SCARD_E_CANCELLED);
-}
-
 TEST(AccessGate, ClosedGateRefusesAndOpenGateAllows) {
     ExtensionHarness h;
     EXPECT_FALSE(h.access.IsAccessAllowed());
@@ -61,74 +46,51 @@ TEST(AccessGate, ClosedGateRefusesAndOpenGateAllows) {
 // kept, and the warnings and errors traced (exactly).
 TEST(CardConnection, OutcomesByReaderSituation) {
     const std::string kConnect = "CZephExtensionPcSc::Helper_SCardConnect::";
-    const std::string kShared = kConnect +
-                                "<exclusive> mode ist nicht möglich - Connecting in "
-                                "<shared> mode...";
+    const std::string kShared =
+        kConnect + "<exclusive> mode ist nicht möglich - Connecting in <shared> mode...";
     const std::string kViolation =
         kConnect + "SCardConnect auf Leser <Sim Reader 0> lieferte Fehler <SHARING_VIOLATION>!";
     const std::string kReset = kConnect + "ReConnecting in <exclusive> mode mit Reset...";
-    const auto sharedOnly = [](ExtensionHarness& h) {
-        h.simulator.InjectResults(Call::Connect, {SCARD_E_SHARING_VIOLATION});
-    };
-    struct Row {
-        const char* name;
-        std::function<void(ExtensionHarness&)> setup;
+    const std::string kToExclusive =
+        "Connect:excl Connect:shared Reconnect:excl:unpower "
+        "Disconnect:leave Connect:excl GetStatusChange";
+    enum Situation { kFree, kNoCard, kHeldElsewhere, kSharedOnly, kNeverExclusive };
+    const struct {
+        Situation situation;
         bool direct;
         uint32_t shareMode;  // 0: no connection is kept
         std::string steps;
         std::vector<std::string> warnings;
         std::vector<std::string> errors;
-    };
-    const Row rows[] = {
-        {"free card",
-         [](ExtensionHarness&) {},
-         false,
-         SCARD_SHARE_EXCLUSIVE,
-         "Connect:excl",
-         {},
-         {}},
-        {"direct without a card",
-         [](ExtensionHarness& h) { h.simulator.RemoveCard(ExtensionHarness::kReader); },
-         true,
-         SCARD_SHARE_DIRECT,
-         "Connect:direct",
-         {},
-         {}},
-        {"held exclusively elsewhere",
-         [](ExtensionHarness& h) { h.simulator.HoldExclusively(ExtensionHarness::kReader); },
+    } rows[] = {
+        {kFree, false, SCARD_SHARE_EXCLUSIVE, "Connect:excl", {}, {}},
+        {kNoCard, true, SCARD_SHARE_DIRECT, "Connect:direct", {}, {}},
+        {kHeldElsewhere, false, 0, "Connect:excl Connect:shared", {kShared}, {kViolation}},
+        {kSharedOnly, false, SCARD_SHARE_EXCLUSIVE, kToExclusive, {kShared, kReset}, {}},
+        {kNeverExclusive,
          false,
          0,
-         "Connect:excl Connect:shared",
-         {kShared},
-         {kViolation}},
-        {"shared only, made exclusive by the reset",
-         sharedOnly,
-         false,
-         SCARD_SHARE_EXCLUSIVE,
-         "Connect:excl Connect:shared Reconnect:excl:unpower Disconnect:leave Connect:excl "
-         "GetStatusChange",
-         {kShared, kReset},
-         {}},
-        {"not reported exclusive after the reset",
-         [&sharedOnly](ExtensionHarness& h) {
-             sharedOnly(h);
-             h.pcsc.onStatusChange = [](PcScReaderState* states, uint32_t count) {
-                 for (uint32_t i = 0; i < count; ++i) {
-                     states[i].dwEventState &= ~SCARD_STATE_EXCLUSIVE;
-                 }
-             };
-         },
-         false,
-         0,
-         "Connect:excl Connect:shared Reconnect:excl:unpower Disconnect:leave Connect:excl "
-         "GetStatusChange Disconnect:leave",
+         kToExclusive + " Disconnect:leave",
          {kShared, kReset},
          {kConnect + "SCardConnect auf Leser <Sim Reader 0> ist nicht exclusive!", kViolation}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.situation);
         ExtensionHarness h;
-        row.setup(h);
+        if (row.situation == kNoCard) {
+            h.simulator.RemoveCard(ExtensionHarness::kReader);
+        } else if (row.situation == kHeldElsewhere) {
+            h.simulator.HoldExclusively(ExtensionHarness::kReader);
+        } else if (row.situation >= kSharedOnly) {
+            h.simulator.InjectResults(Call::Connect, {SCARD_E_SHARING_VIOLATION});
+        }
+        if (row.situation == kNeverExclusive) {
+            h.pcsc.onStatusChange = [](PcScReaderState* states, uint32_t count) {
+                for (uint32_t i = 0; i < count; ++i) {
+                    states[i].dwEventState &= ~SCARD_STATE_EXCLUSIVE;
+                }
+            };
+        }
         ASSERT_TRUE(h.access.GetContext());
         h.Forget();
         EXPECT_EQ(h.access.Connect(ExtensionHarness::kReader, row.direct), row.shareMode != 0);

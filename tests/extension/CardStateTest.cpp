@@ -15,47 +15,43 @@ TEST(RemovalWait, WithoutACardReturnsAtOnceAndLeavesTheGateClosed) {
     EXPECT_EQ(h.Steps(), "");
 }
 
-// What ends the wait for the removal: the removal itself (also after an error that is retried
-// after a pause), a Cancel, or a state query that finds the card gone.
+// What ends the wait for the removal: the removal itself (also after an error of the wait or of
+// the state query, retried after a pause), a Cancel, or a state query that finds the card gone.
 TEST(RemovalWait, EndsByRemovalCancelOrAFailingStateQuery) {
+    enum End { kRemoval, kCancel, kStateQueryFailsTwice, kWaitFailsOnce };
     const struct {
-        const char* name;
-        std::function<void(ExtensionHarness&)> end;
+        End end;
         std::vector<uint32_t> pauses;
         bool contextKept;
-        uint32_t disposition;
-    } rows[] = {
-        {"removal",
-         [](ExtensionHarness& h) { h.simulator.RemoveCard(ExtensionHarness::kReader); },
-         {},
-         true,
-         SCARD_UNPOWER_CARD},
-        {"cancel", [](ExtensionHarness& h) { h.extension->Cancel(); }, {}, false, 0},
-        {"state query failing twice",
-         [](ExtensionHarness& h) {
-             h.simulator.InjectResults(Call::Status, {SCARD_F_COMM_ERROR, SCARD_F_COMM_ERROR});
-             uint32_t state = 0;
-             uint32_t protocol = 99;
-             EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
-             EXPECT_EQ(state, SCARD_ABSENT);
-             EXPECT_EQ(protocol, 0u);
-             EXPECT_EQ(h.simulator.CallCount(Call::Reconnect), 1u);
-         },
-         {50},
-         true,
-         SCARD_UNPOWER_CARD},
-    };
+    } rows[] = {{kRemoval, {}, true},
+                {kCancel, {}, false},
+                {kStateQueryFailsTwice, {50}, true},
+                {kWaitFailsOnce, {100}, true}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.end);
         ExtensionHarness h;
         h.ConnectThroughDiscovery();
+        if (row.end == kWaitFailsOnce) {
+            h.simulator.InjectResults(Call::GetStatusChange, {SCARD_F_COMM_ERROR});
+        }
         std::future<uint32_t> removal = h.AsyncIsAbsent();
         ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
         EXPECT_TRUE(h.access.IsAccessAllowed());
-        row.end(h);
+        if (row.end == kCancel) {
+            h.extension->Cancel();
+        } else if (row.end == kStateQueryFailsTwice) {
+            h.simulator.InjectResults(Call::Status, {SCARD_F_COMM_ERROR, SCARD_F_COMM_ERROR});
+            uint32_t state = 0;
+            uint32_t protocol = 99;
+            EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
+            EXPECT_EQ(std::make_pair(state, protocol), std::make_pair(SCARD_ABSENT, 0u));
+            EXPECT_EQ(h.simulator.CallCount(Call::Reconnect), 1u);
+        } else {
+            h.simulator.RemoveCard(ExtensionHarness::kReader);
+        }
         EXPECT_EQ(removal.get(), ZEPH_STATUS_SUCCESS);
-        if (row.disposition != 0) {  // 0: the Cancel and the wait race to disconnect
-            EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, row.disposition);
+        if (row.end != kCancel) {  // the Cancel and the wait race to disconnect
+            EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_UNPOWER_CARD);
         }
         EXPECT_EQ(h.access.Card(), 0u);
         EXPECT_TRUE(h.access.ReaderName().empty());
@@ -65,14 +61,6 @@ TEST(RemovalWait, EndsByRemovalCancelOrAFailingStateQuery) {
         EXPECT_EQ(h.access.Context() != 0, row.contextKept);
         EXPECT_EQ(h.sleeper.Pauses(), row.pauses);
     }
-    ExtensionHarness h;
-    h.ConnectThroughDiscovery();
-    h.simulator.InjectResults(Call::GetStatusChange, {SCARD_F_COMM_ERROR});
-    std::future<uint32_t> removal = h.AsyncIsAbsent();
-    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    EXPECT_EQ(removal.get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.sleeper.Pauses(), std::vector<uint32_t>{100});
 }
 
 TEST(CardState, ReportsStateProtocolAndReaderOfTheCard) {
@@ -123,6 +111,8 @@ TEST(CardState, ExceptionAfterAFailedQueryReturnsThatQuerysResult) {
 // too small learns the size needed and gets nothing.
 TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
     const uint32_t vendor = 0x00010100;
+    const std::string kGetAttrib =
+        "CZephExtensionPcSc::GetAttribute::SCardGetAttrib lieferte Fehler ";
     const uint8_t value[] = {'Z'};
     const struct {
         bool connected;
@@ -130,11 +120,17 @@ TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
         uint64_t capacity;
         uint32_t status;
         std::string read;  // the bytes, or for a failed read the length the host learns
+        std::vector<std::string> errors;
     } rows[] = {
-        {false, vendor, 16, ZEPH_STATUS_NOT_SUPPORTED, "16"},
-        {true, vendor, 16, ZEPH_STATUS_SUCCESS, "ACME"},
-        {true, vendor, 2, ZEPH_STATUS_NOT_SUPPORTED, "4"},
-        {true, 0x7FFF0001, 16, ZEPH_STATUS_NOT_SUPPORTED, "16"},
+        {false, vendor, 16, ZEPH_STATUS_NOT_SUPPORTED, "16", {}},
+        {true, vendor, 16, ZEPH_STATUS_SUCCESS, "ACME", {}},
+        {true, vendor, 2, ZEPH_STATUS_NOT_SUPPORTED, "4", {kGetAttrib + "<Code 0x80100008>!"}},
+        {true,
+         0x7FFF0001,
+         16,
+         ZEPH_STATUS_NOT_SUPPORTED,
+         "16",
+         {kGetAttrib + "<Code 0x80100022>!"}},
     };
     for (const auto& row : rows) {
         ExtensionHarness h;
@@ -151,17 +147,10 @@ TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
         if (row.status != 0) {
             EXPECT_EQ(buffer, std::string(16, '\0'));
         }
+        EXPECT_EQ(h.traces.TextsAt(TRACE_ERROR), Latin1s(row.errors));
         EXPECT_EQ(h.extension->SetAttribute(vendor, value, 1),
                   row.connected ? ZEPH_STATUS_SUCCESS : ZEPH_STATUS_NOT_SUPPORTED);
     }
-    ExtensionHarness h;
-    h.ConnectThroughDiscovery();
-    uint8_t buffer[16];
-    uint64_t length = sizeof(buffer);
-    h.extension->GetAttribute(0x7FFF0001, buffer, &length);
-    EXPECT_TRUE(h.Traced(TRACE_ERROR,
-                         "CZephExtensionPcSc::GetAttribute::SCardGetAttrib lieferte "
-                         "Fehler <Code 0x80100022>!"));
 }
 
 // The module's own attribute, the physical reader's name: written only with room for the name in

@@ -8,7 +8,7 @@
 using sim::Call;
 
 // Each action on a connected card, with the gate open or closed: the status, the calls made, the
-// ATR returned and whether the connection is kept.
+// ATR returned and whether the connection is kept (power down also lets go of the context).
 TEST(Power, ActionsOnAConnectedCard) {
     const struct {
         uint32_t action;
@@ -41,6 +41,8 @@ TEST(Power, ActionsOnAConnectedCard) {
         EXPECT_EQ(h.Steps(), row.steps);
         EXPECT_EQ(h.access.Card() != 0, row.connected);
         EXPECT_EQ(h.simulator.Connections().size(), row.connected ? 1u : 0u);
+        EXPECT_EQ(h.simulator.OpenContexts(), row.action == ZEPH_POWER_DOWN ? 0u : 1u);
+        EXPECT_EQ(h.access.Context() != 0, row.action != ZEPH_POWER_DOWN);
         if (row.status == ZEPH_STATUS_SUCCESS && row.action != ZEPH_POWER_DOWN) {
             atr.resize(length);
             EXPECT_EQ(atr, kPredefinedAtr);
@@ -49,17 +51,6 @@ TEST(Power, ActionsOnAConnectedCard) {
         EXPECT_EQ(h.traces.TextsAt(TRACE_ERROR),
                   row.error.empty() ? std::vector<std::string>{} : Latin1s({row.error}));
     }
-}
-
-TEST(Power, PowerDownReleasesTheContextAndTheNextUseStartsAfresh) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    EXPECT_EQ(h.extension->Power(ZEPH_POWER_DOWN, nullptr, nullptr), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.access.Context(), 0u);
-    EXPECT_EQ(h.simulator.OpenContexts(), 0u);
-    EXPECT_EQ(h.TransmitSelect().first, ZEPH_STATUS_NO_MEDIA);
-    EXPECT_TRUE(h.access.GetContext());
-    EXPECT_EQ(h.simulator.CallCount(Call::EstablishContext), 1u);
 }
 
 TEST(Power, WithoutACardEveryActionSucceedsAndTouchesNothing) {

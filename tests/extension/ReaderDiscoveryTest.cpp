@@ -25,60 +25,55 @@ void AddCard(ExtensionHarness& h, const std::u16string& reader, std::vector<uint
 }  // namespace
 
 // The readers present at the start decide which card is connected: exclusively, with its ATR
-// and T=1, and nothing of PC/SC's memory is left allocated.
+// and T=1, and nothing of PC/SC's memory is left allocated. Each reader is traced with its kind.
 TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
     std::vector<uint8_t> masked = kPredefinedAtr;  // differs only in the bytes the mask ignores
     masked[10] ^= 0xF0;
     masked[12] = 0x55;
     masked[13] = 0x66;
     masked[23] = 0x00;
+    const std::u16string kVirtual = u"TALPO Virtueller SmartCard Leser";
     const struct {
-        const char* name;
-        std::function<void(ExtensionHarness&)> setup;
+        std::vector<std::pair<std::u16string, std::vector<uint8_t>>> readers;  // in place of one
         std::u16string manual;
-        std::u16string reader;
-        std::vector<uint8_t> atr;
-        std::string traced;  // at info or detail level
+        std::u16string connected;
+        uint16_t level;
+        std::string traced;
     } rows[] = {
-        {"card in the reader", [](ExtensionHarness&) {}, u"", ExtensionHarness::kReader,
-         kPredefinedAtr, ""},
-        {"ATR differing in ignored bytes",
-         [&masked](ExtensionHarness& h) {
-             h.simulator.RemoveCard(ExtensionHarness::kReader);
-             h.simulator.InsertCard(ExtensionHarness::kReader, masked);
-         },
-         u"", ExtensionHarness::kReader, masked, ""},
-        {"maker's virtual reader skipped by name range",
-         [](ExtensionHarness& h) {
-             h.simulator.RemoveReader(ExtensionHarness::kReader);
-             AddCard(h, u"TALPO Virtueller SmartCard Leser 0", kPredefinedAtr);
-             AddCard(h, u"TALPO Virtueller SmartCard LeserX", kPredefinedAtr);
-         },
-         u"", u"TALPO Virtueller SmartCard LeserX", kPredefinedAtr,
+        {{{u"Sim Reader 0", masked}},
+         u"",
+         u"Sim Reader 0",
+         TRACE_INFO,
+         "Leser <Sim Reader 0> erkannt"},
+        {{{kVirtual + u" 0", kPredefinedAtr}, {kVirtual + u"X", kPredefinedAtr}},
+         u"",
+         kVirtual + u"X",
+         TRACE_INFO,
          "ZEPH-Leser <TALPO Virtueller SmartCard Leser 0> erkannt"},
-        {"manual reader in any case",
-         [](ExtensionHarness& h) { AddCard(h, u"Second Reader", kPredefinedAtr); },
-         u"SECOND reader", u"Second Reader", kPredefinedAtr,
+        {{{u"Sim Reader 0", kPredefinedAtr}, {u"Second Reader", kPredefinedAtr}},
+         u"SECOND reader",
+         u"Second Reader",
+         TRACE_DETAIL,
          "Manuelle Lesereinstellung ist aktiviert <SECOND reader>"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.traced);
         ExtensionHarness h;
-        row.setup(h);
+        h.simulator.RemoveReader(ExtensionHarness::kReader);
+        for (const auto& [reader, atr] : row.readers) {
+            AddCard(h, reader, atr);
+        }
         PresenceWait wait(h, row.manual);
         EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-        EXPECT_EQ(wait.Atr(), row.atr);
+        EXPECT_EQ(wait.Atr(), row.readers.back().second);
         EXPECT_EQ(wait.protocol, SCARD_PROTOCOL_T1);
         EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
-        EXPECT_EQ(h.access.ReaderName(), row.reader);
+        EXPECT_EQ(h.access.ReaderName(), row.connected);
         const std::vector<sim::JournalEntry> connects = h.simulator.Journal(Call::Connect);
         ASSERT_EQ(connects.size(), 1u);
-        EXPECT_EQ(connects[0].reader, row.reader);
+        EXPECT_EQ(connects[0].reader, row.connected);
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
-        if (!row.traced.empty()) {
-            EXPECT_TRUE(h.Traced(TRACE_INFO, kIsPresent + row.traced) ||
-                        h.Traced(TRACE_DETAIL, kIsPresent + row.traced));
-        }
+        EXPECT_TRUE(h.Traced(row.level, kIsPresent + row.traced));
     }
 }
 

@@ -47,35 +47,36 @@ TEST(SmartTokenFirmware, VersionTextNeverReadsPastTheReturnedBytes) {
     EXPECT_EQ(FindFirmwareVersion(Bytes{}), std::nullopt);
 }
 
-TEST(SmartTokenCheck, ReaderWithFirmwareFileIsLeftInPeace) {
-    ExtensionHarness h;
-    SmartTokenReader reader(h, {0x0F, 0x05, '2', '.', '1', '0', 0x00});
-    ASSERT_TRUE(h.access.GetContext());
-    h.access.SwitchBootLoader(kSmartToken);
-    ASSERT_EQ(reader.commands.size(), 2u);
-    EXPECT_EQ(reader.commands[0], (std::vector<uint8_t>{0x00, 0xA4, 0x00, 0x00, 0x02, 0x00, 0x20}));
-    EXPECT_EQ(reader.commands[1], (std::vector<uint8_t>{0x00, 0xB0, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(reader.codes[0], h.simulator.ControlCode(55));
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::Helper_SwitchBootLoaderForSmartToken::"
-                         "gelesene Firmwareversion = <2.10>"));
-    EXPECT_EQ(h.simulator.Journal(Call::Connect).at(0).shareMode, SCARD_SHARE_DIRECT);
-    EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_LEAVE_CARD);
-    EXPECT_EQ(h.access.Card(), 0u);
-}
-
-TEST(SmartTokenCheck, ReaderWithoutVersionIsSwitchedOutOfItsBootLoader) {
-    for (const std::vector<uint8_t>& file :
-         {std::vector<uint8_t>{0x01, 0x02, 0x03}, std::vector<uint8_t>{}}) {
+// The reader is connected directly, its firmware file selected and read; only a reader whose file
+// names no version is switched out of its boot loader. The connection is left as it was.
+TEST(SmartTokenCheck, ReaderWithoutFirmwareVersionIsSwitchedOutOfItsBootLoader) {
+    using Bytes = std::vector<uint8_t>;
+    const Bytes kSelect = {0x00, 0xA4, 0x00, 0x00, 0x02, 0x00, 0x20};
+    const Bytes kRead = {0x00, 0xB0, 0x00, 0x00, 0x00};
+    const std::string kSwitched = "Reset des Gerätes war erfolgreich!";
+    const std::string kVersion = "gelesene Firmwareversion = <2.10>";
+    const struct {
+        Bytes file;
+        std::vector<Bytes> commands;
+        std::string traced;
+    } rows[] = {
+        {{0x0F, 0x05, '2', '.', '1', '0', 0x00}, {kSelect, kRead}, kVersion},
+        {{0x01, 0x02, 0x03}, {kSelect, kRead, kSwitchCommand}, kSwitched},
+        {{}, {kSelect, kRead, kSwitchCommand}, kSwitched},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.traced);
         ExtensionHarness h;
-        SmartTokenReader reader(h, file);
+        SmartTokenReader reader(h, row.file);
         ASSERT_TRUE(h.access.GetContext());
         h.access.SwitchBootLoader(kSmartToken);
-        ASSERT_EQ(reader.commands.size(), 3u);
-        EXPECT_EQ(reader.commands[2], kSwitchCommand);
-        EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                             "CZephExtensionPcSc::Helper_SwitchBootLoaderForSmartToken::Reset des "
-                             "Gerätes war erfolgreich!"));
+        EXPECT_EQ(reader.commands, row.commands);
+        EXPECT_EQ(reader.codes.at(0), h.simulator.ControlCode(55));
+        EXPECT_TRUE(
+            h.Traced(TRACE_DETAIL,
+                     "CZephExtensionPcSc::Helper_SwitchBootLoaderForSmartToken::" + row.traced));
+        EXPECT_EQ(h.simulator.Journal(Call::Connect).at(0).shareMode, SCARD_SHARE_DIRECT);
+        EXPECT_EQ(h.simulator.Journal(Call::Disconnect).at(0).disposition, SCARD_LEAVE_CARD);
         EXPECT_EQ(h.access.Card(), 0u);
         EXPECT_TRUE(h.simulator.Connections().empty());
     }

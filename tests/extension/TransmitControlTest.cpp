@@ -6,19 +6,7 @@
 
 using sim::Call;
 
-namespace {
-
 using Bytes = std::vector<uint8_t>;
-
-}  // namespace
-
-TEST(Transmit, ReachesTheCardAndReturnsItsAnswer) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    EXPECT_EQ(h.TransmitSelect(), std::make_pair(ZEPH_STATUS_SUCCESS, kStatusOk));
-    EXPECT_EQ(h.access.TransmitCount(), 1u);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL, "CZephExtensionPcSc::Transmit::Output <2> Bytes netto"));
-}
 
 TEST(Transmit, NullArgumentsAndLengthsBeyond32BitsNeverReachPcSc) {
     ExtensionHarness h;
