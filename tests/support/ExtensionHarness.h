@@ -128,18 +128,13 @@ struct ExtensionHarness {
     std::string Steps() const {
         static const char* const kShares[] = {"0", "excl", "shared", "direct"};
         static const char* const kDispositions[] = {"leave", "reset", "unpower", "eject"};
-        static const char* const kCalls[] = {
-            "EstablishContext", "ReleaseContext",  "IsValidContext",   "Cancel",
-            "ListReaders",      "GetStatusChange", "Connect",          "Reconnect",
-            "Disconnect",       "Status",          "Transmit",         "Control",
-            "GetAttrib",        "SetAttrib",       "LocateCardsByATR", "GetCardTypeProviderName"};
         std::string steps;
         for (const sim::JournalEntry& entry : simulator.Journal()) {
             if (entry.call == sim::Call::FreeMemory) {
                 continue;
             }
             steps += steps.empty() ? "" : " ";
-            steps += kCalls[static_cast<size_t>(entry.call)];
+            steps += sim::CallName(entry.call);
             if (entry.call == sim::Call::Connect || entry.call == sim::Call::Reconnect) {
                 steps += std::string(":") + kShares[std::min(entry.shareMode, 3u)];
             }
