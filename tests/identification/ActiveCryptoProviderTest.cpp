@@ -164,19 +164,6 @@ TEST_F(DetectionTest, AFailedCardModuleQueryIsTracedAndContributesNothing) {
     EXPECT_EQ(pcsc.OutstandingAllocations(), 0u);
 }
 
-TEST_F(DetectionTest, NullPointersAreRefusedBeforeAnythingIsWritten) {
-    EXPECT_FALSE(VH_GetActiveCryptoProvider(services, nullptr, &mutation));
-    EXPECT_FALSE(VH_GetActiveCryptoProvider(services, &provider, nullptr));
-    EXPECT_EQ(provider, 0xEEEEu);
-    EXPECT_EQ(mutation, 0xEEEEu);
-    EXPECT_EQ(
-        TextsAt(TRACE_ERROR),
-        (std::vector<std::string>{
-            std::string(kMethod) + "::Der Parameter <PE_MORA_CryptoProvider> ist NULL!",
-            std::string(kMethod) + "::Der Parameter <PE_MORA_CryptoProviderMutation> ist NULL!"}));
-    EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
-}
-
 // The exception is caught inside the method trace's scope: with the component traced for errors
 // only, level 1 shows the caught-exception line and no frame of the method trace.
 TEST_F(DetectionTest, AnExceptionIsCaughtInsideTheScopeAndKeepsWhatWasFoundSoFar) {

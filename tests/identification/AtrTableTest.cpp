@@ -5,17 +5,20 @@
 #include "identification/AtrTable.h"
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
 #include "HelperFixture.h"
 #include "TestCards.h"
+#include "identification/ActiveCryptoProvider.h"
 
 namespace {
 
 using ZEPH_Helper::_FillActualUsedAtr;
 using ZEPH_Helper::AtrSource;
 using ZEPH_Helper::MoraAtrMask;
+using ZEPH_Helper::VH_GetActiveCryptoProvider;
 using ZEPH_Helper::VH_GetAllTalpoAtr;
 
 // Bytes 12, 13 and 23 and the high four bits of byte 10 of the predefined ATR do not count.
@@ -165,25 +168,42 @@ TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
     EXPECT_EQ(records[1].provider[0], u'\0');
 }
 
-TEST_F(AtrTableTest, NullRecordsUnknownSourcesAndEmptyTablesAreRefusedWithTheirOwnMessages) {
+// The refusals of the ATR table and of the provider detection: each writes nothing, asks PC/SC
+// nothing and traces its own error line.
+TEST_F(AtrTableTest, NullPointersUnknownSourcesAndEmptyTablesAreRefusedWithTheirOwnMessages) {
     PcScAtrMask entry{};
     MoraAtrMask record;
     record.cbAtr = 5;
-    EXPECT_FALSE(_FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr));
-    EXPECT_FALSE(_FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record));
-    EXPECT_EQ(record.cbAtr, 0u);
-    EXPECT_FALSE(VH_GetAllTalpoAtr(services, static_cast<PcScAtrMask*>(nullptr), 1));
-    EXPECT_FALSE(VH_GetAllTalpoAtr(services, &entry, 0));
-    EXPECT_FALSE(VH_GetAllTalpoAtr(services, static_cast<MoraAtrMask*>(nullptr), 1));
-    EXPECT_FALSE(VH_GetAllTalpoAtr(services, &record, 0));
+    uint32_t value = 0xEEEE;
     const std::string publicForm =
         std::string(kTable) + "::Der AtrMaskTabellen Zeiger ist NULL oder hat keine Elemente";
     const std::string recordForm =
         std::string(kTable) + "::Der AtrMaskTabellen-Zeiger ist NULL oder hat keine Elemente";
-    EXPECT_EQ(TextsAt(TRACE_ERROR),
-              (std::vector<std::string>{std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!",
-                                        std::string(kFill) + "::Unbekannte AtrSource <9>!",
-                                        publicForm, publicForm, recordForm, recordForm}));
+    const std::string detect = "ZEPH_Helper::VH_GetActiveCryptoProvider::Der Parameter ";
+    const std::pair<std::function<bool()>, std::string> refusals[] = {
+        {[&] { return _FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr); },
+         std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!"},
+        {[&] { return _FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record); },
+         std::string(kFill) + "::Unbekannte AtrSource <9>!"},
+        {[&] { return VH_GetAllTalpoAtr(services, static_cast<PcScAtrMask*>(nullptr), 1); },
+         publicForm},
+        {[&] { return VH_GetAllTalpoAtr(services, &entry, 0); }, publicForm},
+        {[&] { return VH_GetAllTalpoAtr(services, static_cast<MoraAtrMask*>(nullptr), 1); },
+         recordForm},
+        {[&] { return VH_GetAllTalpoAtr(services, &record, 0); }, recordForm},
+        {[&] { return VH_GetActiveCryptoProvider(services, nullptr, &value); },
+         detect + "<PE_MORA_CryptoProvider> ist NULL!"},
+        {[&] { return VH_GetActiveCryptoProvider(services, &value, nullptr); },
+         detect + "<PE_MORA_CryptoProviderMutation> ist NULL!"},
+    };
+    for (const auto& [call, error] : refusals) {
+        capture.Clear();
+        EXPECT_FALSE(call());
+        EXPECT_EQ(TextsAt(TRACE_ERROR), std::vector<std::string>{error});
+    }
+    EXPECT_EQ(record.cbAtr, 0u);
+    EXPECT_EQ(value, 0xEEEEu);
+    EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
 }
 
 // A registry that fails with an exception.

@@ -52,22 +52,4 @@ TEST_F(CalaisEntryWin32Registry, IsReadFromTheSixtyFourBitViewAlsoThroughThePlat
     }
 }
 
-TEST_F(CalaisEntryWin32Registry, UnusableEntriesAreRefused) {
-    MoraAtrMask record;
-    {
-        ScopedRegistryKey only32(key, RegistryView::Bit32);
-        ASSERT_EQ(only32.SetBinary(u"ATR", kAtr), 0u);
-        ASSERT_EQ(only32.SetBinary(u"ATRMask", kMask), 0u);
-        EXPECT_FALSE(Read(win32, record));
-    }
-    ScopedRegistryKey entry(key, RegistryView::Bit64);
-    ASSERT_EQ(entry.SetString(u"ATR", u"3B8A"), 0u);
-    ASSERT_EQ(entry.SetBinary(u"ATRMask", kMask), 0u);
-    EXPECT_FALSE(Read(win32, record));
-    ASSERT_EQ(entry.SetBinary(u"ATR", std::vector<uint8_t>(73, 0x3B)), 0u);
-    ASSERT_EQ(entry.SetBinary(u"ATRMask", std::vector<uint8_t>(73, 0xFF)), 0u);
-    EXPECT_FALSE(Read(win32, record));
-    EXPECT_EQ(record.cbAtr, 0u);
-}
-
 }  // namespace

@@ -45,7 +45,6 @@ TEST(FormatExpanderTest, WideFormats) {
     const std::string umlauts = zeph::platform::WideToNarrow(u"\u00e4\u00f6\u00fc");
     ExpectCases<std::u16string>({
         {FormatText(u"%d|%i|%u|%x|%X", -42, 7, 42u, 0xBEEFu, 0xBEEFu), u"-42|7|42|beef|BEEF"},
-        {FormatText(u"<0x%08x> %02d.%03d.%04d", 0x1Au, 5, 7, 2024), u"<0x0000001a> 05.007.2024"},
         {FormatText(u"[%5d][%05d][%.3d][%.0d]", 42, -42, 5, 0), u"[   42][-0042][005][]"},
         // 32-bit arguments are reinterpreted as printf does.
         {FormatText(u"%d %u %x", 0xFFFFFFFFu, -1, -1), u"-1 4294967295 ffffffff"},
@@ -91,7 +90,6 @@ TEST(FormatExpanderTest, NarrowFormats) {
         {FormatText("%s: <%S> = \"%s\"", "CDB_GetLogDir", u"LogPfad", std::string("C:\\")),
          "CDB_GetLogDir: <LogPfad> = \"C:\\\""},
         {FormatText("[%s][%S]", kNullNarrow, kNullWide), "[(null)][(null)]"},
-        {FormatText("[%hs|%ls|%ws|%hS|%lS]", "n", u"w", u"w", "N", u"W"), "[n|w|w|N|W]"},
         {FormatText("[%-4s][%04s][%-6.2f]", "ab", "cd", 1.0), "[ab  ][00cd][1.00  ]"},
         {FormatText("[%.0S][%.3S]", u"\u00e4", u"abcd"), "[][abc]"},
         {FormatText(("[%." + std::to_string(oneUmlaut.size()) + "S]").c_str(), u"\u00e4b"),
@@ -107,9 +105,7 @@ TEST(FormatExpanderTest, InvalidFormatsGiveAnEmptyText) {
              FormatText(u"%d", int64_t{1}),
              FormatText(u"%.3f", 1),
              FormatText(u"%s", "narrow"),
-             FormatText(u"%S", u"wide"),
              FormatText(u"%hs", u"wide"),
-             FormatText(u"%hd", uint64_t{1}),
              FormatText(u"%wd", 1),
              FormatText(u"%hf", 1.0),
              FormatText(u"before %q after", 1),
@@ -118,7 +114,6 @@ TEST(FormatExpanderTest, InvalidFormatsGiveAnEmptyText) {
              FormatText(u"%d and %d", 1),
              FormatText(u"%d", u"text"),
              FormatText(u"%s", 42),
-             FormatText(u"%c", 2.0),
              FormatText(u"%999999d", 1),
              FormatText(u"%.65f", 1.0),
              FormatText(u"trailing %"),
