@@ -24,7 +24,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 #include "sim/SimWorld.h"
@@ -96,7 +98,9 @@ class PcScSimulator final : public PcScApi {
     // comes.
     void StopService();
     void StartService();
-    void SetStopsWithLastReader(bool stops);
+    void SetStopsWithLastReader(bool stops) {
+        Locked([&] { m_service.SetStopsWithLastReader(stops); });
+    }
     // Adds or replaces a reader attribute for GetAttrib; SetAttrib may then overwrite it.
     bool SetAttribute(const std::u16string& reader, uint32_t id, std::vector<uint8_t> value);
     bool SetControlResponder(const std::u16string& reader, sim::ControlResponder responder);
@@ -111,14 +115,25 @@ class PcScSimulator final : public PcScApi {
     // Faults and inspection. Injected results are returned, one each, by the next calls of that
     // kind; a queued SCARD_S_SUCCESS lets its call through unchanged.
     void InjectResults(Call call, const std::vector<uint32_t>& results);
-    std::vector<sim::JournalEntry> Journal() const;
+    std::vector<sim::JournalEntry> Journal() const {
+        return Locked([&] { return m_journal; });
+    }
     std::vector<sim::JournalEntry> Journal(Call call) const;
-    size_t CallCount(Call call) const;
-    void ClearJournal();
-    size_t OutstandingAllocations() const;
+    size_t CallCount(Call call) const { return Journal(call).size(); }
+    void ClearJournal() {
+        Locked([&] { m_journal.clear(); });
+    }
+    size_t OutstandingAllocations() const {
+        return Locked([&] { return m_memory.Outstanding(); });
+    }
     // FreeMemory calls on memory that was never handed out or is freed already.
-    size_t InvalidFrees() const;
-    size_t OpenContexts() const;
+    size_t InvalidFrees() const {
+        return Locked([&] { return m_memory.InvalidFrees(); });
+    }
+    // The other application's context is not counted.
+    size_t OpenContexts() const {
+        return Locked([&] { return m_contexts.Count() - 1; });
+    }
     std::vector<sim::ConnectionInfo> Connections() const;
     // The reader's state bits and event count as GetStatusChange reports them;
     // SCARD_STATE_UNKNOWN for an unknown reader.
@@ -126,28 +141,36 @@ class PcScSimulator final : public PcScApi {
 
     // Status-change waits: how many are blocked now, how many calls have blocked so far, and
     // waiting (up to a deadline that only catches hangs) until these reach a count.
-    size_t WaitersBlocked() const;
-    uint64_t WaitsBlockedSoFar() const;
+    size_t WaitersBlocked() const {
+        return Locked([&] { return m_waitersBlocked; });
+    }
+    uint64_t WaitsBlockedSoFar() const {
+        return Locked([&] { return m_waitsBlockedSoFar; });
+    }
     bool AwaitWaitersBlocked(size_t count,
-                             std::chrono::milliseconds deadline = kAwaitDeadline) const;
+                             std::chrono::milliseconds deadline = kAwaitDeadline) const {
+        return Await([&] { return m_waitersBlocked >= count; }, deadline);
+    }
     bool AwaitWaitsBlockedSoFar(uint64_t total,
-                                std::chrono::milliseconds deadline = kAwaitDeadline) const;
+                                std::chrono::milliseconds deadline = kAwaitDeadline) const {
+        return Await([&] { return m_waitsBlockedSoFar >= total; }, deadline);
+    }
 
   private:
     using Lock = std::unique_lock<std::mutex>;
-    class BlockedWait;
+
+    template <typename Read>
+    std::invoke_result_t<Read&> Locked(Read&& read) const {
+        const std::lock_guard lock(m_mutex);
+        return read();
+    }
+    bool Await(const std::function<bool()>& done, std::chrono::milliseconds deadline) const;
 
     // Text allocated under the lock, handed to the caller's holder after the lock is released.
     struct PendingText {
         ScardContext context = 0;
         const char16_t* text = nullptr;
         uint32_t length = 0;
-    };
-
-    // The card state ordinal and protocol of Status; absent after the card's removal.
-    struct CardStatus {
-        uint32_t state = SCARD_ABSENT;
-        uint32_t protocol = SCARD_PROTOCOL_UNDEFINED;
     };
 
     // Runs one PC/SC call under the lock: an injected failure or the body's result, journaled.
@@ -167,6 +190,22 @@ class PcScSimulator final : public PcScApi {
         return result;
     }
 
+    // Runs a call on a card handle whose connection is usable, with that connection and its
+    // reader; otherwise the call answers the warning or error of the handle.
+    template <typename Body>
+    uint32_t PerformOnCard(sim::JournalEntry entry, Body&& body) {
+        return Perform(std::move(entry), [&](Lock&, sim::JournalEntry& journaled) {
+            sim::SimConnection* connection = nullptr;
+            sim::SimReader* reader = nullptr;
+            const uint32_t refused = UsableConnection(journaled.card, connection, reader);
+            return refused != SCARD_S_SUCCESS ? refused : body(*connection, *reader);
+        });
+    }
+    // Runs a change of the named reader under the lock; false when the reader is unknown or the
+    // change refuses.
+    template <typename Change>
+    bool ChangeReader(const std::u16string& name, Change&& change);
+
     void Changed() { m_changed.notify_all(); }
     std::optional<uint32_t> TakeFault(Call call);
     PendingText Allocate(ScardContext context, const std::u16string& text);
@@ -184,13 +223,9 @@ class PcScSimulator final : public PcScApi {
     uint32_t UsableConnection(ScardHandle card, sim::SimConnection*& connection,
                               sim::SimReader*& reader);
 
-    uint32_t StatusLocked(ScardHandle card, CardStatus& status, uint8_t* atr, uint32_t* atrLength,
-                          PendingText& readerName);
-    uint32_t TransmitLocked(sim::SimConnection& connection, sim::SimReader& reader,
-                            const PcScIoRequest& sendPci, std::span<const uint8_t> command,
-                            PcScIoRequest* receivePci, uint8_t* receive, uint32_t& receiveLength);
+    // Counts the call among the blocked waits (and sets `blocked`) once it blocks.
     uint32_t WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
-                           PcScReaderState* states, uint32_t count);
+                           PcScReaderState* states, uint32_t count, bool& blocked);
     bool UpdateAll(PcScReaderState* states, uint32_t count) const;
     bool CancelledSince(ScardContext context, uint64_t cancellations) const;
     void Locate(PcScReaderState& entry, std::span<const PcScAtrMask> masks) const;

@@ -94,9 +94,9 @@ uint32_t ConnectionTable::SharingState(uint64_t readerId) const {
 
 void ConnectionTable::Warn(uint64_t readerId, HandleWarning warning, ScardHandle except) {
     for (auto& [handle, connection] : m_connections) {
-        if (connection.readerId == readerId &&
-            (warning == HandleWarning::ReaderGone ||
-             (handle != except && connection.Live() && connection.shareMode != SCARD_SHARE_DIRECT))) {
+        if (connection.readerId == readerId && (warning == HandleWarning::ReaderGone ||
+                                                (handle != except && connection.Live() &&
+                                                 connection.shareMode != SCARD_SHARE_DIRECT))) {
             connection.warning = warning;
         }
     }
@@ -178,8 +178,8 @@ std::optional<uint32_t> ServiceState::Refusal(Call call, ScardContext context,
 }
 
 uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections) {
-    const uint32_t bits = reader.card ? SCARD_STATE_PRESENT | connections.SharingState(reader.id)
-                                      : SCARD_STATE_EMPTY;
+    const uint32_t bits =
+        reader.card ? SCARD_STATE_PRESENT | connections.SharingState(reader.id) : SCARD_STATE_EMPTY;
     return static_cast<uint32_t>(reader.eventCount) << 16 | bits;
 }
 
