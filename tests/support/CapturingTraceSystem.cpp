@@ -104,34 +104,14 @@ int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* 
     return 1;
 }
 
-namespace {
-
-bool AlwaysTrace(int /*level*/) {
-    return true;
-}
-
-bool AlwaysTraceCategory(int /*level*/, const char* /*category*/) {
-    return true;
-}
-
-bool NeverTrace(int /*level*/) {
-    return false;
-}
-
-bool NeverTraceCategory(int /*level*/, const char* /*category*/) {
-    return false;
-}
-
-int DropLine(int /*level*/, const char* /*category*/, const char* /*text*/) {
-    return 1;
-}
-
-}  // namespace
-
 NullTraceSystem::NullTraceSystem(bool traced) {
     TraceSystemLib::Instance().InstallForTesting(
-        traced ? TraceSystemEntryPoints{&AlwaysTrace, &AlwaysTraceCategory, &DropLine}
-               : TraceSystemEntryPoints{&NeverTrace, &NeverTraceCategory, &DropLine});
+        traced ? TraceSystemEntryPoints{[](int) { return true; },
+                                        [](int, const char*) { return true; },
+                                        [](int, const char*, const char*) { return 1; }}
+               : TraceSystemEntryPoints{[](int) { return false; },
+                                        [](int, const char*) { return false; },
+                                        [](int, const char*, const char*) { return 1; }});
 }
 
 NullTraceSystem::~NullTraceSystem() {

@@ -44,10 +44,6 @@ void MemoryRegistry::CreateKey(std::u16string_view path) {
     Modify([&](RegistryTree& tree) { CreatedKey(tree, path); });
 }
 
-void MemoryRegistry::DeleteKey(std::u16string_view path) {
-    Modify([&](RegistryTree& tree) { tree.DeleteKey(FullPath(path)); });
-}
-
 void MemoryRegistry::SetValue(std::u16string_view path, std::u16string_view name,
                               RegistryValue value) {
     Modify([&](RegistryTree& tree) { CreatedKey(tree, path).SetValue(name, std::move(value)); });
@@ -61,10 +57,6 @@ void MemoryRegistry::SetBinary(std::u16string_view path, std::u16string_view nam
 void MemoryRegistry::SetString(std::u16string_view path, std::u16string_view name,
                                std::u16string_view text) {
     SetValue(path, name, {kRegSz, RegistryStringBytes(text)});
-}
-
-void MemoryRegistry::DeleteValue(std::u16string_view path, std::u16string_view name) {
-    Modify([&](RegistryTree& tree) { CreatedKey(tree, path).RemoveValue(name); });
 }
 
 void MemoryRegistry::FailNextOpens(std::vector<uint32_t> results) {

@@ -22,13 +22,11 @@ class MemoryRegistry final : public RegistryApi {
 
     // Creates the key with its parents.
     void CreateKey(std::u16string_view path);
-    void DeleteKey(std::u16string_view path);
     // Creates the key when needed.
     void SetValue(std::u16string_view path, std::u16string_view name, RegistryValue value);
     void SetBinary(std::u16string_view path, std::u16string_view name, std::vector<uint8_t> bytes);
     // REG_SZ with its terminator.
     void SetString(std::u16string_view path, std::u16string_view name, std::u16string_view text);
-    void DeleteValue(std::u16string_view path, std::u16string_view name);
 
     // Makes the next opens of any key answer `result` (consumed in order).
     void FailNextOpens(std::vector<uint32_t> results);

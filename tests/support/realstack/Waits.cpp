@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -43,21 +42,14 @@ struct SystemCall {
 
 SystemCall CurrentSystemCall(pid_t thread) {
     std::ifstream file(TaskFile(thread, "syscall"));
-    std::string line;
-    std::getline(file, line);
-    std::istringstream fields(line);
     SystemCall call;
-    if (!(fields >> call.number)) {
-        return call;
-    }
-    for (unsigned long& arg : call.args) {
-        std::string text;
-        if (!(fields >> text)) {
-            return call;
+    std::string args[3];
+    if (file >> call.number >> args[0] >> args[1] >> args[2]) {
+        for (size_t i = 0; i < 3; ++i) {
+            call.args[i] = std::stoul(args[i], nullptr, 16);
         }
-        arg = std::stoul(text, nullptr, 16);
+        call.sleeping = true;
     }
-    call.sleeping = true;
     return call;
 }
 
