@@ -49,16 +49,6 @@ void MemoryRegistry::SetValue(std::u16string_view path, std::u16string_view name
     Modify([&](RegistryTree& tree) { CreatedKey(tree, path).SetValue(name, std::move(value)); });
 }
 
-void MemoryRegistry::SetBinary(std::u16string_view path, std::u16string_view name,
-                               std::vector<uint8_t> bytes) {
-    SetValue(path, name, {kRegBinary, std::move(bytes)});
-}
-
-void MemoryRegistry::SetString(std::u16string_view path, std::u16string_view name,
-                               std::u16string_view text) {
-    SetValue(path, name, {kRegSz, RegistryStringBytes(text)});
-}
-
 void MemoryRegistry::FailNextOpens(std::vector<uint32_t> results) {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_failures.insert(m_failures.end(), results.begin(), results.end());

@@ -26,13 +26,12 @@ uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
         if (context == m_elsewhere || !m_contexts.Release(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
+        m_memory.ReleaseContext(context);
         if (m_service.Dead(context)) {
             m_service.Forget(context);
-            m_memory.ReleaseContext(context);
             return SCARD_E_SERVICE_STOPPED;
         }
         m_connections.CloseContext(context);
-        m_memory.ReleaseContext(context);
         Changed();
         return SCARD_S_SUCCESS;
     });
@@ -118,11 +117,6 @@ void PcScSimulator::Hand(const PendingText& pending, PcScMemory& holder) {
     if (pending.text != nullptr) {
         holder.Adopt(this, pending.context, pending.text, pending.length);
     }
-}
-
-std::u16string PcScSimulator::ReaderNameOf(ScardHandle card) {
-    const sim::SimConnection* connection = m_connections.Find(card);
-    return connection == nullptr ? std::u16string() : connection->readerName;
 }
 
 void PcScSimulator::SetCardTypeProvider(const std::u16string& cardName, uint32_t providerId,

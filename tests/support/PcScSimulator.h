@@ -96,8 +96,18 @@ class PcScSimulator final : public PcScApi {
     // The PC/SC service stops (every context and card handle of the application dies) and starts
     // again; with StopsWithLastReader it stops when the last reader goes and starts when a reader
     // comes.
-    void StopService();
-    void StartService();
+    void StopService() {
+        Locked([&] {
+            m_service.Stop(m_contexts, m_connections, m_elsewhere);
+            Changed();
+        });
+    }
+    void StartService() {
+        Locked([&] {
+            m_service.Start();
+            Changed();
+        });
+    }
     void SetStopsWithLastReader(bool stops) {
         Locked([&] { m_service.SetStopsWithLastReader(stops); });
     }
@@ -177,8 +187,9 @@ class PcScSimulator final : public PcScApi {
     template <typename Body>
     uint32_t Perform(sim::JournalEntry entry, Body&& body) {
         Lock lock(m_mutex);
-        if (entry.card != 0 && entry.reader.empty()) {
-            entry.reader = ReaderNameOf(entry.card);
+        const sim::SimConnection* connection = m_connections.Find(entry.card);
+        if (connection != nullptr && entry.reader.empty()) {
+            entry.reader = connection->readerName;
         }
         std::optional<uint32_t> failure = TakeFault(entry.call);
         if (!failure) {
@@ -210,7 +221,6 @@ class PcScSimulator final : public PcScApi {
     std::optional<uint32_t> TakeFault(Call call);
     PendingText Allocate(ScardContext context, const std::u16string& text);
     void Hand(const PendingText& pending, PcScMemory& holder);
-    std::u16string ReaderNameOf(ScardHandle card);
 
     uint32_t OpenConnection(ScardContext context, std::u16string_view readerName,
                             uint32_t shareMode, uint32_t preferred, ScardHandle& card,

@@ -90,11 +90,8 @@ RealStack::RealStack(bool noBlocking)
     StartPcscd();
 }
 
-RealStack::~RealStack() {
-    m_cards.clear();
-    m_context.reset();
-    m_pcscd.reset();
-}
+// The members go in reverse order: the cards, the stack's context, pcscd, then the environment.
+RealStack::~RealStack() = default;
 
 void RealStack::StartPcscd() {
     const std::filesystem::path& directory = m_directory.Path();

@@ -10,10 +10,6 @@ namespace {
 
 constexpr uint32_t kAttrAtrString = 0x00090303;  // SCARD_ATTR_ATR_STRING
 
-std::vector<uint8_t> AtrOf(const sim::SimReader& reader) {
-    return reader.card ? reader.card->atr : std::vector<uint8_t>();
-}
-
 uint32_t CardState(const sim::SimReader& reader, const sim::SimConnection& connection) {
     if (!reader.card) {
         return SCARD_ABSENT;
@@ -80,7 +76,9 @@ uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_
         JournalEntry{.call = Call::Status, .card = card},
         [&](sim::SimConnection& connection, sim::SimReader& reader) {
             if (atrLength != nullptr) {
-                if (const uint32_t copied = CopyOut(AtrOf(reader), atr, *atrLength); copied != 0) {
+                if (const uint32_t copied = CopyOut(
+                        reader.card ? reader.card->atr : std::vector<uint8_t>(), atr, *atrLength);
+                    copied != 0) {
                     return copied;
                 }
             }

@@ -30,18 +30,6 @@ bool PcScSimulator::RemoveReader(const std::u16string& name) {
     return true;
 }
 
-void PcScSimulator::StopService() {
-    const std::lock_guard lock(m_mutex);
-    m_service.Stop(m_contexts, m_connections, m_elsewhere);
-    Changed();
-}
-
-void PcScSimulator::StartService() {
-    const std::lock_guard lock(m_mutex);
-    m_service.Start();
-    Changed();
-}
-
 template <typename Change>
 bool PcScSimulator::ChangeReader(const std::u16string& name, Change&& change) {
     const std::lock_guard lock(m_mutex);

@@ -33,19 +33,8 @@ bool ReaderTable::Remove(const std::u16string& name) {
     return std::erase_if(m_readers, [&name](const SimReader& r) { return r.name == name; }) == 1;
 }
 
-SimReader* ReaderTable::Find(std::u16string_view name) {
-    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
-                                    [name](const SimReader& r) { return r.name == name; });
-    return found == m_readers.end() ? nullptr : &*found;
-}
-
-const SimReader* ReaderTable::Find(std::u16string_view name) const {
-    return const_cast<ReaderTable*>(this)->Find(name);
-}
-
-SimReader* ReaderTable::FindById(uint64_t id) {
-    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
-                                    [id](const SimReader& r) { return r.id == id; });
+SimReader* ReaderTable::FindIf(const std::function<bool(const SimReader&)>& matches) {
+    const auto found = std::find_if(m_readers.begin(), m_readers.end(), matches);
     return found == m_readers.end() ? nullptr : &*found;
 }
 
@@ -100,12 +89,6 @@ void ConnectionTable::Warn(uint64_t readerId, HandleWarning warning, ScardHandle
             connection.warning = warning;
         }
     }
-}
-
-ScardContext ContextTable::Establish() {
-    const ScardContext context = m_next++;
-    m_cancels.emplace(context, 0);
-    return context;
 }
 
 bool ContextTable::Cancel(ScardContext context) {
