@@ -236,8 +236,6 @@ class PcScSimulator final : public PcScApi {
     // Counts the call among the blocked waits (and sets `blocked`) once it blocks.
     uint32_t WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
                            PcScReaderState* states, uint32_t count, bool& blocked);
-    bool UpdateAll(PcScReaderState* states, uint32_t count) const;
-    bool CancelledSince(ScardContext context, uint64_t cancellations) const;
     void Locate(PcScReaderState& entry, std::span<const PcScAtrMask> masks) const;
 
     mutable std::mutex m_mutex;

@@ -1,16 +1,8 @@
 #include "SimulatorScenarioStack.h"
 
-#include <stdexcept>
-
 namespace {
 
 constexpr const char16_t* kReader = u"Sim Reader 0";
-
-void Require(bool done, const char* what) {
-    if (!done) {
-        throw std::logic_error(what);
-    }
-}
 
 }  // namespace
 

@@ -33,10 +33,15 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
         if (m_service.Dead(context)) {
             return SCARD_E_SERVICE_STOPPED;
         }
-        if (UpdateAll(states, count)) {
+        bool changed = false;
+        for (PcScReaderState& state : std::span(states, count)) {
+            changed = sim::UpdateEntry(state, m_readers, m_connections) || changed;
+        }
+        if (changed) {
             return SCARD_S_SUCCESS;
         }
-        if (CancelledSince(context, *cancellations)) {
+        // Cancelled after the wait started, or released.
+        if (m_contexts.Cancellations(context) != cancellations) {
             return SCARD_E_CANCELLED;
         }
         if (timeoutMs != SCARD_INFINITE && std::chrono::steady_clock::now() >= deadline) {
@@ -54,19 +59,6 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
             m_changed.wait_until(lock, deadline);
         }
     }
-}
-
-bool PcScSimulator::UpdateAll(PcScReaderState* states, uint32_t count) const {
-    bool changed = false;
-    for (PcScReaderState& entry : std::span(states, count)) {
-        changed = sim::UpdateEntry(entry, m_readers, m_connections) || changed;
-    }
-    return changed;
-}
-
-bool PcScSimulator::CancelledSince(ScardContext context, uint64_t cancellations) const {
-    const std::optional<uint64_t> now = m_contexts.Cancellations(context);
-    return !now || *now != cancellations;
 }
 
 uint32_t PcScSimulator::LocateCardsByATR(ScardContext context, const PcScAtrMask* masks,

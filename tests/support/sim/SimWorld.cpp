@@ -128,18 +128,16 @@ void MemoryLedger::ReleaseContext(ScardContext context) {
 void ServiceState::Stop(const ContextTable& contexts, ConnectionTable& connections,
                         ScardContext survivor) {
     m_running = false;
-    for (const auto& [context, cancels] : contexts.All()) {
-        if (context != survivor) {
-            m_deadContexts.insert(context);
-        }
-    }
     for (const auto& [card, connection] : connections.All()) {
-        if (m_deadContexts.contains(connection.context)) {
+        if (connection.context != survivor) {
             m_deadCards.insert(card);
         }
     }
-    for (const ScardContext context : m_deadContexts) {
-        connections.CloseContext(context);
+    for (const auto& [context, cancels] : contexts.All()) {
+        if (context != survivor) {
+            m_deadContexts.insert(context);
+            connections.CloseContext(context);
+        }
     }
 }
 
