@@ -23,10 +23,6 @@ CapturingTraceSystem::~CapturingTraceSystem() {
     s_active.store(nullptr);
 }
 
-void CapturingTraceSystem::SetLevels(uint16_t levels) {
-    m_levels.store(levels);
-}
-
 void CapturingTraceSystem::SetCategoryLevels(const std::string& category, uint16_t levels) {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_categoryLevels[category] = levels;

@@ -10,25 +10,14 @@ namespace {
 
 constexpr uint32_t kAttrAtrString = 0x00090303;  // SCARD_ATTR_ATR_STRING
 
-uint32_t CardState(const sim::SimReader& reader, const sim::SimConnection& connection) {
-    if (!reader.card) {
-        return SCARD_ABSENT;
-    }
-    return connection.protocol != SCARD_PROTOCOL_UNDEFINED ? SCARD_SPECIFIC : SCARD_POWERED;
-}
-
 // Bytes into a caller's buffer whose capacity `length` holds; a null buffer asks for the length.
 uint32_t CopyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, uint32_t& length) {
-    const auto size = static_cast<uint32_t>(bytes.size());
-    if (buffer != nullptr && length < size) {
-        length = size;
-        return SCARD_E_INSUFFICIENT_BUFFER;
-    }
-    if (buffer != nullptr) {
+    const bool fits = length >= bytes.size();
+    if (buffer != nullptr && fits) {
         std::copy(bytes.begin(), bytes.end(), buffer);
     }
-    length = size;
-    return SCARD_S_SUCCESS;
+    length = static_cast<uint32_t>(bytes.size());
+    return buffer == nullptr || fits ? SCARD_S_SUCCESS : SCARD_E_INSUFFICIENT_BUFFER;
 }
 
 std::optional<std::vector<uint8_t>> AttributeOf(const sim::SimReader& reader, uint32_t id) {
@@ -82,7 +71,9 @@ uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_
                     return copied;
                 }
             }
-            cardState = CardState(reader, connection);
+            if (reader.card) {
+                cardState = connection.protocol != 0 ? SCARD_SPECIFIC : SCARD_POWERED;
+            }
             cardProtocol = connection.protocol;
             pending = Allocate(connection.context, reader.name + u'\0' + u'\0');
             return SCARD_S_SUCCESS;

@@ -113,11 +113,9 @@ const char16_t* MemoryLedger::Allocate(ScardContext context, const std::u16strin
 }
 
 bool MemoryLedger::Free(const void* block) {
-    if (m_blocks.erase(block) == 1) {
-        return true;
-    }
-    ++m_invalidFrees;
-    return false;
+    const bool known = m_blocks.erase(block) == 1;
+    m_invalidFrees += known ? 0 : 1;
+    return known;
 }
 
 void MemoryLedger::ReleaseContext(ScardContext context) {
