@@ -23,10 +23,6 @@ CapturingTraceSystem::~CapturingTraceSystem() {
     s_active.store(nullptr);
 }
 
-void CapturingTraceSystem::SetLevels(uint16_t levels) {
-    m_levels.store(levels);
-}
-
 void CapturingTraceSystem::SetCategoryLevels(const std::string& category, uint16_t levels) {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_categoryLevels[category] = levels;
@@ -104,34 +100,14 @@ int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* 
     return 1;
 }
 
-namespace {
-
-bool AlwaysTrace(int /*level*/) {
-    return true;
-}
-
-bool AlwaysTraceCategory(int /*level*/, const char* /*category*/) {
-    return true;
-}
-
-bool NeverTrace(int /*level*/) {
-    return false;
-}
-
-bool NeverTraceCategory(int /*level*/, const char* /*category*/) {
-    return false;
-}
-
-int DropLine(int /*level*/, const char* /*category*/, const char* /*text*/) {
-    return 1;
-}
-
-}  // namespace
-
 NullTraceSystem::NullTraceSystem(bool traced) {
     TraceSystemLib::Instance().InstallForTesting(
-        traced ? TraceSystemEntryPoints{&AlwaysTrace, &AlwaysTraceCategory, &DropLine}
-               : TraceSystemEntryPoints{&NeverTrace, &NeverTraceCategory, &DropLine});
+        traced ? TraceSystemEntryPoints{[](int) { return true; },
+                                        [](int, const char*) { return true; },
+                                        [](int, const char*, const char*) { return 1; }}
+               : TraceSystemEntryPoints{[](int) { return false; },
+                                        [](int, const char*) { return false; },
+                                        [](int, const char*, const char*) { return 1; }});
 }
 
 NullTraceSystem::~NullTraceSystem() {

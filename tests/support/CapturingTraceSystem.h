@@ -38,7 +38,7 @@ class CapturingTraceSystem {
     CapturingTraceSystem(const CapturingTraceSystem&) = delete;
     CapturingTraceSystem& operator=(const CapturingTraceSystem&) = delete;
 
-    void SetLevels(uint16_t levels);
+    void SetLevels(uint16_t levels) { m_levels.store(levels); }
     void SetCategoryLevels(const std::string& category, uint16_t levels);
 
     std::vector<TraceLine> Lines() const;

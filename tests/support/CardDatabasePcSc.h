@@ -3,16 +3,15 @@
 // own does, and forwards every other call to another seam.
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "InterceptingPcSc.h"
 #include "pcsc/PcScApi.h"
 #include "pcsc/SmartCardDatabase.h"
 #include "registry/Registry.h"
+#include "sim/SimWorld.h"
 
 class CardDatabasePcSc final : public InterceptingPcSc {
   public:
@@ -21,43 +20,27 @@ class CardDatabasePcSc final : public InterceptingPcSc {
     // Called before each card-type provider query; a test may throw from it.
     std::function<void(std::u16string_view cardName, uint32_t providerId)> beforeLookUp;
 
-    ~CardDatabasePcSc() override {
-        for (const char16_t* text : m_allocations) {
-            delete[] text;
-        }
-    }
-    CardDatabasePcSc(const CardDatabasePcSc&) = delete;
-    CardDatabasePcSc& operator=(const CardDatabasePcSc&) = delete;
-
     uint32_t GetCardTypeProviderName(ScardContext context, const char16_t* cardName,
                                      uint32_t providerId, PcScMemory& provider) override {
         provider.Reset();
+        const std::u16string_view card = cardName != nullptr ? cardName : u"";
         if (beforeLookUp) {
-            beforeLookUp(cardName != nullptr ? cardName : u"", providerId);
+            beforeLookUp(card, providerId);
         }
         std::u16string name;
-        const uint32_t result = LookUpCardTypeProvider(
-            m_registry, cardName != nullptr ? cardName : u"", providerId, name);
-        if (result != 0) {
+        if (const uint32_t result = LookUpCardTypeProvider(m_registry, card, providerId, name);
+            result != 0) {
             return result;
         }
-        auto* text = new char16_t[name.size() + 1];
-        std::copy(name.begin(), name.end(), text);
-        text[name.size()] = u'\0';
-        {
-            const std::lock_guard<std::mutex> guard(m_mutex);
-            m_allocations.insert(text);
-        }
+        const std::lock_guard<std::mutex> guard(m_mutex);
+        const char16_t* text = m_allocations.Allocate(context, name + u'\0');
         provider.Adopt(this, context, text, static_cast<uint32_t>(name.size() + 1));
         return 0;
     }
     uint32_t FreeMemory(ScardContext context, const void* memory) override {
         {
             const std::lock_guard<std::mutex> guard(m_mutex);
-            const auto found = m_allocations.find(static_cast<const char16_t*>(memory));
-            if (found != m_allocations.end()) {
-                delete[] * found;
-                m_allocations.erase(found);
+            if (m_allocations.Free(memory)) {
                 return 0;
             }
         }
@@ -65,11 +48,11 @@ class CardDatabasePcSc final : public InterceptingPcSc {
     }
     size_t OutstandingAllocations() const {
         const std::lock_guard<std::mutex> guard(m_mutex);
-        return m_allocations.size();
+        return m_allocations.Outstanding();
     }
 
   private:
     RegistryApi& m_registry;
     mutable std::mutex m_mutex;
-    std::set<const char16_t*> m_allocations;
+    sim::MemoryLedger m_allocations;
 };

@@ -29,10 +29,6 @@ inline std::string TraceText(std::u16string_view text) {
     return Latin1(text);
 }
 
-inline std::vector<std::string> MessagesAt(const CapturingTraceSystem& capture, uint16_t level) {
-    return capture.TextsAt(level);
-}
-
 // The exit lines of the method traces that an exception left, in order.
 inline std::vector<std::string> UnwoundMethods(const CapturingTraceSystem& capture) {
     std::vector<std::string> methods;

@@ -44,27 +44,9 @@ void MemoryRegistry::CreateKey(std::u16string_view path) {
     Modify([&](RegistryTree& tree) { CreatedKey(tree, path); });
 }
 
-void MemoryRegistry::DeleteKey(std::u16string_view path) {
-    Modify([&](RegistryTree& tree) { tree.DeleteKey(FullPath(path)); });
-}
-
 void MemoryRegistry::SetValue(std::u16string_view path, std::u16string_view name,
                               RegistryValue value) {
     Modify([&](RegistryTree& tree) { CreatedKey(tree, path).SetValue(name, std::move(value)); });
-}
-
-void MemoryRegistry::SetBinary(std::u16string_view path, std::u16string_view name,
-                               std::vector<uint8_t> bytes) {
-    SetValue(path, name, {kRegBinary, std::move(bytes)});
-}
-
-void MemoryRegistry::SetString(std::u16string_view path, std::u16string_view name,
-                               std::u16string_view text) {
-    SetValue(path, name, {kRegSz, RegistryStringBytes(text)});
-}
-
-void MemoryRegistry::DeleteValue(std::u16string_view path, std::u16string_view name) {
-    Modify([&](RegistryTree& tree) { CreatedKey(tree, path).RemoveValue(name); });
 }
 
 void MemoryRegistry::FailNextOpens(std::vector<uint32_t> results) {

@@ -16,19 +16,24 @@
 #include "registry/Registry.h"
 #include "registry/RegistryTree.h"
 
+// REG_SZ bytes of a text: UTF-16LE with the terminator.
+std::vector<uint8_t> RegistryStringBytes(std::u16string_view text);
+
 class MemoryRegistry final : public RegistryApi {
   public:
     MemoryRegistry();
 
     // Creates the key with its parents.
     void CreateKey(std::u16string_view path);
-    void DeleteKey(std::u16string_view path);
     // Creates the key when needed.
     void SetValue(std::u16string_view path, std::u16string_view name, RegistryValue value);
-    void SetBinary(std::u16string_view path, std::u16string_view name, std::vector<uint8_t> bytes);
+    void SetBinary(std::u16string_view path, std::u16string_view name, std::vector<uint8_t> bytes) {
+        SetValue(path, name, {kRegBinary, std::move(bytes)});
+    }
     // REG_SZ with its terminator.
-    void SetString(std::u16string_view path, std::u16string_view name, std::u16string_view text);
-    void DeleteValue(std::u16string_view path, std::u16string_view name);
+    void SetString(std::u16string_view path, std::u16string_view name, std::u16string_view text) {
+        SetValue(path, name, {kRegSz, RegistryStringBytes(text)});
+    }
 
     // Makes the next opens of any key answer `result` (consumed in order).
     void FailNextOpens(std::vector<uint32_t> results);
@@ -48,6 +53,3 @@ class MemoryRegistry final : public RegistryApi {
     std::vector<uint32_t> m_failures;
     size_t m_opens = 0;
 };
-
-// REG_SZ bytes of a text: UTF-16LE with the terminator.
-std::vector<uint8_t> RegistryStringBytes(std::u16string_view text);

@@ -1,8 +1,6 @@
 #include "PcScSimulator.h"
 
 #include <algorithm>
-#include <iterator>
-
 
 using sim::JournalEntry;
 
@@ -28,13 +26,12 @@ uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
         if (context == m_elsewhere || !m_contexts.Release(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
+        m_memory.ReleaseContext(context);
         if (m_service.Dead(context)) {
             m_service.Forget(context);
-            m_memory.ReleaseContext(context);
             return SCARD_E_SERVICE_STOPPED;
         }
         m_connections.CloseContext(context);
-        m_memory.ReleaseContext(context);
         Changed();
         return SCARD_S_SUCCESS;
     });
@@ -122,20 +119,13 @@ void PcScSimulator::Hand(const PendingText& pending, PcScMemory& holder) {
     }
 }
 
-std::u16string PcScSimulator::ReaderNameOf(ScardHandle card) {
-    const sim::SimConnection* connection = m_connections.Find(card);
-    return connection == nullptr ? std::u16string() : connection->readerName;
-}
-
 void PcScSimulator::SetCardTypeProvider(const std::u16string& cardName, uint32_t providerId,
                                         const std::u16string& provider) {
-    const std::lock_guard lock(m_mutex);
-    m_providers[{cardName, providerId}] = provider;
+    Locked([&] { m_providers[{cardName, providerId}] = provider; });
 }
 
 void PcScSimulator::InjectResults(Call call, const std::vector<uint32_t>& results) {
-    const std::lock_guard lock(m_mutex);
-    m_faults[call].insert(m_faults[call].end(), results.begin(), results.end());
+    Locked([&] { m_faults[call].insert(m_faults[call].end(), results.begin(), results.end()); });
 }
 
 std::optional<uint32_t> PcScSimulator::TakeFault(Call call) {
@@ -148,41 +138,10 @@ std::optional<uint32_t> PcScSimulator::TakeFault(Call call) {
     return result == SCARD_S_SUCCESS ? std::nullopt : std::optional(result);
 }
 
-std::vector<JournalEntry> PcScSimulator::Journal() const {
-    const std::lock_guard lock(m_mutex);
-    return m_journal;
-}
-
 std::vector<JournalEntry> PcScSimulator::Journal(Call call) const {
-    const std::lock_guard lock(m_mutex);
-    std::vector<JournalEntry> found;
-    std::copy_if(m_journal.begin(), m_journal.end(), std::back_inserter(found),
-                 [call](const JournalEntry& e) { return e.call == call; });
+    std::vector<JournalEntry> found = Journal();
+    std::erase_if(found, [call](const JournalEntry& e) { return e.call != call; });
     return found;
-}
-
-size_t PcScSimulator::CallCount(Call call) const {
-    return Journal(call).size();
-}
-
-void PcScSimulator::ClearJournal() {
-    const std::lock_guard lock(m_mutex);
-    m_journal.clear();
-}
-
-size_t PcScSimulator::OutstandingAllocations() const {
-    const std::lock_guard lock(m_mutex);
-    return m_memory.Outstanding();
-}
-
-size_t PcScSimulator::InvalidFrees() const {
-    const std::lock_guard lock(m_mutex);
-    return m_memory.InvalidFrees();
-}
-
-size_t PcScSimulator::OpenContexts() const {
-    const std::lock_guard lock(m_mutex);
-    return m_contexts.Count() - 1;  // the other application's context is not counted
 }
 
 std::vector<sim::ConnectionInfo> PcScSimulator::Connections() const {

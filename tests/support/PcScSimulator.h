@@ -24,7 +24,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 #include "sim/SimWorld.h"
@@ -94,9 +96,21 @@ class PcScSimulator final : public PcScApi {
     // The PC/SC service stops (every context and card handle of the application dies) and starts
     // again; with StopsWithLastReader it stops when the last reader goes and starts when a reader
     // comes.
-    void StopService();
-    void StartService();
-    void SetStopsWithLastReader(bool stops);
+    void StopService() {
+        Locked([&] {
+            m_service.Stop(m_contexts, m_connections, m_elsewhere);
+            Changed();
+        });
+    }
+    void StartService() {
+        Locked([&] {
+            m_service.Start();
+            Changed();
+        });
+    }
+    void SetStopsWithLastReader(bool stops) {
+        Locked([&] { m_service.SetStopsWithLastReader(stops); });
+    }
     // Adds or replaces a reader attribute for GetAttrib; SetAttrib may then overwrite it.
     bool SetAttribute(const std::u16string& reader, uint32_t id, std::vector<uint8_t> value);
     bool SetControlResponder(const std::u16string& reader, sim::ControlResponder responder);
@@ -111,14 +125,25 @@ class PcScSimulator final : public PcScApi {
     // Faults and inspection. Injected results are returned, one each, by the next calls of that
     // kind; a queued SCARD_S_SUCCESS lets its call through unchanged.
     void InjectResults(Call call, const std::vector<uint32_t>& results);
-    std::vector<sim::JournalEntry> Journal() const;
+    std::vector<sim::JournalEntry> Journal() const {
+        return Locked([&] { return m_journal; });
+    }
     std::vector<sim::JournalEntry> Journal(Call call) const;
-    size_t CallCount(Call call) const;
-    void ClearJournal();
-    size_t OutstandingAllocations() const;
+    size_t CallCount(Call call) const { return Journal(call).size(); }
+    void ClearJournal() {
+        Locked([&] { m_journal.clear(); });
+    }
+    size_t OutstandingAllocations() const {
+        return Locked([&] { return m_memory.Outstanding(); });
+    }
     // FreeMemory calls on memory that was never handed out or is freed already.
-    size_t InvalidFrees() const;
-    size_t OpenContexts() const;
+    size_t InvalidFrees() const {
+        return Locked([&] { return m_memory.InvalidFrees(); });
+    }
+    // The other application's context is not counted.
+    size_t OpenContexts() const {
+        return Locked([&] { return m_contexts.Count() - 1; });
+    }
     std::vector<sim::ConnectionInfo> Connections() const;
     // The reader's state bits and event count as GetStatusChange reports them;
     // SCARD_STATE_UNKNOWN for an unknown reader.
@@ -126,16 +151,30 @@ class PcScSimulator final : public PcScApi {
 
     // Status-change waits: how many are blocked now, how many calls have blocked so far, and
     // waiting (up to a deadline that only catches hangs) until these reach a count.
-    size_t WaitersBlocked() const;
-    uint64_t WaitsBlockedSoFar() const;
+    size_t WaitersBlocked() const {
+        return Locked([&] { return m_waitersBlocked; });
+    }
+    uint64_t WaitsBlockedSoFar() const {
+        return Locked([&] { return m_waitsBlockedSoFar; });
+    }
     bool AwaitWaitersBlocked(size_t count,
-                             std::chrono::milliseconds deadline = kAwaitDeadline) const;
+                             std::chrono::milliseconds deadline = kAwaitDeadline) const {
+        return Await([&] { return m_waitersBlocked >= count; }, deadline);
+    }
     bool AwaitWaitsBlockedSoFar(uint64_t total,
-                                std::chrono::milliseconds deadline = kAwaitDeadline) const;
+                                std::chrono::milliseconds deadline = kAwaitDeadline) const {
+        return Await([&] { return m_waitsBlockedSoFar >= total; }, deadline);
+    }
 
   private:
     using Lock = std::unique_lock<std::mutex>;
-    class BlockedWait;
+
+    template <typename Read>
+    std::invoke_result_t<Read&> Locked(Read&& read) const {
+        const std::lock_guard lock(m_mutex);
+        return read();
+    }
+    bool Await(const std::function<bool()>& done, std::chrono::milliseconds deadline) const;
 
     // Text allocated under the lock, handed to the caller's holder after the lock is released.
     struct PendingText {
@@ -144,18 +183,13 @@ class PcScSimulator final : public PcScApi {
         uint32_t length = 0;
     };
 
-    // The card state ordinal and protocol of Status; absent after the card's removal.
-    struct CardStatus {
-        uint32_t state = SCARD_ABSENT;
-        uint32_t protocol = SCARD_PROTOCOL_UNDEFINED;
-    };
-
     // Runs one PC/SC call under the lock: an injected failure or the body's result, journaled.
     template <typename Body>
     uint32_t Perform(sim::JournalEntry entry, Body&& body) {
         Lock lock(m_mutex);
-        if (entry.card != 0 && entry.reader.empty()) {
-            entry.reader = ReaderNameOf(entry.card);
+        const sim::SimConnection* connection = m_connections.Find(entry.card);
+        if (connection != nullptr && entry.reader.empty()) {
+            entry.reader = connection->readerName;
         }
         std::optional<uint32_t> failure = TakeFault(entry.call);
         if (!failure) {
@@ -167,11 +201,26 @@ class PcScSimulator final : public PcScApi {
         return result;
     }
 
+    // Runs a call on a card handle whose connection is usable, with that connection and its
+    // reader; otherwise the call answers the warning or error of the handle.
+    template <typename Body>
+    uint32_t PerformOnCard(sim::JournalEntry entry, Body&& body) {
+        return Perform(std::move(entry), [&](Lock&, sim::JournalEntry& journaled) {
+            sim::SimConnection* connection = nullptr;
+            sim::SimReader* reader = nullptr;
+            const uint32_t refused = UsableConnection(journaled.card, connection, reader);
+            return refused != SCARD_S_SUCCESS ? refused : body(*connection, *reader);
+        });
+    }
+    // Runs a change of the named reader under the lock; false when the reader is unknown or the
+    // change refuses.
+    template <typename Change>
+    bool ChangeReader(const std::u16string& name, Change&& change);
+
     void Changed() { m_changed.notify_all(); }
     std::optional<uint32_t> TakeFault(Call call);
     PendingText Allocate(ScardContext context, const std::u16string& text);
     void Hand(const PendingText& pending, PcScMemory& holder);
-    std::u16string ReaderNameOf(ScardHandle card);
 
     uint32_t OpenConnection(ScardContext context, std::u16string_view readerName,
                             uint32_t shareMode, uint32_t preferred, ScardHandle& card,
@@ -184,15 +233,9 @@ class PcScSimulator final : public PcScApi {
     uint32_t UsableConnection(ScardHandle card, sim::SimConnection*& connection,
                               sim::SimReader*& reader);
 
-    uint32_t StatusLocked(ScardHandle card, CardStatus& status, uint8_t* atr, uint32_t* atrLength,
-                          PendingText& readerName);
-    uint32_t TransmitLocked(sim::SimConnection& connection, sim::SimReader& reader,
-                            const PcScIoRequest& sendPci, std::span<const uint8_t> command,
-                            PcScIoRequest* receivePci, uint8_t* receive, uint32_t& receiveLength);
+    // Counts the call among the blocked waits (and sets `blocked`) once it blocks.
     uint32_t WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
-                           PcScReaderState* states, uint32_t count);
-    bool UpdateAll(PcScReaderState* states, uint32_t count) const;
-    bool CancelledSince(ScardContext context, uint64_t cancellations) const;
+                           PcScReaderState* states, uint32_t count, bool& blocked);
     void Locate(PcScReaderState& entry, std::span<const PcScAtrMask> masks) const;
 
     mutable std::mutex m_mutex;

@@ -3,6 +3,7 @@
 // on Linux and the Windows registry (Wine's) on Windows.
 #pragma once
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -119,8 +120,7 @@ class FileBackend final : public RegistryBackend {
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
                   const RegistryValue& value) override {
         Section(path, view);
-        m_text.append("\"").append(Ascii(name)).append("\"=hex(").append(Hex(value.type));
-        m_text.append("):");
+        m_text.append("\"").append(Ascii(name) + "\"=hex(" + Hex(value.type) + "):");
         for (size_t i = 0; i < value.data.size(); ++i) {
             if (i > 0) {
                 m_text += i % 16 == 0 ? ",\\\r\n  " : ",";
@@ -135,22 +135,14 @@ class FileBackend final : public RegistryBackend {
   private:
     static std::string Ascii(std::u16string_view text) { return {text.begin(), text.end()}; }
     static std::string Hex(uint32_t number) {
-        static constexpr char kDigits[] = "0123456789abcdef";
-        std::string digits;
-        do {
-            digits.insert(digits.begin(), kDigits[number % 16]);
-            number /= 16;
-        } while (number != 0);
-        return digits;
+        char digits[8];
+        return {digits, std::to_chars(digits, digits + sizeof digits, number, 16).ptr};
     }
     void Section(std::u16string_view path, RegistryView view) {
-        m_text.append("\r\n[HKEY_LOCAL_MACHINE\\").append(Ascii(StoredPath(path, view)));
-        m_text.append("]\r\n");
+        m_text.append("\r\n[HKEY_LOCAL_MACHINE\\").append(Ascii(StoredPath(path, view)) + "]\r\n");
     }
     void Save() {
-        std::string file = "Windows Registry Editor Version 5.00\r\n";
-        file.append(m_text);
-        m_directory.Write("registry.reg", file);
+        m_directory.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n" + m_text);
     }
 
     TempDirectory m_directory;

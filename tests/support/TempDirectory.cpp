@@ -3,12 +3,9 @@
 #include <fstream>
 #include <stdexcept>
 
-#ifdef _WIN32
 #include <atomic>
 #include <chrono>
-#else
-#include <stdlib.h>
-#endif
+#include <cstdlib>
 
 // A fresh directory that only this user can enter: mkdtemp on POSIX; on Windows, a name of this
 // process's own that no directory has yet.

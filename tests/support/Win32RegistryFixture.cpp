@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "MemoryRegistry.h"
 #include "platform/TextConversion.h"
 
 namespace {
@@ -81,14 +80,6 @@ uint32_t ScopedRegistryKey::SetValue(std::u16string_view name, uint32_t type,
                             static_cast<DWORD>(data.size()));
     RegCloseKey(key);
     return static_cast<uint32_t>(result);
-}
-
-uint32_t ScopedRegistryKey::SetBinary(std::u16string_view name, const std::vector<uint8_t>& data) {
-    return SetValue(name, kRegBinary, data);
-}
-
-uint32_t ScopedRegistryKey::SetString(std::u16string_view name, std::u16string_view text) {
-    return SetValue(name, kRegSz, RegistryStringBytes(text));
 }
 
 void DeleteSubKeysStartingWith(const std::u16string& parent, std::u16string_view prefix,

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "MemoryRegistry.h"
 #include "registry/Registry.h"
 
 class ScopedRegistryKey {
@@ -22,8 +23,12 @@ class ScopedRegistryKey {
     uint32_t CreateResult() const { return m_createResult; }
 
     uint32_t SetValue(std::u16string_view name, uint32_t type, const std::vector<uint8_t>& data);
-    uint32_t SetBinary(std::u16string_view name, const std::vector<uint8_t>& data);
-    uint32_t SetString(std::u16string_view name, std::u16string_view text);
+    uint32_t SetBinary(std::u16string_view name, const std::vector<uint8_t>& data) {
+        return SetValue(name, kRegBinary, data);
+    }
+    uint32_t SetString(std::u16string_view name, std::u16string_view text) {
+        return SetValue(name, kRegSz, RegistryStringBytes(text));
+    }
 
   private:
     std::u16string m_path;

@@ -33,8 +33,7 @@ class BackgroundCall {
         m_tid = threadId.get();
     }
     ~BackgroundCall() {
-        if (m_result.valid() &&
-            m_result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        if (!Returned()) {
             m_abandon();
         }
         m_thread.join();

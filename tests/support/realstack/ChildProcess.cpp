@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <tuple>
 
 #include "Waits.h"
 
@@ -20,12 +19,10 @@ namespace realstack {
 namespace {
 
 // Both ends of a pipe that children do not inherit by themselves.
-std::pair<int, int> OpenPipe() {
-    int ends[2];
+void OpenPipe(int (&ends)[2]) {
     if (pipe2(ends, O_CLOEXEC) != 0) {
         throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
     }
-    return {ends[0], ends[1]};
 }
 
 void CloseIfOpen(int& fd) {
@@ -45,11 +42,11 @@ ChildProcess::ChildProcess(const Options& options) {
     if (options.pipeStdin) {
         // A child that has gone must show up as a failed Write, not end the test process.
         signal(SIGPIPE, SIG_IGN);
-        std::tie(input[0], input[1]) = OpenPipe();
+        OpenPipe(input);
         posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     }
     if (options.logFile.empty()) {
-        std::tie(output[0], output[1]) = OpenPipe();
+        OpenPipe(output);
         posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     } else {
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, options.logFile.c_str(),

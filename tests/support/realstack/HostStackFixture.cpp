@@ -22,6 +22,16 @@ std::unique_ptr<ModuleLoader>& Module() {
     return module;
 }
 
+// A call that writes up to kCapacity bytes and their count.
+template <typename Call>
+Answer Read(Call call) {
+    Answer answer{0, Bytes(kCapacity)};
+    uint64_t length = kCapacity;
+    answer.status = call(answer.data.data(), &length);
+    answer.data.resize(std::min<uint64_t>(length, kCapacity));
+    return answer;
+}
+
 }  // namespace
 
 void HostStackFixture::SetUpTestSuite() {
@@ -90,12 +100,9 @@ PresentAnswer HostStackFixture::ConnectCard(VirtualCardProcess*& card,
 
 Answer HostStackFixture::Transmit(const Bytes& command, uint32_t protocol) {
     const ZephSendHeader header{protocol, sizeof(ZephSendHeader)};
-    Answer answer{0, Bytes(kCapacity)};
-    uint64_t length = kCapacity;
-    answer.status =
-        m_object->Transmit(&header, command.data(), command.size(), answer.data.data(), &length);
-    answer.data.resize(std::min<uint64_t>(length, kCapacity));
-    return answer;
+    return Read([&](uint8_t* data, uint64_t* length) {
+        return m_object->Transmit(&header, command.data(), command.size(), data, length);
+    });
 }
 
 Answer HostStackFixture::Power(uint32_t action, uint32_t capacity) {
@@ -111,12 +118,9 @@ Answer HostStackFixture::Power(uint32_t action, uint32_t capacity) {
 }
 
 Answer HostStackFixture::ActualReader() {
-    Answer answer{0, Bytes(kCapacity)};
-    uint64_t length = kCapacity;
-    answer.status =
-        m_object->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, answer.data.data(), &length);
-    answer.data.resize(std::min<uint64_t>(length, kCapacity));
-    return answer;
+    return Read([&](uint8_t* data, uint64_t* length) {
+        return m_object->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, data, length);
+    });
 }
 
 uint32_t HostStackFixture::CardState() {

@@ -64,22 +64,6 @@ std::string ReadFile(const std::filesystem::path& path) {
 VirtualCardProcess::VirtualCardProcess(uint16_t port, const VirtualCardOptions& options)
     : ChildProcess(CardProgram(port, options)) {}
 
-RealStack::Variable::Variable(std::string name, const std::string& value)
-    : m_name(std::move(name)) {
-    if (const char* saved = std::getenv(m_name.c_str())) {
-        m_saved = saved;
-    }
-    setenv(m_name.c_str(), value.c_str(), 1);
-}
-
-RealStack::Variable::~Variable() {
-    if (m_saved) {
-        setenv(m_name.c_str(), m_saved->c_str(), 1);
-    } else {
-        unsetenv(m_name.c_str());
-    }
-}
-
 RealStack::RealStack(bool noBlocking)
     : m_registryFile("ZEPH_REGISTRY_FILE", m_directory.Write("registry.reg", "REGEDIT4\n")) {
     if (noBlocking) {
@@ -90,11 +74,8 @@ RealStack::RealStack(bool noBlocking)
     StartPcscd();
 }
 
-RealStack::~RealStack() {
-    m_cards.clear();
-    m_context.reset();
-    m_pcscd.reset();
-}
+// The members go in reverse order: the cards, the stack's context, pcscd, then the environment.
+RealStack::~RealStack() = default;
 
 void RealStack::StartPcscd() {
     const std::filesystem::path& directory = m_directory.Path();

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -82,8 +83,19 @@ class RealStack {
     // Sets an environment variable for as long as it lives, then restores what was there.
     class Variable {
       public:
-        Variable(std::string name, const std::string& value);
-        ~Variable();
+        Variable(std::string name, const std::string& value) : m_name(std::move(name)) {
+            if (const char* saved = std::getenv(m_name.c_str())) {
+                m_saved = saved;
+            }
+            setenv(m_name.c_str(), value.c_str(), 1);
+        }
+        ~Variable() {
+            if (m_saved) {
+                setenv(m_name.c_str(), m_saved->c_str(), 1);
+            } else {
+                unsetenv(m_name.c_str());
+            }
+        }
         Variable(const Variable&) = delete;
         Variable& operator=(const Variable&) = delete;
 

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -33,48 +32,25 @@ char SchedulerState(const std::filesystem::path& statFile) {
     return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
 }
 
-// /proc/.../syscall: the call's number and its first three arguments; "running" (or nothing
-// usable) while the thread does not sleep in a call.
-struct SystemCall {
-    bool sleeping = false;
-    long number = -1;
-    unsigned long args[3] = {};
-};
-
-SystemCall CurrentSystemCall(pid_t thread) {
-    std::ifstream file(TaskFile(thread, "syscall"));
-    std::string line;
-    std::getline(file, line);
-    std::istringstream fields(line);
-    SystemCall call;
-    if (!(fields >> call.number)) {
-        return call;
-    }
-    for (unsigned long& arg : call.args) {
-        std::string text;
-        if (!(fields >> text)) {
-            return call;
-        }
-        arg = std::stoul(text, nullptr, 16);
-    }
-    call.sleeping = true;
-    return call;
-}
-
+// Sleeping in poll() or ppoll() with a timeout. /proc/.../syscall holds the call's number and
+// its arguments; "running" (or nothing usable) while the thread does not sleep in a call.
 bool SleepsInStatusChangeWait(pid_t thread) {
     if (SchedulerState(TaskFile(thread, "stat")) != 'S') {
         return false;
     }
-    const SystemCall call = CurrentSystemCall(thread);
-    if (!call.sleeping) {
+    std::ifstream file(TaskFile(thread, "syscall"));
+    long number = -1;
+    std::string args[3];
+    if (!(file >> number >> args[0] >> args[1] >> args[2])) {
         return false;
     }
+    const unsigned long timeout = std::stoul(args[2], nullptr, 16);
 #ifdef SYS_poll
-    if (call.number == SYS_poll) {
-        return (call.args[2] & kNoTimeout) != kNoTimeout;
+    if (number == SYS_poll) {
+        return (timeout & kNoTimeout) != kNoTimeout;
     }
 #endif
-    return call.number == SYS_ppoll && call.args[2] != 0;  // a timespec: there is a timeout
+    return number == SYS_ppoll && timeout != 0;  // a timespec: there is a timeout
 }
 
 // The predicate, true only once it has held on several calls in a row.

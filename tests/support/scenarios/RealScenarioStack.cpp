@@ -3,22 +3,11 @@
 #include "RealScenarioStack.h"
 
 #include <cstdio>
-#include <stdexcept>
 #include <utility>
 
 #include "PcscHandles.h"
 #include "RealStack.h"
 #include "platform/TextConversion.h"
-
-namespace {
-
-void Require(bool done, const std::string& what) {
-    if (!done) {
-        throw std::runtime_error(what);
-    }
-}
-
-}  // namespace
 
 RealScenarioStack::RealScenarioStack() {
     Require(m_library.Loaded(), m_library.Status());

@@ -7,10 +7,18 @@
 #include "TestCards.h"
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "pcsc/PcScApi.h"
+
+// A stack's way to refuse a change it cannot make.
+inline void Require(bool done, const std::string& what) {
+    if (!done) {
+        throw std::runtime_error(what);
+    }
+}
 
 class ScenarioStack {
   public:

@@ -1,40 +1,23 @@
 #include "SimulatorScenarioStack.h"
 
-#include <stdexcept>
-
-namespace {
-
-constexpr const char16_t* kReader = u"Sim Reader 0";
-
-void Require(bool done, const char* what) {
-    if (!done) {
-        throw std::logic_error(what);
-    }
-}
-
-}  // namespace
-
 SimulatorScenarioStack::SimulatorScenarioStack() {
-    m_simulator.AddReader(kReader);
-}
-
-std::u16string SimulatorScenarioStack::ReaderName() const {
-    return kReader;
+    m_simulator.AddReader(ReaderName());
 }
 
 void SimulatorScenarioStack::InsertCard(const std::vector<uint8_t>& atr) {
-    Require(m_simulator.InsertCard(kReader, atr), "InsertCard: the reader holds a card already");
+    Require(m_simulator.InsertCard(ReaderName(), atr),
+            "InsertCard: the reader holds a card already");
 }
 
 void SimulatorScenarioStack::RemoveCard() {
-    Require(m_simulator.RemoveCard(kReader), "RemoveCard: the reader is empty");
+    Require(m_simulator.RemoveCard(ReaderName()), "RemoveCard: the reader is empty");
 }
 
 void SimulatorScenarioStack::HoldCardExclusivelyElsewhere() {
-    Require(m_simulator.HoldExclusively(kReader) == SCARD_S_SUCCESS,
+    Require(m_simulator.HoldExclusively(ReaderName()) == SCARD_S_SUCCESS,
             "HoldCardExclusivelyElsewhere: the card cannot be held exclusively");
 }
 
 void SimulatorScenarioStack::ReleaseCardElsewhere() {
-    Require(m_simulator.ReleaseHeld(kReader), "ReleaseCardElsewhere: nothing is held");
+    Require(m_simulator.ReleaseHeld(ReaderName()), "ReleaseCardElsewhere: nothing is held");
 }

@@ -13,7 +13,7 @@ class SimulatorScenarioStack final : public ScenarioStack {
     SimulatorScenarioStack();
 
     PcScApi& Api() override { return m_simulator; }
-    std::u16string ReaderName() const override;
+    std::u16string ReaderName() const override { return u"Sim Reader 0"; }
     void InsertCard(const std::vector<uint8_t>& atr) override;
     void RemoveCard() override;
     void HoldCardExclusivelyElsewhere() override;

@@ -10,29 +10,14 @@ namespace {
 
 constexpr uint32_t kAttrAtrString = 0x00090303;  // SCARD_ATTR_ATR_STRING
 
-std::vector<uint8_t> AtrOf(const sim::SimReader& reader) {
-    return reader.card ? reader.card->atr : std::vector<uint8_t>();
-}
-
-uint32_t CardState(const sim::SimReader& reader, const sim::SimConnection& connection) {
-    if (!reader.card) {
-        return SCARD_ABSENT;
-    }
-    return connection.protocol != SCARD_PROTOCOL_UNDEFINED ? SCARD_SPECIFIC : SCARD_POWERED;
-}
-
 // Bytes into a caller's buffer whose capacity `length` holds; a null buffer asks for the length.
 uint32_t CopyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, uint32_t& length) {
-    const auto size = static_cast<uint32_t>(bytes.size());
-    if (buffer != nullptr && length < size) {
-        length = size;
-        return SCARD_E_INSUFFICIENT_BUFFER;
-    }
-    if (buffer != nullptr) {
+    const bool fits = length >= bytes.size();
+    if (buffer != nullptr && fits) {
         std::copy(bytes.begin(), bytes.end(), buffer);
     }
-    length = size;
-    return SCARD_S_SUCCESS;
+    length = static_cast<uint32_t>(bytes.size());
+    return buffer == nullptr || fits ? SCARD_S_SUCCESS : SCARD_E_INSUFFICIENT_BUFFER;
 }
 
 std::optional<std::vector<uint8_t>> AttributeOf(const sim::SimReader& reader, uint32_t id) {
@@ -73,95 +58,79 @@ uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_
                                uint32_t* protocol, uint8_t* atr, uint32_t* atrLength) {
     readerName.Reset();
     PendingText pending;
-    CardStatus status;
-    const uint32_t result = Perform(
+    // The card state ordinal and protocol; absent after the card's removal.
+    uint32_t cardState = SCARD_ABSENT;
+    uint32_t cardProtocol = SCARD_PROTOCOL_UNDEFINED;
+    const uint32_t result = PerformOnCard(
         JournalEntry{.call = Call::Status, .card = card},
-        [&](Lock&, JournalEntry&) { return StatusLocked(card, status, atr, atrLength, pending); });
-    if (state != nullptr && (result == SCARD_S_SUCCESS || result == SCARD_W_REMOVED_CARD)) {
-        *state = status.state;
-    }
-    if (protocol != nullptr && (result == SCARD_S_SUCCESS || result == SCARD_W_REMOVED_CARD)) {
-        *protocol = status.protocol;
+        [&](sim::SimConnection& connection, sim::SimReader& reader) {
+            if (atrLength != nullptr) {
+                if (const uint32_t copied = CopyOut(
+                        reader.card ? reader.card->atr : std::vector<uint8_t>(), atr, *atrLength);
+                    copied != 0) {
+                    return copied;
+                }
+            }
+            if (reader.card) {
+                cardState = connection.protocol != 0 ? SCARD_SPECIFIC : SCARD_POWERED;
+            }
+            cardProtocol = connection.protocol;
+            pending = Allocate(connection.context, reader.name + u'\0' + u'\0');
+            return SCARD_S_SUCCESS;
+        });
+    if (result == SCARD_S_SUCCESS || result == SCARD_W_REMOVED_CARD) {
+        if (state != nullptr) {
+            *state = cardState;
+        }
+        if (protocol != nullptr) {
+            *protocol = cardProtocol;
+        }
     }
     Hand(pending, readerName);
     return result;
-}
-
-uint32_t PcScSimulator::StatusLocked(ScardHandle card, CardStatus& status, uint8_t* atr,
-                                     uint32_t* atrLength, PendingText& readerName) {
-    sim::SimConnection* connection = nullptr;
-    sim::SimReader* reader = nullptr;
-    if (const uint32_t refused = UsableConnection(card, connection, reader); refused != 0) {
-        return refused;
-    }
-    if (atrLength != nullptr) {
-        if (const uint32_t copied = CopyOut(AtrOf(*reader), atr, *atrLength); copied != 0) {
-            return copied;
-        }
-    }
-    status = {CardState(*reader, *connection), connection->protocol};
-    readerName = Allocate(connection->context, reader->name + u'\0' + u'\0');
-    return SCARD_S_SUCCESS;
 }
 
 uint32_t PcScSimulator::Transmit(ScardHandle card, const PcScIoRequest* sendPci,
                                  const uint8_t* send, uint32_t sendLength,
                                  PcScIoRequest* receivePci, uint8_t* receive,
                                  uint32_t* receiveLength) {
-    return Perform(JournalEntry{.call = Call::Transmit, .card = card}, [&](Lock&, JournalEntry&) {
-        sim::SimConnection* connection = nullptr;
-        sim::SimReader* reader = nullptr;
-        if (const uint32_t refused = UsableConnection(card, connection, reader); refused != 0) {
-            return refused;
-        }
+    const JournalEntry entry{.call = Call::Transmit, .card = card};
+    return PerformOnCard(entry, [&](sim::SimConnection& connection, sim::SimReader& reader) {
         if (sendPci == nullptr || send == nullptr || sendLength == 0 || receive == nullptr ||
             receiveLength == nullptr) {
             return SCARD_E_INVALID_PARAMETER;
         }
-        return TransmitLocked(*connection, *reader, *sendPci, {send, sendLength}, receivePci,
-                              receive, *receiveLength);
+        if (!reader.card) {
+            return SCARD_W_REMOVED_CARD;
+        }
+        if ((sendPci->dwProtocol & connection.protocol) == 0) {
+            return SCARD_E_PROTO_MISMATCH;
+        }
+        // The card runs the command even when its answer does not fit.
+        const std::vector<uint8_t> response = reader.card->responder.Respond({send, sendLength});
+        if (const uint32_t copied = CopyOut(response, receive, *receiveLength); copied != 0) {
+            return copied;
+        }
+        if (receivePci != nullptr) {
+            *receivePci = {connection.protocol, sizeof(PcScIoRequest)};
+        }
+        return SCARD_S_SUCCESS;
     });
-}
-
-uint32_t PcScSimulator::TransmitLocked(sim::SimConnection& connection, sim::SimReader& reader,
-                                       const PcScIoRequest& sendPci,
-                                       std::span<const uint8_t> command, PcScIoRequest* receivePci,
-                                       uint8_t* receive, uint32_t& receiveLength) {
-    if (!reader.card) {
-        return SCARD_W_REMOVED_CARD;
-    }
-    if ((sendPci.dwProtocol & connection.protocol) == 0) {
-        return SCARD_E_PROTO_MISMATCH;
-    }
-    // The card runs the command even when its answer does not fit.
-    const std::vector<uint8_t> response = reader.card->responder.Respond(command);
-    if (const uint32_t copied = CopyOut(response, receive, receiveLength); copied != 0) {
-        return copied;
-    }
-    if (receivePci != nullptr) {
-        *receivePci = {connection.protocol, sizeof(PcScIoRequest)};
-    }
-    return SCARD_S_SUCCESS;
 }
 
 uint32_t PcScSimulator::Control(ScardHandle card, uint32_t code, const uint8_t* input,
                                 uint32_t inputLength, uint8_t* output, uint32_t outputCapacity,
                                 uint32_t* returned) {
     const JournalEntry entry{.call = Call::Control, .card = card, .argument = code};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
-        sim::SimConnection* connection = nullptr;
-        sim::SimReader* reader = nullptr;
-        if (const uint32_t refused = UsableConnection(card, connection, reader); refused != 0) {
-            return refused;
-        }
+    return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
         if (returned == nullptr || (input == nullptr && inputLength != 0)) {
             return SCARD_E_INVALID_PARAMETER;
         }
         *returned = 0;
-        if (!reader->control) {
+        if (!reader.control) {
             return SCARD_E_UNSUPPORTED_FEATURE;
         }
-        const sim::ControlAnswer answer = reader->control(code, {input, inputLength});
+        const sim::ControlAnswer answer = reader.control(code, {input, inputLength});
         if (answer.result != SCARD_S_SUCCESS) {
             return answer.result;
         }
@@ -178,16 +147,11 @@ uint32_t PcScSimulator::Control(ScardHandle card, uint32_t code, const uint8_t* 
 uint32_t PcScSimulator::GetAttrib(ScardHandle card, uint32_t id, uint8_t* buffer,
                                   uint32_t* length) {
     const JournalEntry entry{.call = Call::GetAttrib, .card = card, .argument = id};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
-        sim::SimConnection* connection = nullptr;
-        sim::SimReader* reader = nullptr;
-        if (const uint32_t refused = UsableConnection(card, connection, reader); refused != 0) {
-            return refused;
-        }
+    return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
         if (length == nullptr) {
             return SCARD_E_INVALID_PARAMETER;
         }
-        const std::optional<std::vector<uint8_t>> value = AttributeOf(*reader, id);
+        const std::optional<std::vector<uint8_t>> value = AttributeOf(reader, id);
         return value ? CopyOut(*value, buffer, *length) : SCARD_E_UNSUPPORTED_FEATURE;
     });
 }
@@ -195,17 +159,12 @@ uint32_t PcScSimulator::GetAttrib(ScardHandle card, uint32_t id, uint8_t* buffer
 uint32_t PcScSimulator::SetAttrib(ScardHandle card, uint32_t id, const uint8_t* buffer,
                                   uint32_t length) {
     const JournalEntry entry{.call = Call::SetAttrib, .card = card, .argument = id};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
-        sim::SimConnection* connection = nullptr;
-        sim::SimReader* reader = nullptr;
-        if (const uint32_t refused = UsableConnection(card, connection, reader); refused != 0) {
-            return refused;
-        }
+    return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
         if (buffer == nullptr && length != 0) {
             return SCARD_E_INVALID_PARAMETER;
         }
-        const auto found = reader->attributes.find(id);
-        if (found == reader->attributes.end()) {
+        const auto found = reader.attributes.find(id);
+        if (found == reader.attributes.end()) {
             return SCARD_E_UNSUPPORTED_FEATURE;
         }
         found->second.assign(buffer, buffer + length);

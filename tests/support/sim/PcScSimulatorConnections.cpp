@@ -10,14 +10,21 @@ bool ValidShareMode(uint32_t shareMode) {
            shareMode == SCARD_SHARE_DIRECT;
 }
 
-// Whether the reader can take a connection in this mode at all, whoever else holds it.
-uint32_t Usable(const sim::SimReader& reader, uint32_t shareMode) {
-    return shareMode == SCARD_SHARE_DIRECT || reader.card ? SCARD_S_SUCCESS : SCARD_W_REMOVED_CARD;
-}
-
-// T=1 when the caller offers it and a card is in; 0 otherwise.
-uint32_t Negotiate(const sim::SimReader& reader, uint32_t preferred) {
-    return reader.card ? preferred & SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_UNDEFINED;
+// Whether the reader takes a connection in this mode beside the connections it has (but `self`,
+// a handle that is reconnecting), and the protocol negotiated: T=1 when the caller offers it and
+// a card is in, 0 otherwise.
+uint32_t Admit(const sim::ConnectionTable& connections, const sim::SimReader& reader,
+               uint32_t shareMode, uint32_t preferred, ScardHandle self, uint32_t& negotiated) {
+    if (shareMode != SCARD_SHARE_DIRECT && !reader.card) {
+        return SCARD_W_REMOVED_CARD;
+    }
+    if (const uint32_t refused = connections.Admit(reader.id, shareMode, self); refused != 0) {
+        return refused;
+    }
+    negotiated = reader.card ? preferred & SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_UNDEFINED;
+    return shareMode != SCARD_SHARE_DIRECT && negotiated == SCARD_PROTOCOL_UNDEFINED
+               ? SCARD_E_PROTO_MISMATCH
+               : SCARD_S_SUCCESS;
 }
 
 }  // namespace
@@ -54,16 +61,10 @@ uint32_t PcScSimulator::OpenConnection(ScardContext context, std::u16string_view
     if (reader == nullptr) {
         return SCARD_E_UNKNOWN_READER;
     }
-    if (const uint32_t refused = Usable(*reader, shareMode); refused != SCARD_S_SUCCESS) {
-        return refused;
-    }
-    if (const uint32_t refused = m_connections.Admit(reader->id, shareMode);
+    uint32_t negotiated = 0;
+    if (const uint32_t refused = Admit(m_connections, *reader, shareMode, preferred, 0, negotiated);
         refused != SCARD_S_SUCCESS) {
         return refused;
-    }
-    const uint32_t negotiated = Negotiate(*reader, preferred);
-    if (shareMode != SCARD_SHARE_DIRECT && negotiated == SCARD_PROTOCOL_UNDEFINED) {
-        return SCARD_E_PROTO_MISMATCH;
     }
     card = m_connections.Open({.context = context,
                                .readerId = reader->id,
@@ -100,16 +101,11 @@ uint32_t PcScSimulator::ReconnectLocked(ScardHandle card, uint32_t shareMode, ui
         return SCARD_E_READER_UNAVAILABLE;
     }
     sim::SimReader& reader = *m_readers.FindById(connection->readerId);
-    if (const uint32_t refused = Usable(reader, shareMode); refused != SCARD_S_SUCCESS) {
-        return refused;
-    }
-    if (const uint32_t refused = m_connections.Admit(reader.id, shareMode, card);
+    uint32_t negotiated = 0;
+    if (const uint32_t refused =
+            Admit(m_connections, reader, shareMode, preferred, card, negotiated);
         refused != SCARD_S_SUCCESS) {
         return refused;
-    }
-    const uint32_t negotiated = Negotiate(reader, preferred);
-    if (shareMode != SCARD_SHARE_DIRECT && negotiated == SCARD_PROTOCOL_UNDEFINED) {
-        return SCARD_E_PROTO_MISMATCH;
     }
     if (initialization != SCARD_LEAVE_CARD && reader.card) {
         ResetCardIn(reader, card);

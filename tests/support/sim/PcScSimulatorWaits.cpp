@@ -7,43 +7,20 @@
 
 using sim::JournalEntry;
 
-// Counts a status-change call among the blocked waits from its first block until it returns.
-class PcScSimulator::BlockedWait {
-  public:
-    explicit BlockedWait(PcScSimulator& simulator) : m_simulator(simulator) {}
-    ~BlockedWait() {
-        if (m_blocked) {
-            --m_simulator.m_waitersBlocked;
-        }
-    }
-    BlockedWait(const BlockedWait&) = delete;
-    BlockedWait& operator=(const BlockedWait&) = delete;
-
-    void Blocking() {
-        if (!m_blocked) {
-            m_blocked = true;
-            ++m_simulator.m_waitersBlocked;
-            ++m_simulator.m_waitsBlockedSoFar;
-            m_simulator.Changed();
-        }
-    }
-
-  private:
-    PcScSimulator& m_simulator;
-    bool m_blocked = false;
-};
-
 uint32_t PcScSimulator::GetStatusChange(ScardContext context, uint32_t timeoutMs,
                                         PcScReaderState* states, uint32_t count) {
     const JournalEntry entry{
         .call = Call::GetStatusChange, .context = context, .argument = timeoutMs};
     return Perform(entry, [&](Lock& lock, JournalEntry&) {
-        return WaitForChange(lock, context, timeoutMs, states, count);
+        bool blocked = false;
+        const uint32_t result = WaitForChange(lock, context, timeoutMs, states, count, blocked);
+        m_waitersBlocked -= blocked ? 1 : 0;
+        return result;
     });
 }
 
 uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
-                                      PcScReaderState* states, uint32_t count) {
+                                      PcScReaderState* states, uint32_t count, bool& blocked) {
     const std::optional<uint64_t> cancellations = m_contexts.Cancellations(context);
     if (!cancellations) {
         return SCARD_E_INVALID_HANDLE;
@@ -52,40 +29,36 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
         return SCARD_E_INVALID_PARAMETER;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    BlockedWait blocked(*this);
     while (true) {
         if (m_service.Dead(context)) {
             return SCARD_E_SERVICE_STOPPED;
         }
-        if (UpdateAll(states, count)) {
+        bool changed = false;
+        for (PcScReaderState& state : std::span(states, count)) {
+            changed = sim::UpdateEntry(state, m_readers, m_connections) || changed;
+        }
+        if (changed) {
             return SCARD_S_SUCCESS;
         }
-        if (CancelledSince(context, *cancellations)) {
+        // Cancelled after the wait started, or released.
+        if (m_contexts.Cancellations(context) != cancellations) {
             return SCARD_E_CANCELLED;
         }
-        if (timeoutMs == SCARD_INFINITE) {
-            blocked.Blocking();
-            m_changed.wait(lock);
-        } else if (std::chrono::steady_clock::now() < deadline) {
-            blocked.Blocking();
-            m_changed.wait_until(lock, deadline);
-        } else {
+        if (timeoutMs != SCARD_INFINITE && std::chrono::steady_clock::now() >= deadline) {
             return SCARD_E_TIMEOUT;
         }
+        if (!blocked) {
+            blocked = true;
+            ++m_waitersBlocked;
+            ++m_waitsBlockedSoFar;
+            Changed();
+        }
+        if (timeoutMs == SCARD_INFINITE) {
+            m_changed.wait(lock);
+        } else {
+            m_changed.wait_until(lock, deadline);
+        }
     }
-}
-
-bool PcScSimulator::UpdateAll(PcScReaderState* states, uint32_t count) const {
-    bool changed = false;
-    for (PcScReaderState& entry : std::span(states, count)) {
-        changed = sim::UpdateEntry(entry, m_readers, m_connections) || changed;
-    }
-    return changed;
-}
-
-bool PcScSimulator::CancelledSince(ScardContext context, uint64_t cancellations) const {
-    const std::optional<uint64_t> now = m_contexts.Cancellations(context);
-    return !now || *now != cancellations;
 }
 
 uint32_t PcScSimulator::LocateCardsByATR(ScardContext context, const PcScAtrMask* masks,
@@ -117,36 +90,17 @@ void PcScSimulator::Locate(PcScReaderState& entry, std::span<const PcScAtrMask> 
     }
     sim::UpdateEntry(entry, m_readers, m_connections);
     const sim::SimReader* reader = m_readers.Find(entry.szReader != nullptr ? entry.szReader : u"");
-    const bool matched =
-        reader != nullptr && reader->card &&
-        std::any_of(masks.begin(), masks.end(), [reader](const PcScAtrMask& m) {
-            const std::vector<uint8_t>& atr = reader->card->atr;
-            return AtrMatches(m, atr.data(), static_cast<uint32_t>(atr.size()));
-        });
-    if (matched) {
-        entry.dwEventState |= SCARD_STATE_ATRMATCH;
-    } else {
-        entry.dwEventState &= ~SCARD_STATE_ATRMATCH;
-    }
+    const bool matched = reader != nullptr && reader->card &&
+                         std::any_of(masks.begin(), masks.end(), [reader](const PcScAtrMask& m) {
+                             const std::vector<uint8_t>& atr = reader->card->atr;
+                             return AtrMatches(m, atr.data(), static_cast<uint32_t>(atr.size()));
+                         });
+    entry.dwEventState =
+        (entry.dwEventState & ~SCARD_STATE_ATRMATCH) | (matched ? SCARD_STATE_ATRMATCH : 0);
 }
 
-size_t PcScSimulator::WaitersBlocked() const {
-    const std::lock_guard lock(m_mutex);
-    return m_waitersBlocked;
-}
-
-uint64_t PcScSimulator::WaitsBlockedSoFar() const {
-    const std::lock_guard lock(m_mutex);
-    return m_waitsBlockedSoFar;
-}
-
-bool PcScSimulator::AwaitWaitersBlocked(size_t count, std::chrono::milliseconds deadline) const {
+bool PcScSimulator::Await(const std::function<bool()>& done,
+                          std::chrono::milliseconds deadline) const {
     Lock lock(m_mutex);
-    return m_changed.wait_for(lock, deadline, [&] { return m_waitersBlocked >= count; });
-}
-
-bool PcScSimulator::AwaitWaitsBlockedSoFar(uint64_t total,
-                                           std::chrono::milliseconds deadline) const {
-    Lock lock(m_mutex);
-    return m_changed.wait_for(lock, deadline, [&] { return m_waitsBlockedSoFar >= total; });
+    return m_changed.wait_for(lock, deadline, done);
 }

@@ -23,93 +23,78 @@ bool PcScSimulator::RemoveReader(const std::u16string& name) {
     }
     m_connections.Warn(reader->id, sim::HandleWarning::ReaderGone);
     m_readers.Remove(name);
-    if (m_service.StopsWithLastReader() && m_readers.MultiString().empty()) {
+    if (m_service.StopsWithLastReader() && m_readers.Count() == 0) {
         m_service.Stop(m_contexts, m_connections, m_elsewhere);
     }
     Changed();
     return true;
 }
 
-void PcScSimulator::StopService() {
+template <typename Change>
+bool PcScSimulator::ChangeReader(const std::u16string& name, Change&& change) {
     const std::lock_guard lock(m_mutex);
-    m_service.Stop(m_contexts, m_connections, m_elsewhere);
+    sim::SimReader* reader = m_readers.Find(name);
+    if (reader == nullptr || !change(*reader)) {
+        return false;
+    }
     Changed();
-}
-
-void PcScSimulator::StartService() {
-    const std::lock_guard lock(m_mutex);
-    m_service.Start();
-    Changed();
-}
-
-void PcScSimulator::SetStopsWithLastReader(bool stops) {
-    const std::lock_guard lock(m_mutex);
-    m_service.SetStopsWithLastReader(stops);
+    return true;
 }
 
 bool PcScSimulator::InsertCard(const std::u16string& reader, std::vector<uint8_t> atr) {
-    const std::lock_guard lock(m_mutex);
-    sim::SimReader* found = m_readers.Find(reader);
-    if (found == nullptr || found->card) {
-        return false;
-    }
-    found->card = sim::SimCard{.atr = std::move(atr)};
-    ++found->eventCount;
-    Changed();
-    return true;
+    return ChangeReader(reader, [&](sim::SimReader& found) {
+        if (found.card) {
+            return false;
+        }
+        found.card = sim::SimCard{.atr = std::move(atr)};
+        ++found.eventCount;
+        return true;
+    });
 }
 
 bool PcScSimulator::RemoveCard(const std::u16string& reader) {
-    const std::lock_guard lock(m_mutex);
-    sim::SimReader* found = m_readers.Find(reader);
-    if (found == nullptr || !found->card) {
-        return false;
-    }
-    found->card.reset();
-    ++found->eventCount;
-    m_connections.Warn(found->id, sim::HandleWarning::Removed);
-    Changed();
-    return true;
+    return ChangeReader(reader, [&](sim::SimReader& found) {
+        if (!found.card) {
+            return false;
+        }
+        found.card.reset();
+        ++found.eventCount;
+        m_connections.Warn(found.id, sim::HandleWarning::Removed);
+        return true;
+    });
 }
 
 bool PcScSimulator::ResetCard(const std::u16string& reader) {
-    const std::lock_guard lock(m_mutex);
-    sim::SimReader* found = m_readers.Find(reader);
-    if (found == nullptr || !found->card) {
-        return false;
-    }
-    ResetCardIn(*found, 0);
-    return true;
+    return ChangeReader(reader, [&](sim::SimReader& found) {
+        if (found.card) {
+            ResetCardIn(found, 0);
+        }
+        return found.card.has_value();
+    });
 }
 
 bool PcScSimulator::SetAttribute(const std::u16string& reader, uint32_t id,
                                  std::vector<uint8_t> value) {
-    const std::lock_guard lock(m_mutex);
-    sim::SimReader* found = m_readers.Find(reader);
-    if (found == nullptr) {
-        return false;
-    }
-    found->attributes[id] = std::move(value);
-    return true;
+    return ChangeReader(reader, [&](sim::SimReader& found) {
+        found.attributes[id] = std::move(value);
+        return true;
+    });
 }
 
 bool PcScSimulator::SetControlResponder(const std::u16string& reader,
                                         sim::ControlResponder responder) {
-    const std::lock_guard lock(m_mutex);
-    sim::SimReader* found = m_readers.Find(reader);
-    if (found == nullptr) {
-        return false;
-    }
-    found->control = std::move(responder);
-    return true;
+    return ChangeReader(reader, [&](sim::SimReader& found) {
+        found.control = std::move(responder);
+        return true;
+    });
 }
 
 uint32_t PcScSimulator::HoldExclusively(const std::u16string& reader) {
     const std::lock_guard lock(m_mutex);
     ScardHandle card = 0;
     uint32_t protocol = 0;
-    const uint32_t result =
-        OpenConnection(m_elsewhere, reader, SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, card, protocol);
+    const uint32_t result = OpenConnection(m_elsewhere, reader, SCARD_SHARE_EXCLUSIVE,
+                                           SCARD_PROTOCOL_T1, card, protocol);
     if (result == SCARD_S_SUCCESS) {
         m_held[reader].push_back(card);
     }

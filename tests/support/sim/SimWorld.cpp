@@ -33,19 +33,8 @@ bool ReaderTable::Remove(const std::u16string& name) {
     return std::erase_if(m_readers, [&name](const SimReader& r) { return r.name == name; }) == 1;
 }
 
-SimReader* ReaderTable::Find(std::u16string_view name) {
-    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
-                                    [name](const SimReader& r) { return r.name == name; });
-    return found == m_readers.end() ? nullptr : &*found;
-}
-
-const SimReader* ReaderTable::Find(std::u16string_view name) const {
-    return const_cast<ReaderTable*>(this)->Find(name);
-}
-
-SimReader* ReaderTable::FindById(uint64_t id) {
-    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
-                                    [id](const SimReader& r) { return r.id == id; });
+SimReader* ReaderTable::FindIf(const std::function<bool(const SimReader&)>& matches) {
+    const auto found = std::find_if(m_readers.begin(), m_readers.end(), matches);
     return found == m_readers.end() ? nullptr : &*found;
 }
 
@@ -94,18 +83,12 @@ uint32_t ConnectionTable::SharingState(uint64_t readerId) const {
 
 void ConnectionTable::Warn(uint64_t readerId, HandleWarning warning, ScardHandle except) {
     for (auto& [handle, connection] : m_connections) {
-        if (connection.readerId == readerId &&
-            (warning == HandleWarning::ReaderGone ||
-             (handle != except && connection.Live() && connection.shareMode != SCARD_SHARE_DIRECT))) {
+        if (connection.readerId == readerId && (warning == HandleWarning::ReaderGone ||
+                                                (handle != except && connection.Live() &&
+                                                 connection.shareMode != SCARD_SHARE_DIRECT))) {
             connection.warning = warning;
         }
     }
-}
-
-ScardContext ContextTable::Establish() {
-    const ScardContext context = m_next++;
-    m_cancels.emplace(context, 0);
-    return context;
 }
 
 bool ContextTable::Cancel(ScardContext context) {
@@ -130,11 +113,9 @@ const char16_t* MemoryLedger::Allocate(ScardContext context, const std::u16strin
 }
 
 bool MemoryLedger::Free(const void* block) {
-    if (m_blocks.erase(block) == 1) {
-        return true;
-    }
-    ++m_invalidFrees;
-    return false;
+    const bool known = m_blocks.erase(block) == 1;
+    m_invalidFrees += known ? 0 : 1;
+    return known;
 }
 
 void MemoryLedger::ReleaseContext(ScardContext context) {
@@ -145,18 +126,16 @@ void MemoryLedger::ReleaseContext(ScardContext context) {
 void ServiceState::Stop(const ContextTable& contexts, ConnectionTable& connections,
                         ScardContext survivor) {
     m_running = false;
-    for (const auto& [context, cancels] : contexts.All()) {
-        if (context != survivor) {
-            m_deadContexts.insert(context);
-        }
-    }
     for (const auto& [card, connection] : connections.All()) {
-        if (m_deadContexts.contains(connection.context)) {
+        if (connection.context != survivor) {
             m_deadCards.insert(card);
         }
     }
-    for (const ScardContext context : m_deadContexts) {
-        connections.CloseContext(context);
+    for (const auto& [context, cancels] : contexts.All()) {
+        if (context != survivor) {
+            m_deadContexts.insert(context);
+            connections.CloseContext(context);
+        }
     }
 }
 
@@ -178,8 +157,8 @@ std::optional<uint32_t> ServiceState::Refusal(Call call, ScardContext context,
 }
 
 uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections) {
-    const uint32_t bits = reader.card ? SCARD_STATE_PRESENT | connections.SharingState(reader.id)
-                                      : SCARD_STATE_EMPTY;
+    const uint32_t bits =
+        reader.card ? SCARD_STATE_PRESENT | connections.SharingState(reader.id) : SCARD_STATE_EMPTY;
     return static_cast<uint32_t>(reader.eventCount) << 16 | bits;
 }
 

@@ -101,14 +101,22 @@ class ReaderTable {
   public:
     SimReader* Add(const std::u16string& name);  // null when the name exists already
     bool Remove(const std::u16string& name);
-    SimReader* Find(std::u16string_view name);
-    const SimReader* Find(std::u16string_view name) const;
-    SimReader* FindById(uint64_t id);
+    SimReader* Find(std::u16string_view name) {
+        return FindIf([name](const SimReader& r) { return r.name == name; });
+    }
+    const SimReader* Find(std::u16string_view name) const {
+        return const_cast<ReaderTable*>(this)->Find(name);
+    }
+    SimReader* FindById(uint64_t id) {
+        return FindIf([id](const SimReader& r) { return r.id == id; });
+    }
     size_t Count() const { return m_readers.size(); }
     // All names, each zero-terminated, plus the closing zero; empty without readers.
     std::u16string MultiString() const;
 
   private:
+    SimReader* FindIf(const std::function<bool(const SimReader&)>& matches);
+
     std::vector<SimReader> m_readers;
     uint64_t m_nextId = 1;
 };
@@ -161,7 +169,10 @@ class ConnectionTable {
 // whether a Cancel came after it started.
 class ContextTable {
   public:
-    ScardContext Establish();
+    ScardContext Establish() {
+        m_cancels.emplace(m_next, 0);
+        return m_next++;
+    }
     bool Release(ScardContext context) { return m_cancels.erase(context) == 1; }
     bool Valid(ScardContext context) const { return m_cancels.contains(context); }
     bool Cancel(ScardContext context);
