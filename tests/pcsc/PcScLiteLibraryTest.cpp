@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "ScopedVariable.h"
 #include "pcsc/pcsclite/PcScLiteAbi.h"
 #include "pcsc/pcsclite/PcScLiteBackend.h"
 #include "pcsc/pcsclite/PcScLiteLibrary.h"
@@ -78,7 +79,7 @@ TEST(PcScLiteLibrary, LibraryWithoutTheEntryPointsIsNotUsed) {
 
 // The smart card database is the registry's, so provider names need neither pcscd nor a context.
 TEST(PcScLiteBackend, CardTypeProvidersNeedNeitherPcscdNorAContext) {
-    setenv("ZEPH_REGISTRY_FILE", "/nonexistent/zeph-registry.reg", 1);
+    const ScopedVariable registry("ZEPH_REGISTRY_FILE", "/nonexistent/zeph-registry.reg");
     const PcScLiteLibrary library("libpcsclite-not-installed.so.1");
     PcScLiteBackend backend(library);
     PcScMemory provider;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "CapturingTraceSystem.h"
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
 #include "tracing/TraceLevels.h"
 
@@ -112,18 +113,15 @@ TEST_F(RegFileRegistryTest, NonRegularAndOversizedFilesAreNotUsedAndTracedOnce) 
 }
 
 TEST(RegistryFilePath, NamedByTheVariableWithTheDefaultWhenUnsetOrEmpty) {
-    const char* saved = std::getenv(kRegistryFileVariable);
-    const std::optional<std::string> restore =
-        saved ? std::optional<std::string>(saved) : std::nullopt;
-    setenv(kRegistryFileVariable, "/srv/zeph/test.reg", 1);
-    EXPECT_EQ(RegistryFilePath(), "/srv/zeph/test.reg");
-    setenv(kRegistryFileVariable, "", 1);
-    EXPECT_EQ(RegistryFilePath(), "/etc/zeph/registry.reg");
+    {
+        const ScopedVariable named(kRegistryFileVariable, "/srv/zeph/test.reg");
+        EXPECT_EQ(RegistryFilePath(), "/srv/zeph/test.reg");
+        const ScopedVariable empty(kRegistryFileVariable, "");
+        EXPECT_EQ(RegistryFilePath(), "/etc/zeph/registry.reg");
+    }
+    const ScopedVariable unset(kRegistryFileVariable, "");
     unsetenv(kRegistryFileVariable);
     EXPECT_EQ(RegistryFilePath(), "/etc/zeph/registry.reg");
-    if (restore) {
-        setenv(kRegistryFileVariable, restore->c_str(), 1);
-    }
 }
 
 }  // namespace

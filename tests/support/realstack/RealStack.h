@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
 
 namespace realstack {
@@ -80,34 +81,10 @@ class RealStack {
     std::string Logs() const;
 
   private:
-    // Sets an environment variable for as long as it lives, then restores what was there.
-    class Variable {
-      public:
-        Variable(std::string name, const std::string& value) : m_name(std::move(name)) {
-            if (const char* saved = std::getenv(m_name.c_str())) {
-                m_saved = saved;
-            }
-            setenv(m_name.c_str(), value.c_str(), 1);
-        }
-        ~Variable() {
-            if (m_saved) {
-                setenv(m_name.c_str(), m_saved->c_str(), 1);
-            } else {
-                unsetenv(m_name.c_str());
-            }
-        }
-        Variable(const Variable&) = delete;
-        Variable& operator=(const Variable&) = delete;
-
-      private:
-        std::string m_name;
-        std::optional<std::string> m_saved;
-    };
-
     const std::string m_reader = "Virtual PCD 00 00";  // the first slot of the vpcd reader
     TempDirectory m_directory;
-    Variable m_registryFile;
-    std::optional<Variable> m_noBlocking;
+    ScopedVariable m_registryFile;
+    std::optional<ScopedVariable> m_noBlocking;
     std::unique_ptr<ChildProcess> m_pcscd;
     std::unique_ptr<PcscContext> m_context;
     std::vector<std::unique_ptr<VirtualCardProcess>> m_cards;

@@ -1,0 +1,29 @@
+// Sets an environment variable for as long as it lives, then restores what was there (POSIX).
+#pragma once
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+class ScopedVariable {
+  public:
+    ScopedVariable(std::string name, const std::string& value) : m_name(std::move(name)) {
+        if (const char* saved = std::getenv(m_name.c_str())) {
+            m_saved = saved;
+        }
+        setenv(m_name.c_str(), value.c_str(), 1);
+    }
+    ~ScopedVariable() {
+        if (m_saved) {
+            setenv(m_name.c_str(), m_saved->c_str(), 1);
+        } else {
+            unsetenv(m_name.c_str());
+        }
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  private:
+    std::string m_name;
+    std::optional<std::string> m_saved;
+};
