@@ -85,7 +85,7 @@ TEST(CardState, ReportsStateProtocolAndReaderOfTheCard) {
         EXPECT_EQ(state, row.state);
         EXPECT_EQ(protocol, row.protocol);
         EXPECT_EQ(h.extension->GetState(nullptr, nullptr), ZEPH_STATUS_SUCCESS);
-        EXPECT_TRUE(h.Traced(TRACE_DETAIL, "CZephExtensionPcSc::GetState::" + row.traced));
+        EXPECT_TRUE(h.Traced(TRACE_DETAIL, "GetState", row.traced));
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
     }
 }
@@ -102,9 +102,8 @@ TEST(CardState, ExceptionAfterAFailedQueryReturnsThatQuerysResult) {
         }
     };
     EXPECT_EQ(h.extension->GetState(nullptr, nullptr), SCARD_F_COMM_ERROR);
-    EXPECT_TRUE(h.Traced(TRACE_EXCEPTION,
-                         "CZephExtensionPcSc::GetState::Std::Exception gefangen! "
-                         "<fault inside the platform>"));
+    EXPECT_TRUE(h.Traced(TRACE_EXCEPTION, "GetState",
+                         "Std::Exception gefangen! <fault inside the platform>"));
 }
 
 // Reading and writing an attribute of the reader, without and with a connected card; a buffer

@@ -93,7 +93,6 @@ TEST(SetProtocol, OnlyMasksWithT1AreAccepted) {
     EXPECT_EQ(h.extension->SetProtocol(SCARD_PROTOCOL_T0, &active), ZEPH_STATUS_NOT_SUPPORTED);
     EXPECT_EQ(active, SCARD_PROTOCOL_T1);
     EXPECT_EQ(h.Steps(), "");
-    EXPECT_TRUE(h.Traced(TRACE_ERROR,
-                         "CZephExtensionPcSc::SetProtocol::Gewünschtes Protokoll "
-                         "<T0> wird NICHT unterstützt!"));
+    EXPECT_TRUE(
+        h.Traced(TRACE_ERROR, "SetProtocol", "Gewünschtes Protokoll <T0> wird NICHT unterstützt!"));
 }

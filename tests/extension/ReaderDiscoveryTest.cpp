@@ -73,7 +73,7 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
         ASSERT_EQ(connects.size(), 1u);
         EXPECT_EQ(connects[0].reader, row.connected);
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
-        EXPECT_TRUE(h.Traced(row.level, kIsPresent + row.traced));
+        EXPECT_TRUE(h.Traced(row.level, "IsPresent", row.traced));
     }
 }
 
@@ -195,5 +195,5 @@ TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
     h.simulator.InsertCard(names[4], kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), names[4]);
-    EXPECT_FALSE(h.Traced(TRACE_INFO, kIsPresent + "aktiviere Erkennung neuer Leser"));
+    EXPECT_FALSE(h.Traced(TRACE_INFO, "IsPresent", "aktiviere Erkennung neuer Leser"));
 }

@@ -17,9 +17,9 @@ TEST(ServiceRecovery, LastReaderUnpluggedAndPluggedBackFindsTheCardOnTheSameObje
     h.simulator.RemoveReader(ExtensionHarness::kReader);
     EXPECT_EQ(present.get(), ZEPH_STATUS_INVALID_DEVICE_STATE);
     EXPECT_EQ(h.access.Context(), 0u);
-    EXPECT_TRUE(h.Traced(TRACE_WARNING,
-                         "CZephExtensionPcSc::IsPresent::PC/SC-Kontext ist nicht mehr gültig "
-                         "(Fehler <SERVICE_STOPPED>) und wird erneuert"));
+    EXPECT_TRUE(h.Traced(TRACE_WARNING, "IsPresent",
+                         "PC/SC-Kontext ist nicht mehr gültig (Fehler <SERVICE_STOPPED>) und wird "
+                         "erneuert"));
     EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_INVALID_DEVICE_STATE);  // no service, no context
 
     h.simulator.AddReader(ExtensionHarness::kReader);

@@ -24,7 +24,6 @@ TEST(Transmit, NullArgumentsAndLengthsBeyond32BitsNeverReachPcSc) {
 
 // Device errors are retried, after longer pauses first; a removed card is not.
 TEST(Transmit, RetriesDeviceErrorsOnly) {
-    const std::string kTransmit = "CZephExtensionPcSc::Transmit::";
     const uint32_t io = ERROR_IO_DEVICE_RESULT;
     const struct {
         std::vector<uint32_t> failures;
@@ -38,9 +37,9 @@ TEST(Transmit, RetriesDeviceErrorsOnly) {
          io,
          {300, 200, 100},
          3,
-         {kTransmit + "Fehler <ERROR_IO_DEVICE>. Es wird 100 msec gewartet und dann der "
-                      "Transmit erneut versucht...",
-          kTransmit + "SCardTransmit lieferte Fehler <ERROR_IO_DEVICE>!"}},
+         {"Fehler <ERROR_IO_DEVICE>. Es wird 100 msec gewartet und dann der Transmit erneut "
+          "versucht...",
+          "SCardTransmit lieferte Fehler <ERROR_IO_DEVICE>!"}},
         {{SCARD_W_REMOVED_CARD}, SCARD_W_REMOVED_CARD, {}, 1, {}},
     };
     for (const auto& row : rows) {
@@ -51,7 +50,7 @@ TEST(Transmit, RetriesDeviceErrorsOnly) {
         EXPECT_EQ(h.sleeper.Pauses(), row.pauses);
         EXPECT_EQ(h.simulator.CallCount(Call::Transmit), row.attempts);
         for (const std::string& error : row.errors) {
-            EXPECT_TRUE(h.Traced(TRACE_ERROR, error)) << error;
+            EXPECT_TRUE(h.Traced(TRACE_ERROR, "Transmit", error)) << error;
         }
     }
 }
@@ -125,14 +124,12 @@ TEST(Control, FailuresAndNullBuffers) {
     uint64_t length = sizeof(out);
     EXPECT_EQ(h.extension->Control(1, nullptr, 0, out, &length), SCARD_E_NOT_READY);
     EXPECT_EQ(length, 0u);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::Control::Input fuer Control <0> Bytes - "
-                         "Outputbuffer <8> Bytes"));
+    EXPECT_TRUE(
+        h.Traced(TRACE_DETAIL, "Control", "Input fuer Control <0> Bytes - Outputbuffer <8> Bytes"));
     h.Forget();
     h.extension->Control(1, nullptr, 0, out, nullptr);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::Control::Input fuer Control <0> Bytes - "
-                         "Outputbuffer <-1> Bytes"));
+    EXPECT_TRUE(h.Traced(TRACE_DETAIL, "Control",
+                         "Input fuer Control <0> Bytes - Outputbuffer <-1> Bytes"));
     h.Forget();
     length = sizeof(out);
     EXPECT_EQ(h.extension->Control(1, nullptr, 3, out, &length), SCARD_E_INVALID_PARAMETER);
