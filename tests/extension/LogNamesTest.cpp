@@ -20,7 +20,6 @@ TEST(LogNames, FallbacksAndBoundaryRows) {
         {PowerActionName, 2, u"<WARM RESET>"},
         {PowerActionName, 3, u"<0x00000003>"},
         {ErrorName, 0, u"<OK>"},
-        {ErrorName, 0x80100003, u"<Code 0x80100003>"},
         {ErrorName, 0x8010006E, u"<CANCELLED_BY_USER>"},
         {ErrorName, 0xC0000178, u"<Code 0xc0000178>"},
         {AttributeName, 0x0007AA01, u"Aktueller Leser"},

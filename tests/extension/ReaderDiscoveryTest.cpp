@@ -90,52 +90,52 @@ TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
     EXPECT_GE(h.simulator.CallCount(Call::ListReaders), 2u);
 }
 
-TEST(ReaderDiscovery, ForeignCardIsReportedOnceAndRetriedOnlyAfterItsReaderChanged) {
-    ExtensionHarness h;
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    h.simulator.InsertCard(ExtensionHarness::kReader, kForeignAtr);
-    h.simulator.AddReader(u"Other Reader");
-    PresenceWait wait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
-    h.simulator.InsertCard(u"Other Reader", kForeignAtr);  // a change elsewhere wakes the wait
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
-    EXPECT_EQ(CountLines(h, kIsPresent + "Der Leser <Sim Reader 0> hat eine Karte mit fremden "
-                                         "ATR. Es wird keine Verbindung hergestellt!"),
-              1u);
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
-}
-
-TEST(ReaderDiscovery, ReaderHeldExclusivelyIsReportedOncePerStateChange) {
-    ExtensionHarness h;
-    std::vector<std::vector<uint8_t>> records;
-    h.extension->m_pfnNotify = [](const ZephNotification* record, void* context) {
-        const auto* bytes = reinterpret_cast<const uint8_t*>(record);
-        static_cast<std::vector<std::vector<uint8_t>>*>(context)->emplace_back(
-            bytes, bytes + sizeof(ZephNotification));
-    };
-    h.extension->m_pNotifyContext = &records;
-    ASSERT_EQ(h.simulator.HoldExclusively(ExtensionHarness::kReader), SCARD_S_SUCCESS);
-    h.simulator.AddReader(u"Other Reader");
-    PresenceWait wait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
-    h.simulator.InsertCard(u"Other Reader", kForeignAtr);
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
-    ASSERT_EQ(records.size(), 1u);
-    std::vector<uint8_t> expected(156, 0);
-    const uint32_t header[] = {156, 1, 0x400, 1};
-    std::memcpy(expected.data(), header, sizeof(header));
-    std::memcpy(expected.data() + 16, "PcSc", 4);
-    expected[24] = 128;
-    std::memcpy(expected.data() + 28, "SharingViolation", 16);
-    EXPECT_EQ(records[0], expected);
-
-    h.simulator.ReleaseHeld(ExtensionHarness::kReader);
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(records.size(), 1u);
-    EXPECT_EQ(h.simulator.Journal(Call::Connect).size(), 1u);
+// A card with a foreign ATR is traced once, a reader held by another application notified once,
+// while a change elsewhere wakes the wait; the card is tried again once its reader changed.
+TEST(ReaderDiscovery, UnusableCardIsReportedOnceAndRetriedOnlyAfterItsReaderChanged) {
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held by another application" : "foreign ATR");
+        ExtensionHarness h;
+        std::vector<std::vector<uint8_t>> records;
+        h.extension->m_pfnNotify = [](const ZephNotification* record, void* context) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+            static_cast<std::vector<std::vector<uint8_t>>*>(context)->emplace_back(
+                bytes, bytes + sizeof(ZephNotification));
+        };
+        h.extension->m_pNotifyContext = &records;
+        if (held) {
+            ASSERT_EQ(h.simulator.HoldExclusively(ExtensionHarness::kReader), SCARD_S_SUCCESS);
+        } else {
+            h.simulator.RemoveCard(ExtensionHarness::kReader);
+            h.simulator.InsertCard(ExtensionHarness::kReader, kForeignAtr);
+        }
+        h.simulator.AddReader(u"Other Reader");
+        PresenceWait wait(h);
+        ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
+        h.simulator.InsertCard(u"Other Reader", kForeignAtr);
+        ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
+        EXPECT_EQ(CountLines(h, kIsPresent + "Der Leser <Sim Reader 0> hat eine Karte mit fremden "
+                                             "ATR. Es wird keine Verbindung hergestellt!"),
+                  held ? 0u : 1u);
+        ASSERT_EQ(records.size(), held ? 1u : 0u);
+        if (held) {
+            std::vector<uint8_t> expected(156, 0);
+            const uint32_t header[] = {156, 1, 0x400, 1};
+            std::memcpy(expected.data(), header, sizeof(header));
+            std::memcpy(expected.data() + 16, "PcSc", 4);
+            expected[24] = 128;
+            std::memcpy(expected.data() + 28, "SharingViolation", 16);
+            EXPECT_EQ(records[0], expected);
+            h.simulator.ReleaseHeld(ExtensionHarness::kReader);
+        } else {
+            h.simulator.RemoveCard(ExtensionHarness::kReader);
+            h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
+        }
+        EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(records.size(), held ? 1u : 0u);
+        EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
+        EXPECT_EQ(h.simulator.Journal(Call::Connect).size(), 1u);
+    }
 }
 
 TEST(ReaderDiscovery, TooSmallAtrBufferGetsNothingAndKeepsItsSize) {
