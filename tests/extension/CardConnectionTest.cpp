@@ -80,18 +80,11 @@ TEST(CardConnection, OutcomesByReaderSituation) {
         EXPECT_EQ(h.access.ReaderName(), row.shareMode != 0 ? ExtensionHarness::kReader : u"");
         EXPECT_EQ(h.traces.TextsAt(TRACE_WARNING), Latin1s(row.warnings));
         EXPECT_EQ(h.traces.TextsAt(TRACE_ERROR), Latin1s(row.errors));
-        if (row.shareMode == SCARD_SHARE_EXCLUSIVE) {
-            EXPECT_EQ(h.access.Protocol(), SCARD_PROTOCOL_T1);
-            h.simulator.ClearJournal();
-            EXPECT_FALSE(h.access.Connect(ExtensionHarness::kReader, false));  // already held
-            EXPECT_EQ(h.Steps(), "");
-        }
     }
 }
 
 TEST(CardConnection, ReconnectionNeedsTheOpenGateAndMapsUnknownInitialisations) {
-    ExtensionHarness h;
-    h.ConnectCard();
+    ConnectedHarness h;
     EXPECT_FALSE(h.access.Reconnect(SCARD_RESET_CARD, false));
     EXPECT_EQ(h.Steps(), "");
     EXPECT_NE(h.access.Card(), 0u);
@@ -104,8 +97,7 @@ TEST(CardConnection, ReconnectionNeedsTheOpenGateAndMapsUnknownInitialisations) 
 }
 
 TEST(CardConnection, TryOnlyReconnectionFailsWhileAnotherThreadHoldsTheLock) {
-    ExtensionHarness h;
-    h.ConnectCard();
+    ConnectedHarness h;
     h.access.OpenGate();
     std::lock_guard<std::recursive_mutex> held(h.access.Lock());
     EXPECT_FALSE(std::async(std::launch::async, [&h] {
@@ -118,8 +110,7 @@ TEST(CardConnection, TryOnlyReconnectionFailsWhileAnotherThreadHoldsTheLock) {
 }
 
 TEST(CardConnection, DisconnectionTracesAndResetsTheCounters) {
-    ExtensionHarness h;
-    h.ConnectCard();
+    ConnectedHarness h;
     for (int i = 0; i < 5; ++i) {
         ASSERT_EQ(h.TransmitSelect().first, ZEPH_STATUS_SUCCESS);
     }

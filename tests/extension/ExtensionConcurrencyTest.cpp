@@ -72,8 +72,7 @@ StatusCounts Outcome(std::future<StatusCounts>& run, const std::set<uint32_t>& a
 TEST(ExtensionConcurrency, TransmitDuringResetsSeesTheCardOrNoMediaAndKeepsTheCard) {
     for (const bool outsideResets : {false, true}) {
         SCOPED_TRACE(outsideResets ? "with resets from outside" : "own resets only");
-        ExtensionHarness h;
-        h.ConnectCard();
+        ConnectedHarness h;
         h.access.OpenGate();  // as the host's absence check does
         std::atomic<int> runners{outsideResets ? 3 : 2};
         std::atomic<bool> resetsDone{false};

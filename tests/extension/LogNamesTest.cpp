@@ -11,7 +11,6 @@ TEST(LogNames, FallbacksAndBoundaryRows) {
     } rows[] = {
         {CardStateName, 0, u"<UNKNOWN>"},
         {CardStateName, 7, u"<0x00000007>"},
-        {CardStateName, 0xFFFFFFFFu, u"<0xffffffff>"},
         {ProtocolName, 0, u"<UNDEF>"},
         {ProtocolName, 3, u"<T0/T1>"},
         {ProtocolName, 0x10000, u"<RAW>"},

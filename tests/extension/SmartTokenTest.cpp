@@ -62,7 +62,6 @@ TEST(SmartTokenCheck, ReaderWithoutFirmwareVersionIsSwitchedOutOfItsBootLoader) 
     } rows[] = {
         {{0x0F, 0x05, '2', '.', '1', '0', 0x00}, {kSelect, kRead}, kVersion},
         {{0x01, 0x02, 0x03}, {kSelect, kRead, kSwitchCommand}, kSwitched},
-        {{}, {kSelect, kRead, kSwitchCommand}, kSwitched},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.traced);

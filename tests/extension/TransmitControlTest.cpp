@@ -9,8 +9,7 @@ using sim::Call;
 using Bytes = std::vector<uint8_t>;
 
 TEST(Transmit, NullArgumentsAndLengthsBeyond32BitsNeverReachPcSc) {
-    ExtensionHarness h;
-    h.ConnectCard();
+    ConnectedHarness h;
     uint8_t b[8];
     uint64_t n = sizeof(b);
     const ZephSendHeader* t1 = &ExtensionHarness::kT1Header;
@@ -43,8 +42,7 @@ TEST(Transmit, RetriesDeviceErrorsOnly) {
         {{SCARD_W_REMOVED_CARD}, SCARD_W_REMOVED_CARD, {}, 1, {}},
     };
     for (const auto& row : rows) {
-        ExtensionHarness h;
-        h.ConnectCard();
+        ConnectedHarness h;
         h.simulator.InjectResults(Call::Transmit, row.failures);
         EXPECT_EQ(h.TransmitSelect().first, row.status);
         EXPECT_EQ(h.sleeper.Pauses(), row.pauses);
@@ -73,8 +71,7 @@ TEST(Transmit, CapacityOfferedAndCountsReturned) {
         {16, false, 0x5A5A5A5A, SCARD_F_COMM_ERROR, 16, 0},
     };
     for (const auto& row : rows) {
-        ExtensionHarness h;
-        h.ConnectCard();
+        ConnectedHarness h;
         std::vector<uint32_t> offered;
         h.pcsc.onTransmit = [&](uint32_t result, uint32_t capacity, uint32_t* length) {
             offered.push_back(capacity);
@@ -113,8 +110,7 @@ TEST(Control, PassesCodeAndBuffersAndReportsTheReturnedBytes) {
 // A failure leaves no bytes behind; a null buffer with a length or capacity is refused before
 // PC/SC is called, and no output space needs no buffer.
 TEST(Control, FailuresAndNullBuffers) {
-    ExtensionHarness h;
-    h.ConnectCard();
+    ConnectedHarness h;
     h.simulator.InjectResults(Call::Control, {SCARD_E_NOT_READY});
     const uint8_t in[] = {0x01};
     uint8_t out[8] = {};

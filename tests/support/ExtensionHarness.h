@@ -156,6 +156,11 @@ struct ExtensionHarness {
     ExtensionTestAccess access{*extension};
 };
 
+// A harness whose card is connected exclusively, as discovery leaves it.
+struct ConnectedHarness : ExtensionHarness {
+    ConnectedHarness() { ConnectCard(); }
+};
+
 // IsPresent on its own thread, as the host runs it, with room for the ATR. A test that stops
 // early cancels the wait rather than leave it behind.
 struct PresenceWait {
