@@ -3,7 +3,6 @@
 // fresh object, slot by slot, are the ABI test's.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 // The wait for a card, by host scenario, over the simulator.
+#include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "ExtensionHarness.h"
 #include "pcsc/PcScConstants.h"
@@ -34,25 +34,19 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
     masked[23] = 0x00;
     const std::u16string kVirtual = u"TALPO Virtueller SmartCard Leser";
     const struct {
-        std::vector<std::pair<std::u16string, std::vector<uint8_t>>> readers;  // in place of one
+        // In place of the one reader; the last one's card is connected.
+        std::vector<std::pair<std::u16string, std::vector<uint8_t>>> readers;
         std::u16string manual;
-        std::u16string connected;
         uint16_t level;
         std::string traced;
     } rows[] = {
-        {{{u"Sim Reader 0", masked}},
-         u"",
-         u"Sim Reader 0",
-         TRACE_INFO,
-         "Leser <Sim Reader 0> erkannt"},
+        {{{u"Sim Reader 0", masked}}, u"", TRACE_INFO, "Leser <Sim Reader 0> erkannt"},
         {{{kVirtual + u" 0", kPredefinedAtr}, {kVirtual + u"X", kPredefinedAtr}},
          u"",
-         kVirtual + u"X",
          TRACE_INFO,
          "ZEPH-Leser <TALPO Virtueller SmartCard Leser 0> erkannt"},
         {{{u"Sim Reader 0", kPredefinedAtr}, {u"Second Reader", kPredefinedAtr}},
          u"SECOND reader",
-         u"Second Reader",
          TRACE_DETAIL,
          "Manuelle Lesereinstellung ist aktiviert <SECOND reader>"},
     };
@@ -68,10 +62,10 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
         EXPECT_EQ(wait.Atr(), row.readers.back().second);
         EXPECT_EQ(wait.protocol, SCARD_PROTOCOL_T1);
         EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
-        EXPECT_EQ(h.access.ReaderName(), row.connected);
+        EXPECT_EQ(h.access.ReaderName(), row.readers.back().first);
         const std::vector<sim::JournalEntry> connects = h.simulator.Journal(Call::Connect);
         ASSERT_EQ(connects.size(), 1u);
-        EXPECT_EQ(connects[0].reader, row.connected);
+        EXPECT_EQ(connects[0].reader, row.readers.back().first);
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
         EXPECT_TRUE(h.Traced(row.level, "IsPresent", row.traced));
     }
