@@ -7,13 +7,6 @@
 
 using sim::Call;
 
-TEST(RemovalWait, WithoutACardReturnsAtOnceAndLeavesTheGateClosed) {
-    ExtensionHarness h;
-    EXPECT_EQ(h.extension->IsAbsent(), ZEPH_STATUS_SUCCESS);
-    EXPECT_FALSE(h.access.IsAccessAllowed());
-    EXPECT_EQ(h.Steps(), "");
-}
-
 // What ends the wait for the removal: the removal itself (also after an error of the wait or of
 // the state query, retried after a pause), a Cancel, or a state query that finds the card gone.
 TEST(RemovalWait, EndsByRemovalCancelOrAFailingStateQuery) {
@@ -105,7 +98,7 @@ TEST(CardState, ExceptionAfterAFailedQueryReturnsThatQuerysResult) {
 }
 
 // Reading and writing an attribute of the reader, without and with a connected card; a buffer
-// too small learns the size needed and gets nothing.
+// too small learns the size needed and gets nothing; a null buffer is refused.
 TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
     const uint32_t vendor = 0x00010100;
     const std::string kGetAttrib =
@@ -140,6 +133,8 @@ TEST(ReaderAttributes, ReadAndWrittenOnTheConnectedReaderOnly) {
         EXPECT_EQ(h.traces.TextsAt(TRACE_ERROR), Latin1s(row.errors));
         EXPECT_EQ(h.extension->SetAttribute(vendor, value, 1),
                   row.connected ? ZEPH_STATUS_SUCCESS : ZEPH_STATUS_NOT_SUPPORTED);
+        EXPECT_EQ(h.extension->GetAttribute(vendor, nullptr, &length), ZEPH_E_POINTER);
+        EXPECT_EQ(h.extension->SetAttribute(vendor, nullptr, 1), ZEPH_E_POINTER);
     }
 }
 

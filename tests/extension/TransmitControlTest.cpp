@@ -1,6 +1,4 @@
 // APDUs and reader control codes on a connected card, over the simulator.
-#include <array>
-
 #include "ExtensionHarness.h"
 #include "pcsc/PcScConstants.h"
 
@@ -89,32 +87,26 @@ TEST(Transmit, CapacityOfferedAndCountsReturned) {
     }
 }
 
-TEST(Control, PassesCodeAndBuffersAndReportsTheReturnedBytes) {
-    ExtensionHarness h;
-    uint64_t length = 8;
+// The code and the buffers reach the reader and the returned bytes the host; a failure leaves no
+// bytes behind; a null buffer with a length or capacity is refused before PC/SC is called, and no
+// output space needs no buffer.
+TEST(Control, PassesCodeAndBuffersFailuresAndNullBuffers) {
+    ConnectedHarness h;
     h.simulator.SetControlResponder(
         ExtensionHarness::kReader, [&](uint32_t code, std::span<const uint8_t> input) {
-            return sim::ControlAnswer{0, {static_cast<uint8_t>(code), input[0]}};
+            return sim::ControlAnswer{
+                0, {static_cast<uint8_t>(code), input.empty() ? uint8_t{0} : input[0]}};
         });
-    h.ConnectCard();
-    const uint8_t input[] = {0x5A};
-    std::array<uint8_t, 8> output{};
-    EXPECT_EQ(h.extension->Control(0x42000037, input, 1, output.data(), &length),
-              ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(Bytes(output.begin(), output.begin() + static_cast<ptrdiff_t>(length)),
-              (Bytes{0x37, 0x5A}));
-    EXPECT_EQ(h.simulator.Journal(Call::Control).at(0).argument, 0x42000037u);
-    EXPECT_EQ(h.access.ControlCount(), 1u);
-}
-
-// A failure leaves no bytes behind; a null buffer with a length or capacity is refused before
-// PC/SC is called, and no output space needs no buffer.
-TEST(Control, FailuresAndNullBuffers) {
-    ConnectedHarness h;
-    h.simulator.InjectResults(Call::Control, {SCARD_E_NOT_READY});
-    const uint8_t in[] = {0x01};
+    const uint8_t in[] = {0x5A};
     uint8_t out[8] = {};
     uint64_t length = sizeof(out);
+    EXPECT_EQ(h.extension->Control(0x42000037, in, 1, out, &length), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(Bytes(out, out + length), (Bytes{0x37, 0x5A}));
+    EXPECT_EQ(h.simulator.Journal(Call::Control).at(0).argument, 0x42000037u);
+    EXPECT_EQ(h.access.ControlCount(), 1u);
+    h.Forget();
+    h.simulator.InjectResults(Call::Control, {SCARD_E_NOT_READY});
+    length = sizeof(out);
     EXPECT_EQ(h.extension->Control(1, nullptr, 0, out, &length), SCARD_E_NOT_READY);
     EXPECT_EQ(length, 0u);
     EXPECT_TRUE(
