@@ -113,10 +113,9 @@ TEST(CancelRace, CancelledWaitIsReportedAsCancelledAfterTheContextIsGone) {
     EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     h.extension->Cancel();
     EXPECT_EQ(wait.get(), ZEPH_STATUS_PENDING);
-    EXPECT_TRUE(h.Traced(TRACE_WARNING,
-                         "CZephExtensionPcSc::IsPresent::SCardGetStatusChange wurde abgebrochen "
-                         "(SCardCancel)!"));
-    EXPECT_FALSE(h.Traced(TRACE_DETAIL, "CZephExtensionPcSc::IsPresent::sCardContext ist NULL"));
+    EXPECT_TRUE(h.Traced(TRACE_WARNING, "IsPresent",
+                         "SCardGetStatusChange wurde abgebrochen (SCardCancel)!"));
+    EXPECT_FALSE(h.Traced(TRACE_DETAIL, "IsPresent", "sCardContext ist NULL"));
 }
 
 // Two connections of one object racing for the card: the second finds the first's connection

@@ -1,6 +1,6 @@
 // The wait for a card, by host scenario, over the simulator.
+#include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "ExtensionHarness.h"
 #include "pcsc/PcScConstants.h"
@@ -34,25 +34,19 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
     masked[23] = 0x00;
     const std::u16string kVirtual = u"TALPO Virtueller SmartCard Leser";
     const struct {
-        std::vector<std::pair<std::u16string, std::vector<uint8_t>>> readers;  // in place of one
+        // In place of the one reader; the last one's card is connected.
+        std::vector<std::pair<std::u16string, std::vector<uint8_t>>> readers;
         std::u16string manual;
-        std::u16string connected;
         uint16_t level;
         std::string traced;
     } rows[] = {
-        {{{u"Sim Reader 0", masked}},
-         u"",
-         u"Sim Reader 0",
-         TRACE_INFO,
-         "Leser <Sim Reader 0> erkannt"},
+        {{{u"Sim Reader 0", masked}}, u"", TRACE_INFO, "Leser <Sim Reader 0> erkannt"},
         {{{kVirtual + u" 0", kPredefinedAtr}, {kVirtual + u"X", kPredefinedAtr}},
          u"",
-         kVirtual + u"X",
          TRACE_INFO,
          "ZEPH-Leser <TALPO Virtueller SmartCard Leser 0> erkannt"},
         {{{u"Sim Reader 0", kPredefinedAtr}, {u"Second Reader", kPredefinedAtr}},
          u"SECOND reader",
-         u"Second Reader",
          TRACE_DETAIL,
          "Manuelle Lesereinstellung ist aktiviert <SECOND reader>"},
     };
@@ -68,12 +62,12 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
         EXPECT_EQ(wait.Atr(), row.readers.back().second);
         EXPECT_EQ(wait.protocol, SCARD_PROTOCOL_T1);
         EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
-        EXPECT_EQ(h.access.ReaderName(), row.connected);
+        EXPECT_EQ(h.access.ReaderName(), row.readers.back().first);
         const std::vector<sim::JournalEntry> connects = h.simulator.Journal(Call::Connect);
         ASSERT_EQ(connects.size(), 1u);
-        EXPECT_EQ(connects[0].reader, row.connected);
+        EXPECT_EQ(connects[0].reader, row.readers.back().first);
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
-        EXPECT_TRUE(h.Traced(row.level, kIsPresent + row.traced));
+        EXPECT_TRUE(h.Traced(row.level, "IsPresent", row.traced));
     }
 }
 
@@ -90,52 +84,52 @@ TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
     EXPECT_GE(h.simulator.CallCount(Call::ListReaders), 2u);
 }
 
-TEST(ReaderDiscovery, ForeignCardIsReportedOnceAndRetriedOnlyAfterItsReaderChanged) {
-    ExtensionHarness h;
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    h.simulator.InsertCard(ExtensionHarness::kReader, kForeignAtr);
-    h.simulator.AddReader(u"Other Reader");
-    PresenceWait wait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
-    h.simulator.InsertCard(u"Other Reader", kForeignAtr);  // a change elsewhere wakes the wait
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
-    EXPECT_EQ(CountLines(h, kIsPresent + "Der Leser <Sim Reader 0> hat eine Karte mit fremden "
-                                         "ATR. Es wird keine Verbindung hergestellt!"),
-              1u);
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
-}
-
-TEST(ReaderDiscovery, ReaderHeldExclusivelyIsReportedOncePerStateChange) {
-    ExtensionHarness h;
-    std::vector<std::vector<uint8_t>> records;
-    h.extension->m_pfnNotify = [](const ZephNotification* record, void* context) {
-        const auto* bytes = reinterpret_cast<const uint8_t*>(record);
-        static_cast<std::vector<std::vector<uint8_t>>*>(context)->emplace_back(
-            bytes, bytes + sizeof(ZephNotification));
-    };
-    h.extension->m_pNotifyContext = &records;
-    ASSERT_EQ(h.simulator.HoldExclusively(ExtensionHarness::kReader), SCARD_S_SUCCESS);
-    h.simulator.AddReader(u"Other Reader");
-    PresenceWait wait(h);
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
-    h.simulator.InsertCard(u"Other Reader", kForeignAtr);
-    ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
-    ASSERT_EQ(records.size(), 1u);
-    std::vector<uint8_t> expected(156, 0);
-    const uint32_t header[] = {156, 1, 0x400, 1};
-    std::memcpy(expected.data(), header, sizeof(header));
-    std::memcpy(expected.data() + 16, "PcSc", 4);
-    expected[24] = 128;
-    std::memcpy(expected.data() + 28, "SharingViolation", 16);
-    EXPECT_EQ(records[0], expected);
-
-    h.simulator.ReleaseHeld(ExtensionHarness::kReader);
-    EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(records.size(), 1u);
-    EXPECT_EQ(h.simulator.Journal(Call::Connect).size(), 1u);
+// A card with a foreign ATR is traced once, a reader held by another application notified once,
+// while a change elsewhere wakes the wait; the card is tried again once its reader changed.
+TEST(ReaderDiscovery, UnusableCardIsReportedOnceAndRetriedOnlyAfterItsReaderChanged) {
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held by another application" : "foreign ATR");
+        ExtensionHarness h;
+        std::vector<std::vector<uint8_t>> records;
+        h.extension->m_pfnNotify = [](const ZephNotification* record, void* context) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+            static_cast<std::vector<std::vector<uint8_t>>*>(context)->emplace_back(
+                bytes, bytes + sizeof(ZephNotification));
+        };
+        h.extension->m_pNotifyContext = &records;
+        if (held) {
+            ASSERT_EQ(h.simulator.HoldExclusively(ExtensionHarness::kReader), SCARD_S_SUCCESS);
+        } else {
+            h.simulator.RemoveCard(ExtensionHarness::kReader);
+            h.simulator.InsertCard(ExtensionHarness::kReader, kForeignAtr);
+        }
+        h.simulator.AddReader(u"Other Reader");
+        PresenceWait wait(h);
+        ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
+        h.simulator.InsertCard(u"Other Reader", kForeignAtr);
+        ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
+        EXPECT_EQ(CountLines(h, kIsPresent + "Der Leser <Sim Reader 0> hat eine Karte mit fremden "
+                                             "ATR. Es wird keine Verbindung hergestellt!"),
+                  held ? 0u : 1u);
+        ASSERT_EQ(records.size(), held ? 1u : 0u);
+        if (held) {
+            std::vector<uint8_t> expected(156, 0);
+            const uint32_t header[] = {156, 1, 0x400, 1};
+            std::memcpy(expected.data(), header, sizeof(header));
+            std::memcpy(expected.data() + 16, "PcSc", 4);
+            expected[24] = 128;
+            std::memcpy(expected.data() + 28, "SharingViolation", 16);
+            EXPECT_EQ(records[0], expected);
+            h.simulator.ReleaseHeld(ExtensionHarness::kReader);
+        } else {
+            h.simulator.RemoveCard(ExtensionHarness::kReader);
+            h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
+        }
+        EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(records.size(), held ? 1u : 0u);
+        EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
+        EXPECT_EQ(h.simulator.Journal(Call::Connect).size(), 1u);
+    }
 }
 
 TEST(ReaderDiscovery, TooSmallAtrBufferGetsNothingAndKeepsItsSize) {
@@ -195,5 +189,5 @@ TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
     h.simulator.InsertCard(names[4], kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), names[4]);
-    EXPECT_FALSE(h.Traced(TRACE_INFO, kIsPresent + "aktiviere Erkennung neuer Leser"));
+    EXPECT_FALSE(h.Traced(TRACE_INFO, "IsPresent", "aktiviere Erkennung neuer Leser"));
 }

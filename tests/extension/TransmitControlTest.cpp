@@ -1,6 +1,4 @@
 // APDUs and reader control codes on a connected card, over the simulator.
-#include <array>
-
 #include "ExtensionHarness.h"
 #include "pcsc/PcScConstants.h"
 
@@ -9,8 +7,7 @@ using sim::Call;
 using Bytes = std::vector<uint8_t>;
 
 TEST(Transmit, NullArgumentsAndLengthsBeyond32BitsNeverReachPcSc) {
-    ExtensionHarness h;
-    h.ConnectCard();
+    ConnectedHarness h;
     uint8_t b[8];
     uint64_t n = sizeof(b);
     const ZephSendHeader* t1 = &ExtensionHarness::kT1Header;
@@ -24,7 +21,6 @@ TEST(Transmit, NullArgumentsAndLengthsBeyond32BitsNeverReachPcSc) {
 
 // Device errors are retried, after longer pauses first; a removed card is not.
 TEST(Transmit, RetriesDeviceErrorsOnly) {
-    const std::string kTransmit = "CZephExtensionPcSc::Transmit::";
     const uint32_t io = ERROR_IO_DEVICE_RESULT;
     const struct {
         std::vector<uint32_t> failures;
@@ -38,20 +34,19 @@ TEST(Transmit, RetriesDeviceErrorsOnly) {
          io,
          {300, 200, 100},
          3,
-         {kTransmit + "Fehler <ERROR_IO_DEVICE>. Es wird 100 msec gewartet und dann der "
-                      "Transmit erneut versucht...",
-          kTransmit + "SCardTransmit lieferte Fehler <ERROR_IO_DEVICE>!"}},
+         {"Fehler <ERROR_IO_DEVICE>. Es wird 100 msec gewartet und dann der Transmit erneut "
+          "versucht...",
+          "SCardTransmit lieferte Fehler <ERROR_IO_DEVICE>!"}},
         {{SCARD_W_REMOVED_CARD}, SCARD_W_REMOVED_CARD, {}, 1, {}},
     };
     for (const auto& row : rows) {
-        ExtensionHarness h;
-        h.ConnectCard();
+        ConnectedHarness h;
         h.simulator.InjectResults(Call::Transmit, row.failures);
         EXPECT_EQ(h.TransmitSelect().first, row.status);
         EXPECT_EQ(h.sleeper.Pauses(), row.pauses);
         EXPECT_EQ(h.simulator.CallCount(Call::Transmit), row.attempts);
         for (const std::string& error : row.errors) {
-            EXPECT_TRUE(h.Traced(TRACE_ERROR, error)) << error;
+            EXPECT_TRUE(h.Traced(TRACE_ERROR, "Transmit", error)) << error;
         }
     }
 }
@@ -74,8 +69,7 @@ TEST(Transmit, CapacityOfferedAndCountsReturned) {
         {16, false, 0x5A5A5A5A, SCARD_F_COMM_ERROR, 16, 0},
     };
     for (const auto& row : rows) {
-        ExtensionHarness h;
-        h.ConnectCard();
+        ConnectedHarness h;
         std::vector<uint32_t> offered;
         h.pcsc.onTransmit = [&](uint32_t result, uint32_t capacity, uint32_t* length) {
             offered.push_back(capacity);
@@ -93,46 +87,33 @@ TEST(Transmit, CapacityOfferedAndCountsReturned) {
     }
 }
 
-TEST(Control, PassesCodeAndBuffersAndReportsTheReturnedBytes) {
-    ExtensionHarness h;
-    uint64_t length = 8;
-    EXPECT_EQ(h.extension->Control(0x42000037, nullptr, 0, nullptr, &length),
-              ZEPH_STATUS_NOT_SUPPORTED);  // no card
-    EXPECT_EQ(h.Steps(), "");
+// The code and the buffers reach the reader and the returned bytes the host; a failure leaves no
+// bytes behind; a null buffer with a length or capacity is refused before PC/SC is called, and no
+// output space needs no buffer.
+TEST(Control, PassesCodeAndBuffersFailuresAndNullBuffers) {
+    ConnectedHarness h;
     h.simulator.SetControlResponder(
         ExtensionHarness::kReader, [&](uint32_t code, std::span<const uint8_t> input) {
-            return sim::ControlAnswer{0, {static_cast<uint8_t>(code), input[0]}};
+            return sim::ControlAnswer{
+                0, {static_cast<uint8_t>(code), input.empty() ? uint8_t{0} : input[0]}};
         });
-    h.ConnectCard();
-    const uint8_t input[] = {0x5A};
-    std::array<uint8_t, 8> output{};
-    EXPECT_EQ(h.extension->Control(0x42000037, input, 1, output.data(), &length),
-              ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(Bytes(output.begin(), output.begin() + static_cast<ptrdiff_t>(length)),
-              (Bytes{0x37, 0x5A}));
-    EXPECT_EQ(h.simulator.Journal(Call::Control).at(0).argument, 0x42000037u);
-    EXPECT_EQ(h.access.ControlCount(), 1u);
-}
-
-// A failure leaves no bytes behind; a null buffer with a length or capacity is refused before
-// PC/SC is called, and no output space needs no buffer.
-TEST(Control, FailuresAndNullBuffers) {
-    ExtensionHarness h;
-    h.ConnectCard();
-    h.simulator.InjectResults(Call::Control, {SCARD_E_NOT_READY});
-    const uint8_t in[] = {0x01};
+    const uint8_t in[] = {0x5A};
     uint8_t out[8] = {};
     uint64_t length = sizeof(out);
+    EXPECT_EQ(h.extension->Control(0x42000037, in, 1, out, &length), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(Bytes(out, out + length), (Bytes{0x37, 0x5A}));
+    EXPECT_EQ(h.simulator.Journal(Call::Control).at(0).argument, 0x42000037u);
+    EXPECT_EQ(h.access.ControlCount(), 1u);
+    h.Forget();
+    h.simulator.InjectResults(Call::Control, {SCARD_E_NOT_READY});
+    length = sizeof(out);
     EXPECT_EQ(h.extension->Control(1, nullptr, 0, out, &length), SCARD_E_NOT_READY);
     EXPECT_EQ(length, 0u);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::Control::Input fuer Control <0> Bytes - "
-                         "Outputbuffer <8> Bytes"));
-    h.Forget();
+    EXPECT_TRUE(
+        h.Traced(TRACE_DETAIL, "Control", "Input fuer Control <0> Bytes - Outputbuffer <8> Bytes"));
     h.extension->Control(1, nullptr, 0, out, nullptr);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL,
-                         "CZephExtensionPcSc::Control::Input fuer Control <0> Bytes - "
-                         "Outputbuffer <-1> Bytes"));
+    EXPECT_TRUE(h.Traced(TRACE_DETAIL, "Control",
+                         "Input fuer Control <0> Bytes - Outputbuffer <-1> Bytes"));
     h.Forget();
     length = sizeof(out);
     EXPECT_EQ(h.extension->Control(1, nullptr, 3, out, &length), SCARD_E_INVALID_PARAMETER);

@@ -119,9 +119,11 @@ struct ExtensionHarness {
         response.resize(std::min<uint64_t>(length, response.size()));
         return {status, response};
     }
-    bool Traced(uint16_t level, const std::string& text) const {
+    // Whether the object's `method` traced `text` at `level`.
+    bool Traced(uint16_t level, const std::string& method, const std::string& text) const {
         const std::vector<std::string> texts = traces.TextsAt(level);
-        return std::find(texts.begin(), texts.end(), Latin1(text)) != texts.end();
+        const std::string line = Latin1("CZephExtensionPcSc::" + method + "::" + text);
+        return std::find(texts.begin(), texts.end(), line) != texts.end();
     }
     // The journal as text without the frees of PC/SC's memory (the leak checks count those), e.g.
     // "Connect:excl Reconnect:excl:unpower Disconnect:reset Status".
@@ -152,6 +154,11 @@ struct ExtensionHarness {
     MemoryRegistry registry;
     CZephExtensionPcSc* extension = new CZephExtensionPcSc(pcsc, sleeper, registry);
     ExtensionTestAccess access{*extension};
+};
+
+// A harness whose card is connected exclusively, as discovery leaves it.
+struct ConnectedHarness : ExtensionHarness {
+    ConnectedHarness() { ConnectCard(); }
 };
 
 // IsPresent on its own thread, as the host runs it, with room for the ATR. A test that stops
