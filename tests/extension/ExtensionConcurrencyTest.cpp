@@ -94,16 +94,16 @@ TEST(ExtensionConcurrency, TransmitDuringResetsSeesTheCardOrNoMediaAndKeepsTheCa
                 return h.simulator.ResetCard(ExtensionHarness::kReader) ? 0u : 1u;
             });
         }
-        const StatusCounts transmitted =
-            Outcome(transmits, {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA,
-                                outsideResets ? SCARD_W_RESET_CARD : ZEPH_STATUS_SUCCESS});
+        Outcome(transmits, {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA,
+                            outsideResets ? SCARD_W_RESET_CARD : ZEPH_STATUS_SUCCESS});
         const StatusCounts reset = Outcome(
             resets,
             {ZEPH_STATUS_SUCCESS, outsideResets ? ZEPH_STATUS_NO_MEDIA : ZEPH_STATUS_SUCCESS});
         if (outsideResets) {
             Outcome(outside, {0u});
         } else {
-            EXPECT_GT(transmitted.count(ZEPH_STATUS_SUCCESS), 0u);
+            // Which transmissions fall between the resets is the scheduler's choice: on a loaded
+            // machine none may; the card is served again at the end (below).
             EXPECT_EQ(reset.at(ZEPH_STATUS_SUCCESS), kRounds);
         }
         EXPECT_GT(reset.count(ZEPH_STATUS_SUCCESS), 0u);
