@@ -159,17 +159,24 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
 
         Stack().StopPcscd();
         ASSERT_TRUE(Finishes(blocked, [&] { m_backend.Cancel(m_context); }));
+        // The blocked wait mostly sees the connection drop (the backend then calls the context
+        // invalid at once); when pcscd's own answer to its waiters as it stops comes first, the
+        // context counts as valid until the next call is refused.
+        const uint32_t ended = blocked.get();
+        const uint32_t validAfterTheWait = m_backend.IsValidContext(m_context);
+        if (ended == static_cast<uint32_t>(SCARD_W_SECURITY_VIOLATION)) {
+            EXPECT_EQ(validAfterTheWait, 0u);
+        } else {
+            EXPECT_EQ(ended, static_cast<uint32_t>(SCARD_F_COMM_ERROR));
+            EXPECT_EQ(validAfterTheWait, static_cast<uint32_t>(SCARD_E_INVALID_HANDLE));
+        }
         PcScMemory readers;
-        const std::vector<uint32_t> answers = {blocked.get(),
-                                               m_backend.IsValidContext(m_context),
-                                               Transmit(card),
-                                               m_backend.ListReaders(m_context, nullptr, readers),
-                                               m_backend.GetStatusChange(m_context, 0, &state, 1),
-                                               m_backend.IsValidContext(m_context),
-                                               m_backend.ReleaseContext(m_context)};
+        const std::vector<uint32_t> answers = {
+            Transmit(card), m_backend.ListReaders(m_context, nullptr, readers),
+            m_backend.GetStatusChange(m_context, 0, &state, 1), m_backend.IsValidContext(m_context),
+            m_backend.ReleaseContext(m_context)};
         EXPECT_EQ(answers,
-                  (std::vector<uint32_t>{SCARD_F_COMM_ERROR, SCARD_E_INVALID_HANDLE,
-                                         SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE,
+                  (std::vector<uint32_t>{SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE, SCARD_E_NO_SERVICE,
                                          SCARD_E_INVALID_HANDLE, SCARD_E_NO_SERVICE}));
         EXPECT_EQ(OpenSockets(), 0u);
 
