@@ -1,0 +1,34 @@
+// The file-system calls of the directory library, on real files of the platform: existence tests,
+// directory creation, the thread's last error code and appending to a file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace configdb {
+
+// The platform's error code for "a file of that name exists" (ERROR_FILE_EXISTS; EEXIST).
+extern const uint32_t kErrorFileExists;
+
+// True when the path is not empty and an entry of that name exists (a file counts as well as a
+// directory): _access_s / _waccess_s in existence mode on Windows, access(F_OK) on Linux.
+bool PathExists(const std::string& path);
+bool PathExists(const std::u16string& path);
+
+enum class EntryKind { Missing, Directory, Other };
+EntryKind EntryKindOf(const std::u16string& path);
+
+// Creates one directory with default security (mode 0777 before the umask on Linux); false with
+// the thread's last error set when it fails.
+bool MakeOneDirectory(const std::u16string& path);
+
+// The calling thread's last error code (GetLastError; errno on Linux), and setting it.
+uint32_t LastErrorCode();
+void SetLastErrorCode(uint32_t code);
+
+// Opens the file for writing, creating it when missing (shared for reading), writes the bytes at
+// its end and closes it. False when it cannot be opened or written.
+bool AppendToFile(const std::string& path, std::string_view bytes);
+
+}  // namespace configdb
