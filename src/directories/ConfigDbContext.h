@@ -17,7 +17,6 @@ namespace configdb {
 
 // The library's switches and files, read from the registry by Init.
 struct ConfigDbSettings {
-    bool internTraceOn = false;
     std::string internTraceFile;
     bool onceDumpOn = false;
     std::string onceDumpFile;
@@ -40,6 +39,8 @@ class ConfigDbContext {
     bool IsInitialized() const { return m_initialized.load(std::memory_order_acquire); }
 
     const ConfigDbSettings& Settings() const { return m_settings; }
+    // The internal trace is on and its file known; set by Init once the file is.
+    bool InternTraceActive() const { return m_internTraceActive.load(std::memory_order_acquire); }
 
     TracerCallback Tracer() const { return m_tracer.load(std::memory_order_acquire); }
     TracerCallback ExchangeTracer(TracerCallback tracer) { return m_tracer.exchange(tracer); }
@@ -60,6 +61,7 @@ class ConfigDbContext {
     std::once_flag m_initOnce;
     std::atomic<bool> m_initialized{false};
     ConfigDbSettings m_settings;
+    std::atomic<bool> m_internTraceActive{false};
     std::unique_ptr<NamedMutex> m_traceMutex;
     std::unique_ptr<NamedMutex> m_userNameMutex;
     std::atomic<TracerCallback> m_tracer{nullptr};

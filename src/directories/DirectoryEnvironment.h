@@ -22,7 +22,13 @@ inline constexpr char kPathSeparator = '/';
 // The shell folders the library asks for. On Linux: $XDG_STATE_HOME (LocalAppDataLow),
 // $XDG_DATA_HOME (LocalAppData), $XDG_CONFIG_HOME (RoamingAppData), each with its default under
 // $HOME, /var/lib (ProgramData), /opt (ProgramFilesX86).
-enum class KnownFolder { LocalAppDataLow, LocalAppData, RoamingAppData, ProgramData, ProgramFilesX86 };
+enum class KnownFolder {
+    LocalAppDataLow,
+    LocalAppData,
+    RoamingAppData,
+    ProgramData,
+    ProgramFilesX86
+};
 
 // Flags of SHGetKnownFolderPath the library passes.
 inline constexpr uint32_t kKnownFolderCreate = 0x8000;       // KF_FLAG_CREATE
