@@ -1,0 +1,185 @@
+// The resolution chains of the directory queries over a directory tree and registry of the
+// test's own: which directory each query settles on, and what it creates on the way.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "FakeDirectoryEnvironment.h"
+#include "directories/DirectoryQueries.h"
+#include "directories/NarrowText.h"
+#include "directories/PathText.h"
+#include "directories/RegistryLookups.h"
+
+using namespace configdb;
+
+namespace {
+
+constexpr char kVersions104[] = "SOFTWARE\\TALPOgrp\\Components\\K7000104\\Versions\\";
+constexpr char kProduct[] = "SOFTWARE\\TALPO Mora Compact";
+constexpr char kSystem[] = "Software\\Talpogrp\\ProtectedDirectories";
+
+using Setup = std::function<void(FakeDirectoryEnvironment&)>;
+using Query = std::function<std::string(ConfigDbContext&)>;
+
+struct ChainCase {
+    const char* name;
+    Setup setup;
+    Query query;
+    const char* expected;  // below the root; empty: the query finds nothing
+    bool exists;           // the answer exists afterwards
+};
+
+void NoLocalLow(FakeDirectoryEnvironment& env) {
+    env.folders.erase(KnownFolder::LocalAppDataLow);
+}
+
+// A Talpo environment: a system directory, and a program directory that names the component.
+void TalpoEnvironment(FakeDirectoryEnvironment& env) {
+    env.SetRegistry(kSystem, "SystemDir", env.Make("System"));
+    env.SetRegistry(std::string(kVersions104) + "1.5\\ProtectedDirectories", "FixedProgDir",
+                    env.Make("Prog"));
+    env.SetRegistry(std::string(kVersions104) + "1.5\\ProtectedDirectories", "ProgDir", "K7000104");
+    env.Make("Prog/K7000104");
+}
+
+Query Log(const char* id, bool create) {
+    return [=](ConfigDbContext& c) { return GetLogDir(c, id, create); };
+}
+Query Data(bool create) {
+    return [=](ConfigDbContext& c) { return GetDataDir(c, "K7000104", create, "Data"); };
+}
+
+const ChainCase kChains[] = {
+    {"log registry hit",
+     [](auto& env) {
+         env.SetRegistry(std::string(kVersions104) + "2.0\\LogDir", "", env.Make("RegLog"));
+     },
+     Log("K7000104", false), "RegLog/", true},
+    {"log registry path created",
+     [](auto& env) {
+         NoLocalLow(env);
+         env.SetRegistry(std::string(kVersions104) + "2.0\\LogDir", "", env.Path("New/Log"));
+     },
+     Log("K7000104", true), "New/Log/", true},
+    {"log shell folder created", [](auto&) {}, Log("K7000104", true), "LocalLow/Talpo/Log/Mora/",
+     true},
+    {"log without create flag", [](auto&) {}, Log("K7000104", false), "", false},
+    {"log temp fallback", NoLocalLow, Log("X1", true), "Temp/Low/Talpo/Log/X1/", true},
+    {"data registry hit",
+     [](auto& env) {
+         env.SetRegistry(
+             "SOFTWARE\\TALPOgrp\\Components\\K7000104\\AvailableDataDirectories\\Data\\Dir1", "",
+             env.Make("RegData"));
+     },
+     Data(false), "RegData/", true},
+    {"data outside a Talpo environment", [](auto&) {}, Data(true),
+     "ProgramData/Talpo/Daten/K7000104/Data/", true},
+    {"data in a Talpo environment", TalpoEnvironment, Data(true),
+     "Temp/Low/Talpo/Daten/K7000104/Data/", true},
+    {"konfig registry hit, newest version",
+     [](auto& env) {
+         env.SetRegistry(std::string(kVersions104) + "2.10\\ConfigDir", "", env.Make("Old"));
+         env.SetRegistry(std::string(kVersions104) + "2.9\\ConfigDir", "", env.Make("New"));
+     },
+     [](auto& c) { return GetKonfigDir(c, "K7000104"); }, "New/", true},
+    {"konfig outside a Talpo environment",
+     [](auto& env) { env.Make("ProgramData/Talpo/Konfig/K7000104"); },
+     [](auto& c) { return GetKonfigDir(c, "K7000104"); }, "ProgramData/Talpo/Konfig/K7000104/",
+     true},
+    {"konfig falls back to the module", [](auto&) {},
+     [](auto& c) { return GetKonfigDir(c, "K7000104"); }, "Module/", true},
+    {"user konfig created", [](auto&) {},
+     [](auto& c) { return GetKonfigDirCurrentUser(c, "K7000102", true); },
+     "Roaming/Talpo/Konfig/MoraCompact/", true},
+    {"user konfig temp guess without create flag",
+     [](auto& env) { env.folders.erase(KnownFolder::RoamingAppData); },
+     [](auto& c) { return GetKonfigDirCurrentUser(c, "K7000101", false); },
+     "Temp/Low/Talpo/Konfig/K7000101/", false},
+    {"own program directory from ProgKey",
+     [](auto& env) { env.SetRegistry(kProduct, "ProgKey", env.Make("Mora")); },
+     [](auto& c) { return GetProgDir(c, "K7000102", true); }, "Mora/", true},
+    {"own program directory by default", [](auto&) {},
+     [](auto& c) { return GetProgDir(c, "K7000102", true); },
+     "ProgramFiles/TALPO/PROGRAMM/MoraCompacT/", false},
+    {"component program directory joined", TalpoEnvironment,
+     [](auto& c) { return GetProgDir(c, "K7000104", false); }, "Prog/K7000104/", true},
+};
+
+}  // namespace
+
+TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
+    for (const ChainCase& chain : kChains) {
+        SCOPED_TRACE(chain.name);
+        FakeDirectoryEnvironment env;
+        ConfigDbContext context(env);
+        chain.setup(env);
+        const std::string answer = chain.query(context);
+        EXPECT_EQ(answer, *chain.expected ? env.Path(chain.expected) : std::string());
+        EXPECT_EQ(std::filesystem::exists(answer), chain.exists);
+    }
+}
+
+TEST(DirectoryResolution, NewestVersionSubkeyComparesNumbers) {
+    const struct {
+        std::vector<const char*> subkeys;
+        const char* expected;
+    } cases[] = {{{"1.0", "2.9", "2.10"}, "\\2.9"},
+                 {{}, "\\1.0"},
+                 {{"0.9"}, "\\1.0"},
+                 {{"abc", "3"}, "\\3"},
+                 {{"2.5", "2.50"}, "\\2.5"}};
+    for (const auto& c : cases) {
+        FakeDirectoryEnvironment env;
+        env.registry.CreateKey(u"SOFTWARE\\WOW6432Node\\TALPOgrp\\Components\\K1\\Versions");
+        for (const char* subkey : c.subkeys) {
+            env.registry.CreateKey(u"SOFTWARE\\WOW6432Node\\TALPOgrp\\Components\\K1\\Versions\\" +
+                                   FakeDirectoryEnvironment::Wide(subkey));
+        }
+        EXPECT_EQ(GetNewestVersionKey(env.registry, "SOFTWARE\\TALPOgrp\\Components\\K1\\Versions"),
+                  c.expected);
+    }
+}
+
+TEST(DirectoryResolution, TalpoPaths) {
+    const struct {
+        const char* id;
+        const char* kind;
+        const char* expected;
+    } cases[] = {{"K7000105", "Log", "Talpo/Log/Mora/"},
+                 {"K7000102", "Konfig", "Talpo/Konfig/MoraCompact/"},
+                 {"K7000101", "Konfig", "Talpo/Konfig/K7000101/"},
+                 {"K7000102", "Daten", "Talpo/Daten/K7000102/"},
+                 {"X1", "Log", "Talpo/Log/X1/"}};
+    for (const auto& c : cases) {
+        std::string expected = c.expected;
+        for (char& ch : expected) {
+            ch = ch == '/' ? kPathSeparator : ch;
+        }
+        EXPECT_EQ(TalpoPath(c.id, c.kind), expected);
+    }
+}
+
+// The buffer form writes only within the length it is given, and answers by the directory's
+// length exactly.
+TEST(DirectoryResolution, LogDirBufferCodesAtTheLengthBoundary) {
+    FakeDirectoryEnvironment env;
+    ConfigDbContext context(env);
+    const std::u16string directory =
+        FakeDirectoryEnvironment::Wide(GetLogDir(context, "K7000104", true));
+    const uint32_t length = static_cast<uint32_t>(directory.size());
+    for (const auto& [capacity, code] :
+         {std::pair{length, kLogDirBufferTooSmall}, std::pair{length + 1, kLogDirCopied}}) {
+        std::u16string buffer(capacity + 4, u'#');
+        EXPECT_EQ(GetLogDir(context, u"K7000104", buffer.data(), capacity, false), code);
+        EXPECT_EQ(buffer.substr(capacity), u"####") << "written beyond the length";
+        EXPECT_EQ(std::u16string(buffer.c_str()), code == kLogDirCopied ? directory : u"");
+    }
+    std::u16string untouched(8, u'#');
+    EXPECT_EQ(GetLogDir(context, nullptr, untouched.data(), 8, false), kLogDirNullArgument);
+    EXPECT_EQ(untouched, std::u16string(8, u'#'));
+    EXPECT_EQ(GetLogDir(context, u"K7000104", nullptr, 8, false), kLogDirNullArgument);
+    NoLocalLow(env);
+    EXPECT_EQ(GetLogDir(context, u"K7000101", untouched.data(), 8, false), kLogDirNotFound);
+    EXPECT_EQ(untouched[0], u'\0');
+}

@@ -1,0 +1,113 @@
+// A DirectoryEnvironment over a directory tree of the test's own and an in-memory registry, and a
+// capture of the directory library's diagnostic messages.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "MemoryRegistry.h"
+#include "TempDirectory.h"
+#include "directories/ConfigDbContext.h"
+#include "platform/TextConversion.h"
+
+class FakeDirectoryEnvironment final : public DirectoryEnvironment {
+  public:
+    // The shell folders, the temporary directory and the module's directory exist below the root;
+    // the executable lies in its own directory.
+    FakeDirectoryEnvironment() {
+        for (const auto& [folder, name] : {std::pair{KnownFolder::LocalAppDataLow, "LocalLow"},
+                                           {KnownFolder::LocalAppData, "Local"},
+                                           {KnownFolder::RoamingAppData, "Roaming"},
+                                           {KnownFolder::ProgramData, "ProgramData"},
+                                           {KnownFolder::ProgramFilesX86, "ProgramFiles"}}) {
+            folders[folder] = Make(name);
+        }
+        tempPath = Make("Temp") + kPathSeparator;
+        moduleFile = Make("Module") + kPathSeparator + "zeph_module";
+        executableFile = Make("Host") + kPathSeparator + "host";
+    }
+
+    // The path below the root, with the platform's separators ("a/b/" keeps its trailing one).
+    std::string Path(const std::string& relative) const {
+        std::string path = m_root.Path().string() + kPathSeparator + relative;
+        for (char& c : path) {
+            c = c == '/' ? kPathSeparator : c;
+        }
+        return path;
+    }
+    std::string Make(const std::string& relative) const {
+        std::filesystem::create_directories(Path(relative));
+        return Path(relative);
+    }
+    // A REG_SZ value in the 32-bit view.
+    void SetRegistry(const std::string& key, const std::string& name, const std::string& value) {
+        registry.SetString(u"SOFTWARE\\WOW6432Node\\" + Wide(key.substr(key.find('\\') + 1)),
+                           Wide(name), Wide(value));
+    }
+
+    RegistryApi& Registry() override { return registry; }
+    int32_t KnownFolderPath(KnownFolder folder, uint32_t flags, std::string& path) override {
+        knownFolderFlags.push_back(flags);
+        const auto found = folders.find(folder);
+        path = found == folders.end() ? std::string() : found->second;
+        return found == folders.end() ? static_cast<int32_t>(0x80070002u) : 0;
+    }
+    int32_t FolderPathByCsidl(int32_t csidl, std::string& path) override {
+        csidls.push_back(csidl);
+        path = folders[KnownFolder::LocalAppData];
+        return 0;
+    }
+    std::string TempPath() override { return tempPath; }
+    std::string ModuleFileName(bool thisModule) override {
+        return thisModule ? moduleFile : executableFile;
+    }
+    std::u16string ThisModulePathWide() override { return Wide(moduleFile); }
+    OsVersionReading ReadOsVersion() override { return osVersion; }
+    FileVersionReading ReadFileVersion(const std::u16string&) override { return fileVersion; }
+
+    static std::u16string Wide(const std::string& text) {
+        return zeph::platform::NarrowToWide(text);
+    }
+
+    MemoryRegistry registry;
+    std::map<KnownFolder, std::string> folders;
+    std::vector<uint32_t> knownFolderFlags;
+    std::vector<int32_t> csidls;
+    std::string tempPath;
+    std::string moduleFile;
+    std::string executableFile;
+    OsVersionReading osVersion;
+    FileVersionReading fileVersion;
+
+  private:
+    TempDirectory m_root;
+};
+
+// The messages a context's tracer received, as narrow text with "E " or "I " before each.
+class CapturedDiagnostics {
+  public:
+    explicit CapturedDiagnostics(configdb::ConfigDbContext& context) {
+        Messages().clear();
+        context.ExchangeTracer(&Capture);
+    }
+    static std::vector<std::string>& Messages() {
+        static std::vector<std::string> messages;
+        return messages;
+    }
+    static bool Contains(const std::string& text) {
+        for (const std::string& message : Messages()) {
+            if (message == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    static void Capture(bool isError, const char16_t* text) {
+        Messages().push_back((isError ? "E " : "I ") + zeph::platform::WideToNarrow(text));
+    }
+};
