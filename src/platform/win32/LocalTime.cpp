@@ -10,4 +10,11 @@ LocalTimeOfDay LocalTimeOfDayNow() noexcept {
     return {local.wHour, local.wMinute, local.wSecond, local.wMilliseconds};
 }
 
+LocalDateTime LocalDateTimeNow() noexcept {
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    return {local.wDay,    local.wMonth,  local.wYear,        local.wHour,
+            local.wMinute, local.wSecond, local.wMilliseconds};
+}
+
 }  // namespace zeph::platform

@@ -1,0 +1,78 @@
+#include "directories/InternTraceLine.h"
+
+#include <cstdio>
+
+#include "directories/InternTraceAppend.h"
+#include "platform/LocalTime.h"
+#include "platform/ProcessIds.h"
+
+namespace configdb {
+namespace {
+
+// The time stamp, process id and thread id that start every line, with the blank after them.
+std::string LinePrefix() {
+    const zeph::platform::LocalDateTime now = zeph::platform::LocalDateTimeNow();
+    char prefix[96];
+    const int length =
+        std::snprintf(prefix, sizeof prefix, "%02d.%02d.%04d %02d:%02d:%02d.%03d [%d] [%d] ",
+                      now.day, now.month, now.year, now.hour, now.minute, now.second,
+                      now.millisecond, static_cast<int>(zeph::platform::CurrentProcessId()),
+                      static_cast<int>(zeph::platform::CurrentThreadId()));
+    return std::string(prefix, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+// The text of a line without message, in the platform's narrow text: the ü is the code page
+// 1252 byte on Windows and UTF-8 on Linux.
+#ifdef _WIN32
+constexpr char kNoInfoFormat[] =
+    "---------- (Keine Info zum Ausgeben verf\xFCgbar, iFormatLen <%d>)\n";
+#else
+constexpr char kNoInfoFormat[] =
+    "---------- (Keine Info zum Ausgeben verfügbar, iFormatLen <%d>)\n";
+#endif
+
+std::string NoInfoText(int formatLength) {
+    char text[sizeof kNoInfoFormat + 16];
+    const int length = std::snprintf(text, sizeof text, kNoInfoFormat, formatLength);
+    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+// What a writer that did not get the mutex puts directly before its line.
+std::string WaitFailurePrefix(int32_t waitResult) {
+    if (waitResult == kWaitTimeout) {
+        return "-----> _InternTrace: Timeout bei WaitForSingleObject, eigentliche Trace-Zeile "
+               "folgt:";
+    }
+    char prefix[96];
+    const int length = std::snprintf(
+        prefix, sizeof prefix,
+        "------> _InternTrace: Fehler <%d> bei WaitForSingleObject, eigentliche Trace-Zeile folgt:",
+        static_cast<int>(waitResult));
+    return std::string(prefix, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+}  // namespace
+
+std::string ComposeInternTraceLine(const std::string* message, int formatLength) {
+    std::string line = LinePrefix();
+    if (message == nullptr) {
+        return line + NoInfoText(formatLength);
+    }
+    // As "%s" shows it: up to the first null character.
+    line += message->c_str();
+    line += '\n';
+    return line;
+}
+
+void AppendInternTraceLine(NamedMutex* mutex, const std::string& file, const std::string& line) {
+    const int32_t waitResult = mutex != nullptr ? mutex->Wait(kInternTraceWaitMs) : kWaitFailed;
+    if (waitResult == kWaitObject0 || waitResult == kWaitAbandoned) {
+        AppendInternTraceBytes(file, line);
+        mutex->Release();
+        return;
+    }
+    // The line still goes out, marked; the mutex is not ours to release.
+    AppendInternTraceBytes(file, WaitFailurePrefix(waitResult) + line);
+}
+
+}  // namespace configdb

@@ -1,0 +1,76 @@
+// The other process of the named-mutex and trace-line tests, started with one command:
+//   append NAME FILE TAG COUNT   appends the lines "TAG 0" .. "TAG COUNT-1" through the mutex
+//   hold NAME MARKER MS          takes the mutex, creates the file MARKER, keeps the mutex MS ms
+//   die NAME                     takes the mutex and ends without releasing it
+//   open NAME MS                 Windows: OpenMutexA for SYNCHRONIZE, then a wait of MS ms
+//   wait HANDLE MS               Windows: a wait of MS ms on an inherited handle (its number)
+// The exit code is the last wait's result, 100 when the mutex could not be had, 101 for an
+// unknown command.
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "directories/InternTraceLine.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+using namespace configdb;
+
+namespace {
+
+int Append(NamedMutex& mutex, const std::string& file, const std::string& tag, int count) {
+    for (int i = 0; i < count; ++i) {
+        const std::string message = tag + " " + std::to_string(i);
+        AppendInternTraceLine(&mutex, file, ComposeInternTraceLine(&message, 0));
+    }
+    return 0;
+}
+
+int Hold(NamedMutex& mutex, const std::string& marker, int milliseconds) {
+    const int32_t result = mutex.Wait(10'000);
+    std::ofstream{marker};
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    mutex.Release();
+    return result;
+}
+
+#ifdef _WIN32
+int WaitOnHandle(HANDLE handle, const char* milliseconds) {
+    return static_cast<int>(WaitForSingleObject(handle, std::stoul(milliseconds)));
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 2 ? argv[1] : "";
+#ifdef _WIN32
+    if (command == "open" && argc == 4) {
+        const HANDLE handle = OpenMutexA(SYNCHRONIZE, FALSE, argv[2]);
+        return handle == nullptr ? 100 : WaitOnHandle(handle, argv[3]);
+    }
+    if (command == "wait" && argc == 4) {
+        return WaitOnHandle(reinterpret_cast<HANDLE>(std::stoull(argv[2])), argv[3]);
+    }
+#endif
+    uint32_t error = 0;
+    const std::unique_ptr<NamedMutex> mutex = CreateNamedMutex(argc > 2 ? argv[2] : "", error);
+    if (mutex == nullptr) {
+        return 100;
+    }
+    if (command == "append" && argc == 6) {
+        return Append(*mutex, argv[3], argv[4], std::stoi(argv[5]));
+    }
+    if (command == "hold" && argc == 5) {
+        return Hold(*mutex, argv[3], std::stoi(argv[4]));
+    }
+    if (command == "die") {
+        const int32_t result = mutex->Wait(10'000);
+        std::_Exit(result);  // without Release, and without closing anything first
+    }
+    return 101;
+}
