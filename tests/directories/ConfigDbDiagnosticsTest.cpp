@@ -6,6 +6,7 @@
 
 #include "FakeDirectoryEnvironment.h"
 #include "directories/DirectoryQueries.h"
+#include "directories/FileSystem.h"
 #include "directories/NarrowText.h"
 #include "directories/OsVersion.h"
 #include "directories/PathPrimitives.h"
@@ -62,7 +63,7 @@ TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
     EXPECT_FALSE(context.InternTraceActive());
     EXPECT_FALSE(context.Settings().perQueryDumpOn);
     EXPECT_FALSE(context.Settings().alternativeLogDirOn);
-    for (const std::string text :
+    for (const std::string& text :
          {"E Init: Verzeichnis <" + missing + "> existiert nicht, um internes Log auszugeben!",
           "E Init: Verzeichnis <" + missing +
               "> existiert nicht, um Pfade für Komponenten "
@@ -200,6 +201,7 @@ TEST(ConfigDbDiagnostics, OsVersionSelectsTheShellInterface) {
 TEST(ConfigDbDiagnostics, FileVersionTakesProductMajorMinorAndFileBuild) {
     FakeDirectoryEnvironment env;
     ConfigDbContext context(env);
+    context.EnsureInitialized();
     CapturedDiagnostics captured(context);
     const std::u16string file = FakeDirectoryEnvironment::Wide(env.moduleFile);
     std::ofstream(env.moduleFile) << "x";
