@@ -1,11 +1,13 @@
 #include "extension/StartupHooks.h"
 
+#include "directories/ConfigDB.h"
 #include "identification/HelperInitialize.h"
+#include "tracing/TraceSinks.h"
 
-// The directory library and the crash handler are not part of the module yet: until they are,
-// process attach has nothing to register.
-
-void OnProcessAttach() noexcept {}
+// The crash handler's component name joins here once the crash handler is part of the module.
+void OnProcessAttach() noexcept {
+    CDB_SetTracer(&ExtensionTraceSink);
+}
 
 void InitializeCardIdentification() noexcept {
     ZEPH_Helper::VH_Initialize();

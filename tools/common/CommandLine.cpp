@@ -14,6 +14,10 @@ CommandLineOutcome ParseCommandLine(const std::vector<std::string_view>& args,
             error = table.operand(name);
             continue;
         }
+        if (const auto flag = table.flags.find(name); flag != table.flags.end()) {
+            flag->second();
+            continue;
+        }
         std::string_view value;
         if (const size_t equals = name.find('=');
             table.valueAfterEquals && equals != std::string_view::npos) {

@@ -15,6 +15,8 @@ using ValueHandler = std::function<std::string(std::string_view value)>;
 struct OptionTable {
     // By name, e.g. "--port".
     std::map<std::string_view, ValueHandler> options;
+    // Options without a value, by name, e.g. "--dirs".
+    std::map<std::string_view, std::function<void()>> flags;
     // "--name=value" as well as "--name value".
     bool valueAfterEquals = false;
     // Takes an argument that does not start with "--"; none: such an argument names an option.

@@ -70,6 +70,7 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
                  [&](unsigned n) { options.timeout = std::chrono::milliseconds(n); })},
          {"--state-queries", Number("--state-queries", 0, kMostStateQueries,
                                     [&](unsigned n) { options.stateQueries = n; })}},
+        {{"--dirs", [&] { options.dirs = true; }}},
         true,
         Module(options)};
     result.outcome = zeph::tools::ParseCommandLine(args, table, result.error);
@@ -80,7 +81,7 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
 }
 std::string HostUsage() {
     return "usage: zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N]\n"
-           "                 [--timeout-ms MS] [--state-queries N]\n"
+           "                 [--timeout-ms MS] [--state-queries N] [--dirs]\n"
            "\n"
            "Runs the host's cycle on the extension module: IsPresent waits for a card; once one\n"
            "is connected, IsAbsent waits for its removal on a second thread while the commands\n"
@@ -93,5 +94,7 @@ std::string HostUsage() {
            "  --cycles N          end after N cycles (card inserted, used and removed)\n"
            "  --timeout-ms MS     end the run through Cancel after MS milliseconds;\n"
            "                      exit status 3 when the cycles were not done by then\n"
-           "  --state-queries N   GetState calls after the commands, 100 ms apart (default 3)\n";
+           "  --state-queries N   GetState calls after the commands, 100 ms apart (default 3)\n"
+           "  --dirs              print the directories the module resolves for the product,\n"
+           "                      with the directory library's messages, and end\n";
 }

@@ -1,7 +1,7 @@
 // The host tool's command line.
 //
 //   zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N] [--timeout-ms MS]
-//             [--state-queries N]
+//             [--state-queries N] [--dirs]
 #pragma once
 
 #include <chrono>
@@ -24,6 +24,8 @@ struct HostOptions {
     std::optional<std::chrono::milliseconds> timeout;
     // GetState calls after the commands, in each cycle.
     unsigned stateQueries = 3;
+    // Print what the directory library resolves for the product instead of running the cycle.
+    bool dirs = false;
 };
 
 struct ParsedHostOptions {

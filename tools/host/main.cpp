@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "DirectoryReport.h"
 #include "HostCycle.h"
 #include "HostLog.h"
 #include "HostOptions.h"
@@ -64,6 +65,9 @@ int main(int argc, char** argv) {
 
     const std::string modulePath =
         options.modulePath.empty() ? DefaultModulePath(argv[0]) : options.modulePath;
+    if (options.dirs) {
+        return PrintDirectoryReport(log, modulePath);
+    }
     ModuleLoader module(modulePath);
     if (module.Factory() == nullptr) {
         std::fprintf(stderr, "zeph_host: cannot use %s: %s\n", modulePath.c_str(),
