@@ -4,38 +4,27 @@
 
 #include "directories/ConfigDB.h"
 #include "directories/DirectoryQueries.h"
+#include "directories/ForwardingEnvironment.h"
 #include "platform/TextConversion.h"
 
 namespace {
 
 // The platform's services, with the module's file name in place of this program's: the library
 // linked into the tool then answers what it answers inside the module.
-class ModuleEnvironment final : public DirectoryEnvironment {
+class ModuleEnvironment final : public ForwardingEnvironment {
   public:
     explicit ModuleEnvironment(std::string moduleFile)
-        : m_platform(PlatformDirectoryEnvironment()), m_moduleFile(std::move(moduleFile)) {}
+        : ForwardingEnvironment(PlatformDirectoryEnvironment()),
+          m_moduleFile(std::move(moduleFile)) {}
 
-    RegistryApi& Registry() override { return m_platform.Registry(); }
-    int32_t KnownFolderPath(KnownFolder folder, uint32_t flags, std::string& path) override {
-        return m_platform.KnownFolderPath(folder, flags, path);
-    }
-    int32_t FolderPathByCsidl(int32_t csidl, std::string& path) override {
-        return m_platform.FolderPathByCsidl(csidl, path);
-    }
-    std::string TempPath() override { return m_platform.TempPath(); }
     std::string ModuleFileName(bool thisModule) override {
-        return thisModule ? m_moduleFile : m_platform.ModuleFileName(false);
+        return thisModule ? m_moduleFile : ForwardingEnvironment::ModuleFileName(false);
     }
     std::u16string ThisModulePathWide() override {
         return zeph::platform::NarrowToWide(m_moduleFile);
     }
-    OsVersionReading ReadOsVersion() override { return m_platform.ReadOsVersion(); }
-    FileVersionReading ReadFileVersion(const std::u16string& path) override {
-        return m_platform.ReadFileVersion(path);
-    }
 
   private:
-    DirectoryEnvironment& m_platform;
     std::string m_moduleFile;
 };
 
