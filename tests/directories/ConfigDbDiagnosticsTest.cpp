@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "FakeDirectoryEnvironment.h"
+#include "directories/DiagnosticWriter.h"
 #include "directories/DirectoryQueries.h"
 #include "directories/FileSystem.h"
 #include "directories/NarrowText.h"
@@ -219,4 +220,24 @@ TEST(ConfigDbDiagnostics, FileVersionTakesProductMajorMinorAndFileBuild) {
     EXPECT_EQ(GetFileVersion(context, u"missing"), u"0.0.0.0");
     EXPECT_EQ(CapturedDiagnostics::Messages().back(),
               "E CDB_GetOsBuildNr: Die BuildNr konnte nicht ermittelt werden!");
+}
+
+// The writer reports on itself through the tracer; with nobody listening it does nothing.
+TEST(ConfigDbDiagnostics, WriterFailuresReachTheTracer) {
+    FakeDirectoryEnvironment env;
+    env.SetRegistry(kProduct, "LogVia_InternTrace", "ein");
+    env.SetRegistry(kProduct, "LogVia_InternTraceDirectory", env.Make("Trace"));
+    ConfigDbContext context(env);
+    context.EnsureInitialized();
+    CapturedDiagnostics captured(context);
+    TracerWrite(context, false, "%s", "");
+    TracerWrite(context, true, "CDB_GetLogDir: %s", "x");
+    const std::vector<std::string> expected = {"E Fehler im Format des Tracing-Strings!",
+                                               "E CDB_GetLogDir: x"};
+    EXPECT_EQ(CapturedDiagnostics::Messages(), expected);
+    InternTrace(context, env.Path("Trace/ConfigDB_Intern.log").c_str(), "%s", "");
+    const auto lines = FileMessages(env.Path("Trace/ConfigDB_Intern.log"));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "ERROR - CDB_GetLogDir: x");
+    EXPECT_EQ(lines.back(), "---------- (Keine Info zum Ausgeben verfügbar, iFormatLen <0>)"_nt);
 }
