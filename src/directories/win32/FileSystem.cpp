@@ -1,0 +1,62 @@
+#include "directories/FileSystem.h"
+
+#include <algorithm>
+
+#include <io.h>
+#include <windows.h>
+
+#include "platform/TextConversion.h"
+
+using zeph::platform::AsWChar;
+
+namespace configdb {
+
+const uint32_t kErrorFileExists = ERROR_FILE_EXISTS;
+
+// Mode 0 of the access test asks for existence only.
+bool PathExists(const std::string& path) {
+    return !path.empty() && _access_s(path.c_str(), 0) == 0;
+}
+
+bool PathExists(const std::u16string& path) {
+    return !path.empty() && _waccess_s(AsWChar(path.c_str()), 0) == 0;
+}
+
+EntryKind EntryKindOf(const std::u16string& path) {
+    const DWORD attributes = GetFileAttributesW(AsWChar(path.c_str()));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return EntryKind::Missing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Directory : EntryKind::Other;
+}
+
+bool MakeOneDirectory(const std::u16string& path) {
+    return CreateDirectoryW(AsWChar(path.c_str()), nullptr) != 0;
+}
+
+uint32_t LastErrorCode() {
+    return GetLastError();
+}
+
+void SetLastErrorCode(uint32_t code) {
+    SetLastError(code);
+}
+
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool written = SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER;
+    while (written && !bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
+        DWORD done = 0;
+        written = WriteFile(file, bytes.data(), chunk, &done, nullptr) != 0 && done > 0;
+        bytes.remove_prefix(done);
+    }
+    CloseHandle(file);
+    return written;
+}
+
+}  // namespace configdb
