@@ -1,4 +1,5 @@
-// Sets an environment variable for as long as it lives, then restores what was there (POSIX).
+// Sets an environment variable (or unsets it, for no value) for as long as it lives, then restores
+// what was there (POSIX).
 #pragma once
 
 #include <cstdlib>
@@ -7,11 +8,16 @@
 
 class ScopedVariable {
   public:
-    ScopedVariable(std::string name, const std::string& value) : m_name(std::move(name)) {
+    ScopedVariable(std::string name, const std::optional<std::string>& value)
+        : m_name(std::move(name)) {
         if (const char* saved = std::getenv(m_name.c_str())) {
             m_saved = saved;
         }
-        setenv(m_name.c_str(), value.c_str(), 1);
+        if (value) {
+            setenv(m_name.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(m_name.c_str());
+        }
     }
     ~ScopedVariable() {
         if (m_saved) {
