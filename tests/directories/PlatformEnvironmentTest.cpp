@@ -6,9 +6,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "FakeDirectoryEnvironment.h"
 #include "TempDirectory.h"
 #include "directories/DirectoryEnvironment.h"
 #include "directories/FileSystem.h"
+#include "directories/OsVersion.h"
 #include "platform/TextConversion.h"
 
 #ifdef _WIN32
@@ -70,6 +72,43 @@ TEST(PlatformFileVersion, ReadsTheVersionOfEachLibrary) {
         EXPECT_EQ(reading.step, c.step);
         EXPECT_EQ(Fields(reading.fixed), Fields(c.fixed));
         EXPECT_EQ(reading.lastError != 0, c.step != Step::Read);
+    }
+}
+
+// The library's answer for the same files, with its messages.
+TEST(PlatformFileVersion, LibraryAnswersWithItsMessages) {
+    FakeDirectoryEnvironment fake;
+    configdb::ConfigDbContext context(env);
+    context.EnsureInitialized();
+    CapturedDiagnostics captured(context);
+    const std::string missing = fake.Path("missing.dll");
+    const struct {
+        std::string path;
+        const char* version;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {ZEPH_TEST_VERSIONED_LIBRARY,
+         "5.6.3.4",
+         {"I _GetFileVersionFromFile: FileVersionMS <0x00010002> != ProductVersionMS <0x00050006>!",
+          "I _GetFileVersionFromFile: FileVersionLS <0x00030004> != ProductVersionLS <0x00070008>!",
+          "I _GetFileVersionFromFile: <5><6><3><4>"}},
+        {ZEPH_TEST_UNVERSIONED_LIBRARY, "0.0.0.0", {"E _GetFileVersionFromFile: GetLastError <"}},
+        {missing,
+         "0.0.0.0",
+         {"E _GetFileVersionFromFile: Der Dateiname <" + missing + "> existiert nicht!"}},
+    };
+    for (const auto& c : cases) {
+        CapturedDiagnostics::Messages().clear();
+        EXPECT_EQ(configdb::GetFileVersion(context, SystemPath(c.path)), NarrowToWide(c.version));
+        auto& messages = CapturedDiagnostics::Messages();
+        if (c.version[0] == '0') {
+            ASSERT_EQ(messages.size(), 2u);
+            EXPECT_EQ(messages[1],
+                      "E CDB_GetOsBuildNr: Die BuildNr konnte nicht ermittelt werden!");
+            messages.pop_back();
+            messages[0] = messages[0].substr(0, c.messages[0].size());
+        }
+        EXPECT_EQ(messages, c.messages) << c.path;
     }
 }
 
@@ -246,20 +285,22 @@ TEST(PlatformEnvironmentWindows, ReadsTheKernelVersion) {
     const OsVersionReading reading = env.ReadOsVersion();
     EXPECT_EQ(reading.source, OsVersionReading::Source::Read);
     EXPECT_EQ(reading.platformId, 2u);
-    const std::string version = std::to_string(reading.major) + "." + std::to_string(reading.minor);
+    const std::string version = std::to_string(reading.major) + "." +
+                                std::to_string(reading.minor) + " code " +
+                                std::to_string(configdb::ClassifyOsVersion(reading));
     char expected[16] = {};
     if (GetEnvironmentVariableA("ZEPH_TEST_EXPECTED_OS_VERSION", expected, 16) != 0) {
         EXPECT_EQ(version, expected);
         return;
     }
-    EXPECT_EQ(version, "6.1");
+    EXPECT_EQ(version, "6.1 code 12") << "Windows 7 SP1";
     const TempDirectory directory;
     const std::string copy = (directory.Path() / "directories_platform_win10.exe").string();
     const char appKey[] = "Software\\Wine\\AppDefaults\\directories_platform_win10.exe";
     ASSERT_NE(CopyFileA(env.ModuleFileName(false).c_str(), copy.c_str(), TRUE), 0);
     ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, appKey, "Version", REG_SZ, "win10", 6),
               ERROR_SUCCESS);
-    SetEnvironmentVariableA("ZEPH_TEST_EXPECTED_OS_VERSION", "10.0");
+    SetEnvironmentVariableA("ZEPH_TEST_EXPECTED_OS_VERSION", "10.0 code 18");
     EXPECT_EQ(_spawnl(_P_WAIT, copy.c_str(), "child",
                       "--gtest_filter=PlatformEnvironmentWindows.ReadsTheKernelVersion", nullptr),
               0);
