@@ -18,6 +18,8 @@
 
 #ifdef _WIN32
 #include "directories/win32/Win32NamedMutex.h"
+
+#include <sddl.h>
 #else
 #include <sys/mman.h>
 #endif
@@ -138,5 +140,28 @@ TEST_F(NamedMutexProcess, ChildOpensItForSynchronizeAndWaitsOnAnInheritedHandle)
     EXPECT_EQ(ChildProcess(kChild, {"wait", number, "0"}).Wait(), kWaitTimeout);
     m_mutex->Release();
     EXPECT_EQ(ChildProcess(kChild, {"wait", number, "5000"}).Wait(), kWaitObject0);
+}
+#endif
+
+#ifdef _WIN32
+TEST_F(NamedMutexProcess, AccessListGrantsSystemAndTheWorld) {
+    const HANDLE handle = dynamic_cast<Win32NamedMutex&>(*m_mutex).Handle();
+    alignas(8) char descriptor[1024];
+    DWORD needed = 0;
+    ASSERT_TRUE(GetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, descriptor,
+                                        sizeof descriptor, &needed));
+    BOOL present = FALSE, defaulted = FALSE;
+    ACL* acl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) && present);
+    std::vector<std::string> granted;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        char* text = nullptr;
+        ASSERT_TRUE(GetAce(acl, i, &ace));
+        ConvertSidToStringSidA(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, &text);
+        granted.emplace_back(text != nullptr ? text : "?");
+        LocalFree(text);
+    }
+    EXPECT_EQ(granted, (std::vector<std::string>{"S-1-5-18", "S-1-1-0"}));
 }
 #endif
