@@ -61,7 +61,7 @@ TEST(InternTraceLine, AppendWritesAndReleasesOnlyWhenTheWaitSucceeded) {
                  {kWaitAbandoned, ""},
                  {kWaitTimeout, std::string("-----> _InternTrace: Timeout") + kFailure},
                  {kWaitFailed, std::string("------> _InternTrace: Fehler <-1>") + kFailure},
-                 {5, std::string("------> _InternTrace: Fehler <5>") + kFailure},
+                 {INT32_MIN, std::string("------> _InternTrace: Fehler <-2147483648>") + kFailure},
                  {1, std::string("------> _InternTrace: Fehler <-1>") + kFailure}};
     for (const auto& c : cases) {
         const TempDirectory directory;
