@@ -1,5 +1,6 @@
 #include "directories/InternTraceLine.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "directories/InternTraceAppend.h"
@@ -8,6 +9,13 @@
 
 namespace configdb {
 namespace {
+
+// What snprintf wrote into `buffer`: its answer is the length the text would have had, which a
+// text cut at the end of the buffer exceeds.
+template <size_t N>
+std::string Printed(const char (&buffer)[N], int length) {
+    return std::string(buffer, std::min(length > 0 ? static_cast<size_t>(length) : 0, N - 1));
+}
 
 // The time stamp, process id and thread id that start every line, with the blank after them.
 std::string LinePrefix() {
@@ -18,7 +26,7 @@ std::string LinePrefix() {
                       now.day, now.month, now.year, now.hour, now.minute, now.second,
                       now.millisecond, static_cast<int>(zeph::platform::CurrentProcessId()),
                       static_cast<int>(zeph::platform::CurrentThreadId()));
-    return std::string(prefix, length > 0 ? static_cast<size_t>(length) : 0);
+    return Printed(prefix, length);
 }
 
 // The text of a line without message, in the platform's narrow text: the ü is the code page
@@ -34,7 +42,7 @@ constexpr char kNoInfoFormat[] =
 std::string NoInfoText(int formatLength) {
     char text[sizeof kNoInfoFormat + 16];
     const int length = std::snprintf(text, sizeof text, kNoInfoFormat, formatLength);
-    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+    return Printed(text, length);
 }
 
 // What a writer that did not get the mutex puts directly before its line.
@@ -43,12 +51,12 @@ std::string WaitFailurePrefix(int32_t waitResult) {
         return "-----> _InternTrace: Timeout bei WaitForSingleObject, eigentliche Trace-Zeile "
                "folgt:";
     }
-    char prefix[96];
+    char prefix[128];
     const int length = std::snprintf(
         prefix, sizeof prefix,
         "------> _InternTrace: Fehler <%d> bei WaitForSingleObject, eigentliche Trace-Zeile folgt:",
         static_cast<int>(waitResult));
-    return std::string(prefix, length > 0 ? static_cast<size_t>(length) : 0);
+    return Printed(prefix, length);
 }
 
 }  // namespace

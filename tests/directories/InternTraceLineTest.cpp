@@ -1,7 +1,6 @@
 // The trace line's text, and what the append writes for each answer of the mutex.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -14,95 +13,65 @@ using namespace configdb;
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kNarrowUe[] = "\xFC";  // code page 1252
-#else
-constexpr char kNarrowUe[] = "\xC3\xBC";
-#endif
-
-const std::string kStamp = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3} )";
-
-std::string Ids() {
-    std::string ids("[");
-    ids.append(std::to_string(zeph::platform::CurrentProcessId())).append("] [");
-    return ids.append(std::to_string(zeph::platform::CurrentThreadId())).append("] ");
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// Answers every wait with one result; counts the releases.
-class ScriptedMutex : public NamedMutex {
-  public:
-    explicit ScriptedMutex(int32_t result) : m_result(result) {}
+// Answers a wait of the trace's length with one result; counts the releases.
+struct ScriptedMutex : NamedMutex {
+    explicit ScriptedMutex(int32_t answer) : result(answer) {}
     int32_t Wait(uint32_t timeoutMs) override {
-        timeout = timeoutMs;
-        return m_result;
+        return timeoutMs == kInternTraceWaitMs ? result : 7;
     }
     void Release() override { ++releases; }
-    uint32_t timeout = 0;
+    int32_t result;
     int releases = 0;
-
-  private:
-    int32_t m_result;
 };
+
+const char kFailure[] = " bei WaitForSingleObject, eigentliche Trace-Zeile folgt:";
 
 }  // namespace
 
-TEST(InternTraceLine, LineCarriesTimeStampIdsAndMessage) {
+TEST(InternTraceLine, LineCarriesTimeStampIdsAndMessageOrTheFormatLength) {
+    std::string ids = "[";
+    ids.append(std::to_string(zeph::platform::CurrentProcessId())).append("] [");
+    ids.append(std::to_string(zeph::platform::CurrentThreadId())).append("] ");
     const std::string message = "INFO - Init: Der Mutex <X> konnte erfolgreich erzeugt werden";
-    const std::string line = ComposeInternTraceLine(&message, 61);
-    EXPECT_TRUE(std::regex_match(line, std::regex(kStamp + R"(\[\d+\] \[\d+\] .*\n)"))) << line;
-    EXPECT_EQ(line.substr(24), Ids() + message + "\n");
-}
-
-TEST(InternTraceLine, LineWithoutMessageShowsTheFormatLength) {
-    for (const int length : {0, -1, 12345}) {
-        const std::string line = ComposeInternTraceLine(nullptr, length);
-        const std::string tail = Ids() + "---------- (Keine Info zum Ausgeben verf" + kNarrowUe +
-                                 "gbar, iFormatLen <" + std::to_string(length) + ">)\n";
-        EXPECT_EQ(line.size(), 24 + tail.size());
-        EXPECT_EQ(line.substr(24), tail);
+    const struct {
+        const std::string* message;
+        int length;
+        std::string tail;
+    } cases[] = {
+        {&message, 61, message},
+#ifdef _WIN32  // the ü as code page 1252 has it
+        {nullptr, 0, "---------- (Keine Info zum Ausgeben verf\xFCgbar, iFormatLen <0>)"},
+#else
+        {nullptr, 0, "---------- (Keine Info zum Ausgeben verfügbar, iFormatLen <0>)"},
+#endif
+    };
+    for (const auto& c : cases) {
+        const std::string line = ComposeInternTraceLine(c.message, c.length);
+        EXPECT_TRUE(std::regex_match(line.substr(0, 24),
+                                     std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3} )")));
+        EXPECT_EQ(line.substr(24), ids + c.tail + "\n");
     }
 }
 
 TEST(InternTraceLine, AppendWritesAndReleasesOnlyWhenTheWaitSucceeded) {
-    const std::string kTimeout =
-        "-----> _InternTrace: Timeout bei WaitForSingleObject, eigentliche Trace-Zeile folgt:";
-    const std::string kFailed =
-        "------> _InternTrace: Fehler <-1> bei WaitForSingleObject, eigentliche Trace-Zeile folgt:";
-    const std::string kOther =
-        "------> _InternTrace: Fehler <5> bei WaitForSingleObject, eigentliche Trace-Zeile folgt:";
     const struct {
-        int32_t result;
+        int32_t result;  // of the wait; 1 stands for a null mutex
         std::string prefix;
-        int releases;
-    } cases[] = {{kWaitObject0, "", 1},
-                 {kWaitAbandoned, "", 1},
-                 {kWaitTimeout, kTimeout, 0},
-                 {kWaitFailed, kFailed, 0},
-                 {5, kOther, 0}};
+    } cases[] = {{kWaitObject0, ""},
+                 {kWaitAbandoned, ""},
+                 {kWaitTimeout, std::string("-----> _InternTrace: Timeout") + kFailure},
+                 {kWaitFailed, std::string("------> _InternTrace: Fehler <-1>") + kFailure},
+                 {INT32_MIN, std::string("------> _InternTrace: Fehler <-2147483648>") + kFailure},
+                 {1, std::string("------> _InternTrace: Fehler <-1>") + kFailure}};
     for (const auto& c : cases) {
         const TempDirectory directory;
         const std::string file = (directory.Path() / "ConfigDB_Intern.log").string();
         ScriptedMutex mutex(c.result);
-        AppendInternTraceLine(&mutex, file, "line one\n");
-        AppendInternTraceLine(&mutex, file, "line two\n");
-        EXPECT_EQ(ReadFile(file), c.prefix + "line one\n" + c.prefix + "line two\n") << c.result;
-        EXPECT_EQ(mutex.releases, 2 * c.releases) << c.result;
-        EXPECT_EQ(mutex.timeout, kInternTraceWaitMs);
+        AppendInternTraceLine(c.result == 1 ? nullptr : &mutex, file, "one\n");
+        AppendInternTraceLine(c.result == 1 ? nullptr : &mutex, file, "two\n");
+        std::ostringstream content;
+        content << std::ifstream(file, std::ios::binary).rdbuf();
+        EXPECT_EQ(content.str(), c.prefix + "one\n" + c.prefix + "two\n") << c.result;
+        EXPECT_EQ(mutex.releases, c.prefix.empty() ? 2 : 0) << c.result;
     }
-}
-
-TEST(InternTraceLine, NullMutexWritesTheFailedWaitPrefix) {
-    const TempDirectory directory;
-    const std::string file = (directory.Path() / "ConfigDB_Intern.log").string();
-    AppendInternTraceLine(nullptr, file, "x\n");
-    EXPECT_EQ(ReadFile(file),
-              "------> _InternTrace: Fehler <-1> bei WaitForSingleObject, eigentliche "
-              "Trace-Zeile folgt:x\n");
 }
