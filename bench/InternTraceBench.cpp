@@ -11,7 +11,7 @@
 #include <string>
 
 #include "TempDirectory.h"
-#include "directories/InternTraceAppend.h"
+#include "directories/FileSystem.h"
 #include "directories/InternTraceLine.h"
 
 using namespace configdb;
@@ -68,7 +68,7 @@ BENCHMARK(InternTrace_FourProcessesThroughMutex)->UseRealTime()->Unit(benchmark:
 void InternTrace_FourProcessesUnlocked(benchmark::State& state) {
     const TempDirectory directory;
     const std::string file = (directory.Path() / "ConfigDB_Intern.log").string();
-    Measure(state, [&] { AppendInternTraceBytes(file, ComposeInternTraceLine(&kMessage, 0)); });
+    Measure(state, [&] { AppendToFile(file, ComposeInternTraceLine(&kMessage, 0)); });
 }
 BENCHMARK(InternTrace_FourProcessesUnlocked)->UseRealTime()->Unit(benchmark::kMillisecond);
 

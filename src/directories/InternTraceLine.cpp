@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "directories/InternTraceAppend.h"
+#include "directories/FileSystem.h"
 #include "platform/LocalTime.h"
 #include "platform/ProcessIds.h"
 
@@ -75,12 +75,12 @@ std::string ComposeInternTraceLine(const std::string* message, int formatLength)
 void AppendInternTraceLine(NamedMutex* mutex, const std::string& file, const std::string& line) {
     const int32_t waitResult = mutex != nullptr ? mutex->Wait(kInternTraceWaitMs) : kWaitFailed;
     if (waitResult == kWaitObject0 || waitResult == kWaitAbandoned) {
-        AppendInternTraceBytes(file, line);
+        AppendToFile(file, line);
         mutex->Release();
         return;
     }
     // The line still goes out, marked; the mutex is not ours to release.
-    AppendInternTraceBytes(file, WaitFailurePrefix(waitResult) + line);
+    AppendToFile(file, WaitFailurePrefix(waitResult) + line);
 }
 
 }  // namespace configdb
