@@ -45,7 +45,8 @@ class ConfigDbContext {
     TracerCallback Tracer() const { return m_tracer.load(std::memory_order_acquire); }
     TracerCallback ExchangeTracer(TracerCallback tracer) { return m_tracer.exchange(tracer); }
 
-    NamedMutex* TraceMutex() const { return m_traceMutex.get(); }
+    // Null until Init has created it; lines written before then carry the failed-wait prefix.
+    NamedMutex* TraceMutex() const { return m_traceMutexView.load(std::memory_order_acquire); }
 
     // The cached full file names of this module and of the host executable (empty until known).
     std::string CachedModuleFileName(bool thisModule) const;
@@ -63,6 +64,8 @@ class ConfigDbContext {
     ConfigDbSettings m_settings;
     std::atomic<bool> m_internTraceActive{false};
     std::unique_ptr<NamedMutex> m_traceMutex;
+    // Read by writers on any thread while Init may still be creating the mutex.
+    std::atomic<NamedMutex*> m_traceMutexView{nullptr};
     std::unique_ptr<NamedMutex> m_userNameMutex;
     std::atomic<TracerCallback> m_tracer{nullptr};
     mutable std::mutex m_cacheLock;

@@ -57,18 +57,13 @@ bool FormatNarrow(std::string& out, const char* format, va_list args) {
     return true;
 }
 
-void TracerWrite(ConfigDbContext& context, bool isError, const char* format, ...) noexcept {
-    const TracerCallback tracer = context.Tracer();
-    if (tracer == nullptr && !context.InternTraceActive()) {
-        return;
-    }
+namespace {
+
+void TracerWriteV(ConfigDbContext& context, TracerCallback tracer, bool isError, const char* format,
+                  va_list args) noexcept {
     try {
         std::string message;
-        va_list args;
-        va_start(args, format);
-        const bool formatted = FormatNarrow(message, format, args);
-        va_end(args);
-        if (!formatted) {
+        if (!FormatNarrow(message, format, args)) {
             ReportWriterFailure(tracer,
                                 "ERROR - _TracerWrite: Fehler im Format des Tracing-Strings!",
                                 u"Fehler im Format des Tracing-Strings!");
@@ -84,25 +79,45 @@ void TracerWrite(ConfigDbContext& context, bool isError, const char* format, ...
     }
 }
 
-void InternTrace(ConfigDbContext& context, const char* fileName, const char* format, ...) noexcept {
-    if (fileName == nullptr || fileName[0] == '\0') {
-        return;
-    }
+void InternTraceV(ConfigDbContext& context, const char* fileName, const char* format,
+                  va_list args) noexcept {
     try {
-        std::string message;
-        va_list args;
-        va_start(args, format);
         va_list measure;
         va_copy(measure, args);
         const int length = std::vsnprintf(nullptr, 0, format, measure);
         va_end(measure);
+        std::string message;
         const bool formatted = FormatNarrow(message, format, args);
-        va_end(args);
         const std::string line = ComposeInternTraceLine(formatted ? &message : nullptr, length);
         AppendInternTraceLine(context.TraceMutex(), fileName, line);
     } catch (...) {
         // A line that cannot be composed is lost, as a line whose file cannot be opened is.
     }
+}
+
+}  // namespace
+
+// The variadic entries only bracket the argument list, so that it is ended whatever happens
+// inside.
+void TracerWrite(ConfigDbContext& context, bool isError, const char* format, ...) noexcept {
+    const TracerCallback tracer = context.Tracer();
+    if (tracer == nullptr && !context.InternTraceActive()) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    TracerWriteV(context, tracer, isError, format, args);
+    va_end(args);
+}
+
+void InternTrace(ConfigDbContext& context, const char* fileName, const char* format, ...) noexcept {
+    if (fileName == nullptr || fileName[0] == '\0') {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    InternTraceV(context, fileName, format, args);
+    va_end(args);
 }
 
 }  // namespace configdb

@@ -162,6 +162,7 @@ void Init(ConfigDbContext& context) {
         }
         if (context.InternTraceActive() || settings.onceDumpOn || settings.perQueryDumpOn) {
             context.m_traceMutex = CreateMutexTraced(context, kInternTraceMutexName);
+            context.m_traceMutexView.store(context.m_traceMutex.get(), std::memory_order_release);
         }
         context.m_userNameMutex = CreateMutexTraced(context, kUserNameMutexName);
         context.m_initialized.store(true, std::memory_order_release);

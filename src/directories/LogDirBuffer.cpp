@@ -60,8 +60,8 @@ int32_t GetLogDir(ConfigDbContext& context, const char16_t* pszCompID, char16_t*
     }
     if (length <= directory.size()) {
         TracerWrite(context, true,
-                    "CDB_GetLogDir: Länge <%u> von pszDir ist zu klein, benötigte Länge <%zu> "_nt,
-                    length, directory.size());
+                    "CDB_GetLogDir: Länge <%d> von pszDir ist zu klein, benötigte Länge <%d> "_nt,
+                    static_cast<int>(length), static_cast<int>(directory.size()));
         return kLogDirBufferTooSmall;
     }
     std::copy(directory.begin(), directory.end(), pszDir);

@@ -64,9 +64,10 @@ bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path) {
         TracerWrite(context, false, "CDB_CreateDirectory: Verzeichnis <%s> wurde angelegt",
                     Narrow(wide).c_str());
     } else {
+        const int error = static_cast<int>(LastErrorCode());
         TracerWrite(context, true,
-                    "CDB_CreateDirectory: Fehler <%d> beim Anlegen des Verzeichnisses <%s>!",
-                    static_cast<int>(LastErrorCode()), Narrow(wide).c_str());
+                    "CDB_CreateDirectory: Fehler <%d> beim Anlegen des Verzeichnisses <%s>!", error,
+                    Narrow(wide).c_str());
     }
     return created;
 }
@@ -166,7 +167,7 @@ bool IsFullPath(const std::u16string& path) {
 
 std::u16string ConvertToUnicode(ConfigDbContext& context, const std::string& text) {
     std::u16string wide = zeph::platform::NarrowToWide(text);
-    if (wide.empty()) {
+    if (wide.empty() && !text.empty()) {
         TracerWrite(context, true, "_ConvertToUnicode: Fehler beim Konvertieren des Strings <%s>!",
                     text.c_str());
     }
@@ -175,9 +176,9 @@ std::u16string ConvertToUnicode(ConfigDbContext& context, const std::string& tex
 
 std::string ConvertToMultiByte(ConfigDbContext& context, const std::u16string& text) {
     std::string narrow = zeph::platform::WideToNarrow(text);
-    if (narrow.empty()) {
+    if (narrow.empty() && !text.empty()) {
         TracerWrite(context, true, "_ConvertToUnicode: Fehler beim Konvertieren des Strings <%s>!",
-                    narrow.c_str());
+                    std::string(text.begin(), text.end()).c_str());
     }
     return narrow;
 }

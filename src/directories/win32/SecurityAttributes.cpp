@@ -23,6 +23,9 @@ CSecurityAttributes::CSecurityAttributes() noexcept {
 }
 
 CSecurityAttributes::~CSecurityAttributes() {
+    // A mutex created after this (from another static object's destructor) gets default security
+    // instead of a freed descriptor.
+    m_attributes = SECURITY_ATTRIBUTES{};
     if (m_descriptor != nullptr) {
         HeapFree(GetProcessHeap(), 0, m_descriptor);
     }
