@@ -30,9 +30,10 @@ void WriteDumpFile(MiniDumpWriteDumpFunction writeDump, const CrashRecord* recor
     exception.ThreadId = GetCurrentThreadId();
     exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(record);
     exception.ClientPointers = FALSE;
-    MINIDUMP_CALLBACK_INFORMATION callback{};
+    // No callback: Wine's dbghelp calls the routine of a callback record without checking it, so
+    // a record without routine is passed as none.
     writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpWithDataSegs,
-              record != nullptr ? &exception : nullptr, nullptr, &callback);
+              record != nullptr ? &exception : nullptr, nullptr, nullptr);
     CloseHandle(file);
 }
 
