@@ -4,8 +4,9 @@
 // calls into that library at start-up; the libraries fill them in as they arrive.
 #pragma once
 
-// Process attach: hands the directory library's diagnostics to the extension's trace sink and
-// gives the crash handler the extension's component name.
+// Process attach: tells the trace system loader where to look for the trace system library,
+// hands the directory library's diagnostics to the extension's trace sink and gives the crash
+// handler the extension's component name.
 void OnProcessAttach() noexcept;
 
 // The factory's preparation of the calling thread: the card identification helpers'

@@ -1,14 +1,51 @@
 #include "tracing/TraceSystemLib.h"
 
+#include <array>
 #include <mutex>
+
+#include "tracing/DynamicLibrary.h"
 
 namespace {
 
-// Serialises loading. Never destroyed, so that a trace call from another static object's
-// destructor at process exit still finds a valid lock.
-std::mutex& LoadLock() {
-    static std::mutex* const lock = new std::mutex;
+// Serialises loading. Recursive, because finding the library traces through the directory library
+// and so comes back here on the same thread (and is answered false). Never destroyed, so that a
+// trace call from another static object's destructor at process exit still finds a valid lock.
+std::recursive_mutex& LoadLock() {
+    static std::recursive_mutex* const lock = new std::recursive_mutex;
     return *lock;
+}
+
+// The names a trace system library must export, in the order they are looked up; the module
+// calls only ExpWrite, ExpShouldTrace and ExpShouldTraceCategory, and ExpInitTraceSystem once.
+constexpr std::array<const char*, 22> kRequiredExports = {"ExpWrite",
+                                                          "ExpWriteEntry",
+                                                          "ExpDump",
+                                                          "ExpDumpEntry",
+                                                          "ExpConfigureTrace",
+                                                          "ExpIsTracingEnabled",
+                                                          "ExpSetTracingEnabled",
+                                                          "ExpSetAppTracingLevel",
+                                                          "ExpGetAppTracingLevel",
+                                                          "ExpShouldTrace",
+                                                          "ExpShouldTraceCategory",
+                                                          "ExpSetLevel",
+                                                          "ExpGetLevel",
+                                                          "ExpListenerExists",
+                                                          "ExpAddListener",
+                                                          "ExpAddConsoleListener",
+                                                          "ExpAddTextfileListener",
+                                                          "ExpRemoveListenerCategory",
+                                                          "ExpRemoveListener",
+                                                          "ExpRemoveCategory",
+                                                          "ExpRemoveAllCategories",
+                                                          "ExpDoneTraceSystem"};
+
+using ExpInitTraceSystemFn = int (*)();
+
+// Exports are object addresses to the loader; the trace system's are functions.
+template <typename Function>
+Function AsFunction(void* address) {
+    return reinterpret_cast<Function>(address);
 }
 
 }  // namespace
@@ -25,7 +62,7 @@ bool TraceSystemLib::Load() {
         m_loadFailed.load(std::memory_order_acquire)) {
         return false;  // a failed load is final: no need to queue for the lock
     }
-    const std::lock_guard<std::mutex> guard(LoadLock());
+    const std::lock_guard<std::recursive_mutex> guard(LoadLock());
     if (m_loaded) {
         return true;
     }
@@ -38,10 +75,31 @@ bool TraceSystemLib::Load() {
     return m_loaded;
 }
 
-// The library loader (search path, entry-point lookup, initialisation) goes here; it publishes
-// the entry points it found before returning true. Until then no trace system is available.
 bool TraceSystemLib::LoadTraceSystemLocked() {
-    return false;
+    const TraceSystemFinder finder = m_finder.load(std::memory_order_acquire);
+    const std::string path = finder != nullptr ? finder() : std::string();
+    if (path.empty()) {
+        return false;
+    }
+    void* const library = zeph::trace::LoadDynamicLibrary(path);
+    std::array<void*, kRequiredExports.size()> exports{};
+    for (size_t i = 0; i < exports.size(); ++i) {
+        exports[i] = zeph::trace::FindExport(library, kRequiredExports[i]);
+        if (exports[i] == nullptr) {
+            return false;  // a loaded library stays loaded: it may have started threads
+        }
+    }
+    void* const init = zeph::trace::FindExport(library, "ExpInitTraceSystem");
+    if (init == nullptr) {
+        return false;
+    }
+    AsFunction<ExpInitTraceSystemFn>(init)();
+    m_library = library;
+    // Published only now: readers call the entry points without the lock.
+    Publish({AsFunction<ExpShouldTraceFn>(exports[9]),
+             AsFunction<ExpShouldTraceCategoryFn>(exports[10]),
+             AsFunction<ExpWriteFn>(exports[0])});
+    return true;
 }
 
 bool TraceSystemLib::ShouldTraceAfterLoad(uint16_t level) {
@@ -70,7 +128,7 @@ void TraceSystemLib::WriteAfterLoad(uint16_t level, const char* category, const 
 }
 
 void TraceSystemLib::InstallForTesting(const TraceSystemEntryPoints& entryPoints) {
-    const std::lock_guard<std::mutex> guard(LoadLock());
+    const std::lock_guard<std::recursive_mutex> guard(LoadLock());
     Publish(entryPoints);
     m_loadAttempted = true;
     m_loaded = true;
@@ -78,8 +136,9 @@ void TraceSystemLib::InstallForTesting(const TraceSystemEntryPoints& entryPoints
 }
 
 void TraceSystemLib::ResetForTesting() {
-    const std::lock_guard<std::mutex> guard(LoadLock());
+    const std::lock_guard<std::recursive_mutex> guard(LoadLock());
     Publish({});
+    m_library = nullptr;
     m_loadAttempted = false;
     m_loaded = false;
     m_loadFailed.store(false, std::memory_order_release);

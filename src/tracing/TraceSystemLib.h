@@ -3,12 +3,24 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 // The library's entry points that the module calls. Levels travel as int holding the 16-bit
 // trace level; category and text are zero-terminated ISO 8859-1 texts.
 using ExpShouldTraceFn = bool (*)(int level);
 using ExpShouldTraceCategoryFn = bool (*)(int level, const char* category);
 using ExpWriteFn = int (*)(int level, const char* category, const char* text);
+
+// The trace system library's file name; the loader looks for it in the product's directories.
+#ifdef _WIN32
+inline constexpr char kTraceSystemLibraryName[] = "TpUmTraceSystem001_x64.dll";
+#else
+inline constexpr char kTraceSystemLibraryName[] = "TpUmTraceSystem001_x64.so";
+#endif
+
+// Finds the trace system library: its full name in the first directory that has it, a bare name
+// when the first directory is unknown and the current directory has it, or empty.
+using TraceSystemFinder = std::string (*)();
 
 struct TraceSystemEntryPoints {
     ExpShouldTraceFn shouldTrace = nullptr;
@@ -17,14 +29,13 @@ struct TraceSystemEntryPoints {
 };
 
 // One static instance, constant-initialised so that it exists before any other static object of
-// the module runs. The first query or write from any thread loads the trace system; a failed
-// load is final and answered from an atomic flag, so that threads tracing without a trace
-// system never contend for the load lock. Once loaded, the entry points are read without a
-// lock: each query costs one atomic load and one indirect call.
-//
-// The library loader is not built yet: Load() records the attempt and fails, so every line is
-// dropped. InstallForTesting() is the seam behind which the loader will publish the entry
-// points it finds.
+// the module runs. The first query or write from any thread loads the trace system: the finder
+// names the file, the library must export all 23 names of the trace system, ExpInitTraceSystem
+// runs once, and only then are the entry points published. A library that is found but cannot be
+// loaded or lacks a name ends the search; a failed load is final and answered from an atomic
+// flag, so that threads tracing without a trace system never contend for the load lock. Once
+// loaded, the entry points are read without a lock: each query costs one atomic load and one
+// indirect call. The library is never unloaded and ExpDoneTraceSystem is never called.
 class TraceSystemLib {
   public:
     static TraceSystemLib& Instance() noexcept { return s_instance; }
@@ -33,8 +44,14 @@ class TraceSystemLib {
     TraceSystemLib& operator=(const TraceSystemLib&) = delete;
     ~TraceSystemLib();
 
-    // Makes sure the trace system is loaded; true when it is.
+    // Makes sure the trace system is loaded; true when it is. A call from inside the load (the
+    // finder traces through the directory library) answers false.
     bool Load();
+
+    // How the library file is found; set at process attach. Without a finder nothing is found.
+    void SetFinder(TraceSystemFinder finder) noexcept {
+        m_finder.store(finder, std::memory_order_release);
+    }
 
     bool ShouldTrace(uint16_t level) {
         const ExpShouldTraceFn fn = m_expShouldTrace.load(std::memory_order_acquire);
@@ -80,6 +97,8 @@ class TraceSystemLib {
     static TraceSystemLib s_instance;
 
     std::atomic<bool> m_constructed{true};  // cleared by the destructor at process exit
+    std::atomic<TraceSystemFinder> m_finder{nullptr};
+    void* m_library = nullptr;              // guarded by the load lock; never unloaded
     bool m_loaded = false;                  // guarded by the load lock
     bool m_loadAttempted = false;           // guarded by the load lock
     std::atomic<bool> m_loadFailed{false};  // set once under the load lock when the load failed
