@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # From the top down; a folder may include itself and everything after it.
-layers=(extension identification crash directories process pcsc registry tracing platform)
+layers=(extension identification crash process directories pcsc registry tracing platform)
 
 rank() {
     local i

@@ -1,0 +1,20 @@
+// The module's own writer of minidump files on Linux (the format debuggers read for Windows
+// dumps): header, system information, the thread list with the faulting thread's context and
+// stack memory, the exception stream with the signal, and the module list. It runs inside a
+// signal handler: it allocates nothing and uses plain system calls only, on memory reserved by
+// ReserveLinuxMiniDumpMemory, so it works even when the fault hit the allocator.
+#pragma once
+
+#include "crash/CrashRecord.h"
+
+namespace ExceptionTranslator {
+
+// Reserves the writer's memory; called once before any fault (idempotent, thread-safe). False when
+// it could not be had (the writer then writes nothing).
+bool ReserveLinuxMiniDumpMemory() noexcept;
+
+// Writes the dump into the file at `path` (created or truncated, mode 0644). Async-signal-safe;
+// one fault at a time (a second concurrent caller writes nothing). False when nothing was written.
+bool WriteLinuxMiniDump(const char* path, const CrashRecord& record) noexcept;
+
+}  // namespace ExceptionTranslator
