@@ -175,14 +175,17 @@ TEST_P(LinuxMiniDumpTest, DumpNamesTheFaultItsThreadAndTheExecutable) {
 
     const auto modules = dump.Stream(md::kModuleListStream);
     const auto executable = std::filesystem::read_symlink("/proc/self/exe").u16string();
-    bool executableListed = false;
+    md::Module executableModule{};
     for (uint32_t i = 0; i < dump.At<uint32_t>(modules.rva); ++i) {
         const auto module = dump.At<md::Module>(modules.rva + 4 + i * sizeof(md::Module));
-        executableListed =
-            executableListed || (dump.String(module.moduleNameRva) == executable &&
-                                 faultAddress - module.baseOfImage < module.sizeOfImage);
+        if (dump.String(module.moduleNameRva) == executable) {
+            executableModule = module;
+        }
     }
-    EXPECT_TRUE(executableListed);
+    EXPECT_LT(faultAddress - executableModule.baseOfImage, executableModule.sizeOfImage);
+    // Its build id (20 bytes from the linker) in the record lldb matches files by.
+    EXPECT_EQ(executableModule.cvRecord.dataSize, 4u + 20u);
+    EXPECT_EQ(dump.At<uint32_t>(executableModule.cvRecord.rva), 0x4270454cu);
 }
 
 TEST_P(LinuxMiniDumpTest, LldbShowsTheFaultAndTheBacktrace) {

@@ -22,6 +22,7 @@ struct DumpWorkspace {
     Mapping mappings[kMaxMappings];
     LoadedModule modules[kMaxModules];
     Rva moduleNames[kMaxModules];
+    LocationDescriptor moduleBuildIds[kMaxModules];
     char text[kTextCapacity];
     char16_t name[kNameCapacity];
     ContextAmd64 context;

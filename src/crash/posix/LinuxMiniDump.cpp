@@ -37,12 +37,7 @@ struct StreamDirectory {
 };
 
 // The maps text up to its last complete line, and its mappings parsed.
-struct ProcessMaps {
-    std::string_view text;
-    size_t count = 0;
-};
-
-ProcessMaps ReadProcessMaps(md::DumpWorkspace& workspace) noexcept {
+md::ParsedMaps ReadProcessMaps(md::DumpWorkspace& workspace) noexcept {
     const size_t length =
         md::ReadWholeFile("/proc/self/maps", workspace.maps, md::DumpWorkspace::kMapsCapacity);
     std::string_view text(workspace.maps, length);
@@ -51,7 +46,7 @@ ProcessMaps ReadProcessMaps(md::DumpWorkspace& workspace) noexcept {
 }
 
 void WriteThreadStreams(md::DumpFile& file, const CrashRecord& record, md::DumpWorkspace& workspace,
-                        const ProcessMaps& maps, StreamDirectory& directory) noexcept {
+                        const md::ParsedMaps& maps, StreamDirectory& directory) noexcept {
     workspace.context = md::ContextAmd64{};
     if (record.context != nullptr) {
         md::FillContext(*record.context, workspace.context);
@@ -63,11 +58,11 @@ void WriteThreadStreams(md::DumpFile& file, const CrashRecord& record, md::DumpW
     directory.Add(md::WriteMemoryList(file, thread));
 }
 
-void WriteProcessStreams(md::DumpFile& file, md::DumpWorkspace& workspace, const ProcessMaps& maps,
-                         StreamDirectory& directory) noexcept {
+void WriteProcessStreams(md::DumpFile& file, md::DumpWorkspace& workspace,
+                         const md::ParsedMaps& maps, StreamDirectory& directory) noexcept {
     const size_t modules = md::CollectModules(maps.text, workspace.mappings, maps.count,
                                               workspace.modules, md::DumpWorkspace::kMaxModules);
-    directory.Add(md::WriteModuleList(file, workspace, modules, maps.text));
+    directory.Add(md::WriteModuleList(file, workspace, modules, maps));
     directory.Add(md::WriteMiscInfo(file));
     directory.Add(md::WriteText(file, md::kLinuxMapsStream, maps.text));
     const struct {
@@ -88,7 +83,7 @@ bool WriteDump(int fd, const CrashRecord& record, md::DumpWorkspace& workspace) 
     StreamDirectory directory;
     file.AppendRecord(header);
     file.AppendRecord(directory.entries);
-    const ProcessMaps maps = ReadProcessMaps(workspace);
+    const md::ParsedMaps maps = ReadProcessMaps(workspace);
     directory.Add(md::WriteSystemInfo(file, workspace.processors, workspace.name,
                                       md::DumpWorkspace::kNameCapacity));
     WriteThreadStreams(file, record, workspace, maps, directory);

@@ -1,5 +1,5 @@
-// The module list stream: each loaded module's base, size and file name, which debuggers use to
-// find its symbols.
+// The module list stream: each loaded module's base, size, file name and build id, which
+// debuggers use to find its symbols.
 #pragma once
 
 #include "crash/posix/DumpFile.h"
@@ -7,8 +7,8 @@
 
 namespace ExceptionTranslator::minidump {
 
-// Writes the modules of `workspace.modules[0, count)` with the names in the maps text.
-Directory WriteModuleList(DumpFile& file, DumpWorkspace& workspace, size_t count,
-                          std::string_view mapsText) noexcept;
+// Writes the modules of `workspace.modules[0, modules)`.
+Directory WriteModuleList(DumpFile& file, DumpWorkspace& workspace, size_t modules,
+                          const ParsedMaps& maps) noexcept;
 
 }  // namespace ExceptionTranslator::minidump

@@ -18,6 +18,12 @@ struct Mapping {
     bool executable = false;
 };
 
+// Maps text and how many mappings were parsed from it (into an array the caller keeps).
+struct ParsedMaps {
+    std::string_view text;
+    size_t count = 0;
+};
+
 // Reads the whole file (or as much as fits) into `buffer`; returns the length, 0 on failure.
 size_t ReadWholeFile(const char* path, char* buffer, size_t capacity) noexcept;
 
