@@ -134,6 +134,10 @@ struct FaultCase {
     const char* signalName;
 };
 
+void PrintTo(const FaultCase& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
 class LinuxMiniDumpTest : public ::testing::TestWithParam<FaultCase> {
   protected:
     TempDirectory m_directory;
