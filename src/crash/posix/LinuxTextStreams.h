@@ -14,7 +14,7 @@ namespace ExceptionTranslator::minidump {
 Directory WriteProcFile(DumpFile& file, uint32_t streamType, const char* path, char* buffer,
                         size_t capacity) noexcept;
 
-// Writes text already read.
+// Writes text already read (the maps).
 Directory WriteText(DumpFile& file, uint32_t streamType, std::string_view text) noexcept;
 
 Directory WriteMiscInfo(DumpFile& file) noexcept;

@@ -18,10 +18,8 @@ enum StreamType : uint32_t {
     kExceptionStream = 6,
     kSystemInfoStream = 7,
     kMiscInfoStream = 15,
-    kLinuxCpuInfoStream = 0x47670003,
     kLinuxProcStatusStream = 0x47670004,
     kLinuxCmdLineStream = 0x47670006,
-    kLinuxEnvironStream = 0x47670007,
     kLinuxAuxvStream = 0x47670008,
     kLinuxMapsStream = 0x47670009,
 };
