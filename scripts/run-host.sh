@@ -6,14 +6,15 @@
 # own pcscd; that needs root.
 #
 #   run-host.sh [ZEPH_HOST_OPTION...]     e.g. run-host.sh --apdu 00A4000C023F00 --apdu 0084000008
+#                                         run-host.sh --trace info,error  (with the module's trace)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 readonly root=$PWD
 
 scripts/install-deps.sh
-echo "=== building the module, zeph_host and zeph_vcard (build/linux)"
+echo "=== building the module, the trace system stand-in, zeph_host and zeph_vcard (build/linux)"
 cmake --preset linux >/dev/null
-cmake --build --preset linux -j 2 --target ZEPH_Ext_PcSc zeph_host zeph_vcard
+cmake --build --preset linux -j 2 --target ZEPH_Ext_PcSc zeph_trace_system zeph_host zeph_vcard
 
 for arg in "$@"; do
     if [ "$arg" = --help ] || [ "$arg" = -h ]; then

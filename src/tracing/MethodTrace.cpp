@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <exception>
 
-#include "platform/LocalTime.h"
 #include "platform/ProcessClock.h"
 #include "tracing/FormatExpander.h"
-#include "tracing/Latin1.h"
 #include "tracing/TraceInterface.h"
+
+using zeph::trace::kMaxTraceComponentChars;
 
 namespace {
 
@@ -24,39 +24,51 @@ void AppendLineNumber(std::string& entry, int32_t line) {
     }
 }
 
-std::string TimeOfEntry() {
-    const zeph::platform::LocalTimeOfDay now = zeph::platform::LocalTimeOfDayNow();
-    return zeph::trace::FormatText("%02d:%02d:%02d.%03d", now.hour, now.minute, now.second,
-                                   now.millisecond);
-}
-
-bool PassesGate(uint16_t level, const char16_t* component, const char16_t* method,
-                const char16_t* sourceFile, const char16_t* annotation) {
-    return component != nullptr && *component != u'\0' && method != nullptr &&
-           sourceFile != nullptr && annotation != nullptr &&
-           TRC_ShouldTraceCategoryW(std::min(level, TRACE_ERROR), component);
+std::string TimeOfDay(zeph::platform::WallClockReading reading) {
+    const zeph::platform::LocalTimeOfDay time = zeph::platform::LocalTimeOfDayAt(reading);
+    return zeph::trace::FormatText("%02d:%02d:%02d.%03d", time.hour, time.minute, time.second,
+                                   time.millisecond);
 }
 
 }  // namespace
 
 MethodTrace::MethodTrace(uint16_t level, const char16_t* component, const char16_t* method,
                          const char16_t* sourceFile, int32_t line, const char16_t* annotation)
-    : m_nLevel(level) {
-    if (!PassesGate(level, component, method, sourceFile, annotation)) {
+    : m_nLevel(level),
+      m_nLine(line),
+      m_pComponent(component),
+      m_pMethod(method),
+      m_pSourceFile(sourceFile),
+      m_pAnnotation(annotation) {
+    if (method == nullptr || sourceFile == nullptr || annotation == nullptr ||
+        !Open(std::min(level, TRACE_ERROR), component)) {
         return;
     }
     // Only an active scope ever reads its start, so an untraced one costs the gate alone.
     m_nStartClock = zeph::platform::ProcessClockMs();
     m_bInactive = false;
-    m_strComponent = ToTraceText(component);
-    m_strMethod = ToTraceText(method);
-    WriteOrDeferEntry(ToTraceText(sourceFile), ToTraceText(annotation), line);
+    WriteOrDeferEntry();
+}
+
+// The gate: converts the component into the scope's category, as TRC_ShouldTraceCategoryW
+// would, and asks whether it is traced at `gateLevel`.
+bool MethodTrace::Open(uint16_t gateLevel, const char16_t* component) {
+    const size_t length = zeph::trace::ToLatin1(component, m_szComponent, kMaxTraceComponentChars);
+    if (length == 0) {
+        return false;
+    }
+    m_bComponentCut = length == kMaxTraceComponentChars && component[length] != u'\0';
+    return TRC_ShouldTraceCategory(gateLevel, m_szComponent);
 }
 
 void MethodTrace::Close() noexcept {
     try {
+        // Left by an exception: both lines at TRACE_EXCEPTION, the entry line if it was held
+        // back.
         if (std::uncaught_exceptions() > 0) {
-            PrepareExceptionExit();
+            m_nLevel = TRACE_EXCEPTION;
+            WriteDeferredEntry();
+            m_szReturnValue = kUnwindingNote;
         }
         WriteExit();
     } catch (...) {
@@ -65,51 +77,69 @@ void MethodTrace::Close() noexcept {
 
 void MethodTrace::SetReturnOk() {
     if (!m_bInactive) {
-        m_strReturnValue = "ok";
+        m_szReturnValue = "ok";
     }
 }
 
-void MethodTrace::WriteOrDeferEntry(const std::string& sourceFile, const std::string& annotation,
-                                    int32_t line) {
-    if (TRC_ShouldTraceCategory(m_nLevel, m_strComponent.c_str())) {
-        std::string entry = "---> Beginn: " + m_strMethod;
-        AppendLineNumber(entry, line);
-        if (!annotation.empty()) {
-            entry += " '" + annotation + "'";
-        }
-        entry += " " + sourceFile;
-        m_bEntryWritten = true;
-        TRC_Write(m_nLevel, m_strComponent.c_str(), entry.c_str());
+void MethodTrace::WriteOrDeferEntry() {
+    if (!Traces(m_nLevel)) {
+        m_entryTime = zeph::platform::WallClockNow();
         return;
     }
-    m_strDeferredEntry = "---> Beginn (" + TimeOfEntry() + "): " + m_strMethod;
-    AppendLineNumber(m_strDeferredEntry, line);
-    m_strDeferredEntry += " '" + annotation + "' " + sourceFile;
+    std::string entry = "---> Beginn: " + ToTraceText(m_pMethod);
+    AppendLineNumber(entry, m_nLine);
+    const std::string annotation = ToTraceText(m_pAnnotation);
+    if (!annotation.empty()) {
+        entry.append(" '").append(annotation).append("'");
+    }
+    entry.append(" ").append(ToTraceText(m_pSourceFile));
+    m_bEntryWritten = true;
+    Write(m_nLevel, entry);
 }
 
-// The scope is left by an exception: report it at TRACE_EXCEPTION, with the entry line that
-// was held back.
-void MethodTrace::PrepareExceptionExit() {
-    m_nLevel = TRACE_EXCEPTION;
-    if (!m_bEntryWritten && TRC_ShouldTraceCategory(TRACE_EXCEPTION, m_strComponent.c_str())) {
-        m_bEntryWritten = true;
-        TRC_Write(TRACE_EXCEPTION, m_strComponent.c_str(), m_strDeferredEntry.c_str());
-        m_strDeferredEntry.clear();
+// The entry line held back at construction, with the time of entry and always with the quoted
+// annotation.
+void MethodTrace::WriteDeferredEntry() {
+    if (m_bEntryWritten || !Traces(TRACE_EXCEPTION)) {
+        return;
     }
-    m_strReturnValue = kUnwindingNote;
+    std::string entry = "---> Beginn (" + TimeOfDay(m_entryTime) + "): " + ToTraceText(m_pMethod);
+    AppendLineNumber(entry, m_nLine);
+    entry.append(" '").append(ToTraceText(m_pAnnotation));
+    entry.append("' ").append(ToTraceText(m_pSourceFile));
+    m_bEntryWritten = true;
+    Write(TRACE_EXCEPTION, entry);
 }
 
 void MethodTrace::WriteExit() {
-    if (!TRC_ShouldTraceCategory(m_nLevel, m_strComponent.c_str())) {
+    if (!Traces(m_nLevel)) {
         return;
     }
     const uint32_t elapsedTicks = static_cast<uint32_t>(zeph::platform::ProcessClockMs()) -
                                   static_cast<uint32_t>(m_nStartClock);
     const double seconds = static_cast<int32_t>(elapsedTicks) / 1000.0;
-    std::string exitLine =
-        "<--- Ende: " + m_strMethod + " (" + zeph::trace::FormatText("%0.3f", seconds) + " sec)";
-    if (!m_strReturnValue.empty()) {
-        exitLine += "\t Returnwert: " + m_strReturnValue;
+    std::string exitLine = "<--- Ende: " + ToTraceText(m_pMethod) + " (" +
+                           zeph::trace::FormatText("%0.3f", seconds) + " sec)";
+    if (*m_szReturnValue != '\0') {
+        exitLine += "\t Returnwert: ";
+        exitLine += m_szReturnValue;
     }
-    TRC_Write(m_nLevel, m_strComponent.c_str(), exitLine.c_str());
+    Write(m_nLevel, exitLine);
+}
+
+// A component longer than the category the gate queried is named in full, cut only at the
+// length of a text, as converted anew: the trace interface cuts only what it converts itself.
+bool MethodTrace::Traces(uint16_t level) const {
+    if (!m_bComponentCut) {
+        return TRC_ShouldTraceCategory(level, m_szComponent);
+    }
+    return TRC_ShouldTraceCategory(level, ToTraceText(m_pComponent).c_str());
+}
+
+void MethodTrace::Write(uint16_t level, const std::string& text) const {
+    if (!m_bComponentCut) {
+        TRC_Write(level, m_szComponent, text.c_str());
+        return;
+    }
+    TRC_Write(level, ToTraceText(m_pComponent).c_str(), text.c_str());
 }

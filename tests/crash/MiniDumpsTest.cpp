@@ -7,8 +7,12 @@
 #include "crash/MiniDumpName.h"
 #include "crash/MiniDumps.h"
 
-#ifdef _WIN32
 #include "TempDirectory.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include "crash/posix/LinuxMiniDump.h"
 #endif
 
 namespace {
@@ -56,23 +60,40 @@ TEST(MiniDumpName, NamesTheDumpAfterExecutableVersionAndTime) {
     }
 }
 
+// A record of the calling thread as the crash procedure receives one.
+struct CapturedRecord {
 #ifdef _WIN32
+    CapturedRecord() {
+        RtlCaptureContext(&context);
+        exception.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+        exception.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
+    }
+    CONTEXT context{};
+    EXCEPTION_RECORD exception{};
+    CrashRecord record{&exception, &context};
+#else
+    CapturedRecord() {
+        ExceptionTranslator::ReserveLinuxMiniDumpMemory();
+        getcontext(&context);
+        info.si_signo = SIGSEGV;
+        record = {SIGSEGV, &info, &context, gettid()};
+    }
+    ucontext_t context{};
+    siginfo_t info{};
+    CrashRecord record;
+#endif
+};
+
 TEST(CreateMiniDump, WritesAMiniDumpOfTheProcess) {
     TempDirectory directory;
     const std::filesystem::path file = directory.Path() / "crash.dmp.txt";
-    CONTEXT context{};
-    RtlCaptureContext(&context);
-    EXCEPTION_RECORD exception{};
-    exception.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
-    exception.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
-    EXCEPTION_POINTERS record{&exception, &context};
-    ExceptionTranslator::CreateMiniDump(&record, file.u16string().c_str());
+    CapturedRecord captured;
+    ExceptionTranslator::CreateMiniDump(&captured.record, file.u16string().c_str());
     std::ifstream dump(file, std::ios::binary);
     char signature[4] = {};
     dump.read(signature, sizeof(signature));
     EXPECT_EQ(std::string(signature, sizeof(signature)), "MDMP");
     EXPECT_GT(std::filesystem::file_size(file), 4u);
 }
-#endif
 
 }  // namespace

@@ -3,6 +3,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <regex>
+
+#include "ModuleTrace.h"
 #include "RealStack.h"
 
 namespace realstack {
@@ -13,6 +17,17 @@ constexpr std::chrono::milliseconds kStepTimeout{10000};
 // Exit status of a wait status; -1 when the program did not end by itself.
 int ExitStatus(const std::optional<int>& status) {
     return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+}
+
+// The lines of the module's trace (zeph_host --trace), without their mark.
+std::vector<std::string> ModuleLines(const ChildProcess& host) {
+    std::vector<std::string> lines;
+    for (const std::string& line : host.Lines()) {
+        if (line.starts_with(kModuleTracePrefix)) {
+            lines.push_back(line.substr(std::string_view(kModuleTracePrefix).size()));
+        }
+    }
+    return lines;
 }
 
 class HostToolRealStackTest : public StackFixture {
@@ -52,6 +67,43 @@ TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
     ExpectLine(host, "stop     all cycles done: Cancel");
     ExpectLine(host, "object destroyed");
     EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
+    EXPECT_EQ(ModuleLines(host), std::vector<std::string>{}) << "no --trace: no trace";
+}
+
+TEST_F(HostToolRealStackTest, TraceInterleavesTheModulesWholeLinesWithTheHosts) {
+    ChildProcess host(Host({"--cycles", "1", "--trace", "error,info,detail"}));
+    ExpectLine(host, "cycle 1  IsPresent: waiting");
+    VirtualCardProcess& card = Stack().StartCard();
+    ExpectLine(host, "exchange done");
+    ASSERT_TRUE(card.Remove());
+    ExpectLine(host, "object destroyed");
+    ASSERT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
+
+    const std::string wanted[] = {
+        "INFO ZEPH.Ext.PcSc ---> Beginn: CZephExtensionPcSc::IsPresent",
+        "DETAIL ZEPH.Ext.PcSc CZephExtensionPcSc::Helper_SCardConnect::Connecting in <exclusive> "
+        "mode...",
+        "DETAIL ZEPH.Ext.PcSc CZephExtensionPcSc::IsPresent::SCardConnect erfolgreich - Verbunden "
+        "mit Leser <" +
+            Stack().ReaderName() + ">",
+        "INFO ZEPH.Ext.PcSc <--- Ende: CZephExtensionPcSc::IsPresent",
+        "INFO ZEPH.Ext.PcSc ---> Beginn: CZephExtensionPcSc::Transmit",
+        "INFO ZEPH.Ext.PcSc <--- Ende: CZephExtensionPcSc::Transmit",
+        "INFO ZEPH.Ext.PcSc ---> Beginn: CZephExtensionPcSc::IsAbsent",
+        "INFO ZEPH.Ext.PcSc <--- Ende: CZephExtensionPcSc::IsAbsent",
+    };
+    const std::regex whole(
+        R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3} \[\d+\] \[\d+\] \w+ ZEPH\.\S+ .*)");
+    const std::vector<std::string> lines = ModuleLines(host);
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(std::regex_match(line, whole)) << "not a whole line: " << line;
+    }
+    for (const std::string& text : wanted) {
+        EXPECT_TRUE(std::ranges::any_of(
+            lines, [&](const std::string& line) { return line.find(text) != std::string::npos; }))
+            << text << " in:\n"
+            << host.Output();
+    }
 }
 
 TEST_F(HostToolRealStackTest, CtrlCAfterACycleCancelsTheWaitAndEndsCleanly) {

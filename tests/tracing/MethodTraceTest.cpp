@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <regex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "CapturingTraceSystem.h"
+#include "platform/LocalTime.h"
 #include "platform/ProcessClock.h"
 #include "tracing/TraceLevels.h"
 
@@ -97,6 +101,7 @@ TEST_P(MethodTraceLines, AreWrittenAsTheScopeEnds) {
 }
 
 const std::string kEntry = "16 ---> Beginn: CZephExtensionPcSc::Power (774) D:\\src\\Extension";
+const std::u16string kLongAnnotation(5000, u'x');  // converted texts are cut at 4,095
 const std::string kExit = "<--- Ende: CZephExtensionPcSc::Power (0.047 sec)";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,12 +138,63 @@ INSTANTIATE_TEST_SUITE_P(
             true,
             {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power (774) '' D:\\src\\Extension",
              "1 <--- Ende: CZephExtensionPcSc::Power (0.312 sec)" + kUnwound}},
+        Scope{"ErrorsOnlyExceptionAnnotation",
+              {.line = 12, .annotation = u"Leser \u00e4", .throwAtEnd = true},
+              true,
+              {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power (12) 'Leser \xE4' "
+               "D:\\src\\Extension",
+               "1 " + kExit + kUnwound}},
+        // An annotation outside ISO 8859-1 converts to the empty text.
+        Scope{
+            "ErrorsOnlyExceptionAnnotationNotLatin1",
+            {.annotation = u"Leser \u20ac", .throwAtEnd = true},
+            true,
+            {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power (774) '' D:\\src\\Extension",
+             "1 " + kExit + kUnwound}},
+        Scope{"LongAnnotation",
+              {.annotation = kLongAnnotation.c_str()},
+              false,
+              {"16 ---> Beginn: CZephExtensionPcSc::Power (774) '" + std::string(4095, 'x') +
+                   "' D:\\src\\Extension",
+               "16 " + kExit}},
         Scope{"ErrorsOnlyExceptionNoLineNumber",
               {.line = -1, .throwAtEnd = true},
               true,
               {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power '' D:\\src\\Extension",
                "1 " + kExit + kUnwound}}),
     [](const ::testing::TestParamInfo<Scope>& test) { return test.param.name; });
+
+std::string TimeOfDayNow() {
+    const zeph::platform::LocalTimeOfDay now =
+        zeph::platform::LocalTimeOfDayAt(zeph::platform::WallClockNow());
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", now.hour, now.minute, now.second,
+                  now.millisecond);
+    return text;
+}
+
+TEST_F(MethodTraceTest, DeferredEntryLineShowsTheTimeOfEntryNotOfTheException) {
+    m_capture.SetCategoryLevels(kComponent, TRACE_EXCEPTION | TRACE_ERROR);
+    std::string before;
+    std::string after;
+    try {
+        before = TimeOfDayNow();
+        MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"M", kSource, 1, u"");
+        after = TimeOfDayNow();
+        // Longer than a tick of the coarsest wall clock (15.6 ms), so the exception comes later.
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        throw std::runtime_error("card removed");
+    } catch (const std::runtime_error&) {
+    }
+    if (after < before) {
+        GTEST_SKIP() << "midnight passed";
+    }
+    const std::vector<TraceLine> lines = m_capture.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string entryTime = lines[0].text.substr(std::string("---> Beginn (").size(), 12);
+    EXPECT_LE(before, entryTime);
+    EXPECT_LE(entryTime, after);
+}
 
 TEST_F(MethodTraceTest, UntracedOrIncompleteScopesStaySilentAndCostOneCategoryQuery) {
     m_capture.SetCategoryLevels(kComponent, 0);

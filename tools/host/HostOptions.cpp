@@ -51,6 +51,16 @@ ValueHandler Apdu(HostOptions& options) {
     };
 }
 
+ValueHandler Trace(HostOptions& options) {
+    return [&options](std::string_view levels) -> std::string {
+        if (levels.empty()) {
+            return "--trace wants trace levels, e.g. info,error";
+        }
+        options.traceLevels = levels;
+        return "";
+    };
+}
+
 }  // namespace
 
 std::vector<uint8_t> DefaultApdu() {
@@ -69,7 +79,8 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
           Number("--timeout-ms", 1, kLongestTimeoutMs,
                  [&](unsigned n) { options.timeout = std::chrono::milliseconds(n); })},
          {"--state-queries", Number("--state-queries", 0, kMostStateQueries,
-                                    [&](unsigned n) { options.stateQueries = n; })}},
+                                    [&](unsigned n) { options.stateQueries = n; })},
+         {"--trace", Trace(options)}},
         {{"--dirs", [&] { options.dirs = true; }}},
         true,
         Module(options)};
@@ -81,7 +92,7 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
 }
 std::string HostUsage() {
     return "usage: zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N]\n"
-           "                 [--timeout-ms MS] [--state-queries N] [--dirs]\n"
+           "                 [--timeout-ms MS] [--state-queries N] [--trace LEVELS] [--dirs]\n"
            "\n"
            "Runs the host's cycle on the extension module: IsPresent waits for a card; once one\n"
            "is connected, IsAbsent waits for its removal on a second thread while the commands\n"
@@ -95,6 +106,10 @@ std::string HostUsage() {
            "  --timeout-ms MS     end the run through Cancel after MS milliseconds;\n"
            "                      exit status 3 when the cycles were not done by then\n"
            "  --state-queries N   GetState calls after the commands, 100 ms apart (default 3)\n"
+           "  --trace LEVELS      the module's trace on stdout, its lines marked \"module\":\n"
+           "                      levels for the trace system beside the module, e.g.\n"
+           "                      info,error or all (names exception, error, warning,\n"
+           "                      detail, info, or a mask such as 0x1F)\n"
            "  --dirs              print the directories the module resolves for the product,\n"
            "                      with the directory library's messages, and end\n";
 }

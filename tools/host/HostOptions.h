@@ -1,7 +1,7 @@
 // The host tool's command line.
 //
 //   zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N] [--timeout-ms MS]
-//             [--state-queries N] [--dirs]
+//             [--state-queries N] [--trace LEVELS] [--dirs]
 #pragma once
 
 #include <chrono>
@@ -24,6 +24,9 @@ struct HostOptions {
     std::optional<std::chrono::milliseconds> timeout;
     // GetState calls after the commands, in each cycle.
     unsigned stateQueries = 3;
+    // The module's trace levels for the trace system beside it ("info,error", "0x1F", "all");
+    // empty: the module's trace stays as configured.
+    std::string traceLevels;
     // Print what the directory library resolves for the product instead of running the cycle.
     bool dirs = false;
 };

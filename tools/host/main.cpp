@@ -14,6 +14,7 @@
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "ModuleLoader.h"
+#include "ModuleTrace.h"
 #include "StopRequest.h"
 #include "StopSignals.h"
 #include "zeph/ZephExtensionAbi.h"
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
         return help ? 0 : kExitUsage;
     }
     const HostOptions& options = parsed.options;
+    if (!options.traceLevels.empty()) {
+        RequestModuleTrace(options.traceLevels);
+    }
     HostLog log(stdout);
 
     // Set up before any other thread exists (see StopSignals.h); a request that comes before

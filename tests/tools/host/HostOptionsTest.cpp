@@ -10,7 +10,7 @@ using Outcome = ParsedHostOptions::Outcome;
 TEST(HostOptionsTest, ReadsEveryOptionInBothFormsUpToItsLimits) {
     const ParsedHostOptions parsed = ParseHostOptions(
         {"--apdu", "00A4000C023F00", "--apdu=00 B0 00 00 04", "--cycles=4294967295", "--timeout-ms",
-         "86400000", "--state-queries", "100", "--dirs", "m.so"});
+         "86400000", "--state-queries", "100", "--trace", "info,error", "--dirs", "m.so"});
     ASSERT_EQ(parsed.outcome, Outcome::Run) << parsed.error;
     EXPECT_EQ(parsed.options.modulePath, "m.so");
     EXPECT_TRUE(parsed.options.dirs) << "a flag takes no value";
@@ -20,6 +20,7 @@ TEST(HostOptionsTest, ReadsEveryOptionInBothFormsUpToItsLimits) {
     EXPECT_EQ(parsed.options.cycles, 4294967295u);
     EXPECT_EQ(parsed.options.timeout, std::chrono::milliseconds(86400000));
     EXPECT_EQ(parsed.options.stateQueries, 100u);
+    EXPECT_EQ(parsed.options.traceLevels, "info,error");
 
     const ParsedHostOptions least = ParseHostOptions(
         {"--module", "/opt/m.so", "--cycles", "1", "--timeout-ms=1", "--state-queries=0"});
@@ -30,6 +31,7 @@ TEST(HostOptionsTest, ReadsEveryOptionInBothFormsUpToItsLimits) {
     EXPECT_EQ(least.options.timeout, std::chrono::milliseconds(1));
     EXPECT_EQ(least.options.stateQueries, 0u);
     EXPECT_FALSE(least.options.dirs);
+    EXPECT_EQ(least.options.traceLevels, "") << "no --trace: the module's trace as configured";
 }
 
 TEST(HostOptionsTest, RejectsBadValuesWithTheirText) {
@@ -47,6 +49,7 @@ TEST(HostOptionsTest, RejectsBadValuesWithTheirText) {
         {{"a.so", "b.so"}, "more than one module given"},
         {{"--module", "a.so", "b.so"}, "more than one module given"},
         {{"--module="}, "the module path is empty"},
+        {{"--trace="}, "--trace wants trace levels, e.g. info,error"},
     };
     for (const auto& [args, error] : rows) {
         const ParsedHostOptions parsed = ParseHostOptions(args);
