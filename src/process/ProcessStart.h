@@ -12,9 +12,9 @@ inline constexpr char16_t kThreadControlComponent[] = u"Mora.ThreadControl";
 
 // Results.
 inline constexpr uint32_t kProcessStarted = 0;
-inline constexpr uint32_t kProcessInvalidCall = 1000;    // both null, or not an absolute path
+inline constexpr uint32_t kProcessInvalidCall = 1000;  // both null, or not an absolute path
 inline constexpr uint32_t kProcessCreateFailed = 1002;
-inline constexpr uint32_t kProcessNoMemory = 1003;       // or an exception was raised
+inline constexpr uint32_t kProcessNoMemory = 1003;  // or an exception was raised
 
 // Starts the program (narrow text, converted byte by byte) without parameters.
 uint32_t TC_StartProcessAsyncA(const char* programName);
