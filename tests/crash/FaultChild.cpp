@@ -31,7 +31,7 @@ void Leave(const std::string& name) {
 }
 
 // Through a variable the compiler cannot see through, so the fault stays in the program.
-volatile int g_zero = 0;
+volatile uint32_t g_zero = 0;
 uint8_t* volatile g_badPointer = reinterpret_cast<uint8_t*>(0x10);
 
 #ifdef _WIN32

@@ -9,16 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "FaultChildRun.h"
 #include "TempDirectory.h"
 
 #ifdef _WIN32
-#include <windows.h>
-
 #include "Win32RegistryFixture.h"
-#else
-#include <spawn.h>
-#include <sys/wait.h>
-extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
@@ -34,25 +29,6 @@ struct RestartCase {
 };
 
 #ifdef _WIN32
-constexpr int kMinusOne = -1;
-
-int RunPointerFault(const fs::path& program) {
-    std::string commandLine = "\"" + program.string() + "\" pointer";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return -2;
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
-}
-
 std::vector<uint8_t> ValueBytes(const std::string& text, uint32_t& type) {
     if (text.starts_with("dword:")) {
         type = kRegDword;
@@ -75,25 +51,7 @@ struct Options {
     ScopedRegistryKey key{u"Software\\TALPO Mora compact\\Options", RegistryView::Bit64};
 };
 
-void SetMarks(const TempDirectory& marks) {
-    SetEnvironmentVariableA("ZEPH_CRASH_TEST_DIR", marks.Path().string().c_str());
-}
 #else
-constexpr int kMinusOne = 255;
-
-int RunPointerFault(const fs::path& program) {
-    const std::string path = program.string();
-    char mode[] = "pointer";
-    char* argv[] = {const_cast<char*>(path.c_str()), mode, nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) {
-        return -2;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-}
-
 // The options in a registry file the child reads.
 struct Options {
     Options(const TempDirectory& dir, const RestartCase& c) {
@@ -110,11 +68,14 @@ struct Options {
     Options& operator=(const Options&) = delete;
 };
 
-void SetMarks(const TempDirectory& marks) {
-    setenv("ZEPH_CRASH_TEST_DIR", marks.Path().string().c_str(), 1);
-    setenv("XDG_STATE_HOME", marks.Path().string().c_str(), 1);
-}
 #endif
+
+void SetMarks(const TempDirectory& marks) {
+    SetChildVariable("ZEPH_CRASH_TEST_DIR", marks.Path().string());
+#ifndef _WIN32
+    SetChildVariable("XDG_STATE_HOME", marks.Path().string());
+#endif
+}
 
 bool AppearsWithin(const fs::path& file, std::chrono::seconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -134,7 +95,7 @@ TEST_P(FaultRestartTest, FollowsTheOptionsInsideTheHostOnly) {
     fs::copy_file(ZEPH_TEST_FAULT_CHILD, host);
     const Options options(marks, c);
 
-    EXPECT_EQ(RunPointerFault(host), c.exit);
+    EXPECT_EQ(RunFaultChild(host.string(), "pointer"), c.exit);
     EXPECT_EQ(fs::exists(marks.Path() / "message"), c.message);
     EXPECT_EQ(AppearsWithin(marks.Path() / "restarted", std::chrono::seconds(c.restarted ? 20 : 1)),
               c.restarted);
@@ -150,7 +111,7 @@ TEST_P(FaultRestartTest, FollowsTheOptionsInsideTheHostOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, FaultRestartTest,
-    ::testing::Values(RestartCase{ZEPH_HOST_NAME, "dword:00000001", kMinusOne, true, true},
+    ::testing::Values(RestartCase{ZEPH_HOST_NAME, "dword:00000001", kExitMinusOne, true, true},
                       RestartCase{ZEPH_HOST_NAME, "dword:00010000", 0, true, false},
                       RestartCase{ZEPH_HOST_NAME, "\"1\"", 0, true, false},
                       RestartCase{ZEPH_OTHER_NAME, "dword:00000001", 0, false, false}));

@@ -41,7 +41,10 @@ class MarkedThread {
         if (m_stack != nullptr) {
             stack_t off{};
             off.ss_flags = SS_DISABLE;
-            sigaltstack(&off, nullptr);
+            if (sigaltstack(&off, nullptr) != 0) {
+                // Still running on it: the process ends from the crash procedure (exit(-1)).
+                static_cast<void>(m_stack.release());
+            }
         }
     }
     MarkedThread(const MarkedThread&) = delete;
