@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -85,5 +87,31 @@ TEST_F(FaultProcessTest, FaultOutsideAnOperationEndsTheProcess) {
 TEST_F(FaultProcessTest, FaultOnAThreadThatNeverEnteredEndsTheProcess) {
     EXPECT_EQ(RunFaultChild(Child(), "other-thread"), kAccessViolationEnd);
 }
+
+#ifndef _WIN32
+// The dump opens in a debugger nobody here wrote: it shows the crashing thread, the fault and the
+// module's frame.
+TEST_F(FaultProcessTest, DumpShowsTheFaultToADebugger) {
+    if (std::system("command -v lldb-14 >/dev/null") != 0) {
+        GTEST_SKIP() << "lldb-14 is not installed";
+    }
+    const fs::file_time_type started = fs::file_time_type::clock::now();
+    ASSERT_EQ(RunFaultChild(Child(), "pointer"), 0);
+    const std::vector<fs::path> added = DumpsSince(started);
+    ASSERT_EQ(added.size(), 1u);
+    const std::string command =
+        "lldb-14 --batch -c '" + added[0].string() + "' -o 'thread list' -o bt 2>&1";
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+            output.append(chunk, n);
+        }
+        pclose(pipe);
+    }
+    EXPECT_NE(output.find("SIGSEGV"), std::string::npos) << output;
+    EXPECT_NE(output.find("CopyReaderName"), std::string::npos) << output;
+}
+#endif
 
 }  // namespace
