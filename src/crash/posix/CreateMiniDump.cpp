@@ -1,0 +1,25 @@
+// Writing a dump with the module's own writer.
+#include "crash/CrashComponent.h"
+#include "crash/DumpTrace.h"
+#include "crash/MiniDumps.h"
+#include "crash/posix/LinuxMiniDump.h"
+#include "platform/TextConversion.h"
+#include "tracing/MethodTrace.h"
+#include "tracing/TraceLevels.h"
+
+namespace ExceptionTranslator {
+
+void CreateMiniDump(const CrashRecord* record, const char16_t* fileName) noexcept {
+    try {
+        MethodTrace trace(TRACE_DETAIL, CrashComponent(), u"ExceptionTranslator::CreateMiniDump",
+                          kDumpSource, __LINE__);
+        if (fileName == nullptr || *fileName == u'\0') {
+            return;
+        }
+        const std::string path = zeph::platform::WideToNarrow(fileName);
+        WriteLinuxMiniDump(path.c_str(), record != nullptr ? *record : CrashRecord{});
+    } catch (...) {  // no dump
+    }
+}
+
+}  // namespace ExceptionTranslator

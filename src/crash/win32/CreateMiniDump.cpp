@@ -1,0 +1,62 @@
+// Writing a dump with dbghelp's MiniDumpWriteDump, loaded by name at the moment of the crash.
+#include <windows.h>
+// dbghelp.h needs the types of windows.h first.
+#include <dbghelp.h>
+
+#include "crash/CrashComponent.h"
+#include "crash/DumpTrace.h"
+#include "crash/MiniDumps.h"
+#include "platform/TextConversion.h"
+#include "tracing/MethodTrace.h"
+#include "tracing/TraceLevels.h"
+
+namespace ExceptionTranslator {
+
+namespace {
+
+using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
+                                                PMINIDUMP_EXCEPTION_INFORMATION,
+                                                PMINIDUMP_USER_STREAM_INFORMATION,
+                                                PMINIDUMP_CALLBACK_INFORMATION);
+
+void WriteDumpFile(MiniDumpWriteDumpFunction writeDump, const CrashRecord* record,
+                   const char16_t* fileName) {
+    const HANDLE file = CreateFileW(zeph::platform::AsWChar(fileName), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    MINIDUMP_EXCEPTION_INFORMATION exception{};
+    exception.ThreadId = GetCurrentThreadId();
+    exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(record);
+    exception.ClientPointers = FALSE;
+    MINIDUMP_CALLBACK_INFORMATION callback{};
+    writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpWithDataSegs,
+              record != nullptr ? &exception : nullptr, nullptr, &callback);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+void CreateMiniDump(const CrashRecord* record, const char16_t* fileName) noexcept {
+    try {
+        MethodTrace trace(TRACE_DETAIL, CrashComponent(), u"ExceptionTranslator::CreateMiniDump",
+                          kDumpSource, __LINE__);
+        if (fileName == nullptr || *fileName == u'\0') {
+            return;
+        }
+        const HMODULE dbghelp = LoadLibraryW(L"dbghelp.dll");
+        if (dbghelp == nullptr) {
+            return;
+        }
+        const auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(
+            reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")));
+        if (writeDump != nullptr) {
+            WriteDumpFile(writeDump, record, fileName);
+        }
+        FreeLibrary(dbghelp);
+    } catch (...) {  // no dump
+    }
+}
+
+}  // namespace ExceptionTranslator

@@ -1,0 +1,146 @@
+// The dump history over a log directory of the test's own: which dumps a pruning deletes.
+#include "crash/DumpHistory.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <tuple>
+
+#include "CapturingTraceSystem.h"
+#include "TempDirectory.h"
+#include "tracing/TraceLevels.h"
+
+namespace {
+
+using namespace ExceptionTranslator;
+
+std::u16string g_logDirectory;
+std::vector<std::tuple<std::u16string, uint32_t, bool>> g_queries;
+
+int32_t TestLogDir(const char16_t* compId, char16_t* directory, uint32_t length, bool create) {
+    g_queries.emplace_back(compId, length, create);
+    std::copy(g_logDirectory.begin(), g_logDirectory.end(), directory);
+    directory[g_logDirectory.size()] = u'\0';
+    return 0;
+}
+
+std::string Dump(const std::string& date) {
+    return "ZEPH.Ext.PcSc__MoraHost.exe__V5.2.1.7_AppCrashDump_" + date + ".dmp.txt";
+}
+std::string OlderDump(const std::string& date) {
+    return "ZEPH.Ext.PcSc__MoraHost.exe__AppCrashDump_" + date + ".dmp.txt";
+}
+
+struct PruneCase {
+    const char* name;
+    std::vector<std::string> files;  // written in this order
+    std::vector<std::string> deleted;
+};
+
+void PrintTo(const PruneCase& pruneCase, std::ostream* out) {
+    *out << pruneCase.name;
+}
+
+class DumpHistoryTest : public ::testing::Test {
+  protected:
+    DumpHistoryTest() {
+        g_logDirectory = directory.Path().u16string();
+        g_logDirectory.push_back(static_cast<char16_t>(std::filesystem::path::preferred_separator));
+    }
+    std::set<std::string> Remaining() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(directory.Path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    TempDirectory directory;
+    CapturingTraceSystem traces;
+    LogDirectoryCache logDirectory{&TestLogDir};
+};
+
+class Pruning : public DumpHistoryTest, public ::testing::WithParamInterface<PruneCase> {};
+
+TEST_P(Pruning, DeletesByTheDateInTheName) {
+    std::set<std::string> kept;
+    for (const std::string& file : GetParam().files) {
+        directory.Write(file, "MDMP");
+        kept.insert(file);
+    }
+    ClearDumpHistory(false, logDirectory);
+    ClearDumpHistory(true, logDirectory);
+    for (const std::string& file : GetParam().deleted) {
+        kept.erase(file);
+        EXPECT_THAT(traces.TextsAt(TRACE_DETAIL),
+                    ::testing::Contains(Latin1("Dump <" + (directory.Path() / file).string() +
+                                               "> wurde gelöscht.")));
+    }
+    EXPECT_EQ(Remaining(), kept);
+}
+
+// Dates sort by year first; the file system's time stamps and the order of writing do not count.
+INSTANTIATE_TEST_SUITE_P(
+    Directories, Pruning,
+    ::testing::Values(PruneCase{"SevenKeepTheFiveNewest",
+                                {Dump("31.12.2020.23.59.59"), Dump("01.01.2021.00.00.00"),
+                                 Dump("02.01.2021.00.00.00"), Dump("15.06.2019.10.00.00"),
+                                 Dump("14.08.2020.09.05.03"), Dump("14.08.2020.09.05.04"),
+                                 Dump("01.02.2021.00.00.00")},
+                                {Dump("15.06.2019.10.00.00"), Dump("14.08.2020.09.05.03")}},
+                      PruneCase{"FourKeepAll",
+                                {Dump("01.01.2020.00.00.00"), Dump("01.01.2021.00.00.00"),
+                                 Dump("01.01.2022.00.00.00"), Dump("01.01.2023.00.00.00")},
+                                {}},
+                      PruneCase{
+                          "OlderNamingAlwaysGoes",
+                          {OlderDump("01.01.2030.00.00.00"), OlderDump("02.01.2030.00.00.00"),
+                           Dump("01.01.2020.00.00.00")},
+                          {OlderDump("01.01.2030.00.00.00"), OlderDump("02.01.2030.00.00.00")}},
+                      PruneCase{"WrittenLastWithTheOldestDateGoes",
+                                {Dump("01.01.2021.00.00.00"), Dump("01.01.2022.00.00.00"),
+                                 Dump("01.01.2023.00.00.00"), Dump("01.01.2024.00.00.00"),
+                                 Dump("01.01.2025.00.00.00"), Dump("01.01.2020.00.00.00")},
+                                {Dump("01.01.2020.00.00.00")}},
+                      PruneCase{"UnreadableDateGoesFirst",
+                                {Dump("01.01.2021.00.00.00"), Dump("01.01.2022.00.00.00"),
+                                 Dump("01.01.2023.00.00.00"), Dump("01.01.2024.00.00.00"),
+                                 Dump("01.01.2025.00.00.00"), Dump("xx.08.2026.09.05.03")},
+                                {Dump("xx.08.2026.09.05.03")}}),
+    [](const ::testing::TestParamInfo<PruneCase>& row) { return std::string(row.param.name); });
+
+// Of two dumps of the same second the one found later counts newer, whichever it is.
+TEST_F(DumpHistoryTest, OfTheSameSecondTheLaterFoundIsKept) {
+    const std::string first = Dump("01.01.2020.00.00.00");
+    const std::string second = "Copy of " + first;
+    for (const auto& [earlier, later] : {std::pair{first, second}, std::pair{second, first}}) {
+        DumpHistoryMap map;
+        for (const std::string& file :
+             {Dump("01.01.2021.00.00.00"), Dump("01.01.2022.00.00.00"), Dump("01.01.2023.00.00.00"),
+              Dump("01.01.2024.00.00.00"), earlier, later}) {
+            directory.Write(file, "MDMP");
+            AddFileToMap(true, map, std::filesystem::path(file).u16string(), logDirectory);
+        }
+        PruneDumpHistory(true, map);
+        EXPECT_FALSE(std::filesystem::exists(directory.Path() / earlier));
+        EXPECT_TRUE(std::filesystem::exists(directory.Path() / later));
+    }
+}
+
+// The directory is asked for the product's log directory, with creation, until one is known.
+TEST(LogDirectoryCacheTest, AsksWhileEmptyThenKeepsTheDirectory) {
+    g_queries.clear();
+    g_logDirectory.clear();
+    LogDirectoryCache cache(&TestLogDir);
+    EXPECT_EQ(std::u16string(cache.Directory()), u"");
+    g_logDirectory = u"/log/";
+    EXPECT_EQ(std::u16string(cache.Directory()), u"/log/");
+    g_logDirectory = u"/other/";
+    EXPECT_EQ(std::u16string(cache.Directory()), u"/log/");
+    EXPECT_EQ(g_queries, (decltype(g_queries)(2, {u"K7000102", 261, true})));
+}
+
+}  // namespace
