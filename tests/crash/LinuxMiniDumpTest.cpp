@@ -1,0 +1,210 @@
+// Dumps of real faults: a child process faults in a named function, its signal handler writes
+// the dump, and the test reads the dump back, then has lldb read it.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "TempDirectory.h"
+#include "crash/posix/LinuxMiniDump.h"
+#include "crash/posix/MiniDumpFormat.h"
+
+namespace md = ExceptionTranslator::minidump;
+
+// The faulting functions, named in the backtraces the tests expect.
+__attribute__((noinline, noclone)) void WriteThroughBadPointer() {
+    int* volatile target = reinterpret_cast<int*>(0x10);
+    *target = 1;
+}
+
+volatile int g_divisor = 0;
+volatile int g_quotient = 0;
+
+__attribute__((noinline, noclone, no_sanitize_undefined)) void DivideByZero() {
+    g_quotient = 100 / g_divisor;
+}
+
+namespace {
+
+const char* g_dumpPath = nullptr;
+
+void WriteDumpAndExit(int signal, siginfo_t* info, void* context) {
+    const CrashRecord record{signal, info, static_cast<const ucontext_t*>(context), gettid()};
+    _exit(ExceptionTranslator::WriteLinuxMiniDump(g_dumpPath, record) ? 0 : 1);
+}
+
+// Forks a child that dumps its fault of `fault` into `path`; returns the child's id once it
+// ended with the dump written.
+pid_t DumpFaultInChild(void (*fault)(), const std::string& path) {
+    const pid_t child = fork();
+    if (child == 0) {
+        static char alternateStack[64 * 1024];
+        const stack_t stack{alternateStack, 0, sizeof(alternateStack)};
+        struct sigaction action {};
+        action.sa_sigaction = WriteDumpAndExit;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        g_dumpPath = path.c_str();
+        if (!ExceptionTranslator::ReserveLinuxMiniDumpMemory() || sigaltstack(&stack, nullptr) ||
+            sigaction(SIGSEGV, &action, nullptr) || sigaction(SIGFPE, &action, nullptr)) {
+            _exit(3);
+        }
+        fault();
+        _exit(2);
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    return child;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string RunCommand(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 4096> chunk{};
+    while (pipe != nullptr && fgets(chunk.data(), chunk.size(), pipe) != nullptr) {
+        output += chunk.data();
+    }
+    if (pipe != nullptr) {
+        pclose(pipe);
+    }
+    return output;
+}
+
+// The dump's records, bounds-checked.
+class DumpReader {
+  public:
+    explicit DumpReader(std::string bytes) : m_bytes(std::move(bytes)) {}
+
+    template <typename Record>
+    Record At(uint64_t rva) const {
+        Record record{};
+        if (rva + sizeof(Record) <= m_bytes.size()) {
+            std::memcpy(&record, m_bytes.data() + rva, sizeof(Record));
+        } else {
+            ADD_FAILURE() << "record beyond the end of the dump at " << rva;
+        }
+        return record;
+    }
+
+    // The stream of that type, or an empty location.
+    md::LocationDescriptor Stream(uint32_t type) const {
+        const auto header = At<md::Header>(0);
+        for (uint32_t i = 0; i < header.numberOfStreams; ++i) {
+            const auto entry =
+                At<md::Directory>(header.streamDirectoryRva + i * sizeof(md::Directory));
+            if (entry.streamType == type) {
+                return entry.location;
+            }
+        }
+        return {};
+    }
+
+    std::u16string String(md::Rva rva) const {
+        const auto bytes = At<uint32_t>(rva);
+        std::u16string text(bytes / 2, u'\0');
+        if (rva + 4 + bytes <= m_bytes.size()) {
+            std::memcpy(text.data(), m_bytes.data() + rva + 4, bytes);
+        }
+        return text;
+    }
+
+  private:
+    std::string m_bytes;
+};
+
+struct FaultCase {
+    const char* name;
+    void (*fault)();
+    const char* function;
+    int signal;
+    const char* signalName;
+};
+
+class LinuxMiniDumpTest : public ::testing::TestWithParam<FaultCase> {
+  protected:
+    TempDirectory m_directory;
+    std::string m_dumpPath = (m_directory.Path() / "fault.dmp").string();
+};
+
+const FaultCase kFaults[] = {
+    {"BadPointer", WriteThroughBadPointer, "WriteThroughBadPointer", SIGSEGV, "SIGSEGV"},
+    {"DivisionByZero", DivideByZero, "DivideByZero", SIGFPE, "SIGFPE"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, LinuxMiniDumpTest, ::testing::ValuesIn(kFaults),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST_P(LinuxMiniDumpTest, DumpNamesTheFaultItsThreadAndTheExecutable) {
+    const pid_t child = DumpFaultInChild(GetParam().fault, m_dumpPath);
+    const DumpReader dump(ReadFile(m_dumpPath));
+    const auto header = dump.At<md::Header>(0);
+    ASSERT_EQ(header.signature, md::kSignature);
+    EXPECT_EQ(header.version & 0xFFFF, md::kVersion);
+
+    const auto exception = dump.At<md::ExceptionStream>(dump.Stream(md::kExceptionStream).rva);
+    EXPECT_EQ(exception.threadId, static_cast<uint32_t>(child));
+    EXPECT_EQ(exception.exceptionRecord.exceptionCode, static_cast<uint32_t>(GetParam().signal));
+    const auto context = dump.At<md::ContextAmd64>(exception.threadContext.rva);
+    const auto faultAddress = reinterpret_cast<uint64_t>(GetParam().fault);
+    EXPECT_GE(context.rip, faultAddress);
+    EXPECT_LT(context.rip, faultAddress + 64);
+    if (GetParam().signal == SIGSEGV) {
+        EXPECT_EQ(exception.exceptionRecord.exceptionAddress, 0x10u);
+    }
+
+    const auto threads = dump.Stream(md::kThreadListStream);
+    ASSERT_EQ(dump.At<uint32_t>(threads.rva), 1u);
+    const auto thread = dump.At<md::Thread>(threads.rva + 4);
+    EXPECT_EQ(thread.threadId, static_cast<uint32_t>(child));
+    EXPECT_LE(thread.stack.startOfMemoryRange, context.rsp - 128);
+    EXPECT_GT(thread.stack.startOfMemoryRange + thread.stack.memory.dataSize, context.rsp);
+
+    const auto modules = dump.Stream(md::kModuleListStream);
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe").u16string();
+    md::Module executableModule{};
+    for (uint32_t i = 0; i < dump.At<uint32_t>(modules.rva); ++i) {
+        const auto module = dump.At<md::Module>(modules.rva + 4 + i * sizeof(md::Module));
+        if (dump.String(module.moduleNameRva) == executable) {
+            executableModule = module;
+        }
+    }
+    EXPECT_LT(faultAddress - executableModule.baseOfImage, executableModule.sizeOfImage);
+    // Its build id (20 bytes from the linker) in the record lldb matches files by.
+    EXPECT_EQ(executableModule.cvRecord.dataSize, 4u + 20u);
+    EXPECT_EQ(dump.At<uint32_t>(executableModule.cvRecord.rva), 0x4270454cu);
+}
+
+TEST_P(LinuxMiniDumpTest, LldbShowsTheFaultAndTheBacktrace) {
+    if (RunCommand("command -v lldb-14").empty()) {
+        GTEST_SKIP() << "lldb-14 is not installed";
+    }
+    const pid_t child = DumpFaultInChild(GetParam().fault, m_dumpPath);
+    const std::string output = RunCommand("lldb-14 --batch -c '" + m_dumpPath + "' '" +
+                                          std::filesystem::read_symlink("/proc/self/exe").string() +
+                                          "' -o 'thread list' -o 'bt' 2>&1");
+    EXPECT_NE(output.find("tid = " + std::to_string(child) + ","), std::string::npos) << output;
+    EXPECT_NE(output.find(std::string("stop reason = signal ") + GetParam().signalName),
+              std::string::npos)
+        << output;
+    const size_t frame0 = output.find("frame #0: ");
+    ASSERT_NE(frame0, std::string::npos) << output;
+    const std::string frame0Line = output.substr(frame0, output.find('\n', frame0) - frame0);
+    EXPECT_NE(frame0Line.find(GetParam().function), std::string::npos) << output;
+    EXPECT_NE(output.find("frame #1: "), std::string::npos) << output;  // unwound from there
+}
+
+}  // namespace
