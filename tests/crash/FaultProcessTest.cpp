@@ -100,7 +100,7 @@ TEST_F(FaultProcessTest, DumpShowsTheFaultToADebugger) {
     const std::vector<fs::path> added = DumpsSince(started);
     ASSERT_EQ(added.size(), 1u);
     const std::string command =
-        "lldb-14 --batch -c '" + added[0].string() + "' -o 'thread list' -o bt 2>&1";
+        "lldb-14 --batch -c '" + added[0].string() + "' -o 'thread list' -o bt </dev/null 2>&1";
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char chunk[4096];
