@@ -39,8 +39,11 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* pointers) {
     if (!IsProcessorFault(code) || !ThreadIsMarked() || zeph::platform::OperationDepth() == 0) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    if (ThreadInProcedure()) {  // a fault inside the procedure itself
-        TerminateProcess(GetCurrentProcess(), code);
+    // A fault inside the procedure itself goes on to the frame handlers: the dump writer guards
+    // its own calls (Wine's dbghelp faults on the callback record and catches it), and one that
+    // nobody catches ends the process as an unhandled fault.
+    if (ThreadInProcedure()) {
+        return EXCEPTION_CONTINUE_SEARCH;
     }
     SetThreadInProcedure(true);
     TranslateSEHExceptionToStdException(code, pointers);
