@@ -39,9 +39,8 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* pointers) {
     if (!IsProcessorFault(code) || !ThreadIsMarked() || zeph::platform::OperationDepth() == 0) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    // A fault inside the procedure itself goes on to the frame handlers: the dump writer guards
-    // its own calls (Wine's dbghelp faults on the callback record and catches it), and one that
-    // nobody catches ends the process as an unhandled fault.
+    // A fault inside the procedure itself goes on to the frame handlers: code that guards its own
+    // calls keeps working, and a fault nobody catches ends the process as an unhandled one.
     if (ThreadInProcedure()) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
