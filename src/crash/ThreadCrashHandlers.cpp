@@ -1,4 +1,10 @@
 #include "crash/ThreadCrashHandlers.h"
 
-// The crash handler is not part of the module yet: until it is, a thread has nothing to install.
-void InstallThreadCrashHandlers() noexcept {}
+#include "crash/FaultHandler.h"
+#include "crash/InvalidParameterHandler.h"
+
+void InstallThreadCrashHandlers() noexcept {
+    ExceptionTranslator::MarkThreadForFaults();
+    ExceptionTranslator::InstallProcessFaultHandler();
+    ExceptionTranslator::InstallInvalidParameterHandler();
+}

@@ -1,15 +1,16 @@
 #include "extension/StartupHooks.h"
 
+#include "crash/CrashComponent.h"
 #include "directories/ConfigDB.h"
 #include "directories/TraceSystemSearch.h"
 #include "identification/HelperInitialize.h"
 #include "tracing/TraceSinks.h"
 #include "tracing/TraceSystemLib.h"
 
-// The crash handler's component name joins here once the crash handler is part of the module.
 void OnProcessAttach() noexcept {
     TraceSystemLib::Instance().SetFinder(&configdb::FindTraceSystemLibraryForProcess);
     CDB_SetTracer(&ExtensionTraceSink);
+    ExceptionTranslator::SetCrashComponent(u"ZEPH.Ext.PcSc");
 }
 
 void InitializeCardIdentification() noexcept {

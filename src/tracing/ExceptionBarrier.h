@@ -8,6 +8,8 @@
 
 #include <exception>
 
+#include "platform/OperationDepth.h"
+
 // What the line of a caught exception says.
 enum class CaughtExceptionText {
     Plain,                // "%s::Exception gefangen!" for every exception
@@ -19,11 +21,13 @@ void TraceCaughtException(const char16_t* component, const char16_t* qualifiedNa
                           CaughtExceptionText text, const std::exception* caught) noexcept;
 
 // Runs the body; no exception leaves it. The caller keeps what the body had reached. False when
-// the body ended with an exception.
+// the body ended with an exception. While the body runs the thread counts as inside an operation,
+// so that a processor fault in it is carried here as an exception by the crash handler.
 template <typename Body>
 bool RunBehindExceptionBarrier(const char16_t* component, const char16_t* qualifiedName,
                                CaughtExceptionText text, Body&& body) noexcept {
     try {
+        const zeph::platform::OperationScope inside;
         body();
         return true;
     } catch (const std::exception& caught) {

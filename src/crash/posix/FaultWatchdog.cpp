@@ -1,0 +1,68 @@
+#include "crash/posix/FaultWatchdog.h"
+
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace ExceptionTranslator {
+
+namespace {
+
+// One procedure at a time holds the watchdog; the fault it guards is kept for SIGALRM's handler.
+std::atomic<int> g_guardedSignal{0};
+timer_t g_timer{};
+struct sigaction g_previousAlarm {};
+
+void OnAlarm(int /*signal*/) {
+    EndWithFault(g_guardedSignal.load());
+}
+
+}  // namespace
+
+void ArmFaultWatchdog(int faultSignal) noexcept {
+    int idle = 0;
+    if (!g_guardedSignal.compare_exchange_strong(idle, faultSignal)) {
+        return;
+    }
+    struct sigaction alarm {};
+    alarm.sa_handler = &OnAlarm;
+    alarm.sa_flags = SA_ONSTACK;
+    sigemptyset(&alarm.sa_mask);
+    sigaction(SIGALRM, &alarm, &g_previousAlarm);
+    sigevent event{};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = SIGALRM;
+    event._sigev_un._tid = gettid();
+    if (timer_create(CLOCK_MONOTONIC, &event, &g_timer) != 0) {
+        return;
+    }
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = kProcedureSeconds;
+    timer_settime(g_timer, 0, &expiry, nullptr);
+}
+
+void DisarmFaultWatchdog() noexcept {
+    if (g_guardedSignal.load() == 0) {
+        return;
+    }
+    timer_delete(g_timer);
+    sigaction(SIGALRM, &g_previousAlarm, nullptr);
+    g_guardedSignal.store(0);
+}
+
+void EndWithFault(int faultSignal) noexcept {
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    sigemptyset(&defaultAction.sa_mask);
+    sigaction(faultSignal, &defaultAction, nullptr);
+    sigset_t fault;
+    sigemptyset(&fault);
+    sigaddset(&fault, faultSignal);
+    pthread_sigmask(SIG_UNBLOCK, &fault, nullptr);
+    raise(faultSignal);
+    _exit(128 + faultSignal);
+}
+
+}  // namespace ExceptionTranslator

@@ -1,0 +1,25 @@
+#include "platform/OperationDepth.h"
+
+namespace zeph::platform {
+
+namespace {
+
+// Initial-exec: the variable lives in the static TLS block, so that a read from a signal handler
+// on any thread, even one that never ran an operation, is a plain load without allocation.
+__attribute__((tls_model("initial-exec"))) thread_local unsigned t_depth = 0;
+
+}  // namespace
+
+void EnterOperation() noexcept {
+    ++t_depth;
+}
+
+void LeaveOperation() noexcept {
+    --t_depth;
+}
+
+unsigned OperationDepth() noexcept {
+    return t_depth;
+}
+
+}  // namespace zeph::platform

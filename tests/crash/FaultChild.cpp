@@ -1,0 +1,152 @@
+// The process the fault tests start: it creates an extension object over the simulator, faults on
+// purpose and checks what it can see from inside; the test checks the exit, the dump and the
+// restart from outside.
+//
+//   crash_fault_child divide|pointer|outside|other-thread|measure
+//   (no argument: a restarted instance; it leaves "restarted" in $ZEPH_CRASH_TEST_DIR)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "ExtensionHarness.h"
+#include "crash/CrashComponent.h"
+#include "crash/CrashMessage.h"
+
+namespace {
+
+constexpr int kChecked = 0;
+constexpr int kMismatch = 3;
+constexpr uint32_t kAttributeReaderActual = 0x0007AA01;
+
+std::string TestDir() {
+    const char* dir = std::getenv("ZEPH_CRASH_TEST_DIR");
+    return dir != nullptr ? std::string(dir) + "/" : std::string();
+}
+
+void Leave(const std::string& name) {
+    std::ofstream(TestDir() + name) << "1\n";
+}
+
+// Through a variable the compiler cannot see through, so the fault stays in the program.
+volatile uint32_t g_zero = 0;
+uint8_t* volatile g_badPointer = reinterpret_cast<uint8_t*>(0x10);
+
+#ifdef _WIN32
+constexpr const char* kDivideText = "SEH-Exception aufgetreten: ErrorCode = c0000094";
+constexpr const char* kAccessText = "SEH-Exception aufgetreten: ErrorCode = c0000005";
+#else
+constexpr const char* kDivideText = "SEH-Exception aufgetreten: ErrorCode = 8";  // SIGFPE
+constexpr const char* kAccessText = "SEH-Exception aufgetreten: ErrorCode = b";  // SIGSEGV
+#endif
+
+bool Expect(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "crash_fault_child: %s\n", what);
+    }
+    return condition;
+}
+
+bool TracedFault(const ExtensionHarness& h, const std::string& method, const char* text) {
+    bool crashLine = false;
+    for (const std::string& line : h.traces.TextsAt(TRACE_EXCEPTION)) {
+        crashLine =
+            crashLine || line.starts_with(
+                             "TranslateSEHExceptionToStdException -> Exception aufgetreten! "
+                             "Thread-ID <");
+    }
+    return Expect(crashLine, "no crash line") &&
+           Expect(h.Traced(TRACE_EXCEPTION, method,
+                           std::string("Std::Exception gefangen! <") + text + ">"),
+                  "no caught-exception line");
+}
+
+uint32_t ReadActualReaderInto(ExtensionHarness& h, uint8_t* buffer) {
+    uint64_t length = 256;
+    return h.extension->GetAttribute(kAttributeReaderActual, buffer, &length);
+}
+
+// A division by zero inside Transmit, then a Transmit that works.
+int DivideInsideOperation() {
+    ExtensionHarness h;
+    h.ConnectCard();
+    h.pcsc.onTransmit = [](uint32_t result, uint32_t, uint32_t*) { return result / g_zero; };
+    const bool faulted = Expect(h.TransmitSelect().first != ZEPH_STATUS_SUCCESS, "no error") &&
+                         TracedFault(h, "Transmit", kDivideText);
+    h.pcsc.onTransmit = nullptr;
+    return faulted && Expect(h.TransmitSelect().first == ZEPH_STATUS_SUCCESS, "no recovery")
+               ? kChecked
+               : kMismatch;
+}
+
+// The module writes its own attribute through a pointer the host got wrong.
+int BadPointerInsideOperation() {
+    ExtensionHarness h;
+    const bool faulted =
+        Expect(ReadActualReaderInto(h, g_badPointer) != ZEPH_STATUS_SUCCESS, "no error") &&
+        TracedFault(h, "GetAttribute", kAccessText);
+    uint8_t name[256] = {};
+    return faulted && Expect(ReadActualReaderInto(h, name) == ZEPH_STATUS_SUCCESS, "no recovery")
+               ? kChecked
+               : kMismatch;
+}
+
+int FaultOutsideOperation() {
+    ExtensionHarness h;
+    *g_badPointer = 1;
+    return kMismatch;
+}
+
+int FaultOnForeignThread() {
+    ExtensionHarness h;
+    std::thread([] { *g_badPointer = 1; }).join();
+    return kMismatch;
+}
+
+// Prints the mean time from the fault to the operation's return, the dump written on the way.
+int MeasureFaults() {
+    ExtensionHarness h;
+    constexpr int kRounds = 10;
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < kRounds; ++round) {
+        ReadActualReaderInto(h, g_badPointer);
+    }
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    std::printf("fault to return with dump: %.2f ms\n", elapsed.count() / kRounds);
+    return kChecked;
+}
+
+void LeaveMessageMark(const char16_t*, const char16_t*) {
+    Leave("message");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        Leave("restarted");
+        return kChecked;
+    }
+    ExceptionTranslator::SetCrashComponent(u"ZEPH.Ext.PcSc");
+    ExceptionTranslator::SetCrashMessageShower(&LeaveMessageMark);
+    const std::string mode = argv[1];
+    if (mode == "divide") {
+        return DivideInsideOperation();
+    }
+    if (mode == "pointer") {
+        return BadPointerInsideOperation();
+    }
+    if (mode == "outside") {
+        return FaultOutsideOperation();
+    }
+    if (mode == "other-thread") {
+        return FaultOnForeignThread();
+    }
+    if (mode == "measure") {
+        return MeasureFaults();
+    }
+    return kMismatch;
+}

@@ -1,0 +1,119 @@
+// The crash options at work in a host process: a copy of the fault child named morahost shows the
+// crash message first, starts a new instance of itself and ends with -1.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FaultChildRun.h"
+#include "TempDirectory.h"
+
+#ifdef _WIN32
+#include "Win32RegistryFixture.h"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RestartCase {
+    const char* executable;
+    const char* restartValue;  // as a .reg file writes it
+    int exit;
+    bool message;
+    bool restarted;
+};
+
+#ifdef _WIN32
+std::vector<uint8_t> ValueBytes(const std::string& text, uint32_t& type) {
+    if (text.starts_with("dword:")) {
+        type = kRegDword;
+        const uint32_t value = static_cast<uint32_t>(std::stoul(text.substr(6), nullptr, 16));
+        return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    }
+    type = kRegSz;
+    return RegistryStringBytes(u"1");
+}
+
+// The options in the real registry for as long as it lives.
+struct Options {
+    Options(const TempDirectory&, const RestartCase& c) {
+        uint32_t type = 0;
+        key.SetValue(u"ShowCrashMessage", kRegDword, {1, 0, 0, 0});
+        const std::vector<uint8_t> bytes = ValueBytes(c.restartValue, type);
+        key.SetValue(u"ShouldRestartMoraHost", type, bytes);
+    }
+    ScopedRegistryKey key{u"Software\\TALPO Mora compact\\Options", RegistryView::Bit64};
+};
+
+#else
+// The options in a registry file the child reads.
+struct Options {
+    Options(const TempDirectory& dir, const RestartCase& c) {
+        const std::string file = dir.Write(
+            "options.reg",
+            std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                        "[HKEY_LOCAL_MACHINE\\Software\\TALPO Mora compact\\Options]\r\n"
+                        "\"ShowCrashMessage\"=dword:00000001\r\n\"ShouldRestartMoraHost\"=") +
+                c.restartValue + "\r\n");
+        setenv("ZEPH_REGISTRY_FILE", file.c_str(), 1);
+    }
+    ~Options() { unsetenv("ZEPH_REGISTRY_FILE"); }
+    Options(const Options&) = delete;
+    Options& operator=(const Options&) = delete;
+};
+
+#endif
+
+void SetMarks(const TempDirectory& marks) {
+    SetChildVariable("ZEPH_CRASH_TEST_DIR", marks.Path().string());
+#ifndef _WIN32
+    SetChildVariable("XDG_STATE_HOME", marks.Path().string());
+#endif
+}
+
+bool AppearsWithin(const fs::path& file, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!fs::exists(file) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return fs::exists(file);
+}
+
+class FaultRestartTest : public ::testing::TestWithParam<RestartCase> {};
+
+TEST_P(FaultRestartTest, FollowsTheOptionsInsideTheHostOnly) {
+    const RestartCase& c = GetParam();
+    TempDirectory marks;
+    SetMarks(marks);
+    const fs::path host = marks.Path() / c.executable;
+    fs::copy_file(ZEPH_TEST_FAULT_CHILD, host);
+    const Options options(marks, c);
+
+    EXPECT_EQ(RunFaultChild(host.string(), "pointer"), c.exit);
+    EXPECT_EQ(fs::exists(marks.Path() / "message"), c.message);
+    EXPECT_EQ(AppearsWithin(marks.Path() / "restarted", std::chrono::seconds(c.restarted ? 20 : 1)),
+              c.restarted);
+}
+
+#ifdef _WIN32
+#define ZEPH_HOST_NAME "morahost.exe"
+#define ZEPH_OTHER_NAME "otherhost.exe"
+#else
+#define ZEPH_HOST_NAME "morahost"
+#define ZEPH_OTHER_NAME "otherhost"
+#endif
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, FaultRestartTest,
+    ::testing::Values(RestartCase{ZEPH_HOST_NAME, "dword:00000001", kExitMinusOne, true, true},
+                      RestartCase{ZEPH_HOST_NAME, "dword:00010000", 0, true, false},
+                      RestartCase{ZEPH_HOST_NAME, "\"1\"", 0, true, false},
+                      RestartCase{ZEPH_OTHER_NAME, "dword:00000001", 0, false, false}));
+
+}  // namespace
