@@ -4,9 +4,10 @@
 
 #include "extension/ExtensionTrace.h"
 #include "extension/HostLength.h"
-#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
+#include "pcsc/LogNames.h"
 #include "pcsc/PcScConstants.h"
+#include "platform/HostMemory.h"
 #include "platform/TextConversion.h"
 
 uint32_t CZephExtensionPcSc::GetAttribute(uint32_t id, uint8_t* buffer, uint64_t* length) {
@@ -67,7 +68,7 @@ uint32_t CZephExtensionPcSc::CopyReaderName(uint8_t* buffer, uint64_t& length) {
     if (length < name.size() + 1) {
         return ZEPH_STATUS_NOT_SUPPORTED;
     }
-    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    zeph::platform::CopyToHostMemory(buffer, name.c_str(), name.size() + 1);
     length = name.size() + 1;
     TRC_WriteFormat(TRACE_DETAIL, kExtensionComponent,
                     u"%s::SCARD_ATTR_ZEPH_READER_ACTUAL lieferte <%S>",

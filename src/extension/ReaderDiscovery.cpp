@@ -4,11 +4,12 @@
 #include <cstring>
 
 #include "extension/ExtensionTrace.h"
-#include "pcsc/LogNames.h"
 #include "extension/ReaderNames.h"
 #include "extension/ReaderTable.h"
 #include "extension/ZephExtensionPcSc.h"
+#include "pcsc/LogNames.h"
 #include "pcsc/PcScConstants.h"
+#include "platform/HostMemory.h"
 
 namespace {
 
@@ -278,7 +279,7 @@ void CZephExtensionPcSc::HandOverCard(const PcScReaderState& entry,
     const uint32_t atrLength = std::min(entry.cbAtr, SCARD_ATR_CAPACITY);
     if (destination.atr != nullptr && destination.atrLength != nullptr &&
         *destination.atrLength >= atrLength) {
-        std::memcpy(destination.atr, entry.rgbAtr, atrLength);
+        zeph::platform::CopyToHostMemory(destination.atr, entry.rgbAtr, atrLength);
         *destination.atrLength = atrLength;
     }
     if (destination.protocol != nullptr) {

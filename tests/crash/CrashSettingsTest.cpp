@@ -31,6 +31,9 @@ struct SettingCase {
     const char* executable;
     RegistryValue restart;
     bool expected;
+    friend void PrintTo(const SettingCase& c, std::ostream* out) {
+        *out << c.executable << " type " << c.restart.type << " bytes " << c.restart.data.size();
+    }
 };
 
 class CrashSettingTest : public ::testing::TestWithParam<SettingCase> {};

@@ -59,6 +59,7 @@ class FaultProcessTest : public ::testing::Test {
 
 struct InsideCase {
     const char* mode;
+    friend void PrintTo(const InsideCase& c, std::ostream* out) { *out << c.mode; }
 };
 
 class FaultInsideOperation : public FaultProcessTest,

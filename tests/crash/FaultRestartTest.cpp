@@ -26,6 +26,9 @@ struct RestartCase {
     int exit;
     bool message;
     bool restarted;
+    friend void PrintTo(const RestartCase& c, std::ostream* out) {
+        *out << c.executable << " " << c.restartValue;
+    }
 };
 
 #ifdef _WIN32

@@ -3,10 +3,11 @@
 #include <cstring>
 
 #include "pcsc/PcScConstants.h"
-#include "platform/TextConversion.h"
 #include "pcsc/pcsclite/PcScLiteBackend.h"
 #include "pcsc/pcsclite/PcScLiteCall.h"
 #include "pcsc/pcsclite/PcScLiteConversion.h"
+#include "platform/HostMemory.h"
+#include "platform/TextConversion.h"
 
 namespace zeph::platform::pcsclite {
 namespace {
@@ -120,7 +121,7 @@ uint32_t PcScLiteBackend::Status(ScardHandle card, PcScMemory& readerName, uint3
     if (atrLength != nullptr) {
         const bool fits = atr == nullptr || *atrLength >= liteAtrLength;
         if (fits && atr != nullptr) {
-            std::memcpy(atr, liteAtr, liteAtrLength);
+            zeph::platform::CopyToHostMemory(atr, liteAtr, liteAtrLength);
         }
         *atrLength = static_cast<uint32_t>(liteAtrLength);
         if (!fits) {
