@@ -31,8 +31,15 @@ struct SettingCase {
     const char* executable;
     RegistryValue restart;
     bool expected;
+    // A name for the test's list: the value's type and bytes, and whether it runs in the host.
     friend void PrintTo(const SettingCase& c, std::ostream* out) {
-        *out << c.executable << " type " << c.restart.type << " bytes " << c.restart.data.size();
+        *out << "type" << c.restart.type << "_";
+        for (const uint8_t byte : c.restart.data) {
+            *out << int{byte} << "x";
+        }
+        *out << (*c.executable == '\0'                                             ? "noexe"
+                 : std::string(c.executable).find("MoraHost") != std::string::npos ? "host"
+                                                                                   : "other");
     }
 };
 

@@ -2,6 +2,8 @@
 // crash message first, starts a new instance of itself and ends with -1.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -26,8 +28,11 @@ struct RestartCase {
     int exit;
     bool message;
     bool restarted;
+    // A name for the test's list: letters and digits only.
     friend void PrintTo(const RestartCase& c, std::ostream* out) {
-        *out << c.executable << " " << c.restartValue;
+        for (const char ch : std::string(c.executable) + "_" + c.restartValue) {
+            *out << (std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_');
+        }
     }
 };
 
