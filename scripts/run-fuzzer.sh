@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 build=${ZEPH_FUZZ_BUILD_DIR:-build/fuzz}
-target=regfile_parser_fuzzer
+target=regfile_fuzzer
 
 if ! echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
         clang++ -x c++ -fsanitize=fuzzer - -o /dev/null 2>/dev/null; then
