@@ -15,10 +15,16 @@ bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
-// One "%<width>d" of sscanf: blanks skipped, then an optional sign and digits, together at most
-// `width` characters. False when no digit is there.
+// The white space that sscanf skips before a number: blank, tab, line feed, vertical tab, form
+// feed and carriage return.
+bool IsSpace(char16_t c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+// One "%<width>d" of sscanf: white space skipped, then an optional sign and digits, together at
+// most `width` characters. False when no digit is there.
 bool ReadNumber(std::u16string_view& text, size_t width, int& value) {
-    while (!text.empty() && (text.front() == u' ' || text.front() == u'\t')) {
+    while (!text.empty() && IsSpace(text.front())) {
         text.remove_prefix(1);
     }
     size_t used = 0;
