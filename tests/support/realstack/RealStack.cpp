@@ -49,6 +49,17 @@ ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& optio
     if (!options.dropOn.empty()) {
         program.argv.insert(program.argv.end(), {"--drop-on", options.dropOn});
     }
+    if (options.dropAfter != 0) {
+        program.argv.insert(program.argv.end(),
+                            {"--drop-after", std::to_string(options.dropAfter)});
+    }
+    if (options.silent) {
+        program.argv.push_back("--silent");
+    }
+    if (options.answerDelayMs != 0) {
+        program.argv.insert(program.argv.end(),
+                            {"--answer-delay", std::to_string(options.answerDelayMs)});
+    }
     return program;
 }
 

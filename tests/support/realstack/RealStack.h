@@ -30,6 +30,9 @@ struct VirtualCardOptions {
     std::string atr;                 // hex; empty for the card's predefined ATR
     std::vector<std::string> files;  // "FID=HEX" each
     std::string dropOn;              // hex command prefix the card drops the connection on
+    unsigned dropAfter = 0;          // the card drops the connection on this command; 0: never
+    bool silent = false;             // the card never answers a command
+    unsigned answerDelayMs = 0;      // before each answer
 };
 
 // A zeph_vcard process, driven through its standard input and followed through the event lines
