@@ -1,14 +1,18 @@
 // Cancel racing IsPresent on the real module and the real stack, as hosts do it: a Cancel at any
 // moment ends the pending call with STATUS_PENDING and leaves the object usable; many threads
 // waiting on one object or on several while Cancels arrive every few milliseconds never hang and
-// never fail without a Cancel to explain it.
+// never fail without a Cancel to explain it; Cancels racing the whole cycle with a card inside end
+// every call with one of its defined statuses.
 #include <atomic>
 #include <map>
 #include <random>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "HostStackFixture.h"
+#include "TestCards.h"
 
 namespace realstack {
 namespace {
@@ -107,6 +111,72 @@ TEST_P(CancelStressRealStackTest, ThreadsWaitingWhileCancelsArriveEndOnlyAsPendi
     EXPECT_EQ(counts.size(), 1u);
     EXPECT_GT(counts.count(ZEPH_STATUS_PENDING), 0u);
     ExpectUsable(*objects.back());
+}
+
+// The host's threads run the cycle (IsPresent then IsAbsent; Transmit and GetState; warm resets)
+// against a card in the reader while another thread cancels every 0-2 ms.
+TEST_F(CancelRaceRealStackTest, CancelsRacingTheWholeCycleLeaveDefinedStatusesOnly) {
+    constexpr int kRounds = 1000;
+    Stack().InsertCard();
+    std::atomic<bool> done{false};
+    std::mutex mutex;
+    std::map<std::string, StatusCounts> seen;  // by operation
+    const auto count = [&](const char* operation, uint32_t status) {
+        const std::lock_guard lock(mutex);
+        ++seen[operation][status];
+    };
+    CZephExtensionAbstract& object = Object();
+    std::vector<std::thread> host;
+    host.emplace_back([&] {
+        while (!done) {
+            count("IsPresent", object.IsPresent(nullptr, nullptr, nullptr, nullptr));
+            count("IsAbsent", object.IsAbsent());
+        }
+    });
+    host.emplace_back([&] {
+        while (!done) {
+            count("Transmit", Transmit(kSelectMasterFile).status);
+            uint32_t state = 0;
+            uint32_t protocol = 0;
+            count("GetState", object.GetState(&state, &protocol));
+        }
+    });
+    host.emplace_back([&] {
+        while (!done) {
+            count("Power", Power(ZEPH_POWER_WARM_RESET).status);
+        }
+    });
+    std::mt19937 random(2027);
+    for (int round = 0; round < kRounds; ++round) {
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 2000));
+        object.Cancel();
+    }
+    done = true;
+    object.Cancel();
+    for (std::thread& thread : host) {
+        thread.join();  // a hang fails by the test's timeout
+    }
+    const std::map<std::string, std::set<uint32_t>> defined = {
+        {"IsPresent", {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_PENDING}},
+        {"IsAbsent", {ZEPH_STATUS_SUCCESS}},
+        {"GetState", {ZEPH_STATUS_SUCCESS}},
+        {"Transmit", {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA}},
+        {"Power", {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA}},
+    };
+    for (const auto& [operation, counts] : seen) {
+        for (const auto& [status, times] : counts) {
+            EXPECT_EQ(defined.at(operation).count(status), 1u)
+                << operation << " returned 0x" << std::hex << status << std::dec << " " << times
+                << " times";
+        }
+    }
+    // The last Cancel may still wait for the next IsPresent, which then delivers it.
+    uint32_t next = object.IsPresent(nullptr, nullptr, nullptr, nullptr);
+    if (next == ZEPH_STATUS_PENDING) {
+        next = object.IsPresent(nullptr, nullptr, nullptr, nullptr);
+    }
+    EXPECT_EQ(next, ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(Transmit(kSelectMasterFile).data, kStatusOk);
 }
 
 INSTANTIATE_TEST_SUITE_P(Objects, CancelStressRealStackTest,

@@ -97,6 +97,24 @@ std::map<std::string_view, ValueHandler> Handlers(VcardOptions& options) {
              options.dropOn = std::move(*prefix);
              return "";
          }},
+        {"--drop-after",
+         [&options](std::string_view value) -> std::string {
+             const auto count = zeph::tools::ParseNumber(value, true);
+             if (!count || *count == 0 || *count > 0xFFFFFFFF) {
+                 return "bad command count " + std::string(value);
+             }
+             options.dropAfter = static_cast<uint32_t>(*count);
+             return "";
+         }},
+        {"--answer-delay",
+         [&options](std::string_view value) -> std::string {
+             const auto ms = zeph::tools::ParseNumber(value, true);
+             if (!ms) {
+                 return "bad delay " + std::string(value);
+             }
+             options.answerDelay = std::chrono::milliseconds(*ms);
+             return "";
+         }},
     };
 }
 
@@ -112,6 +130,7 @@ ParsedOptions ParseVcardOptions(const std::vector<std::string_view>& args) {
     result.options.atr = DefaultAtr();
     zeph::tools::OptionTable table;
     table.options = Handlers(result.options);
+    table.flags = {{"--silent", [&result] { result.options.silent = true; }}};
     result.outcome = zeph::tools::ParseCommandLine(args, table, result.error);
     return result;
 }
@@ -124,6 +143,9 @@ std::string VcardUsage() {
            "  --file FID=HEX        an elementary file under 3F00 (repeatable)\n"
            "  --sw XXXX             status word for every other command (default 6D00)\n"
            "  --drop-on HEX         drop the connection on a command starting with HEX\n"
+           "  --drop-after N        drop the connection on the Nth command of a connection\n"
+           "  --silent              never answer a command\n"
+           "  --answer-delay MS     wait this long before each answer\n"
            "Commands on standard input, one a line: remove, insert, quit.\n";
 }
 

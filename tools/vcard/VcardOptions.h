@@ -1,7 +1,7 @@
 // The virtual card's command line.
 //
 //   zeph_vcard [--host H] [--port N] [--connect-timeout MS] [--atr HEX] [--file FID=HEX]...
-//              [--sw XXXX] [--drop-on HEX]
+//              [--sw XXXX] [--drop-on HEX] [--drop-after N] [--silent] [--answer-delay MS]
 #pragma once
 
 #include <chrono>
@@ -26,6 +26,14 @@ struct VcardOptions {
     // A command that starts with these bytes is not answered: the card drops the connection
     // instead, as a reader whose I/O fails in the middle of an exchange. Empty: never.
     std::vector<uint8_t> dropOn;
+    // The connection is dropped on receipt of this command (counted from 1 on each connection),
+    // without an answer, as a card that vanishes in the middle of an exchange. 0: never.
+    uint32_t dropAfter = 0;
+    // Commands are received and never answered, as a card that has stopped responding; the
+    // reader driver's power and ATR requests are still answered.
+    bool silent = false;
+    // The card waits this long before each answer to a command.
+    std::chrono::milliseconds answerDelay{0};
 };
 
 struct ParsedOptions {

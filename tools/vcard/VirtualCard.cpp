@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "Hex.h"
@@ -81,6 +82,7 @@ void VirtualCard::TryConnect(Clock::time_point now) {
     if (m_connection) {
         m_connectDeadline.reset();
         m_firstConnection = false;
+        m_commands = 0;
         m_responder.Reset();
         Emit("connected");
         return;
@@ -159,22 +161,39 @@ void VirtualCard::OnReaderMessage() {
         Disconnect("disconnected");
     } else if (message->size() == 1) {
         AnswerControl((*message)[0]);
-    } else if (Drops(*message)) {
-        Disconnect(("dropped " + ToHex(*message)).c_str());
     } else {
-        const std::vector<uint8_t> response = m_responder.Respond(*message);
-        if (!m_connection->WriteFrame(response)) {
-            Disconnect("disconnected");
-            return;
+        ++m_commands;
+        if (Drops(*message)) {
+            Disconnect(("dropped " + ToHex(*message)).c_str());
+        } else if (m_options.silent) {
+            Emit("unanswered " + ToHex(*message));
+        } else {
+            Answer(*message);
         }
-        Emit("apdu " + ToHex(*message) + " " + ToHex(response));
     }
 }
 
 bool VirtualCard::Drops(const std::vector<uint8_t>& command) const {
+    if (m_options.dropAfter != 0 && m_commands == m_options.dropAfter) {
+        return true;
+    }
     const std::vector<uint8_t>& prefix = m_options.dropOn;
     return !prefix.empty() && command.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), command.begin());
+}
+
+// The delay blocks the whole card, commands on standard input included, as a slow card would
+// block its reader.
+void VirtualCard::Answer(const std::vector<uint8_t>& command) {
+    if (m_options.answerDelay.count() > 0) {
+        std::this_thread::sleep_for(m_options.answerDelay);
+    }
+    const std::vector<uint8_t> response = m_responder.Respond(command);
+    if (!m_connection->WriteFrame(response)) {
+        Disconnect("disconnected");
+        return;
+    }
+    Emit("apdu " + ToHex(command) + " " + ToHex(response));
 }
 
 void VirtualCard::AnswerControl(uint8_t code) {

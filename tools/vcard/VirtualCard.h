@@ -4,8 +4,8 @@
 //
 // One line per event goes to standard output, flushed at once: connected, connect-failed,
 // removed, disconnected (the driver closed the connection), power-on, power-off, reset, atr,
-// "apdu COMMAND RESPONSE" (hex), "dropped COMMAND" (hex, see VcardOptions::dropOn),
-// "error TEXT".
+// "apdu COMMAND RESPONSE" (hex), "dropped COMMAND" (hex, see VcardOptions::dropOn and
+// dropAfter), "unanswered COMMAND" (hex, VcardOptions::silent), "error TEXT".
 #pragma once
 
 #include <chrono>
@@ -39,8 +39,9 @@ class VirtualCard {
     bool OnCommandInput();
     bool OnCommand(std::string_view command);
     void OnReaderMessage();
-    // True when the command is to be dropped (VcardOptions::dropOn).
+    // True when the command is to be dropped (VcardOptions::dropOn, dropAfter).
     bool Drops(const std::vector<uint8_t>& command) const;
+    void Answer(const std::vector<uint8_t>& command);
     void AnswerControl(uint8_t code);
     void Disconnect(const char* event);
     static void Emit(const std::string& line);
@@ -56,6 +57,7 @@ class VirtualCard {
     std::optional<Clock::time_point> m_connectDeadline;  // set while connecting
     Clock::time_point m_nextAttempt;
     std::string m_pendingInput;
+    uint32_t m_commands = 0;  // received on the current connection
 };
 
 }  // namespace vcard

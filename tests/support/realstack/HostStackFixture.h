@@ -36,6 +36,8 @@ class HostStackFixture : public StackFixture {
 
     using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
+    explicit HostStackFixture(unsigned vpcdReaders = 1) : StackFixture(true, vpcdReaders) {}
+
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;

@@ -4,6 +4,7 @@
 #include <sys/statfs.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -16,10 +17,16 @@ namespace realstack {
 
 namespace {
 
-constexpr uint16_t kVpcdPort = 0x8C7B;  // written in the configuration below
-constexpr char kReaderConfig[] =
-    "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:0x8C7B\nCHANNELID 0x8C7B\n"
-    "LIBPATH /usr/lib/pcsc/drivers/serial/libifdvpcd.so\n";
+// One vpcd reader of two slots on each pair of ports from RealStack::kVpcdPort.
+std::string ReaderConfig(unsigned readers) {
+    std::string config;
+    for (unsigned r = 0; r < readers; ++r) {
+        const std::string port = std::to_string(RealStack::kVpcdPort + 2 * r);
+        config += "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:" + port + "\nCHANNELID " +
+                  port + "\nLIBPATH /usr/lib/pcsc/drivers/serial/libifdvpcd.so\n\n";
+    }
+    return config;
+}
 constexpr std::chrono::seconds kPcscdTimeout{10};
 
 // Refuses to start pcscd outside the namespaces of run-in-namespace.sh, which sets the variable
@@ -49,6 +56,17 @@ ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& optio
     if (!options.dropOn.empty()) {
         program.argv.insert(program.argv.end(), {"--drop-on", options.dropOn});
     }
+    if (options.dropAfter != 0) {
+        program.argv.insert(program.argv.end(),
+                            {"--drop-after", std::to_string(options.dropAfter)});
+    }
+    if (options.silent) {
+        program.argv.push_back("--silent");
+    }
+    if (options.answerDelayMs != 0) {
+        program.argv.insert(program.argv.end(),
+                            {"--answer-delay", std::to_string(options.answerDelayMs)});
+    }
     return program;
 }
 
@@ -64,13 +82,20 @@ std::string ReadFile(const std::filesystem::path& path) {
 VirtualCardProcess::VirtualCardProcess(uint16_t port, const VirtualCardOptions& options)
     : ChildProcess(CardProgram(port, options)) {}
 
-RealStack::RealStack(bool noBlocking)
-    : m_registryFile("ZEPH_REGISTRY_FILE", m_directory.Write("registry.reg", "REGEDIT4\n")) {
+std::string RealStack::SlotName(unsigned slot) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Virtual PCD %02u %02u", slot / 2, slot % 2);
+    return name;
+}
+
+RealStack::RealStack(bool noBlocking, unsigned vpcdReaders)
+    : m_vpcdReaders(vpcdReaders),
+      m_registryFile("ZEPH_REGISTRY_FILE", m_directory.Write("registry.reg", "REGEDIT4\n")) {
     if (noBlocking) {
         m_noBlocking.emplace("PCSCLITE_NO_BLOCKING", "1");
     }
     RequirePrivateNamespace();
-    m_directory.Write("reader.conf", kReaderConfig);
+    m_directory.Write("reader.conf", ReaderConfig(vpcdReaders));
     StartPcscd();
 }
 
@@ -86,9 +111,9 @@ void RealStack::StartPcscd() {
     const bool listed = WaitUntil(
         [this] {
             try {
-                // Ready once it lists both slots of the vpcd reader.
+                // Ready once it lists both slots of every vpcd reader.
                 const std::vector<std::string> readers = PcscContext().ListReaders();
-                return readers.size() == 2 &&
+                return readers.size() == 2 * m_vpcdReaders &&
                        std::find(readers.begin(), readers.end(), m_reader) != readers.end();
             } catch (const std::runtime_error&) {
                 return m_pcscd->HasExited();  // not serving yet, or never
@@ -108,8 +133,9 @@ void RealStack::StopPcscd() {
     m_pcscd->Stop();
 }
 
-VirtualCardProcess& RealStack::StartCard(const VirtualCardOptions& options) {
-    m_cards.push_back(std::make_unique<VirtualCardProcess>(kVpcdPort, options));
+VirtualCardProcess& RealStack::StartCard(const VirtualCardOptions& options, unsigned slot) {
+    m_cards.push_back(
+        std::make_unique<VirtualCardProcess>(static_cast<uint16_t>(kVpcdPort + slot), options));
     if (!m_cards.back()->WaitForEvent("connected")) {
         throw std::runtime_error("the card did not connect to vpcd; " + Logs());
     }

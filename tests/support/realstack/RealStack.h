@@ -30,6 +30,9 @@ struct VirtualCardOptions {
     std::string atr;                 // hex; empty for the card's predefined ATR
     std::vector<std::string> files;  // "FID=HEX" each
     std::string dropOn;              // hex command prefix the card drops the connection on
+    unsigned dropAfter = 0;          // the card drops the connection on this command; 0: never
+    bool silent = false;             // the card never answers a command
+    unsigned answerDelayMs = 0;      // before each answer
 };
 
 // A zeph_vcard process, driven through its standard input and followed through the event lines
@@ -55,17 +58,22 @@ class RealStack {
     // Throws std::runtime_error, with pcscd's log, when the stack cannot be started. With
     // noBlocking, PCSCLITE_NO_BLOCKING is set from the start, so that pcsc-lite reports a sharing
     // conflict at once; the pcsc-lite backend has to set it by itself.
-    explicit RealStack(bool noBlocking = true);
+    // vpcdReaders: vpcd readers of two slots each; slot s is served on port kVpcdPort + s.
+    explicit RealStack(bool noBlocking = true, unsigned vpcdReaders = 1);
     ~RealStack();
     RealStack(const RealStack&) = delete;
     RealStack& operator=(const RealStack&) = delete;
 
+    static constexpr uint16_t kVpcdPort = 0x8C7B;
+
     const std::string& ReaderName() const { return m_reader; }
+    // "Virtual PCD 00 00", "Virtual PCD 00 01", "Virtual PCD 01 00", ...
+    static std::string SlotName(unsigned slot);
     std::filesystem::path RegistryFile() const { return m_directory.Path() / "registry.reg"; }
     const PcscContext& Context() const { return *m_context; }
     pid_t PcscdPid() const { return m_pcscd->Pid(); }
     // Starts a card and waits until it has connected to vpcd; throws otherwise.
-    VirtualCardProcess& StartCard(const VirtualCardOptions& options = {});
+    VirtualCardProcess& StartCard(const VirtualCardOptions& options = {}, unsigned slot = 0);
     // Starts a card and waits until PC/SC shows it present; throws otherwise.
     VirtualCardProcess& InsertCard(const VirtualCardOptions& options = {});
     // Polls the reader's state until every bit of wanted (SCARD_STATE_...) is set; false at the
@@ -81,7 +89,8 @@ class RealStack {
     std::string Logs() const;
 
   private:
-    const std::string m_reader = "Virtual PCD 00 00";  // the first slot of the vpcd reader
+    const std::string m_reader = SlotName(0);
+    const unsigned m_vpcdReaders;
     TempDirectory m_directory;
     ScopedVariable m_registryFile;
     std::optional<ScopedVariable> m_noBlocking;
@@ -94,13 +103,15 @@ class RealStack {
 // cards' events are shown when the test failed.
 class StackFixture : public ::testing::Test {
   protected:
-    explicit StackFixture(bool noBlocking = true) : m_noBlocking(noBlocking) {}
-    void SetUp() override { m_stack = std::make_unique<RealStack>(m_noBlocking); }
+    explicit StackFixture(bool noBlocking = true, unsigned vpcdReaders = 1)
+        : m_noBlocking(noBlocking), m_vpcdReaders(vpcdReaders) {}
+    void SetUp() override { m_stack = std::make_unique<RealStack>(m_noBlocking, m_vpcdReaders); }
     void TearDown() override;
     RealStack& Stack() { return *m_stack; }
 
   private:
     const bool m_noBlocking;
+    const unsigned m_vpcdReaders;
     std::unique_ptr<RealStack> m_stack;
 };
 

@@ -10,9 +10,11 @@ using Outcome = ParsedOptions::Outcome;
 
 TEST(VcardOptionsTest, ReadsEveryOption) {
     const ParsedOptions parsed =
-        ParseVcardOptions({"--host", "localhost", "--port", "0x9C40", "--connect-timeout", "250",
-                           "--atr", "3B 02 14 50", "--file", "2F02=0102", "--file", "5000=", "--sw",
-                           "9000", "--drop-on", "00B0"});
+        ParseVcardOptions({"--host", "localhost",    "--port",      "0x9C40",   "--connect-timeout",
+                           "250",    "--atr",        "3B 02 14 50", "--file",   "2F02=0102",
+                           "--file", "5000=",        "--sw",        "9000",     "--drop-on",
+                           "00B0",   "--drop-after", "3",           "--silent", "--answer-delay",
+                           "40"});
     ASSERT_EQ(parsed.outcome, Outcome::Run) << parsed.error;
     EXPECT_EQ(parsed.options.host, "localhost");
     EXPECT_EQ(parsed.options.port, 0x9C40);
@@ -24,6 +26,9 @@ TEST(VcardOptionsTest, ReadsEveryOption) {
     EXPECT_TRUE(parsed.options.files.Contents(0x5000)->empty());
     EXPECT_EQ(parsed.options.otherStatus, 0x9000);
     EXPECT_EQ(parsed.options.dropOn, (Bytes{0x00, 0xB0}));
+    EXPECT_EQ(parsed.options.dropAfter, 3u);
+    EXPECT_TRUE(parsed.options.silent);
+    EXPECT_EQ(parsed.options.answerDelay.count(), 40);
 }
 
 TEST(VcardOptionsTest, RejectsBadValuesWithTheirText) {
@@ -41,6 +46,8 @@ TEST(VcardOptionsTest, RejectsBadValuesWithTheirText) {
         {{"--file", "3F00=01"}, "the master file 3F00 holds no data"},
         {{"--sw", "90"}, "bad status word 90"},
         {{"--drop-on", ""}, "bad command prefix "},
+        {{"--drop-after", "0"}, "bad command count 0"},
+        {{"--answer-delay", "1s"}, "bad delay 1s"},
     };
     for (const auto& [args, error] : rows) {
         const ParsedOptions parsed = ParseVcardOptions(args);
