@@ -14,6 +14,9 @@
 #include "directories/ConfigDB.h"
 
 #include "FaultChildRun.h"
+#ifdef _WIN32
+#include "Win32RegistryFixture.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -55,6 +58,11 @@ class FaultProcessTest : public ::testing::Test {
     }
 
     TempDirectory marks;
+#ifdef _WIN32
+    // The children's dumps go to the user's log directory, which every crash prunes: the crash
+    // tests of this machine take turns with it.
+    RegistryFixtureTurn turn{u"ZephCrashTestTurn"};
+#endif
 };
 
 struct InsideCase {

@@ -48,7 +48,8 @@ std::vector<uint8_t> ValueBytes(const std::string& text, uint32_t& type) {
     return RegistryStringBytes(u"1");
 }
 
-// The options in the real registry for as long as it lives.
+// The options in the real registry for as long as it lives. The key and the log directory the
+// crashes prune are the machine's: the crash tests, which ctest runs side by side, take turns.
 struct Options {
     Options(const TempDirectory&, const RestartCase& c) {
         uint32_t type = 0;
@@ -56,6 +57,7 @@ struct Options {
         const std::vector<uint8_t> bytes = ValueBytes(c.restartValue, type);
         key.SetValue(u"ShouldRestartMoraHost", type, bytes);
     }
+    RegistryFixtureTurn turn{u"ZephCrashTestTurn"};
     ScopedRegistryKey key{u"Software\\TALPO Mora compact\\Options", RegistryView::Bit64};
 };
 
