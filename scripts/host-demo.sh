@@ -15,23 +15,37 @@
 # there.
 #
 #   host-demo.sh BUILD_DIR [ZEPH_HOST_OPTION...]
-# Without host options the host selects the master file and reads the card's file 2F01.
+#   host-demo.sh --installed ROOT [ZEPH_HOST_OPTION...]
+# Without host options the host selects the master file and reads the card's file 2F01. With
+# --installed the programs come from ROOT/usr/bin of an unpacked .deb, and the host finds the
+# module by itself (ROOT/usr/lib/zeph/, scripts/check-packages.sh).
 set -euo pipefail
 
-if [ $# -eq 0 ]; then
-    echo "usage: $0 BUILD_DIR [ZEPH_HOST_OPTION...]" >&2
+usage="usage: $0 BUILD_DIR | --installed ROOT [ZEPH_HOST_OPTION...]"
+if [ $# -eq 0 ] || { [ "$1" = --installed ] && [ $# -lt 2 ]; }; then
+    echo "$usage" >&2
     exit 2
 fi
 if [ "${ZEPH_REALSTACK_NAMESPACE-}" != 1 ]; then
     echo "$0 runs only inside tests/support/realstack/run-in-namespace.sh" >&2
     exit 2
 fi
-build=$(cd "$1" && pwd)
-readonly build
-shift
-readonly host=$build/tools/host/zeph_host
-readonly module=$build/module/ZEPH_Ext_PcSc.so
-readonly vcard=$build/tools/vcard/zeph_vcard
+if [ "$1" = --installed ]; then
+    installed=$(cd "$2" && pwd)
+    shift 2
+    host=$installed/usr/bin/zeph_host
+    module=$installed/usr/lib/zeph/ZEPH_Ext_PcSc.so
+    vcard=$installed/usr/bin/zeph_vcard
+    module_option=()
+else
+    build=$(cd "$1" && pwd)
+    shift
+    host=$build/tools/host/zeph_host
+    module=$build/module/ZEPH_Ext_PcSc.so
+    vcard=$build/tools/vcard/zeph_vcard
+    module_option=(--module "$module")
+fi
+readonly host module vcard module_option
 readonly driver=/usr/lib/pcsc/drivers/serial/libifdvpcd.so
 readonly port=35963  # 0x8C7B, vpcd's first slot
 readonly reader="Virtual PCD 00 00"
@@ -116,7 +130,7 @@ if [ $# -eq 0 ]; then
     set -- --apdu 00A4000C023F00 --apdu 00A4020C022F01 --apdu "00B00000$length"
 fi
 say "starting the host: zeph_host $*"
-"$host" --module "$module" "$@" > >(sed -u 's/^/host  | /' | tee "$work/host.out") 2>&1 &
+"$host" "${module_option[@]}" "$@" > >(sed -u 's/^/host  | /' | tee "$work/host.out") 2>&1 &
 host_pid=$!
 touch "$work/host.out"
 wait_for_host "cycle 1  IsPresent: waiting"

@@ -2,7 +2,7 @@
 # Sets up a Debian 12 machine and runs every test suite: the layering check of src/, Linux (with
 # the real PC/SC stack in a private namespace), Linux under ASan+UBSan, the concurrency and
 # scenario tests under TSan, a bounded fuzzing run of every parser (25 s per libFuzzer target),
-# and the Windows build under Wine.
+# the Windows build under Wine, and the release packages (scripts/check-packages.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -59,6 +59,9 @@ build windows
 . scripts/wine-prepare.sh build/windows
 run_suite windows
 wine_stop
+
+echo "=== packages: the .deb, the .tar.gz and the ZIP; one host cycle with the unpacked .deb"
+if scripts/check-packages.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -6,6 +6,9 @@
 #include <dlfcn.h>
 #endif
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 #ifdef _WIN32
@@ -63,10 +66,40 @@ ModuleLoader::~ModuleLoader() {
 #endif
 }
 
-std::string DefaultModulePath(const char* hostProgram) {
-    std::string directory(hostProgram != nullptr ? hostProgram : "");
-    const size_t slash = directory.find_last_of("/\\");
-    directory = slash == std::string::npos ? std::string(".") : directory.substr(0, slash);
-    return directory + kSeparator + ".." + kSeparator + ".." + kSeparator + "module" + kSeparator +
-           kModuleFile;
+std::vector<std::string> DefaultModuleCandidates(const std::string& hostProgram) {
+    const size_t slash = hostProgram.find_last_of("/\\");
+    const std::string directory =
+        (slash == std::string::npos ? std::string(".") : hostProgram.substr(0, slash)) + kSeparator;
+    const std::string up = std::string("..") + kSeparator;
+    return {directory + up + up + "module" + kSeparator + kModuleFile,
+            directory + up + "lib" + kSeparator + "zeph" + kSeparator + kModuleFile,
+            directory + kModuleFile};
+}
+
+std::string DefaultModulePath(const std::string& hostProgram) {
+    const std::vector<std::string> candidates = DefaultModuleCandidates(hostProgram);
+    for (const std::string& candidate : candidates) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            return candidate;
+        }
+    }
+    return candidates.front();
+}
+
+std::string HostProgramPath(const char* argv0) {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        return std::string(path, length);
+    }
+#else
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && !self.empty()) {
+        return self.string();
+    }
+#endif
+    return argv0 != nullptr ? argv0 : "";
 }

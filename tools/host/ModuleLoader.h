@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "zeph/ZephExtensionAbi.h"
 
@@ -22,5 +23,13 @@ class ModuleLoader {
     std::string m_error;
 };
 
-// The module file that the build puts beside the host's build directory.
-std::string DefaultModulePath(const char* hostProgram);
+// Where the module may lie, relative to the host program's directory, in the order they are
+// tried: the build tree's module directory (../../module/), the installed layout of the Linux
+// packages (../lib/zeph/) and the program's own directory (the Windows ZIP).
+std::vector<std::string> DefaultModuleCandidates(const std::string& hostProgram);
+
+// The first candidate that exists, or the first one when none does (for the error message).
+std::string DefaultModulePath(const std::string& hostProgram);
+
+// The host program's own file: /proc/self/exe or GetModuleFileName, else argv[0].
+std::string HostProgramPath(const char* argv0);

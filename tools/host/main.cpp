@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
     });
     auto signals = std::make_unique<StopSignals>([&](const char* name) { stop.Request(name); });
 
-    const std::string modulePath =
-        options.modulePath.empty() ? DefaultModulePath(argv[0]) : options.modulePath;
+    const std::string modulePath = options.modulePath.empty()
+                                       ? DefaultModulePath(HostProgramPath(argv[0]))
+                                       : options.modulePath;
     if (options.dirs) {
         return PrintDirectoryReport(log, modulePath);
     }
