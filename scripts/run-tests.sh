@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine and runs every test suite: the layering check of src/, Linux (with
-# the real PC/SC stack in a private namespace), Linux under ASan+UBSan, the concurrency and
-# scenario tests under TSan, a bounded fuzzing run of every parser (25 s per libFuzzer target),
-# the Windows build under Wine, and the release packages (scripts/check-packages.sh).
+# the real PC/SC stack in a private namespace), static analysis of src/ and tools/ (clang-tidy,
+# cppcheck), Linux under ASan+UBSan, the concurrency and scenario tests under TSan, a bounded
+# fuzzing run of every parser (25 s per libFuzzer target), the Windows build under Wine, and the
+# release packages (scripts/check-packages.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -44,6 +45,15 @@ if scripts/check-layers.sh; then passed=$((passed + 1)); else failed=$((failed +
 for preset in linux linux-asan linux-tsan; do
     build "$preset"
     run_suite "$preset"
+    if [ "$preset" = linux ]; then
+        # clang-tidy and cppcheck of src/ and tools/, with the linux tree's compile database.
+        echo "=== static analysis"
+        if scripts/run-static-checks.sh build/linux; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+        fi
+    fi
 done
 
 echo "=== fuzzing: every target for 25 s (clang, libFuzzer, ASan+UBSan)"

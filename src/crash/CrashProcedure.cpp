@@ -28,7 +28,7 @@ void RunCrashProcedure(const char16_t* traceFormat, const CrashRecord* record) {
     }
     if (ReadCrashSetting(kShouldRestartHost)) {
         RestartHostProcess();
-        std::exit(-1);
+        std::exit(-1);  // NOLINT(concurrency-mt-unsafe): the host is being replaced.
     }
 }
 

@@ -99,6 +99,7 @@ void InternTraceV(ConfigDbContext& context, const char* fileName, const char* fo
 
 // The variadic entries only bracket the argument list, so that it is ended whatever happens
 // inside.
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, its calls checked by the format attribute.
 void TracerWrite(ConfigDbContext& context, bool isError, const char* format, ...) noexcept {
     const TracerCallback tracer = context.Tracer();
     if (tracer == nullptr && !context.InternTraceActive()) {
@@ -110,6 +111,7 @@ void TracerWrite(ConfigDbContext& context, bool isError, const char* format, ...
     va_end(args);
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, its calls checked by the format attribute.
 void InternTrace(ConfigDbContext& context, const char* fileName, const char* format, ...) noexcept {
     if (fileName == nullptr || fileName[0] == '\0') {
         return;

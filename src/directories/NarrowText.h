@@ -35,7 +35,7 @@ struct NarrowLiteral {
 };
 
 template <NarrowLiteral Literal>
-constexpr const char* operator""_nt() {
+constexpr const char* operator""_nt() noexcept {
     return Literal.text;
 }
 

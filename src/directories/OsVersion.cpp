@@ -38,7 +38,7 @@ int32_t Windows6(uint32_t minor, bool workstation, uint32_t servicePack) {
 
 void ReportReadingFailure(ConfigDbContext& context, const OsVersionReading& reading) {
     if (reading.source == OsVersionReading::Source::FunctionMissing) {
-        TracerWrite(context, true,
+        TracerWrite(context, true, "%s",
                     "CDB_GetOsVersion: Funktionszeiger für <RtlGetVersion> konnte nicht ermittelt "
                     "werden!"_nt);
     } else if (reading.source == OsVersionReading::Source::CallFailed) {

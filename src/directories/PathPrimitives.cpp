@@ -52,7 +52,7 @@ bool IsSeparator(char16_t c) {
 
 bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path) {
     if (path.empty()) {
-        TracerWrite(context, true, "CDB_CreateDirectory: Kein Pfad übergeben!"_nt);
+        TracerWrite(context, true, "%s", "CDB_CreateDirectory: Kein Pfad übergeben!"_nt);
         return false;
     }
     const std::u16string wide = ConvertToUnicode(context, path);

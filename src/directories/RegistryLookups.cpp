@@ -53,7 +53,8 @@ std::string GetNewestVersionKey(RegistryApi& registry, const std::string& versio
             continue;
         }
         const std::string narrow = zeph::platform::WideToNarrow(name);
-        const double number = std::atof(narrow.c_str());
+        // A name that is no number reads as 0 and is passed over, which is what is wanted.
+        const double number = std::atof(narrow.c_str());  // NOLINT(cert-err34-c)
         if (number > 0 && number > best) {
             newest = "\\" + narrow;
             best = number;

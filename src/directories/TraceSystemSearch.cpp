@@ -11,7 +11,7 @@ std::string FindTraceSystemLibrary(ConfigDbContext& context) {
     const std::string directories[] = {GetProgDir(context, kOwnComponentId, false),
                                        GetModuleDir(context, false), GetThisDllDir(context)};
     for (const std::string& directory : directories) {
-        const std::string candidate = directory + kTraceSystemLibraryName;
+        std::string candidate = directory + kTraceSystemLibraryName;
         if (PathExists(candidate)) {
             return candidate;
         }

@@ -35,7 +35,7 @@ constexpr uint32_t VersionDoubleword(uint32_t high, uint32_t low) {
 }
 
 constexpr VersionNote MakeVersionNote(uint32_t fileMS, uint32_t fileLS, uint32_t productMS,
-                                      uint32_t productLS) {
+                                      uint32_t productLS) noexcept {
     return {kVersionNoteNameSize,
             kVersionNoteDescriptorSize,
             kVersionNoteType,

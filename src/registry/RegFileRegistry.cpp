@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "registry/RegistryTreeKey.h"
 #include "platform/TextConversion.h"
+#include "registry/RegistryTreeKey.h"
 #include "tracing/TraceInterface.h"
 #include "tracing/TraceSinks.h"
 
@@ -58,7 +58,8 @@ LoadedFile Unusable(const std::string& path, RegFileStamp stamp, std::u16string 
     return loaded;
 }
 
-std::u16string SystemError(std::u16string what, int error) {
+std::u16string SystemError(const std::u16string& what, int error) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): glibc's strerror writes no shared buffer (2.32 on).
     return what + u" (" + zeph::platform::NarrowToWide(std::strerror(error)) + u")";
 }
 
@@ -141,6 +142,7 @@ bool RegFileStamp::operator==(const RegFileStamp& other) const {
            modified.tv_nsec == other.modified.tv_nsec;
 }
 
+// cppcheck-suppress passedByValue ; three sizes, as cheap to copy as a reference
 RegFileRegistry::RegFileRegistry(std::string path, RegFileLimits limits)
     : m_path(std::move(path)), m_limits(limits), m_tree(std::make_shared<RegistryTree>()) {}
 

@@ -5,6 +5,7 @@
 
 HostLog::HostLog(std::FILE* out) : m_out(out), m_start(std::chrono::steady_clock::now()) {}
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, its calls checked by the format attribute.
 void HostLog::Line(const char* format, ...) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - m_start);

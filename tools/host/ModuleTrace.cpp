@@ -13,7 +13,7 @@ void SetVariable(const char* name, const char* value) {
 #ifdef _WIN32
     SetEnvironmentVariableA(name, value);
 #else
-    setenv(name, value, 1);
+    setenv(name, value, 1);  // NOLINT(concurrency-mt-unsafe): main sets it before any thread.
 #endif
 }
 

@@ -48,6 +48,8 @@ StopSignals::StopSignals(std::function<void(const char*)> handler)
 
 StopSignals::~StopSignals() {
     m_state->closing.store(true);
+    // The waiter blocks SIGTERM and takes it from sigwait: a wake-up, not a kill.
+    // NOLINTNEXTLINE(bugprone-bad-signal-to-kill-thread)
     pthread_kill(m_state->waiter.native_handle(), SIGTERM);
     m_state->waiter.join();
 }

@@ -29,13 +29,13 @@ int ConnectTo(const addrinfo& address, std::string& error) {
     const int fd =
         socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
     if (fd < 0) {
-        error = std::strerror(errno);
+        error = std::strerror(errno);  // NOLINT(concurrency-mt-unsafe): no shared buffer in glibc
         return -1;
     }
     const int on = 1;
     if (connect(fd, address.ai_addr, address.ai_addrlen) != 0 ||
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
-        error = std::strerror(errno);
+        error = std::strerror(errno);  // NOLINT(concurrency-mt-unsafe): no shared buffer in glibc
         close(fd);
         return -1;
     }

@@ -20,6 +20,7 @@ int StopSignals() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): called from main before any thread exists.
     if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
         return -1;
     }

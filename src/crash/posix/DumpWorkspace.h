@@ -12,10 +12,10 @@
 namespace ExceptionTranslator::minidump {
 
 struct DumpWorkspace {
-    static constexpr size_t kMapsCapacity = 256 * 1024;
+    static constexpr size_t kMapsCapacity = size_t{256} * 1024;
     static constexpr size_t kMaxMappings = 6144;
     static constexpr size_t kMaxModules = 1024;
-    static constexpr size_t kTextCapacity = 16 * 1024;
+    static constexpr size_t kTextCapacity = size_t{16} * 1024;
     static constexpr size_t kNameCapacity = 4096;  // UTF-16 units
 
     char maps[kMapsCapacity];

@@ -11,7 +11,7 @@ namespace ExceptionTranslator {
 namespace {
 
 // The procedure traces, formats names and writes the dump on this stack.
-constexpr size_t kAltStackBytes = 256 * 1024;
+constexpr size_t kAltStackBytes = size_t{256} * 1024;
 
 // Initial-exec: a read from the signal handler is a plain load, on any thread, without
 // allocation. Set at marking, cleared when the thread ends.

@@ -4,7 +4,7 @@ namespace ExceptionTranslator::minidump {
 namespace {
 
 constexpr uint64_t kRedZone = 128;  // below the stack pointer, which leaf functions may use
-constexpr uint64_t kMaxStack = 64 * 1024;
+constexpr uint64_t kMaxStack = uint64_t{64} * 1024;
 constexpr uint64_t kCodeAround = 128;  // on each side of the instruction pointer
 
 struct Range {

@@ -15,7 +15,7 @@
 namespace {
 
 // Note sections of real libraries are a few hundred bytes; larger ones are not looked into.
-constexpr uint64_t kMaxNoteSectionSize = 64 * 1024;
+constexpr uint64_t kMaxNoteSectionSize = uint64_t{64} * 1024;
 
 class ElfFile {
   public:

@@ -36,7 +36,9 @@ PcScLiteLibrary::PcScLiteLibrary(const char* fileName) {
         m_loadedBeforeUs = true;
         dlclose(present);
     }
-    setenv(kNoBlockingVariable, "1", 0);
+    // A race with a host thread reading the environment now is accepted: the library reads the
+    // variable only from the environment.
+    setenv(kNoBlockingVariable, "1", 0);  // NOLINT(concurrency-mt-unsafe)
     void* handle = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         m_status = "pcsc-lite is not available: " + LastLoaderError();

@@ -49,6 +49,7 @@ LaunchOutcome LaunchProcess(const std::u16string& commandLine, void* /*startupIn
         return outcome;
     }
     std::vector<char*> arguments;
+    arguments.reserve(words.size() + 1);
     for (std::string& word : words) {
         arguments.push_back(word.data());
     }

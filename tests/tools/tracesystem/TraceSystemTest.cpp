@@ -57,7 +57,7 @@ template <typename Function>
 Function* Get(Function*, const char* name) {
     return reinterpret_cast<Function*>(Entry(name));
 }
-#define ZEPH_ENTRY(name) Get(&name, #name)
+#define ZEPH_ENTRY(name) Get(static_cast<decltype(&name)>(nullptr), #name)
 
 // The stand-in reads the process's environment block on Windows.
 void SetVariable(const char* name, const std::string& value) {
