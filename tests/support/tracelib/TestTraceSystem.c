@@ -11,14 +11,23 @@
 #define PAUSE_MS(ms) nanosleep(&(struct timespec){0, (ms) * 1000000L}, NULL)
 #endif
 
-static volatile int g_initCount;
-static volatile int g_initialised;
-static volatile int g_earlyCalls;
-static volatile int g_lines;
+/* Counters shared by the threads that trace through the library. */
+static int g_initCount;
+static int g_initialised;
+static int g_earlyCalls;
+static int g_lines;
+
+static void Count(int* counter) {
+    __atomic_fetch_add(counter, 1, __ATOMIC_SEQ_CST);
+}
+
+static int Read(const int* counter) {
+    return __atomic_load_n(counter, __ATOMIC_SEQ_CST);
+}
 
 static void Check(void) {
-    if (!g_initialised) {
-        ++g_earlyCalls;
+    if (!Read(&g_initialised)) {
+        Count(&g_earlyCalls);
     }
 }
 
@@ -27,7 +36,7 @@ EXPORT int ExpWrite(int level, const char* category, const char* text) {
     (void)category;
     (void)text;
     Check();
-    ++g_lines;
+    Count(&g_lines);
     return 0;
 }
 EXPORT int ExpShouldTrace(int level) {
@@ -69,19 +78,19 @@ UNUSED_EXPORT(ExpDoneTraceSystem)
 #ifndef OMIT_INIT
 /* Slow on purpose: a caller that did not wait for it shows up as an early call. */
 EXPORT int ExpInitTraceSystem(void) {
-    ++g_initCount;
+    Count(&g_initCount);
     PAUSE_MS(50);
-    g_initialised = 1;
+    __atomic_store_n(&g_initialised, 1, __ATOMIC_SEQ_CST);
     return 0;
 }
 #endif
 
 EXPORT int TestTraceSystemInitCount(void) {
-    return g_initCount;
+    return Read(&g_initCount);
 }
 EXPORT int TestTraceSystemEarlyCalls(void) {
-    return g_earlyCalls;
+    return Read(&g_earlyCalls);
 }
 EXPORT int TestTraceSystemLines(void) {
-    return g_lines;
+    return Read(&g_lines);
 }
