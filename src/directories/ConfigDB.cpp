@@ -5,7 +5,7 @@
 #include "directories/DirectoryQueries.h"
 #include "directories/OsVersion.h"
 #include "directories/PathPrimitives.h"
-#include "directories/SpecialFolders.h"
+#include "directories/ShellFolderPath.h"
 
 using configdb::ProcessConfigDb;
 

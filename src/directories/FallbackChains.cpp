@@ -9,7 +9,7 @@
 #include "directories/PathPrimitives.h"
 #include "directories/PathText.h"
 #include "directories/RegistryLookups.h"
-#include "directories/SpecialFolders.h"
+#include "directories/ShellFolderPath.h"
 
 namespace configdb {
 

@@ -11,7 +11,7 @@
 #include "directories/NarrowText.h"
 #include "directories/OsVersion.h"
 #include "directories/PathPrimitives.h"
-#include "directories/SpecialFolders.h"
+#include "directories/ShellFolderPath.h"
 
 using namespace configdb;
 

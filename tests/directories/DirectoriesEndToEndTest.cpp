@@ -10,7 +10,7 @@
 #include "directories/ForwardingEnvironment.h"
 #include "directories/PathPrimitives.h"
 #include "directories/PathText.h"
-#include "directories/SpecialFolders.h"
+#include "directories/ShellFolderPath.h"
 #include "platform/TextConversion.h"
 #ifndef _WIN32
 #include "ScopedVariable.h"

@@ -1,4 +1,4 @@
-#include "directories/SpecialFolders.h"
+#include "directories/ShellFolderPath.h"
 
 #include <array>
 
