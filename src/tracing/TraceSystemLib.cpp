@@ -15,31 +15,6 @@ std::recursive_mutex& LoadLock() {
     return *lock;
 }
 
-// The names a trace system library must export, in the order they are looked up; the module
-// calls only ExpWrite, ExpShouldTrace and ExpShouldTraceCategory, and ExpInitTraceSystem once.
-constexpr std::array<const char*, 22> kRequiredExports = {"ExpWrite",
-                                                          "ExpWriteEntry",
-                                                          "ExpDump",
-                                                          "ExpDumpEntry",
-                                                          "ExpConfigureTrace",
-                                                          "ExpIsTracingEnabled",
-                                                          "ExpSetTracingEnabled",
-                                                          "ExpSetAppTracingLevel",
-                                                          "ExpGetAppTracingLevel",
-                                                          "ExpShouldTrace",
-                                                          "ExpShouldTraceCategory",
-                                                          "ExpSetLevel",
-                                                          "ExpGetLevel",
-                                                          "ExpListenerExists",
-                                                          "ExpAddListener",
-                                                          "ExpAddConsoleListener",
-                                                          "ExpAddTextfileListener",
-                                                          "ExpRemoveListenerCategory",
-                                                          "ExpRemoveListener",
-                                                          "ExpRemoveCategory",
-                                                          "ExpRemoveAllCategories",
-                                                          "ExpDoneTraceSystem"};
-
 using ExpInitTraceSystemFn = int (*)();
 
 // The answers without a trace system, published after a failed load: a query then costs what a
@@ -97,9 +72,9 @@ bool TraceSystemLib::LoadTraceSystemLocked() {
         return false;
     }
     void* const library = zeph::trace::LoadDynamicLibrary(path);
-    std::array<void*, kRequiredExports.size()> exports{};
+    std::array<void*, kTraceSystemExports.size()> exports{};
     for (size_t i = 0; i < exports.size(); ++i) {
-        exports[i] = zeph::trace::FindExport(library, kRequiredExports[i]);
+        exports[i] = zeph::trace::FindExport(library, kTraceSystemExports[i]);
         if (exports[i] == nullptr) {
             return false;  // a loaded library stays loaded: it may have started threads
         }

@@ -1,6 +1,7 @@
 // The process-wide link to the trace system library, which filters and stores the trace lines.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -17,6 +18,32 @@ inline constexpr char kTraceSystemLibraryName[] = "TpUmTraceSystem001_x64.dll";
 #else
 inline constexpr char kTraceSystemLibraryName[] = "TpUmTraceSystem001_x64.so";
 #endif
+
+// The names a trace system library must export, in the order the loader looks them up, followed
+// by ExpInitTraceSystem; the module calls only ExpWrite, ExpShouldTrace and
+// ExpShouldTraceCategory, and ExpInitTraceSystem once.
+inline constexpr std::array<const char*, 22> kTraceSystemExports = {"ExpWrite",
+                                                                    "ExpWriteEntry",
+                                                                    "ExpDump",
+                                                                    "ExpDumpEntry",
+                                                                    "ExpConfigureTrace",
+                                                                    "ExpIsTracingEnabled",
+                                                                    "ExpSetTracingEnabled",
+                                                                    "ExpSetAppTracingLevel",
+                                                                    "ExpGetAppTracingLevel",
+                                                                    "ExpShouldTrace",
+                                                                    "ExpShouldTraceCategory",
+                                                                    "ExpSetLevel",
+                                                                    "ExpGetLevel",
+                                                                    "ExpListenerExists",
+                                                                    "ExpAddListener",
+                                                                    "ExpAddConsoleListener",
+                                                                    "ExpAddTextfileListener",
+                                                                    "ExpRemoveListenerCategory",
+                                                                    "ExpRemoveListener",
+                                                                    "ExpRemoveCategory",
+                                                                    "ExpRemoveAllCategories",
+                                                                    "ExpDoneTraceSystem"};
 
 // Finds the trace system library: its full name in the first directory that has it, a bare name
 // when the first directory is unknown and the current directory has it, or empty.
