@@ -17,13 +17,23 @@ namespace realstack {
 
 namespace {
 
-// One vpcd reader of two slots on each pair of ports from RealStack::kVpcdPort.
-std::string ReaderConfig(unsigned readers) {
+constexpr const char* kVpcdDriver = "/usr/lib/pcsc/drivers/serial/libifdvpcd.so";
+
+// One vpcd reader of two slots on each pair of ports from RealStack::kVpcdPort. The driver keeps
+// its slots' connections in one array indexed by slot alone, so two readers served by one loaded
+// copy would share their cards' sockets and garble each other's frames: every reader after the
+// first loads a copy of the driver of its own from the stack's directory.
+std::string ReaderConfig(unsigned readers, const std::filesystem::path& directory) {
     std::string config;
     for (unsigned r = 0; r < readers; ++r) {
+        std::filesystem::path driver = kVpcdDriver;
+        if (r > 0) {
+            driver = directory / ("libifdvpcd-" + std::to_string(r) + ".so");
+            std::filesystem::copy_file(kVpcdDriver, driver);
+        }
         const std::string port = std::to_string(RealStack::kVpcdPort + 2 * r);
         config += "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:" + port + "\nCHANNELID " +
-                  port + "\nLIBPATH /usr/lib/pcsc/drivers/serial/libifdvpcd.so\n\n";
+                  port + "\nLIBPATH " + driver.string() + "\n\n";
     }
     return config;
 }
@@ -95,7 +105,7 @@ RealStack::RealStack(bool noBlocking, unsigned vpcdReaders)
         m_noBlocking.emplace("PCSCLITE_NO_BLOCKING", "1");
     }
     RequirePrivateNamespace();
-    m_directory.Write("reader.conf", ReaderConfig(vpcdReaders));
+    m_directory.Write("reader.conf", ReaderConfig(vpcdReaders, m_directory.Path()));
     StartPcscd();
 }
 
