@@ -1,8 +1,9 @@
 // The object's one connection to a card: exclusive with the shared-mode fallback, direct for
 // talking to the reader itself, renewed by reconnection, closed by disconnection.
+#include "extension/ConnectionGate.h"
 #include "extension/ExtensionTrace.h"
-#include "pcsc/LogNames.h"
 #include "extension/ZephExtensionPcSc.h"
+#include "pcsc/LogNames.h"
 #include "pcsc/PcScConstants.h"
 
 void CZephExtensionPcSc::ResetAccessCounters(const char16_t* caller) {
@@ -42,6 +43,7 @@ bool CZephExtensionPcSc::Helper_SCardConnect(const std::u16string& reader, bool 
         result = m_pcsc.Connect(context, reader.c_str(), SCARD_SHARE_DIRECT, 0, &card,
                                 &m_dwActiveProtocol);
     } else if (context != 0) {
+        const std::lock_guard gate(zeph::extension::ConnectionGate());
         result = ConnectExclusively(context, reader, card);
     }
     const bool connected = result == SCARD_S_SUCCESS;
