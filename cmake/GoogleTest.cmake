@@ -30,4 +30,17 @@ function(zeph_add_gtest target)
     endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
         PROPERTIES LABELS "${ARG_LABELS}")
+    zeph_note_thread_test(${target} "${ARG_LABELS}")
+endfunction()
+
+# The programs of the labels that also run under ThreadSanitizer (the linux-tsan test preset):
+# the target zeph_thread_tests builds just them, so that the TSan tree builds no more than it runs.
+set(ZEPH_THREAD_TEST_LABELS concurrency scenarios realstack)
+function(zeph_note_thread_test target labels)
+    foreach(label IN LISTS labels)
+        if(label IN_LIST ZEPH_THREAD_TEST_LABELS)
+            set_property(GLOBAL APPEND PROPERTY ZEPH_THREAD_TEST_TARGETS ${target})
+            return()
+        endif()
+    endforeach()
 endfunction()
