@@ -43,7 +43,7 @@ bool CZephExtensionPcSc::Helper_SCardConnect(const std::u16string& reader, bool 
         result = m_pcsc.Connect(context, reader.c_str(), SCARD_SHARE_DIRECT, 0, &card,
                                 &m_dwActiveProtocol);
     } else if (context != 0) {
-        const std::lock_guard gate(zeph::extension::ConnectionGate());
+        const std::lock_guard gate(zeph::extension::ConnectionGate(reader));
         result = ConnectExclusively(context, reader, card);
     }
     const bool connected = result == SCARD_S_SUCCESS;
