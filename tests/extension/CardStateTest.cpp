@@ -33,10 +33,7 @@ TEST(RemovalWait, EndsByRemovalCancelOrAFailingStateQuery) {
             h.extension->Cancel();
         } else if (row.end == kStateQueryFailsTwice) {
             h.simulator.InjectResults(Call::Status, {SCARD_F_COMM_ERROR, SCARD_F_COMM_ERROR});
-            uint32_t state = 0;
-            uint32_t protocol = 99;
-            EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
-            EXPECT_EQ(std::make_pair(state, protocol), std::make_pair(SCARD_ABSENT, 0u));
+            EXPECT_EQ(h.State(), std::make_tuple(ZEPH_STATUS_SUCCESS, SCARD_ABSENT, 0u));
             EXPECT_EQ(h.simulator.CallCount(Call::Reconnect), 1u);
         } else {
             h.simulator.RemoveCard(ExtensionHarness::kReader);
@@ -70,11 +67,7 @@ TEST(CardState, ReportsStateProtocolAndReaderOfTheCard) {
         if (row.connected) {
             h.ConnectThroughDiscovery();
         }
-        uint32_t state = 99;
-        uint32_t protocol = 99;
-        EXPECT_EQ(h.extension->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
-        EXPECT_EQ(state, row.state);
-        EXPECT_EQ(protocol, row.protocol);
+        EXPECT_EQ(h.State(), std::make_tuple(ZEPH_STATUS_SUCCESS, row.state, row.protocol));
         EXPECT_EQ(h.extension->GetState(nullptr, nullptr), ZEPH_STATUS_SUCCESS);
         EXPECT_TRUE(h.Traced(TRACE_DETAIL, "GetState", row.traced));
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);

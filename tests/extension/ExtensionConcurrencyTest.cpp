@@ -77,16 +77,10 @@ TEST(ExtensionConcurrency, TransmitDuringResetsSeesTheCardOrNoMediaAndKeepsTheCa
             return status == ZEPH_STATUS_SUCCESS && answer != kStatusOk ? kWrongAnswer : status;
         });
         auto resets = Rounds(runners, nullptr, [&](int round) {
-            uint8_t atr[36] = {};
-            uint32_t length = sizeof(atr);
-            const uint32_t status = h.extension->Power(
-                round % 2 == 0 ? ZEPH_POWER_WARM_RESET : ZEPH_POWER_COLD_RESET, atr, &length);
-            if (round + 1 == kRounds) {
-                resetsDone = true;
-            }
-            const std::vector<uint8_t> answer(atr, atr + std::min<uint32_t>(length, sizeof(atr)));
-            return status == ZEPH_STATUS_SUCCESS && answer != kPredefinedAtr ? kWrongAnswer
-                                                                             : status;
+            const auto [status, atr] =
+                h.Power(round % 2 == 0 ? ZEPH_POWER_WARM_RESET : ZEPH_POWER_COLD_RESET);
+            resetsDone = resetsDone || round + 1 == kRounds;
+            return status == ZEPH_STATUS_SUCCESS && atr != kPredefinedAtr ? kWrongAnswer : status;
         });
         std::future<StatusCounts> outside;
         if (outsideResets) {
@@ -109,9 +103,7 @@ TEST(ExtensionConcurrency, TransmitDuringResetsSeesTheCardOrNoMediaAndKeepsTheCa
         EXPECT_GT(reset.count(ZEPH_STATUS_SUCCESS), 0u);
         // A warning from outside is taken by one call; a reset clears it, and the object still
         // holds the card, exclusively and once, and serves the host.
-        uint8_t atr[36] = {};
-        uint32_t length = sizeof(atr);
-        EXPECT_EQ(h.extension->Power(ZEPH_POWER_WARM_RESET, atr, &length), ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(h.Power(ZEPH_POWER_WARM_RESET).first, ZEPH_STATUS_SUCCESS);
         EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
         EXPECT_EQ(h.simulator.Connections().size(), 1u);
         EXPECT_EQ(h.simulator.OpenContexts(), 1u);

@@ -38,12 +38,10 @@ TEST(ExtensionStress, CancelRacingEveryWaitAndExchange) {
     // one that finds the access gate closed holds the object's lock for its 100 ms gate test.
     auto power = std::async(std::launch::async, [&] {
         for (int i = 0; !done; ++i) {
-            uint8_t atr[36];
-            uint32_t length = sizeof atr;
-            const uint32_t action =
-                i % kPowerDownsPerReset == 0 ? ZEPH_POWER_WARM_RESET : ZEPH_POWER_DOWN;
-            ExpectOneOf(h.extension->Power(action, atr, &length),
-                        {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA}, "Power");
+            ExpectOneOf(
+                h.Power(i % kPowerDownsPerReset == 0 ? ZEPH_POWER_WARM_RESET : ZEPH_POWER_DOWN)
+                    .first,
+                {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA}, "Power");
         }
     });
     auto exchange = std::async(std::launch::async, [&] {
@@ -52,10 +50,7 @@ TEST(ExtensionStress, CancelRacingEveryWaitAndExchange) {
                         {ZEPH_STATUS_SUCCESS, ZEPH_STATUS_NO_MEDIA, SCARD_E_INVALID_HANDLE,
                          SCARD_W_RESET_CARD, SCARD_W_REMOVED_CARD},
                         "Transmit");
-            uint32_t state = 0;
-            uint32_t protocol = 0;
-            ExpectOneOf(h.extension->GetState(&state, &protocol), {ZEPH_STATUS_SUCCESS},
-                        "GetState");
+            ExpectOneOf(std::get<0>(h.State()), {ZEPH_STATUS_SUCCESS}, "GetState");
         }
     });
     for (int i = 0; i < kRounds; ++i) {
@@ -64,12 +59,10 @@ TEST(ExtensionStress, CancelRacingEveryWaitAndExchange) {
     }
     done = true;
     h.extension->Cancel();
-    ASSERT_EQ(presence.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    ASSERT_EQ(exchange.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    ASSERT_EQ(power.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    presence.get();
-    exchange.get();
-    power.get();
+    for (auto* thread : {&presence, &exchange, &power}) {
+        ASSERT_EQ(thread->wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        thread->get();
+    }
     // The last Cancel may still be pending for the next IsPresent, which then delivers it.
     const uint32_t next = h.IsPresent();
     EXPECT_TRUE(next == ZEPH_STATUS_SUCCESS ||

@@ -1,6 +1,5 @@
 // The wait for a card, by host scenario, over the simulator.
 #include <algorithm>
-#include <cstring>
 
 #include "ExtensionHarness.h"
 #include "pcsc/PcScConstants.h"
@@ -10,17 +9,22 @@ using sim::Call;
 namespace {
 
 const std::vector<uint8_t> kForeignAtr = {0x3B, 0x02, 0x14, 0x50};
-const std::string kIsPresent = "CZephExtensionPcSc::IsPresent::";
 
 size_t CountLines(const ExtensionHarness& h, const std::string& text) {
     const std::vector<std::string> texts = h.traces.Texts();
-    return static_cast<size_t>(std::count(texts.begin(), texts.end(), Latin1(text)));
+    return static_cast<size_t>(
+        std::count(texts.begin(), texts.end(), Latin1("CZephExtensionPcSc::IsPresent::" + text)));
 }
 
 void AddCard(ExtensionHarness& h, const std::u16string& reader, std::vector<uint8_t> atr) {
     h.simulator.AddReader(reader);
     h.simulator.InsertCard(reader, std::move(atr));
 }
+
+// An extension object without the harness's reader.
+struct NoReader : ExtensionHarness {
+    NoReader() { simulator.RemoveReader(kReader); }
+};
 
 }  // namespace
 
@@ -52,8 +56,7 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.traced);
-        ExtensionHarness h;
-        h.simulator.RemoveReader(ExtensionHarness::kReader);
+        NoReader h;
         for (const auto& [reader, atr] : row.readers) {
             AddCard(h, reader, atr);
         }
@@ -63,24 +66,22 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
         EXPECT_EQ(wait.protocol, SCARD_PROTOCOL_T1);
         EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
         EXPECT_EQ(h.access.ReaderName(), row.readers.back().first);
-        const std::vector<sim::JournalEntry> connects = h.simulator.Journal(Call::Connect);
-        ASSERT_EQ(connects.size(), 1u);
-        EXPECT_EQ(connects[0].reader, row.readers.back().first);
+        ASSERT_EQ(h.simulator.Journal(Call::Connect).size(), 1u);
+        EXPECT_EQ(h.simulator.Journal(Call::Connect)[0].reader, row.readers.back().first);
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
         EXPECT_TRUE(h.Traced(row.level, "IsPresent", row.traced));
     }
 }
 
 TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
-    ExtensionHarness h;
-    h.simulator.RemoveReader(ExtensionHarness::kReader);
+    NoReader h;
     PresenceWait wait(h);
     ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     AddCard(h, u"Later Reader", kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), u"Later Reader");
-    EXPECT_EQ(CountLines(h, kIsPresent + "SCardListReaders konnte keinen Leser finden!"), 1u);
-    EXPECT_GE(CountLines(h, kIsPresent + "SCardGetStatusChange lieferte <1> neue(n) Leser!"), 1u);
+    EXPECT_EQ(CountLines(h, "SCardListReaders konnte keinen Leser finden!"), 1u);
+    EXPECT_GE(CountLines(h, "SCardGetStatusChange lieferte <1> neue(n) Leser!"), 1u);
     EXPECT_GE(h.simulator.CallCount(Call::ListReaders), 2u);
 }
 
@@ -108,18 +109,16 @@ TEST(ReaderDiscovery, UnusableCardIsReportedOnceAndRetriedOnlyAfterItsReaderChan
         ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(1));
         h.simulator.InsertCard(u"Other Reader", kForeignAtr);
         ASSERT_TRUE(h.simulator.AwaitWaitsBlockedSoFar(2));
-        EXPECT_EQ(CountLines(h, kIsPresent + "Der Leser <Sim Reader 0> hat eine Karte mit fremden "
-                                             "ATR. Es wird keine Verbindung hergestellt!"),
+        EXPECT_EQ(CountLines(h,
+                             "Der Leser <Sim Reader 0> hat eine Karte mit fremden ATR. Es wird "
+                             "keine Verbindung hergestellt!"),
                   held ? 0u : 1u);
         ASSERT_EQ(records.size(), held ? 1u : 0u);
         if (held) {
-            std::vector<uint8_t> expected(156, 0);
-            const uint32_t header[] = {156, 1, 0x400, 1};
-            std::memcpy(expected.data(), header, sizeof(header));
-            std::memcpy(expected.data() + 16, "PcSc", 4);
-            expected[24] = 128;
-            std::memcpy(expected.data() + 28, "SharingViolation", 16);
-            EXPECT_EQ(records[0], expected);
+            // Every byte of the record, the zeroed ones too.
+            const ZephNotification expected{156, 1, 0x400, 1, "PcSc", {}, 128, "SharingViolation"};
+            const auto* bytes = reinterpret_cast<const uint8_t*>(&expected);
+            EXPECT_EQ(records[0], std::vector<uint8_t>(bytes, bytes + sizeof expected));
             h.simulator.ReleaseHeld(ExtensionHarness::kReader);
         } else {
             h.simulator.RemoveCard(ExtensionHarness::kReader);
@@ -175,8 +174,7 @@ TEST(ReaderDiscovery, ListingCancelledOrFailing) {
 }
 
 TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
-    ExtensionHarness h;
-    h.simulator.RemoveReader(ExtensionHarness::kReader);
+    NoReader h;
     std::vector<std::u16string> names;
     for (int i = 0; i < 40; ++i) {
         names.push_back(std::u16string(300, u'R') + u" " + static_cast<char16_t>(u'A' + i));

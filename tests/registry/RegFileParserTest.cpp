@@ -17,12 +17,6 @@ RegFileParseResult Parse(std::string_view text, const RegFileLimits& limits = {}
     return ParseRegFile(text, "test.reg", limits);
 }
 
-// A file with one section for the vendor key and the given value lines.
-std::string VendorFile(std::string_view values) {
-    return std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n" +
-           std::string(values) + "\r\n";
-}
-
 // The value of the vendor key in a file that must parse.
 RegistryValue FileValue(std::string_view file, std::u16string_view name) {
     const RegFileParseResult result = Parse(file);
@@ -32,19 +26,14 @@ RegistryValue FileValue(std::string_view file, std::u16string_view name) {
     return value != nullptr ? *value : RegistryValue{0xFFFF, {}};
 }
 
-RegistryValue VendorValue(std::string_view values, std::u16string_view name) {
-    return FileValue(VendorFile(values), name);
-}
-
-// A value line of the vendor key and the value it gives.
-struct ValueForm {
-    const char* line;
-    const char16_t* name;
-    RegistryValue value;
-};
-
+// A value line of the vendor key (or several), a value's name and the value it gives.
 TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
-    const ValueForm forms[] = {
+    const char kLater[] = "\"Gone\"=dword:1\r\n\"Kept\"=dword:1\r\n\"Gone\"=-\r\n\"KEPT\"=dword:2";
+    const struct {
+        const char* lines;
+        const char16_t* name;
+        RegistryValue value;
+    } forms[] = {
         {R"("Path"="C:\\Program Files\\\"x\"")",
          u"Path",
          {kRegSz, RegistryStringBytes(u"C:\\Program Files\\\"x\"")}},
@@ -67,16 +56,17 @@ TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
         {"\"B\"=hex:01,02,\\\r\n  03,\\\r\n\t04", u"B", {kRegBinary, {1, 2, 3, 4}}},
         {"\"D\"=dword:0000\\\n  00ff  ", u"D", {kRegDword, {0xFF, 0, 0, 0}}},
         {R"("P"="C:\\")", u"P", {kRegSz, RegistryStringBytes(u"C:\\")}},
+        // Minus deletes a value; a later value replaces an earlier one of the name in any case.
+        {kLater, u"Gone", {0xFFFF, {}}},
+        {kLater, u"kept", {kRegDword, {2, 0, 0, 0}}},
     };
-    for (const ValueForm& form : forms) {
-        EXPECT_EQ(VendorValue(form.line, form.name), form.value) << form.line;
+    for (const auto& form : forms) {
+        EXPECT_EQ(FileValue(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n" +
+                                form.lines + "\r\n",
+                            form.name),
+                  form.value)
+            << form.lines;
     }
-}
-
-TEST(RegFileValueForms, MinusDeletesAValueAndLaterValuesReplaceEarlierOnes) {
-    const char values[] = "\"Gone\"=dword:1\r\n\"Kept\"=dword:1\r\n\"Gone\"=-\r\n\"KEPT\"=dword:2";
-    EXPECT_EQ(VendorValue(values, u"Gone").type, 0xFFFFu);
-    EXPECT_EQ(VendorValue(values, u"kept"), (RegistryValue{kRegDword, {2, 0, 0, 0}}));
 }
 
 // Byte order marks, blank lines and comments are skipped; UTF-16LE exports are read, and REGEDIT4

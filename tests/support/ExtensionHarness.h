@@ -9,6 +9,7 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -118,6 +119,21 @@ struct ExtensionHarness {
                                 response.data(), &length);
         response.resize(std::min<uint64_t>(length, response.size()));
         return {status, response};
+    }
+    // Power with room for `capacity` bytes of ATR (36 bytes of room): the status and the ATR.
+    std::pair<uint32_t, std::vector<uint8_t>> Power(uint32_t action, uint32_t capacity = 36) {
+        std::vector<uint8_t> atr(36);
+        uint32_t length = capacity;
+        const uint32_t status = extension->Power(action, atr.data(), &length);
+        atr.resize(std::min<uint32_t>(length, 36));
+        return {status, atr};
+    }
+    // GetState's status, state and protocol.
+    std::tuple<uint32_t, uint32_t, uint32_t> State() {
+        uint32_t state = 99;
+        uint32_t protocol = 99;
+        const uint32_t status = extension->GetState(&state, &protocol);
+        return {status, state, protocol};
     }
     // Whether the object's `method` traced `text` at `level`.
     bool Traced(uint16_t level, const std::string& method, const std::string& text) const {
