@@ -9,12 +9,6 @@ namespace {
 
 using ExceptionTranslator::ReadCrashSetting;
 
-RegistryValue Dword(uint32_t value) {
-    return {kRegDword,
-            {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)}};
-}
-
 TEST(CrashSettingTest, CountsOnlyALowWordDwordInTheHost) {
 #ifdef _WIN32
     constexpr const char* kHost = "C:\\Programme\\MoraHost.EXE";
@@ -23,22 +17,23 @@ TEST(CrashSettingTest, CountsOnlyALowWordDwordInTheHost) {
     constexpr const char* kHost = "/opt/mora/MoraHost";
     constexpr const char* kOtherHost = "/opt/morahost/host";
 #endif
+    const RegistryValue kOne{kRegDword, {1, 0, 0, 0}};
     const struct {
         const char* executable;
         RegistryValue restart;
         bool expected;
     } cases[] = {
-        {kHost, Dword(1), true},
-        {kHost, Dword(0x10000), false},
-        {kHost, Dword(0), false},
+        {kHost, kOne, true},
+        {kHost, RegistryValue{kRegDword, {0, 0, 1, 0}}, false},
+        {kHost, RegistryValue{kRegDword, {0, 0, 0, 0}}, false},
         {kHost, {kRegSz, RegistryStringBytes(u"1")}, false},
         {kHost, {kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}}, false},
-        {kOtherHost, Dword(1), false},
-        {"", Dword(1), false},
+        {kOtherHost, kOne, false},
+        {"", kOne, false},
 #ifndef _WIN32
-        {"/x/morahost", Dword(1), true},
-        {"/x/MORAHOST.exe", Dword(1), true},
-        {"/x/MoraHost.EXE", Dword(1), true},
+        {"/x/morahost", kOne, true},
+        {"/x/MORAHOST.exe", kOne, true},
+        {"/x/MoraHost.EXE", kOne, true},
 #endif
     };
     for (const auto& c : cases) {

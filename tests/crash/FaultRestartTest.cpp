@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "MemoryRegistry.h"
 #include "ScopedVariable.h"
 #include "TempDirectory.h"
 #include "WaitForFile.h"
@@ -22,6 +23,7 @@ namespace {
 struct RestartCase {
     const char* executable;
     const char* restartValue;  // as a .reg file writes it
+    RegistryValue value;       // as the Windows registry holds it
     int exit;
     bool message;
     bool restarted;
@@ -39,15 +41,7 @@ struct RestartCase {
 struct Options {
     Options(const TempDirectory&, const RestartCase& c) {
         key.SetValue(u"ShowCrashMessage", kRegDword, {1, 0, 0, 0});
-        const std::string text = c.restartValue;
-        if (text.starts_with("dword:")) {
-            const auto value = static_cast<uint32_t>(std::stoul(text.substr(6), nullptr, 16));
-            key.SetValue(u"ShouldRestartMoraHost", kRegDword,
-                         {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)});
-        } else {
-            key.SetString(u"ShouldRestartMoraHost", u"1");
-        }
+        key.SetValue(u"ShouldRestartMoraHost", c.value.type, c.value.data);
     }
     RegistryFixtureTurn turn{u"ZephCrashTestTurn"};
     ScopedRegistryKey key{u"Software\\TALPO Mora compact\\Options", RegistryView::Bit64};
@@ -93,12 +87,14 @@ constexpr int kExitMinusOne = -1;
 #define ZEPH_OTHER_NAME "otherhost"
 constexpr int kExitMinusOne = 255;
 #endif
+const RegistryValue kOne{kRegDword, {1, 0, 0, 0}};
 
 INSTANTIATE_TEST_SUITE_P(
     Options, FaultRestartTest,
-    ::testing::Values(RestartCase{ZEPH_HOST_NAME, "dword:00000001", kExitMinusOne, true, true},
-                      RestartCase{ZEPH_HOST_NAME, "dword:00010000", 0, true, false},
-                      RestartCase{ZEPH_HOST_NAME, "\"1\"", 0, true, false},
-                      RestartCase{ZEPH_OTHER_NAME, "dword:00000001", 0, false, false}));
+    ::testing::Values(
+        RestartCase{ZEPH_HOST_NAME, "dword:00000001", kOne, kExitMinusOne, true, true},
+        RestartCase{ZEPH_HOST_NAME, "dword:00010000", {kRegDword, {0, 0, 1, 0}}, 0, true, false},
+        RestartCase{ZEPH_HOST_NAME, "\"1\"", {kRegSz, RegistryStringBytes(u"1")}, 0, true, false},
+        RestartCase{ZEPH_OTHER_NAME, "dword:00000001", kOne, 0, false, false}));
 
 }  // namespace
