@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 
 #include "FakeDirectoryEnvironment.h"
 #include "FileText.h"
@@ -35,13 +36,9 @@ namespace {
 
 DirectoryEnvironment& env = PlatformDirectoryEnvironment();
 
-std::u16string SystemPath(std::string path) {
-#ifdef _WIN32
-    for (char& c : path) {
-        c = c == '/' ? '\\' : c;
-    }
-#endif
-    return NarrowToWide(path);
+// The path with the platform's separators (the build gives Windows paths with slashes).
+std::u16string SystemPath(const std::string& path) {
+    return NarrowToWide(std::filesystem::path(path).make_preferred().string());
 }
 
 std::array<uint32_t, 5> Fields(const FixedFileVersion& v) {

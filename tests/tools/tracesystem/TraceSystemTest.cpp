@@ -1,11 +1,5 @@
 // The trace system stand-in, loaded from its file as the module loads it: configured through the
 // environment, asked and written to through its entry points.
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -17,18 +11,15 @@
 #include "ScopedVariable.h"
 #include "TempDirectory.h"
 #include "TraceSystemExports.h"
+#include "tracing/DynamicLibrary.h"
 #include "tracing/TraceSystemLib.h"
 
 namespace {
 
+// Through the module's own loader.
 void* Entry(const char* name) {
-#ifdef _WIN32
-    static HMODULE library = LoadLibraryA(ZEPH_TRACE_SYSTEM_PATH);
-    return library != nullptr ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
-#else
-    static void* library = dlopen(ZEPH_TRACE_SYSTEM_PATH, RTLD_NOW | RTLD_LOCAL);
-    return library != nullptr ? dlsym(library, name) : nullptr;
-#endif
+    static void* const library = zeph::trace::LoadDynamicLibrary(ZEPH_TRACE_SYSTEM_PATH);
+    return zeph::trace::FindExport(library, name);
 }
 
 template <typename Function>
