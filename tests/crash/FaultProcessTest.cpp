@@ -3,8 +3,8 @@
 // reads; elsewhere the process ends the way the platform ends a crash.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
+#include <map>
 
 #include "ChildProcess.h"
 #include "ScopedVariable.h"
@@ -28,14 +28,13 @@ constexpr int kAccessViolationEnd = 1000 + 11;  // killed by SIGSEGV
 constexpr char kSuffix[] = "";
 #endif
 
-// The dumps in the log directory written since `since` (a dump of the same second as an earlier
-// one replaces it).
-std::vector<fs::path> DumpsSince(fs::file_time_type since) {
-    std::vector<fs::path> dumps;
+// The dumps in the log directory and when each was written (a dump of the same second as an
+// earlier one replaces it).
+std::map<fs::path, fs::file_time_type> Dumps() {
+    std::map<fs::path, fs::file_time_type> dumps;
     for (const auto& entry : fs::directory_iterator(CDB_GetLogDir(std::string("K7000102"), true))) {
-        const std::string name = entry.path().filename().string();
-        if (name.find("_AppCrashDump_") != std::string::npos && entry.last_write_time() >= since) {
-            dumps.push_back(entry.path());
+        if (entry.path().filename().string().find("_AppCrashDump_") != std::string::npos) {
+            dumps[entry.path()] = entry.last_write_time();
         }
     }
     return dumps;
@@ -67,13 +66,17 @@ class FaultProcessTest : public ::testing::TestWithParam<FaultCase> {
 };
 
 TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
-    const fs::file_time_type started =
-        fs::file_time_type::clock::now() - std::chrono::milliseconds(100);
+    const auto before = Dumps();
     EXPECT_EQ(ChildProcess("crash_fault_child", {GetParam().mode}).Wait(), GetParam().exit);
     if (!GetParam().dump) {
         return;
     }
-    const std::vector<fs::path> added = DumpsSince(started);
+    std::vector<fs::path> added;
+    for (const auto& [dump, written] : Dumps()) {
+        if (!before.contains(dump) || before.at(dump) != written) {
+            added.push_back(dump);
+        }
+    }
     ASSERT_EQ(added.size(), 1u);
     const std::string name = added[0].filename().string();
     EXPECT_TRUE(name.starts_with(std::string("ZEPH.Ext.PcSc__crash_fault_child") + kSuffix + "__V"))
