@@ -51,27 +51,23 @@ TEST(ConfigDbDiagnostics, InternalTraceSwitch) {
 TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
     FakeDirectoryEnvironment env;
     const std::string missing = env.Path("Missing");
-    for (const char* active : {"LogVia_InternTrace", "ConfigDBLibDirsActive"}) {
-        env.SetRegistry(kProduct, active, "ein");
+    for (const char* name :
+         {"LogVia_InternTraceDirectory", "ConfigDBLibDirsDirectory", "ConfigDBLogDirK7000102"}) {
+        env.SetRegistry(kProduct, name, missing);
     }
-    env.SetRegistry(kProduct, "LogVia_InternTraceDirectory", missing);
-    env.SetRegistry(kProduct, "ConfigDBLibDirsDirectory", missing);
-    env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", missing);
+    env.SetRegistry(kProduct, "LogVia_InternTrace", "ein");
+    env.SetRegistry(kProduct, "ConfigDBLibDirsActive", "ein");
     ConfigDbContext context(env);
     CapturedDiagnostics captured(context);
     context.EnsureInitialized();
     EXPECT_FALSE(context.InternTraceActive());
     EXPECT_FALSE(context.Settings().perQueryDumpOn);
     EXPECT_FALSE(context.Settings().alternativeLogDirOn);
-    for (const std::string& text :
-         {"E Init: Verzeichnis <" + missing + "> existiert nicht, um internes Log auszugeben!",
-          "E Init: Verzeichnis <" + missing +
-              "> existiert nicht, um Pfade für Komponenten "
-              "auszugeben!"_nt,
-          "E Init: Verzeichnis <" + missing +
-              "> existiert nicht, um als alternativer Log-Pfad "
-              "für die Komponente K7000102 zurückgegeben zu werden!"_nt}) {
-        EXPECT_TRUE(CapturedDiagnostics::Contains(text)) << text;
+    const std::string missingText = "E Init: Verzeichnis <" + missing + "> existiert nicht, um ";
+    for (const char* text :
+         {"internes Log auszugeben!", "Pfade für Komponenten auszugeben!"_nt,
+          "als alternativer Log-Pfad für die Komponente K7000102 zurückgegeben zu werden!"_nt}) {
+        EXPECT_TRUE(CapturedDiagnostics::Contains(missingText + text)) << text;
     }
 }
 
