@@ -30,6 +30,10 @@ int32_t TestLogDir(const char16_t* compId, char16_t* directory, uint32_t length,
 std::string Dump(const std::string& date) {
     return "ZEPH.Ext.PcSc__MoraHost.exe__V5.2.1.7_AppCrashDump_" + date + ".dmp.txt";
 }
+// A dump of the first second of that year.
+std::string Dump(int year) {
+    return Dump("01.01." + std::to_string(year) + ".00.00.00");
+}
 std::string OlderDump(const std::string& date) {
     return "ZEPH.Ext.PcSc__MoraHost.exe__AppCrashDump_" + date + ".dmp.txt";
 }
@@ -40,22 +44,11 @@ struct PruneCase {
     std::vector<std::string> deleted;
 };
 
-void PrintTo(const PruneCase& pruneCase, std::ostream* out) {
-    *out << pruneCase.name;
-}
-
 class DumpHistoryTest : public ::testing::Test {
   protected:
     DumpHistoryTest() {
         g_logDirectory = directory.Path().u16string();
         g_logDirectory.push_back(static_cast<char16_t>(std::filesystem::path::preferred_separator));
-    }
-    std::set<std::string> Remaining() const {
-        std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(directory.Path())) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
     }
 
     TempDirectory directory;
@@ -79,48 +72,43 @@ TEST_P(Pruning, DeletesByTheDateInTheName) {
                     ::testing::Contains(Latin1("Dump <" + (directory.Path() / file).string() +
                                                "> wurde gelöscht.")));
     }
-    EXPECT_EQ(Remaining(), kept);
+    std::set<std::string> remaining;
+    for (const auto& entry : std::filesystem::directory_iterator(directory.Path())) {
+        remaining.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(remaining, kept);
 }
 
 // Dates sort by year first; the file system's time stamps and the order of writing do not count.
 INSTANTIATE_TEST_SUITE_P(
     Directories, Pruning,
-    ::testing::Values(PruneCase{"SevenKeepTheFiveNewest",
-                                {Dump("31.12.2020.23.59.59"), Dump("01.01.2021.00.00.00"),
-                                 Dump("02.01.2021.00.00.00"), Dump("15.06.2019.10.00.00"),
-                                 Dump("14.08.2020.09.05.03"), Dump("14.08.2020.09.05.04"),
-                                 Dump("01.02.2021.00.00.00")},
-                                {Dump("15.06.2019.10.00.00"), Dump("14.08.2020.09.05.03")}},
-                      PruneCase{"FourKeepAll",
-                                {Dump("01.01.2020.00.00.00"), Dump("01.01.2021.00.00.00"),
-                                 Dump("01.01.2022.00.00.00"), Dump("01.01.2023.00.00.00")},
-                                {}},
-                      PruneCase{
-                          "OlderNamingAlwaysGoes",
-                          {OlderDump("01.01.2030.00.00.00"), OlderDump("02.01.2030.00.00.00"),
-                           Dump("01.01.2020.00.00.00")},
-                          {OlderDump("01.01.2030.00.00.00"), OlderDump("02.01.2030.00.00.00")}},
-                      PruneCase{"WrittenLastWithTheOldestDateGoes",
-                                {Dump("01.01.2021.00.00.00"), Dump("01.01.2022.00.00.00"),
-                                 Dump("01.01.2023.00.00.00"), Dump("01.01.2024.00.00.00"),
-                                 Dump("01.01.2025.00.00.00"), Dump("01.01.2020.00.00.00")},
-                                {Dump("01.01.2020.00.00.00")}},
-                      PruneCase{"UnreadableDateGoesFirst",
-                                {Dump("01.01.2021.00.00.00"), Dump("01.01.2022.00.00.00"),
-                                 Dump("01.01.2023.00.00.00"), Dump("01.01.2024.00.00.00"),
-                                 Dump("01.01.2025.00.00.00"), Dump("xx.08.2026.09.05.03")},
-                                {Dump("xx.08.2026.09.05.03")}}),
-    [](const ::testing::TestParamInfo<PruneCase>& row) { return std::string(row.param.name); });
+    ::testing::Values(
+        PruneCase{"SevenKeepTheFiveNewest",
+                  {Dump("31.12.2020.23.59.59"), Dump(2021), Dump("02.01.2021.00.00.00"),
+                   Dump("15.06.2019.10.00.00"), Dump("14.08.2020.09.05.03"),
+                   Dump("14.08.2020.09.05.04"), Dump("01.02.2021.00.00.00")},
+                  {Dump("15.06.2019.10.00.00"), Dump("14.08.2020.09.05.03")}},
+        PruneCase{"FourKeepAll", {Dump(2020), Dump(2021), Dump(2022), Dump(2023)}, {}},
+        PruneCase{"OlderNamingAlwaysGoes",
+                  {OlderDump("01.01.2030.00.00.00"), OlderDump("02.01.2030.00.00.00"), Dump(2020)},
+                  {OlderDump("01.01.2030.00.00.00"), OlderDump("02.01.2030.00.00.00")}},
+        PruneCase{"WrittenLastWithTheOldestDateGoes",
+                  {Dump(2021), Dump(2022), Dump(2023), Dump(2024), Dump(2025), Dump(2020)},
+                  {Dump(2020)}},
+        PruneCase{"UnreadableDateGoesFirst",
+                  {Dump(2021), Dump(2022), Dump(2023), Dump(2024), Dump(2025),
+                   Dump("xx.08.2026.09.05.03")},
+                  {Dump("xx.08.2026.09.05.03")}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Of two dumps of the same second the one found later counts newer, whichever it is.
 TEST_F(DumpHistoryTest, OfTheSameSecondTheLaterFoundIsKept) {
-    const std::string first = Dump("01.01.2020.00.00.00");
+    const std::string first = Dump(2020);
     const std::string second = "Copy of " + first;
     for (const auto& [earlier, later] : {std::pair{first, second}, std::pair{second, first}}) {
         DumpHistoryMap map;
         for (const std::string& file :
-             {Dump("01.01.2021.00.00.00"), Dump("01.01.2022.00.00.00"), Dump("01.01.2023.00.00.00"),
-              Dump("01.01.2024.00.00.00"), earlier, later}) {
+             {Dump(2021), Dump(2022), Dump(2023), Dump(2024), earlier, later}) {
             directory.Write(file, "MDMP");
             AddFileToMap(true, map, std::filesystem::path(file).u16string(), logDirectory);
         }

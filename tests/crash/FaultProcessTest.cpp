@@ -1,21 +1,19 @@
 // Faults on purpose in a child process (crash_fault_child): inside an operation the operation
-// returns an error and the process goes on, with a dump in the log directory; elsewhere the
-// process ends the way the platform ends a crash; inside the host the options restart it.
+// returns an error and the process goes on, with a dump in the log directory that a debugger
+// reads; elsewhere the process ends the way the platform ends a crash.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <map>
 
+#include "ChildProcess.h"
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
 #include "directories/ConfigDB.h"
-
-#include "FaultChildRun.h"
 #ifdef _WIN32
 #include "Win32RegistryFixture.h"
+#else
+#include "LldbDump.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -23,41 +21,43 @@ namespace fs = std::filesystem;
 namespace {
 
 #ifdef _WIN32
-constexpr const char* kSuffix = ".exe";
+constexpr int kAccessViolationEnd = static_cast<int>(0xC0000005);
+constexpr char kSuffix[] = ".exe";
 #else
-constexpr const char* kSuffix = "";
+constexpr int kAccessViolationEnd = 1000 + 11;  // killed by SIGSEGV
+constexpr char kSuffix[] = "";
 #endif
 
-const char* Child() {
-    return ZEPH_TEST_FAULT_CHILD;
-}
-
-// The dumps in the log directory written since `since` (a dump of the same second as an earlier
-// one replaces it).
-std::vector<fs::path> DumpsSince(fs::file_time_type since) {
-    std::vector<fs::path> dumps;
+// The dumps in the log directory and when each was written (a dump of the same second as an
+// earlier one replaces it).
+std::map<fs::path, fs::file_time_type> Dumps() {
+    std::map<fs::path, fs::file_time_type> dumps;
     for (const auto& entry : fs::directory_iterator(CDB_GetLogDir(std::string("K7000102"), true))) {
-        const std::string name = entry.path().filename().string();
-        if (name.find("_AppCrashDump_") != std::string::npos && entry.last_write_time() >= since) {
-            dumps.push_back(entry.path());
+        if (entry.path().filename().string().find("_AppCrashDump_") != std::string::npos) {
+            dumps[entry.path()] = entry.last_write_time();
         }
     }
     return dumps;
 }
 
-class FaultProcessTest : public ::testing::Test {
+struct FaultCase {
+    const char* mode;
+    int exit;
+    bool dump;
+    const char* frame;  // of the module, in the backtrace a debugger shows of the dump
+};
+
+class FaultProcessTest : public ::testing::TestWithParam<FaultCase> {
   protected:
+    // The log directory of this process and of its children, the same for every test: the
+    // directory library keeps the first it resolves.
     static void SetUpTestSuite() {
         static TempDirectory state;
-#ifndef _WIN32
-        SetChildVariable("XDG_STATE_HOME", state.Path().string());
-#endif
-    }
-    void SetUp() override {
-        SetChildVariable("ZEPH_CRASH_TEST_DIR", marks.Path().string());
+        static ScopedVariable stateHome("XDG_STATE_HOME", state.Path().string());
     }
 
     TempDirectory marks;
+    ScopedVariable marksVariable{"ZEPH_CRASH_TEST_DIR", marks.Path().string()};
 #ifdef _WIN32
     // The children's dumps go to the user's log directory, which every crash prunes: the crash
     // tests of this machine take turns with it.
@@ -65,62 +65,44 @@ class FaultProcessTest : public ::testing::Test {
 #endif
 };
 
-struct InsideCase {
-    const char* mode;
-    friend void PrintTo(const InsideCase& c, std::ostream* out) { *out << c.mode; }
-};
-
-class FaultInsideOperation : public FaultProcessTest,
-                             public ::testing::WithParamInterface<InsideCase> {};
-
-TEST_P(FaultInsideOperation, ReturnsAnErrorAndLeavesADump) {
-    const fs::file_time_type started =
-        fs::file_time_type::clock::now() - std::chrono::milliseconds(100);
-    EXPECT_EQ(RunFaultChild(Child(), GetParam().mode), 0);
-    const std::vector<fs::path> added = DumpsSince(started);
+TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
+    const auto before = Dumps();
+    EXPECT_EQ(ChildProcess("crash_fault_child", {GetParam().mode}).Wait(), GetParam().exit);
+    if (!GetParam().dump) {
+        return;
+    }
+    std::vector<fs::path> added;
+    for (const auto& [dump, written] : Dumps()) {
+        if (!before.contains(dump) || before.at(dump) != written) {
+            added.push_back(dump);
+        }
+    }
     ASSERT_EQ(added.size(), 1u);
     const std::string name = added[0].filename().string();
     EXPECT_TRUE(name.starts_with(std::string("ZEPH.Ext.PcSc__crash_fault_child") + kSuffix + "__V"))
         << name;
     EXPECT_TRUE(name.ends_with(".dmp.txt")) << name;
     EXPECT_GT(fs::file_size(added[0]), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, FaultInsideOperation,
-                         ::testing::Values(InsideCase{"divide"}, InsideCase{"pointer"}));
-
-TEST_F(FaultProcessTest, FaultOutsideAnOperationEndsTheProcess) {
-    EXPECT_EQ(RunFaultChild(Child(), "outside"), kAccessViolationEnd);
-}
-
-TEST_F(FaultProcessTest, FaultOnAThreadThatNeverEnteredEndsTheProcess) {
-    EXPECT_EQ(RunFaultChild(Child(), "other-thread"), kAccessViolationEnd);
-}
-
 #ifndef _WIN32
-// The dump opens in a debugger nobody here wrote: it shows the crashing thread, the fault and the
-// module's frame.
-TEST_F(FaultProcessTest, DumpShowsTheFaultToADebugger) {
-    if (std::system("command -v lldb-14 >/dev/null") != 0) {
-        GTEST_SKIP() << "lldb-14 is not installed";
+    // The crashing thread, the fault and the module's frame, as the module's handler saw them.
+    const auto shown = GetParam().frame ? LldbShowDump(added[0].string()) : std::nullopt;
+    if (shown) {
+        EXPECT_NE(shown->find("SIGSEGV"), std::string::npos) << *shown;
+        EXPECT_NE(shown->find(GetParam().frame), std::string::npos) << *shown;
     }
-    const fs::file_time_type started = fs::file_time_type::clock::now();
-    ASSERT_EQ(RunFaultChild(Child(), "pointer"), 0);
-    const std::vector<fs::path> added = DumpsSince(started);
-    ASSERT_EQ(added.size(), 1u);
-    const std::string command =
-        "lldb-14 --batch -c '" + added[0].string() + "' -o 'thread list' -o bt </dev/null 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-            output.append(chunk, n);
-        }
-        pclose(pipe);
-    }
-    EXPECT_NE(output.find("SIGSEGV"), std::string::npos) << output;
-    EXPECT_NE(output.find("CopyReaderName"), std::string::npos) << output;
-}
 #endif
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultProcessTest,
+    ::testing::Values(FaultCase{"divide", 0, true, nullptr},
+                      FaultCase{"pointer", 0, true, "CopyReaderName"},
+                      FaultCase{"outside", kAccessViolationEnd, false, nullptr},
+                      FaultCase{"other-thread", kAccessViolationEnd, false, nullptr}),
+    [](const auto& test) {
+        std::string name = test.param.mode;
+        std::erase(name, '-');
+        return name;
+    });
 
 }  // namespace

@@ -3,17 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "FaultChildRun.h"
+#include "ChildProcess.h"
+#include "MemoryRegistry.h"
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
-
+#include "WaitForFile.h"
 #ifdef _WIN32
 #include "Win32RegistryFixture.h"
 #endif
@@ -25,6 +23,7 @@ namespace {
 struct RestartCase {
     const char* executable;
     const char* restartValue;  // as a .reg file writes it
+    RegistryValue value;       // as the Windows registry holds it
     int exit;
     bool message;
     bool restarted;
@@ -37,93 +36,65 @@ struct RestartCase {
 };
 
 #ifdef _WIN32
-std::vector<uint8_t> ValueBytes(const std::string& text, uint32_t& type) {
-    if (text.starts_with("dword:")) {
-        type = kRegDword;
-        const uint32_t value = static_cast<uint32_t>(std::stoul(text.substr(6), nullptr, 16));
-        return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    }
-    type = kRegSz;
-    return RegistryStringBytes(u"1");
-}
-
 // The options in the real registry for as long as it lives. The key and the log directory the
 // crashes prune are the machine's: the crash tests, which ctest runs side by side, take turns.
 struct Options {
     Options(const TempDirectory&, const RestartCase& c) {
-        uint32_t type = 0;
         key.SetValue(u"ShowCrashMessage", kRegDword, {1, 0, 0, 0});
-        const std::vector<uint8_t> bytes = ValueBytes(c.restartValue, type);
-        key.SetValue(u"ShouldRestartMoraHost", type, bytes);
+        key.SetValue(u"ShouldRestartMoraHost", c.value.type, c.value.data);
     }
     RegistryFixtureTurn turn{u"ZephCrashTestTurn"};
     ScopedRegistryKey key{u"Software\\TALPO Mora compact\\Options", RegistryView::Bit64};
 };
-
 #else
 // The options in a registry file the child reads.
 struct Options {
-    Options(const TempDirectory& dir, const RestartCase& c) {
-        const std::string file = dir.Write(
-            "options.reg",
-            std::string("Windows Registry Editor Version 5.00\r\n\r\n"
-                        "[HKEY_LOCAL_MACHINE\\Software\\TALPO Mora compact\\Options]\r\n"
-                        "\"ShowCrashMessage\"=dword:00000001\r\n\"ShouldRestartMoraHost\"=") +
-                c.restartValue + "\r\n");
-        setenv("ZEPH_REGISTRY_FILE", file.c_str(), 1);
-    }
-    ~Options() { unsetenv("ZEPH_REGISTRY_FILE"); }
-    Options(const Options&) = delete;
-    Options& operator=(const Options&) = delete;
+    Options(const TempDirectory& dir, const RestartCase& c)
+        : file("ZEPH_REGISTRY_FILE",
+               dir.Write("options.reg",
+                         std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                                     "[HKEY_LOCAL_MACHINE\\Software\\TALPO Mora compact\\Options]"
+                                     "\r\n\"ShowCrashMessage\"=dword:00000001\r\n"
+                                     "\"ShouldRestartMoraHost\"=") +
+                             c.restartValue + "\r\n")) {}
+    ScopedVariable file;
 };
-
 #endif
-
-void SetMarks(const TempDirectory& marks) {
-    SetChildVariable("ZEPH_CRASH_TEST_DIR", marks.Path().string());
-#ifndef _WIN32
-    SetChildVariable("XDG_STATE_HOME", marks.Path().string());
-#endif
-}
-
-bool AppearsWithin(const fs::path& file, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!fs::exists(file) && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return fs::exists(file);
-}
 
 class FaultRestartTest : public ::testing::TestWithParam<RestartCase> {};
 
 TEST_P(FaultRestartTest, FollowsTheOptionsInsideTheHostOnly) {
     const RestartCase& c = GetParam();
     TempDirectory marks;
-    SetMarks(marks);
+    const ScopedVariable marksVariable("ZEPH_CRASH_TEST_DIR", marks.Path().string());
+    const ScopedVariable logVariable("XDG_STATE_HOME", marks.Path().string());
     const fs::path host = marks.Path() / c.executable;
-    fs::copy_file(ZEPH_TEST_FAULT_CHILD, host);
+    fs::copy_file(ChildProcess::Beside("crash_fault_child"), host);
     const Options options(marks, c);
 
-    EXPECT_EQ(RunFaultChild(host.string(), "pointer"), c.exit);
+    EXPECT_EQ(ChildProcess(host, {"pointer"}).Wait(), c.exit);
     EXPECT_EQ(fs::exists(marks.Path() / "message"), c.message);
-    EXPECT_EQ(AppearsWithin(marks.Path() / "restarted", std::chrono::seconds(c.restarted ? 20 : 1)),
+    EXPECT_EQ(WaitForFile(marks.Path() / "restarted", std::chrono::seconds(c.restarted ? 20 : 1)),
               c.restarted);
 }
 
 #ifdef _WIN32
 #define ZEPH_HOST_NAME "morahost.exe"
 #define ZEPH_OTHER_NAME "otherhost.exe"
+constexpr int kExitMinusOne = -1;
 #else
 #define ZEPH_HOST_NAME "morahost"
 #define ZEPH_OTHER_NAME "otherhost"
+constexpr int kExitMinusOne = 255;
 #endif
+const RegistryValue kOne{kRegDword, {1, 0, 0, 0}};
 
 INSTANTIATE_TEST_SUITE_P(
     Options, FaultRestartTest,
-    ::testing::Values(RestartCase{ZEPH_HOST_NAME, "dword:00000001", kExitMinusOne, true, true},
-                      RestartCase{ZEPH_HOST_NAME, "dword:00010000", 0, true, false},
-                      RestartCase{ZEPH_HOST_NAME, "\"1\"", 0, true, false},
-                      RestartCase{ZEPH_OTHER_NAME, "dword:00000001", 0, false, false}));
+    ::testing::Values(
+        RestartCase{ZEPH_HOST_NAME, "dword:00000001", kOne, kExitMinusOne, true, true},
+        RestartCase{ZEPH_HOST_NAME, "dword:00010000", {kRegDword, {0, 0, 1, 0}}, 0, true, false},
+        RestartCase{ZEPH_HOST_NAME, "\"1\"", {kRegSz, RegistryStringBytes(u"1")}, 0, true, false},
+        RestartCase{ZEPH_OTHER_NAME, "dword:00000001", kOne, 0, false, false}));
 
 }  // namespace

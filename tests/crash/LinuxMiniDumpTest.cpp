@@ -4,16 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "FileText.h"
+#include "LldbDump.h"
 #include "TempDirectory.h"
 #include "crash/posix/LinuxMiniDump.h"
 #include "crash/posix/MiniDumpFormat.h"
@@ -66,24 +64,6 @@ pid_t DumpFaultInChild(void (*fault)(), const std::string& path) {
     return child;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string RunCommand(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 4096> chunk{};
-    while (pipe != nullptr && fgets(chunk.data(), chunk.size(), pipe) != nullptr) {
-        output += chunk.data();
-    }
-    if (pipe != nullptr) {
-        pclose(pipe);
-    }
-    return output;
-}
-
 // The dump's records, bounds-checked.
 class DumpReader {
   public:
@@ -134,15 +114,7 @@ struct FaultCase {
     const char* signalName;
 };
 
-void PrintTo(const FaultCase& fault, std::ostream* out) {
-    *out << fault.name;
-}
-
-class LinuxMiniDumpTest : public ::testing::TestWithParam<FaultCase> {
-  protected:
-    TempDirectory m_directory;
-    std::string m_dumpPath = (m_directory.Path() / "fault.dmp").string();
-};
+using LinuxMiniDumpTest = ::testing::TestWithParam<FaultCase>;
 
 const FaultCase kFaults[] = {
     {"BadPointer", WriteThroughBadPointer, "WriteThroughBadPointer", SIGSEGV, "SIGSEGV"},
@@ -152,9 +124,12 @@ const FaultCase kFaults[] = {
 INSTANTIATE_TEST_SUITE_P(Faults, LinuxMiniDumpTest, ::testing::ValuesIn(kFaults),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
 
-TEST_P(LinuxMiniDumpTest, DumpNamesTheFaultItsThreadAndTheExecutable) {
-    const pid_t child = DumpFaultInChild(GetParam().fault, m_dumpPath);
-    const DumpReader dump(ReadFile(m_dumpPath));
+// The dump names the fault, its thread and the executable, and lldb shows them with the backtrace.
+TEST_P(LinuxMiniDumpTest, DumpShowsTheFaultItsThreadAndTheExecutable) {
+    const TempDirectory directory;
+    const std::string path = (directory.Path() / "fault.dmp").string();
+    const pid_t child = DumpFaultInChild(GetParam().fault, path);
+    const DumpReader dump(ReadFileText(path));
     const auto header = dump.At<md::Header>(0);
     ASSERT_EQ(header.signature, md::kSignature);
     EXPECT_EQ(header.version & 0xFFFF, md::kVersion);
@@ -190,25 +165,22 @@ TEST_P(LinuxMiniDumpTest, DumpNamesTheFaultItsThreadAndTheExecutable) {
     // Its build id (20 bytes from the linker) in the record lldb matches files by.
     EXPECT_EQ(executableModule.cvRecord.dataSize, 4u + 20u);
     EXPECT_EQ(dump.At<uint32_t>(executableModule.cvRecord.rva), 0x4270454cu);
-}
 
-TEST_P(LinuxMiniDumpTest, LldbShowsTheFaultAndTheBacktrace) {
-    if (RunCommand("command -v lldb-14").empty()) {
-        GTEST_SKIP() << "lldb-14 is not installed";
+    const auto output =
+        LldbShowDump(path, std::filesystem::read_symlink("/proc/self/exe").string());
+    if (!output) {
+        return;  // lldb-14 is not installed
     }
-    const pid_t child = DumpFaultInChild(GetParam().fault, m_dumpPath);
-    const std::string output = RunCommand("lldb-14 --batch -c '" + m_dumpPath + "' '" +
-                                          std::filesystem::read_symlink("/proc/self/exe").string() +
-                                          "' -o 'thread list' -o 'bt' 2>&1");
-    EXPECT_NE(output.find("tid = " + std::to_string(child) + ","), std::string::npos) << output;
-    EXPECT_NE(output.find(std::string("stop reason = signal ") + GetParam().signalName),
+    EXPECT_NE(output->find("tid = " + std::to_string(child) + ","), std::string::npos) << *output;
+    EXPECT_NE(output->find(std::string("stop reason = signal ") + GetParam().signalName),
               std::string::npos)
-        << output;
-    const size_t frame0 = output.find("frame #0: ");
-    ASSERT_NE(frame0, std::string::npos) << output;
-    const std::string frame0Line = output.substr(frame0, output.find('\n', frame0) - frame0);
-    EXPECT_NE(frame0Line.find(GetParam().function), std::string::npos) << output;
-    EXPECT_NE(output.find("frame #1: "), std::string::npos) << output;  // unwound from there
+        << *output;
+    const size_t frame0 = output->find("frame #0: ");
+    ASSERT_NE(frame0, std::string::npos) << *output;
+    EXPECT_NE(output->substr(frame0, output->find('\n', frame0) - frame0).find(GetParam().function),
+              std::string::npos)
+        << *output;
+    EXPECT_NE(output->find("frame #1: "), std::string::npos) << *output;  // unwound from there
 }
 
 }  // namespace

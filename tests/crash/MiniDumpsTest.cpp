@@ -2,12 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include "FileText.h"
+#include "TempDirectory.h"
 #include "crash/MiniDumpName.h"
 #include "crash/MiniDumps.h"
-
-#include "TempDirectory.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -89,11 +88,9 @@ TEST(CreateMiniDump, WritesAMiniDumpOfTheProcess) {
     const std::filesystem::path file = directory.Path() / "crash.dmp.txt";
     CapturedRecord captured;
     ExceptionTranslator::CreateMiniDump(&captured.record, file.u16string().c_str());
-    std::ifstream dump(file, std::ios::binary);
-    char signature[4] = {};
-    dump.read(signature, sizeof(signature));
-    EXPECT_EQ(std::string(signature, sizeof(signature)), "MDMP");
-    EXPECT_GT(std::filesystem::file_size(file), 4u);
+    const std::string dump = ReadFileText(file);
+    EXPECT_EQ(dump.substr(0, 4), "MDMP");
+    EXPECT_GT(dump.size(), 4u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "RegistryBackends.h"
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
 #include "directories/DirectoryQueries.h"
 #include "directories/ForwardingEnvironment.h"
@@ -12,9 +13,6 @@
 #include "directories/PathText.h"
 #include "directories/ShellFolderPath.h"
 #include "platform/TextConversion.h"
-#ifndef _WIN32
-#include "ScopedVariable.h"
-#endif
 
 using namespace configdb;
 using zeph::platform::NarrowToWide;
@@ -48,10 +46,8 @@ std::string Directory(const std::filesystem::path& path) {
 
 TEST(DirectoriesEndToEnd, ChainsOnThePlatformsServices) {
     TempDirectory root;
-#ifndef _WIN32
-    ScopedVariable state("XDG_STATE_HOME", (root.Path() / "state").string());
-    ScopedVariable config("XDG_CONFIG_HOME", (root.Path() / "config").string());
-#endif
+    const ScopedVariable state("XDG_STATE_HOME", (root.Path() / "state").string());
+    const ScopedVariable config("XDG_CONFIG_HOME", (root.Path() / "config").string());
     PlatformBackend backend;
     const std::u16string id = UniqueKeyName(u"KE2E");
     const std::u16string component = u"SOFTWARE\\TALPOgrp\\Components\\" + id;

@@ -15,31 +15,27 @@ using namespace configdb;
 
 namespace {
 
-constexpr char kVersions104[] = "SOFTWARE\\TALPOgrp\\Components\\K7000104\\Versions\\";
-constexpr char kProduct[] = "SOFTWARE\\TALPO Mora Compact";
-constexpr char kSystem[] = "Software\\Talpogrp\\ProtectedDirectories";
+const std::string kVersions104 = "SOFTWARE\\TALPOgrp\\Components\\K7000104\\Versions\\";
 
 using Setup = std::function<void(FakeDirectoryEnvironment&)>;
 using Query = std::function<std::string(ConfigDbContext&)>;
 
-struct ChainCase {
-    const char* name;
-    Setup setup;
-    Query query;
-    const char* expected;  // below the root; empty: the query finds nothing
-    bool exists;           // the answer exists afterwards
-};
-
+void Nothing(FakeDirectoryEnvironment&) {}
 void NoLocalLow(FakeDirectoryEnvironment& env) {
     env.folders.erase(KnownFolder::LocalAppDataLow);
+}
+// The key's default value names the directory below the root, made unless `make` is false.
+Setup Registered(const std::string& key, const char* directory, bool make = true) {
+    return [=](FakeDirectoryEnvironment& env) {
+        env.SetRegistry(key, "", make ? env.Make(directory) : env.Path(directory));
+    };
 }
 
 // A Talpo environment: a system directory, and a program directory that names the component.
 void TalpoEnvironment(FakeDirectoryEnvironment& env) {
-    env.SetRegistry(kSystem, "SystemDir", env.Make("System"));
-    env.SetRegistry(std::string(kVersions104) + "1.5\\ProtectedDirectories", "FixedProgDir",
-                    env.Make("Prog"));
-    env.SetRegistry(std::string(kVersions104) + "1.5\\ProtectedDirectories", "ProgDir", "K7000104");
+    env.SetRegistry("Software\\Talpogrp\\ProtectedDirectories", "SystemDir", env.Make("System"));
+    env.SetRegistry(kVersions104 + "1.5\\ProtectedDirectories", "FixedProgDir", env.Make("Prog"));
+    env.SetRegistry(kVersions104 + "1.5\\ProtectedDirectories", "ProgDir", "K7000104");
     env.Make("Prog/K7000104");
 }
 
@@ -49,67 +45,72 @@ Query Log(const char* id, bool create) {
 Query Data(bool create) {
     return [=](ConfigDbContext& c) { return GetDataDir(c, "K7000104", create, "Data"); };
 }
+std::string Konfig(ConfigDbContext& c) {
+    return GetKonfigDir(c, "K7000104");
+}
+Query UserKonfig(const char* id, bool create) {
+    return [=](ConfigDbContext& c) { return GetKonfigDirCurrentUser(c, id, create); };
+}
+Query Prog(const char* id, bool create) {
+    return [=](ConfigDbContext& c) { return GetProgDir(c, id, create); };
+}
 
-const ChainCase kChains[] = {
-    {"log registry hit",
-     [](auto& env) {
-         env.SetRegistry(std::string(kVersions104) + "2.0\\LogDir", "", env.Make("RegLog"));
-     },
-     Log("K7000104", false), "RegLog/", true},
+const struct {
+    const char* name;
+    Setup setup;
+    Query query;
+    const char* expected;  // below the root; empty: the query finds nothing
+    bool exists;           // the answer exists afterwards
+} kChains[] = {
+    {"log registry hit", Registered(kVersions104 + "2.0\\LogDir", "RegLog"), Log("K7000104", false),
+     "RegLog/", true},
     {"log registry path created",
      [](auto& env) {
          NoLocalLow(env);
-         env.SetRegistry(std::string(kVersions104) + "2.0\\LogDir", "", env.Path("New/Log"));
+         Registered(kVersions104 + "2.0\\LogDir", "New/Log", false)(env);
      },
      Log("K7000104", true), "New/Log/", true},
-    {"log shell folder created", [](auto&) {}, Log("K7000104", true), "LocalLow/Talpo/Log/Mora/",
-     true},
-    {"log without create flag", [](auto&) {}, Log("K7000104", false), "", false},
+    {"log shell folder created", Nothing, Log("K7000104", true), "LocalLow/Talpo/Log/Mora/", true},
+    {"log without create flag", Nothing, Log("K7000104", false), "", false},
     {"log temp fallback", NoLocalLow, Log("X1", true), "Temp/Low/Talpo/Log/X1/", true},
     {"data registry hit",
-     [](auto& env) {
-         env.SetRegistry(
-             "SOFTWARE\\TALPOgrp\\Components\\K7000104\\AvailableDataDirectories\\Data\\Dir1", "",
-             env.Make("RegData"));
-     },
+     Registered("SOFTWARE\\TALPOgrp\\Components\\K7000104\\AvailableDataDirectories\\Data\\Dir1",
+                "RegData"),
      Data(false), "RegData/", true},
-    {"data outside a Talpo environment", [](auto&) {}, Data(true),
+    {"data outside a Talpo environment", Nothing, Data(true),
      "ProgramData/Talpo/Daten/K7000104/Data/", true},
     {"data in a Talpo environment", TalpoEnvironment, Data(true),
      "Temp/Low/Talpo/Daten/K7000104/Data/", true},
     {"konfig registry hit, newest version",
      [](auto& env) {
-         env.SetRegistry(std::string(kVersions104) + "2.10\\ConfigDir", "", env.Make("Old"));
-         env.SetRegistry(std::string(kVersions104) + "2.9\\ConfigDir", "", env.Make("New"));
+         Registered(kVersions104 + "2.10\\ConfigDir", "Old")(env);
+         Registered(kVersions104 + "2.9\\ConfigDir", "New")(env);
      },
-     [](auto& c) { return GetKonfigDir(c, "K7000104"); }, "New/", true},
+     Konfig, "New/", true},
     {"konfig outside a Talpo environment",
-     [](auto& env) { env.Make("ProgramData/Talpo/Konfig/K7000104"); },
-     [](auto& c) { return GetKonfigDir(c, "K7000104"); }, "ProgramData/Talpo/Konfig/K7000104/",
-     true},
-    {"konfig falls back to the module", [](auto&) {},
-     [](auto& c) { return GetKonfigDir(c, "K7000104"); }, "Module/", true},
-    {"user konfig created", [](auto&) {},
-     [](auto& c) { return GetKonfigDirCurrentUser(c, "K7000102", true); },
+     [](auto& env) { env.Make("ProgramData/Talpo/Konfig/K7000104"); }, Konfig,
+     "ProgramData/Talpo/Konfig/K7000104/", true},
+    {"konfig falls back to the module", Nothing, Konfig, "Module/", true},
+    {"user konfig created", Nothing, UserKonfig("K7000102", true),
      "Roaming/Talpo/Konfig/MoraCompact/", true},
     {"user konfig temp guess without create flag",
      [](auto& env) { env.folders.erase(KnownFolder::RoamingAppData); },
-     [](auto& c) { return GetKonfigDirCurrentUser(c, "K7000101", false); },
-     "Temp/Low/Talpo/Konfig/K7000101/", false},
+     UserKonfig("K7000101", false), "Temp/Low/Talpo/Konfig/K7000101/", false},
     {"own program directory from ProgKey",
-     [](auto& env) { env.SetRegistry(kProduct, "ProgKey", env.Make("Mora")); },
-     [](auto& c) { return GetProgDir(c, "K7000102", true); }, "Mora/", true},
-    {"own program directory by default", [](auto&) {},
-     [](auto& c) { return GetProgDir(c, "K7000102", true); },
+     [](auto& env) {
+         env.SetRegistry("SOFTWARE\\TALPO Mora Compact", "ProgKey", env.Make("Mora"));
+     },
+     Prog("K7000102", true), "Mora/", true},
+    {"own program directory by default", Nothing, Prog("K7000102", true),
      "ProgramFiles/TALPO/PROGRAMM/MoraCompacT/", false},
-    {"component program directory joined", TalpoEnvironment,
-     [](auto& c) { return GetProgDir(c, "K7000104", false); }, "Prog/K7000104/", true},
+    {"component program directory joined", TalpoEnvironment, Prog("K7000104", false),
+     "Prog/K7000104/", true},
 };
 
 }  // namespace
 
 TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
-    for (const ChainCase& chain : kChains) {
+    for (const auto& chain : kChains) {
         SCOPED_TRACE(chain.name);
         FakeDirectoryEnvironment env;
         ConfigDbContext context(env);

@@ -1,10 +1,9 @@
 // The trace line's text, and what the append writes for each answer of the mutex.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
+#include "FileText.h"
 #include "TempDirectory.h"
 #include "directories/InternTraceLine.h"
 #include "platform/ProcessIds.h"
@@ -69,9 +68,7 @@ TEST(InternTraceLine, AppendWritesAndReleasesOnlyWhenTheWaitSucceeded) {
         ScriptedMutex mutex(c.result);
         AppendInternTraceLine(c.result == 1 ? nullptr : &mutex, file, "one\n");
         AppendInternTraceLine(c.result == 1 ? nullptr : &mutex, file, "two\n");
-        std::ostringstream content;
-        content << std::ifstream(file, std::ios::binary).rdbuf();
-        EXPECT_EQ(content.str(), c.prefix + "one\n" + c.prefix + "two\n") << c.result;
+        EXPECT_EQ(ReadFileText(file), c.prefix + "one\n" + c.prefix + "two\n") << c.result;
         EXPECT_EQ(mutex.releases, c.prefix.empty() ? 2 : 0) << c.result;
     }
 }

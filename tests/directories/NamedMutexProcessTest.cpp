@@ -2,14 +2,13 @@
 // writer time out, an owner that dies holding it; on Windows, the mutex seen from a child process.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <thread>
 
 #include "ChildProcess.h"
+#include "FileText.h"
 #include "TempDirectory.h"
+#include "WaitForFile.h"
 #include "directories/InternTraceLine.h"
 #include "platform/ProcessIds.h"
 
@@ -43,14 +42,6 @@ class NamedMutexProcess : public testing::Test {
         shm_unlink(("/" + m_name).c_str());
     }
 #endif
-    std::vector<std::string> Lines() const {
-        std::ifstream in(m_file, std::ios::binary);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
 
     TempDirectory m_directory;
     const std::string m_file = (m_directory.Path() / "ConfigDB_Intern.log").string();
@@ -70,7 +61,7 @@ TEST_F(NamedMutexProcess, LinesOfSeveralProcessesAreWholeAndComplete) {
         EXPECT_EQ(child->Wait(), 0);
     }
     std::set<std::string> seen;
-    for (const std::string& line : Lines()) {
+    for (const std::string& line : ReadFileLines(m_file)) {
         std::smatch match;
         ASSERT_TRUE(std::regex_match(line, match, std::regex(kStamp + "(P. \\d+)"))) << line;
         EXPECT_TRUE(seen.insert(match[1]).second) << line;
@@ -81,9 +72,7 @@ TEST_F(NamedMutexProcess, LinesOfSeveralProcessesAreWholeAndComplete) {
 TEST_F(NamedMutexProcess, LineAfterALongHoldCarriesTheTimeoutPrefix) {
     const std::string marker = (m_directory.Path() / "held").string();
     ChildProcess holder(kChild, {"hold", m_name, marker, "2500"});
-    for (int i = 0; i < 1000 && !std::filesystem::exists(marker); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitForFile(marker, std::chrono::seconds(10));
     const std::string message = "after the hold";
     AppendInternTraceLine(m_mutex.get(), m_file, ComposeInternTraceLine(&message, 14));
     EXPECT_EQ(holder.Wait(), kWaitObject0);
@@ -91,8 +80,9 @@ TEST_F(NamedMutexProcess, LineAfterALongHoldCarriesTheTimeoutPrefix) {
         "-----> _InternTrace: Timeout bei WaitForSingleObject, eigentliche "
         "Trace-Zeile folgt:" +
         kStamp + message);
-    ASSERT_EQ(Lines().size(), 1u);
-    EXPECT_TRUE(std::regex_match(Lines()[0], expected)) << Lines()[0];
+    const std::vector<std::string> lines = ReadFileLines(m_file);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(lines[0], expected)) << lines[0];
 }
 
 // Taken as abandoned once, then normally again.

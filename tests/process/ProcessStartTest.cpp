@@ -5,13 +5,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
-#include <thread>
 
 #include "CapturingTraceSystem.h"
 #include "TempDirectory.h"
+#include "WaitForFile.h"
 #include "platform/TextConversion.h"
 #include "tracing/TraceLevels.h"
 
@@ -65,10 +66,6 @@ struct StartCase {
     std::string error;  // the level-2 line of a refused call
 };
 
-void PrintTo(const StartCase& startCase, std::ostream* out) {
-    *out << startCase.name;
-}
-
 std::vector<StartCase> AllStartCases() {
     const std::u16string tool = Tool();
     const std::u16string parameters = kToolParameters;
@@ -100,46 +97,36 @@ std::vector<StartCase> AllStartCases() {
     };
 }
 
-class StartCases : public ::testing::TestWithParam<StartCase> {
-  protected:
-    CapturingTraceSystem traces;
-};
-
-TEST_P(StartCases, GiveStatusCommandLineAndTraces) {
-    const StartCase& c = GetParam();
-    const uint32_t status = StartProcess(c.program ? c.program->c_str() : nullptr,
-                                         c.parameters ? c.parameters->c_str() : nullptr, nullptr);
-    EXPECT_EQ(status, c.status);
-    const std::vector<std::string> details = traces.TextsAt(TRACE_DETAIL);
-    const std::vector<std::string> errors = traces.TextsAt(TRACE_ERROR);
-    if (c.commandLine) {
-        EXPECT_THAT(details, Contains("Der Programmaufruf <" + Narrow(*c.commandLine) +
-                                      "> wird gestartet."));
-    } else {
-        EXPECT_THAT(details, Not(Contains(::testing::StartsWith("Der Programmaufruf"))));
-    }
-    const auto quotingLine = ::testing::StartsWith("Prozess-Name wurde gequoted: <\"");
-    if (c.quotingTraced) {
-        EXPECT_THAT(details, Contains(quotingLine));
-    } else {
-        EXPECT_THAT(details, Not(Contains(quotingLine)));
-    }
-    if (c.error == "CreateProcess") {
-        EXPECT_THAT(errors,
-                    Contains(::testing::AllOf(::testing::StartsWith("CreateProcess() lieferte <"),
-                                              ::testing::EndsWith(Latin1("> zurück!")))));
-    } else if (!c.error.empty()) {
-        EXPECT_EQ(errors, std::vector<std::string>{c.error});
-    }
-    for (const TraceLine& line : traces.Lines()) {
-        EXPECT_EQ(line.category, "Mora.ThreadControl");
+TEST(StartProcess, GivesStatusCommandLineAndTraces) {
+    for (const StartCase& c : AllStartCases()) {
+        SCOPED_TRACE(c.name);
+        CapturingTraceSystem traces;
+        const uint32_t status =
+            StartProcess(c.program ? c.program->c_str() : nullptr,
+                         c.parameters ? c.parameters->c_str() : nullptr, nullptr);
+        EXPECT_EQ(status, c.status);
+        const std::vector<std::string> details = traces.TextsAt(TRACE_DETAIL);
+        const std::vector<std::string> errors = traces.TextsAt(TRACE_ERROR);
+        const auto traced = [&details](const std::string& start) {
+            return std::ranges::any_of(details,
+                                       [&](const std::string& d) { return d.starts_with(start); });
+        };
+        EXPECT_EQ(traced("Der Programmaufruf <" +
+                         (c.commandLine ? Narrow(*c.commandLine) + "> wird gestartet." : "")),
+                  c.commandLine.has_value());
+        EXPECT_EQ(traced("Prozess-Name wurde gequoted: <\""), c.quotingTraced);
+        if (c.error == "CreateProcess") {
+            EXPECT_THAT(errors, Contains(::testing::AllOf(
+                                    ::testing::StartsWith("CreateProcess() lieferte <"),
+                                    ::testing::EndsWith(Latin1("> zurück!")))));
+        } else if (!c.error.empty()) {
+            EXPECT_EQ(errors, std::vector<std::string>{c.error});
+        }
+        for (const TraceLine& line : traces.Lines()) {
+            EXPECT_EQ(line.category, "Mora.ThreadControl");
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Calls, StartCases, ::testing::ValuesIn(AllStartCases()),
-                         [](const ::testing::TestParamInfo<StartCase>& row) {
-                             return std::string(row.param.name);
-                         });
 
 // The single-byte start hands its name on unchanged, each byte as one character.
 TEST(StartProcessAsync, ConvertsTheNameBytewise) {
@@ -157,22 +144,15 @@ TEST(StartProcessAsync, StartsAConsoleProgram) {
     TempDirectory directory;
     const std::filesystem::path marker = directory.Path() / "started";
 #ifdef _WIN32
+    const std::u16string program = Tool();
     const std::u16string parameters = u"/c echo started> " + marker.u16string();
 #else
     const std::u16string program = u"/usr/bin/touch";
     const std::u16string parameters = marker.u16string();
 #endif
     CapturingTraceSystem traces;
-#ifdef _WIN32
-    EXPECT_EQ(StartProcess(Tool().c_str(), parameters.c_str(), nullptr), 0u);
-#else
     EXPECT_EQ(StartProcess(program.c_str(), parameters.c_str(), nullptr), 0u);
-#endif
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!std::filesystem::exists(marker) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_TRUE(WaitForFile(marker, std::chrono::seconds(20)));
     EXPECT_THAT(traces.TextsAt(TRACE_WARNING), IsEmpty());
     EXPECT_THAT(traces.TextsAt(TRACE_ERROR), ::testing::IsSubsetOf(kWaitErrors));
     EXPECT_THAT(traces.TextsAt(TRACE_DETAIL), Not(Contains("WaitForInputIdle() war erfolgreich.")));

@@ -66,17 +66,6 @@ std::string WithoutTimeOfDay(const std::string& text) {
     return std::regex_replace(text, kDeferred, "---> Beginn (hh:mm:ss.mmm): ");
 }
 
-struct Scope {
-    const char* name;
-    ScopeOptions options;
-    bool errorsOnly;                 // the component is traced for exceptions and errors only
-    std::vector<std::string> lines;  // each as "<level> <text>"
-};
-
-void PrintTo(const Scope& scope, std::ostream* out) {
-    *out << scope.name;
-}
-
 class MethodTraceTest : public ::testing::Test {
   protected:
     void SetUp() override { zeph::platform::SetProcessClockForTesting(&FakeClock); }
@@ -85,84 +74,69 @@ class MethodTraceTest : public ::testing::Test {
     CapturingTraceSystem m_capture;
 };
 
-class MethodTraceLines : public MethodTraceTest, public ::testing::WithParamInterface<Scope> {};
-
-TEST_P(MethodTraceLines, AreWrittenAsTheScopeEnds) {
-    if (GetParam().errorsOnly) {
-        m_capture.SetCategoryLevels(kComponent, TRACE_EXCEPTION | TRACE_ERROR);
-    }
-    Power(GetParam().options);
-    std::vector<std::string> lines;
-    for (const TraceLine& line : m_capture.Lines()) {
-        EXPECT_EQ(line.category, kComponent);
-        lines.push_back(std::to_string(line.level) + " " + WithoutTimeOfDay(line.text));
-    }
-    EXPECT_EQ(lines, GetParam().lines);
-}
-
-const std::string kEntry = "16 ---> Beginn: CZephExtensionPcSc::Power (774) D:\\src\\Extension";
+const std::string kPower = "CZephExtensionPcSc::Power";
+const std::string kEntry = "16 ---> Beginn: " + kPower + " (774) D:\\src\\Extension";
+const std::string kDeferred = "1 ---> Beginn (hh:mm:ss.mmm): " + kPower;
+const std::string kExit = "<--- Ende: " + kPower + " (0.047 sec)";
 const std::u16string kLongAnnotation(5000, u'x');  // converted texts are cut at 4,095
-const std::string kExit = "<--- Ende: CZephExtensionPcSc::Power (0.047 sec)";
 
-INSTANTIATE_TEST_SUITE_P(
-    Scopes, MethodTraceLines,
-    ::testing::Values(
-        Scope{"ReturnOk",
-              {.setReturnOk = true},
-              false,
-              {kEntry, "16 " + kExit + "\t Returnwert: ok"}},
-        Scope{"NoLineNumber",
-              {.line = 0},
-              false,
-              {"16 ---> Beginn: CZephExtensionPcSc::Power D:\\src\\Extension", "16 " + kExit}},
-        Scope{"Annotation",
-              {.line = 12, .annotation = u"Leser \u00e4"},
-              false,
-              {"16 ---> Beginn: CZephExtensionPcSc::Power (12) 'Leser \xE4' D:\\src\\Extension",
-               "16 " + kExit}},
-        Scope{"ClockWraps",
-              {.startTicks = INT32_MAX - 999, .elapsedTicks = 1234},
-              false,
-              {kEntry, "16 <--- Ende: CZephExtensionPcSc::Power (1.234 sec)"}},
+// Each scope's entry and exit line, as "<level> <text>"; a scope of a component traced for
+// exceptions and errors only writes only when an exception leaves it: both lines at level 1, the
+// entry with the time of day and always with its annotation.
+TEST_F(MethodTraceTest, LinesAreWrittenAsTheScopeEnds) {
+    const struct {
+        const char* name;
+        ScopeOptions options;
+        bool errorsOnly;
+        std::string entry, exit;  // none: the scope writes nothing
+    } scopes[] = {
+        {"ReturnOk", ScopeOptions{.setReturnOk = true}, false, kEntry,
+         "16 " + kExit + "\t Returnwert: ok"},
+        {"NoLineNumber", ScopeOptions{.line = 0}, false,
+         "16 ---> Beginn: " + kPower + " D:\\src\\Extension", "16 " + kExit},
+        {"Annotation", ScopeOptions{.line = 12, .annotation = u"Leser \u00e4"}, false,
+         "16 ---> Beginn: " + kPower + " (12) 'Leser \xE4' D:\\src\\Extension", "16 " + kExit},
+        {"ClockWraps", ScopeOptions{.startTicks = INT32_MAX - 999, .elapsedTicks = 1234}, false,
+         kEntry, "16 <--- Ende: " + kPower + " (1.234 sec)"},
         // An exception replaces "ok" and moves the exit to level 1.
-        Scope{"Exception",
-              {.setReturnOk = true, .throwAtEnd = true},
-              false,
-              {kEntry, "1 " + kExit + kUnwound}},
-        // Traced for errors only, a scope writes only when an exception leaves it: both lines
-        // at level 1, the entry with the time of day and always with its annotation.
-        Scope{"ErrorsOnly", {.setReturnOk = true}, true, {}},
-        Scope{
-            "ErrorsOnlyException",
-            {.elapsedTicks = 312, .throwAtEnd = true},
-            true,
-            {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power (774) '' D:\\src\\Extension",
-             "1 <--- Ende: CZephExtensionPcSc::Power (0.312 sec)" + kUnwound}},
-        Scope{"ErrorsOnlyExceptionAnnotation",
-              {.line = 12, .annotation = u"Leser \u00e4", .throwAtEnd = true},
-              true,
-              {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power (12) 'Leser \xE4' "
-               "D:\\src\\Extension",
-               "1 " + kExit + kUnwound}},
+        {"Exception", ScopeOptions{.setReturnOk = true, .throwAtEnd = true}, false, kEntry,
+         "1 " + kExit + kUnwound},
+        {"LongAnnotation", ScopeOptions{.annotation = kLongAnnotation.c_str()}, false,
+         "16 ---> Beginn: " + kPower + " (774) '" + std::string(4095, 'x') + "' D:\\src\\Extension",
+         "16 " + kExit},
+        {"ErrorsOnly", ScopeOptions{.setReturnOk = true}, true, "", ""},
+        {"ErrorsOnlyException", ScopeOptions{.elapsedTicks = 312, .throwAtEnd = true}, true,
+         kDeferred + " (774) '' D:\\src\\Extension",
+         "1 <--- Ende: " + kPower + " (0.312 sec)" + kUnwound},
+        {"ErrorsOnlyExceptionAnnotation",
+         ScopeOptions{.line = 12, .annotation = u"Leser \u00e4", .throwAtEnd = true}, true,
+         kDeferred + " (12) 'Leser \xE4' D:\\src\\Extension", "1 " + kExit + kUnwound},
         // An annotation outside ISO 8859-1 converts to the empty text.
-        Scope{
-            "ErrorsOnlyExceptionAnnotationNotLatin1",
-            {.annotation = u"Leser \u20ac", .throwAtEnd = true},
-            true,
-            {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power (774) '' D:\\src\\Extension",
-             "1 " + kExit + kUnwound}},
-        Scope{"LongAnnotation",
-              {.annotation = kLongAnnotation.c_str()},
-              false,
-              {"16 ---> Beginn: CZephExtensionPcSc::Power (774) '" + std::string(4095, 'x') +
-                   "' D:\\src\\Extension",
-               "16 " + kExit}},
-        Scope{"ErrorsOnlyExceptionNoLineNumber",
-              {.line = -1, .throwAtEnd = true},
-              true,
-              {"1 ---> Beginn (hh:mm:ss.mmm): CZephExtensionPcSc::Power '' D:\\src\\Extension",
-               "1 " + kExit + kUnwound}}),
-    [](const ::testing::TestParamInfo<Scope>& test) { return test.param.name; });
+        {"ErrorsOnlyExceptionAnnotationNotLatin1",
+         ScopeOptions{.annotation = u"Leser \u20ac", .throwAtEnd = true}, true,
+         kDeferred + " (774) '' D:\\src\\Extension", "1 " + kExit + kUnwound},
+        {"ErrorsOnlyExceptionNoLineNumber", ScopeOptions{.line = -1, .throwAtEnd = true}, true,
+         kDeferred + " '' D:\\src\\Extension", "1 " + kExit + kUnwound},
+    };
+    for (const auto& scope : scopes) {
+        SCOPED_TRACE(scope.name);
+        m_capture.Clear();
+        m_capture.SetCategoryLevels(kComponent, scope.errorsOnly
+                                                    ? TRACE_EXCEPTION | TRACE_ERROR
+                                                    : CapturingTraceSystem::kAllLevels);
+        Power(scope.options);
+        std::vector<std::string> lines;
+        for (const TraceLine& line : m_capture.Lines()) {
+            EXPECT_EQ(line.category, kComponent);
+            lines.push_back(std::to_string(line.level) + " " + WithoutTimeOfDay(line.text));
+        }
+        if (!scope.entry.empty()) {
+            EXPECT_EQ(lines, (std::vector<std::string>{scope.entry, scope.exit}));
+        } else {
+            EXPECT_TRUE(lines.empty());
+        }
+    }
+}
 
 std::string TimeOfDayNow() {
     const zeph::platform::LocalTimeOfDay now =

@@ -6,6 +6,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+Bytes Hex(const char* text) {
+    return zeph::tools::ParseHex(text, zeph::tools::HexSeparators::AnyBetweenPairs).value();
+}
+
 TEST(ApduHexTest, ShowsTextOnlyWhenEveryByteIsPrintable) {
     EXPECT_EQ(PrintableText(Bytes{'H', 'i', ' ', '~'}), "Hi ~");
     for (const int bad : {0x00, 0x1F, 0x7F, 0xE9}) {
@@ -15,32 +19,25 @@ TEST(ApduHexTest, ShowsTextOnlyWhenEveryByteIsPrintable) {
 
 // Every shape of a command APDU, short and extended, and the lengths that do not match.
 TEST(ApduHexTest, AcceptsEachShapeAndNamesWhatIsWrongWithOthers) {
-    Bytes lcOf256{0x00, 0xD6, 0x00, 0x00, 0x00, 0x01, 0x00};
+    Bytes lcOf256 = Hex("00D60000 000100");
     lcOf256.resize(lcOf256.size() + 256, 0x5A);
-    const Bytes header{0x00, 0xA4, 0x00, 0x0C};
-    const auto with = [&header](Bytes body) {
-        body.insert(body.begin(), header.begin(), header.end());
-        return body;
-    };
     const std::pair<Bytes, std::string> rows[] = {
-        {header, ""},
-        {with({0x00}), ""},  // Le 00: 256 bytes
-        {with({0x01}), ""},  // Le, never an Lc without data
-        {with({0x02, 0x3F, 0x00}), ""},
-        {with({0x02, 0x3F, 0x00, 0x00}), ""},
-        {with({0x00, 0x01, 0x00}), ""},  // extended Le
-        {with({0x00, 0x00, 0x02, 0x3F, 0x00}), ""},
-        {with({0x00, 0x00, 0x02, 0x3F, 0x00, 0x00, 0x00}), ""},
+        {Hex("00A4000C"), ""},
+        {Hex("00A4000C 00"), ""},  // Le 00: 256 bytes
+        {Hex("00A4000C 01"), ""},  // Le, never an Lc without data
+        {Hex("00A4000C 02 3F00"), ""},
+        {Hex("00A4000C 02 3F00 00"), ""},
+        {Hex("00A4000C 000100"), ""},  // extended Le
+        {Hex("00A4000C 000002 3F00"), ""},
+        {Hex("00A4000C 000002 3F00 0000"), ""},
         {lcOf256, ""},
-        {Bytes{0x00, 0xA4, 0x00}, "a command needs at least the four header bytes CLA INS P1 P2"},
-        {with({0x02, 0x3F}), "Lc 02 announces 2 data bytes, but 1 bytes follow it"},
-        {with({0x02, 0x3F, 0x00, 0x00, 0x00}),
-         "Lc 02 announces 2 data bytes, but 4 bytes follow it"},
-        {with({0x00, 0x01}), "an extended length needs two bytes after its leading 00"},
-        {with({0x00, 0x00, 0x00, 0x3F}), "extended Lc is 0000 but data follows"},
-        {with({0x00, 0x00, 0x02, 0x3F}),
-         "extended Lc announces 2 data bytes, but 1 bytes follow it"},
-        {with({0x00, 0x00, 0x02, 0x3F, 0x00, 0x00}),
+        {Hex("00A400"), "a command needs at least the four header bytes CLA INS P1 P2"},
+        {Hex("00A4000C 02 3F"), "Lc 02 announces 2 data bytes, but 1 bytes follow it"},
+        {Hex("00A4000C 02 3F000000"), "Lc 02 announces 2 data bytes, but 4 bytes follow it"},
+        {Hex("00A4000C 0001"), "an extended length needs two bytes after its leading 00"},
+        {Hex("00A4000C 000000 3F"), "extended Lc is 0000 but data follows"},
+        {Hex("00A4000C 000002 3F"), "extended Lc announces 2 data bytes, but 1 bytes follow it"},
+        {Hex("00A4000C 000002 3F0000"),
          "extended Lc announces 2 data bytes, but 3 bytes follow it"},
     };
     for (const auto& [apdu, error] : rows) {

@@ -1,34 +1,25 @@
 // The trace system stand-in, loaded from its file as the module loads it: configured through the
 // environment, asked and written to through its entry points.
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#include <stdlib.h>
-#endif
-
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "FileText.h"
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
 #include "TraceSystemExports.h"
+#include "tracing/DynamicLibrary.h"
 #include "tracing/TraceSystemLib.h"
 
 namespace {
 
+// Through the module's own loader.
 void* Entry(const char* name) {
-#ifdef _WIN32
-    static HMODULE library = LoadLibraryA(ZEPH_TRACE_SYSTEM_PATH);
-    return library != nullptr ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
-#else
-    static void* library = dlopen(ZEPH_TRACE_SYSTEM_PATH, RTLD_NOW | RTLD_LOCAL);
-    return library != nullptr ? dlsym(library, name) : nullptr;
-#endif
+    static void* const library = zeph::trace::LoadDynamicLibrary(ZEPH_TRACE_SYSTEM_PATH);
+    return zeph::trace::FindExport(library, name);
 }
 
 template <typename Function>
@@ -37,37 +28,23 @@ Function* Get(Function*, const char* name) {
 }
 #define ZEPH_ENTRY(name) Get(static_cast<decltype(&name)>(nullptr), #name)
 
-// The stand-in reads the process's environment block on Windows.
-void SetVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    SetEnvironmentVariableA(name, value.empty() ? nullptr : value.c_str());
-#else
-    if (value.empty()) {
-        unsetenv(name);
-    } else {
-        setenv(name, value.c_str(), 1);
-    }
-#endif
-}
-
-// ExpInitTraceSystem with these settings; the output stays on stderr unless given.
+// ExpInitTraceSystem with these settings (empty: unset); the output stays on stderr unless given.
 int Init(const std::string& levels, const std::string& categories, const std::string& output = "",
          const std::string& prefix = "") {
-    SetVariable("ZEPH_TRACE_LEVELS", levels);
-    SetVariable("ZEPH_TRACE_CATEGORIES", categories);
-    SetVariable("ZEPH_TRACE_OUTPUT", output);
-    SetVariable("ZEPH_TRACE_PREFIX", prefix);
+    const auto value = [](const std::string& text) {
+        return text.empty() ? std::nullopt : std::optional<std::string>(text);
+    };
+    const ScopedVariable variables[] = {{"ZEPH_TRACE_LEVELS", value(levels)},
+                                        {"ZEPH_TRACE_CATEGORIES", value(categories)},
+                                        {"ZEPH_TRACE_OUTPUT", value(output)},
+                                        {"ZEPH_TRACE_PREFIX", value(prefix)}};
     return ZEPH_ENTRY(ExpInitTraceSystem)();
 }
 
+// The lines written so far: the stand-in closes its output as it is done.
 std::vector<std::string> Lines(const std::filesystem::path& file) {
     ZEPH_ENTRY(ExpDoneTraceSystem)();
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
+    return ReadFileLines(file);
 }
 
 const std::string kHead = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3} \[\d+\] \[\d+\] )";

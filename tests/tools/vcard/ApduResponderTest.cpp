@@ -4,19 +4,15 @@
 
 #include <vector>
 
+#include "Hex.h"
+
 namespace vcard {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Select(uint16_t fileId) {
-    return {0x00,
-            0xA4,
-            0x00,
-            0x0C,
-            0x02,
-            static_cast<uint8_t>(fileId >> 8),
-            static_cast<uint8_t>(fileId & 0xFF)};
+Bytes Hex(const char* text) {
+    return zeph::tools::ParseHex(text, zeph::tools::HexSeparators::AnyBetweenPairs).value();
 }
 
 // File 2F02 holds 10..14, file 5000 the 300 bytes 00, 01, ... (modulo 256).
@@ -33,73 +29,61 @@ ApduResponder MakeResponder() {
 
 // The card's answer to the last command, after the earlier ones of the row.
 TEST(ApduResponderTest, AnswersEachCommandAfterTheOnesBefore) {
-    struct Row {
+    const char* const select2F02 = "00A4000C02 2F02";
+    const char* const read1 = "00B0000001";
+    const struct {
         const char* name;
-        std::vector<Bytes> commands;
-        Bytes answer;
-    };
-    const Bytes read1{0x00, 0xB0, 0x00, 0x00, 0x01};
-    const Row rows[] = {
-        {"select without answer", {Select(0x3F00)}, {0x90, 0x00}},
-        {"select of a file", {Select(0x2F02)}, {0x90, 0x00}},
-        {"select with control parameters",
-         {{0x00, 0xA4, 0x00, 0x00, 0x02, 0x3F, 0x00}},
-         {0x62, 0x07, 0x82, 0x01, 0x38, 0x83, 0x02, 0x3F, 0x00, 0x90, 0x00}},
+        std::vector<const char*> commands;
+        const char* answer;
+    } rows[] = {
+        {"select without answer", {"00A4000C02 3F00"}, "9000"},
+        {"select of a file", {select2F02}, "9000"},
+        {"select with control parameters", {"00A4000002 3F00"}, "6207 820138 83023F00 9000"},
         {"select of a file with control parameters",
-         {{0x00, 0xA4, 0x02, 0x04, 0x02, 0x50, 0x00, 0x00}},
-         {0x62, 0x0B, 0x80, 0x02, 0x01, 0x2C, 0x82, 0x01, 0x01, 0x83, 0x02, 0x50, 0x00, 0x90,
-          0x00}},
-        {"unknown file", {Select(0x1234)}, {0x6A, 0x82}},
-        {"unknown file keeps the selection",
-         {Select(0x2F02), Select(0x1234), read1},
-         {0x10, 0x90, 0x00}},
-        {"read from an offset",
-         {{0x00, 0xA4, 0x08, 0x0C, 0x02, 0x2F, 0x02}, {0x00, 0xB0, 0x00, 0x01, 0x03}},
-         {0x11, 0x12, 0x13, 0x90, 0x00}},
-        {"read of the last byte",
-         {Select(0x2F02), {0x00, 0xB0, 0x00, 0x04, 0x01}},
-         {0x14, 0x90, 0x00}},
-        {"read past the end",
-         {Select(0x2F02), {0x00, 0xB0, 0x00, 0x03, 0x05}},
-         {0x13, 0x14, 0x62, 0x82}},
-        {"read at the end", {Select(0x2F02), {0x00, 0xB0, 0x00, 0x05, 0x01}}, {0x6B, 0x00}},
-        {"read beyond the end", {Select(0x2F02), {0x00, 0xB0, 0x01, 0x00, 0x01}}, {0x6B, 0x00}},
-        {"read without a file", {read1}, {0x69, 0x86}},
-        {"read of the master file", {Select(0x2F02), Select(0x3F00), read1}, {0x69, 0x86}},
-        {"GET DATA", {{0x00, 0xCA, 0x00, 0x00, 0x00}}, {0x6D, 0x00}},
-        {"proprietary class", {{0x80, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00}}, {0x6D, 0x00}},
-        {"select by name", {{0x00, 0xA4, 0x04, 0x00, 0x02, 0x3F, 0x00}}, {0x6D, 0x00}},
-        {"three-byte body", {{0x00, 0xA4, 0x00, 0x0C, 0x03, 0x3F, 0x00, 0x01}}, {0x6D, 0x00}},
-        {"short file id", {{0x00, 0xB0, 0x81, 0x00, 0x01}}, {0x6D, 0x00}},
-        {"read without Le", {Select(0x2F02), {0x00, 0xB0, 0x00, 0x00}}, {0x6D, 0x00}},
-        {"truncated", {{0x00, 0xA4}}, {0x6D, 0x00}},
+         {"00A4020402 5000 00"},
+         "620B 8002012C 820101 83025000 9000"},
+        {"unknown file", {"00A4000C02 1234"}, "6A82"},
+        {"unknown file keeps the selection", {select2F02, "00A4000C02 1234", read1}, "10 9000"},
+        {"read from an offset", {"00A4080C02 2F02", "00B0000103"}, "111213 9000"},
+        {"read of the last byte", {select2F02, "00B0000401"}, "14 9000"},
+        {"read past the end", {select2F02, "00B0000305"}, "1314 6282"},
+        {"read at the end", {select2F02, "00B0000501"}, "6B00"},
+        {"read beyond the end", {select2F02, "00B0010001"}, "6B00"},
+        {"read without a file", {read1}, "6986"},
+        {"read of the master file", {select2F02, "00A4000C02 3F00", read1}, "6986"},
+        {"GET DATA", {"00CA000000"}, "6D00"},
+        {"proprietary class", {"80A4000C02 3F00"}, "6D00"},
+        {"select by name", {"00A4040002 3F00"}, "6D00"},
+        {"three-byte body", {"00A4000C03 3F0001"}, "6D00"},
+        {"short file id", {"00B0810001"}, "6D00"},
+        {"read without Le", {select2F02, "00B00000"}, "6D00"},
+        {"truncated", {"00A4"}, "6D00"},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         ApduResponder card = MakeResponder();
         Bytes answer;
-        for (const Bytes& command : row.commands) {
-            answer = card.Respond(command);
+        for (const char* command : row.commands) {
+            answer = card.Respond(Hex(command));
         }
-        EXPECT_EQ(answer, row.answer) << row.name;
+        EXPECT_EQ(answer, Hex(row.answer)) << row.name;
     }
-    EXPECT_EQ(ApduResponder({}, 0x9000).Respond(Bytes{0x00, 0xCA, 0x00, 0x00, 0x00}),
-              (Bytes{0x90, 0x00}));
+    EXPECT_EQ(ApduResponder({}, 0x9000).Respond(Hex("00CA000000")), Hex("9000"));
 }
 
 TEST(ApduResponderTest, LeOf00AsksFor256BytesAndResetForgetsTheFile) {
     ApduResponder card = MakeResponder();
-    card.Respond(Select(0x5000));
-    const Bytes full = card.Respond(Bytes{0x00, 0xB0, 0x00, 0x00, 0x00});
+    card.Respond(Hex("00A4000C02 5000"));
+    const Bytes full = card.Respond(Hex("00B0000000"));
     ASSERT_EQ(full.size(), 258u);
     EXPECT_EQ(full[255], 0xFF);
-    EXPECT_EQ((Bytes{full[256], full[257]}), (Bytes{0x90, 0x00}));
-    const Bytes rest = card.Respond(Bytes{0x00, 0xB0, 0x01, 0x00, 0x00});
+    EXPECT_EQ((Bytes{full[256], full[257]}), Hex("9000"));
+    const Bytes rest = card.Respond(Hex("00B0010000"));
     ASSERT_EQ(rest.size(), 46u);
     EXPECT_EQ(rest[0], 0x00);  // byte 256 of the file
-    EXPECT_EQ((Bytes{rest[44], rest[45]}), (Bytes{0x62, 0x82}));
+    EXPECT_EQ((Bytes{rest[44], rest[45]}), Hex("6282"));
 
     card.Reset();
-    EXPECT_EQ(card.Respond(Bytes{0x00, 0xB0, 0x00, 0x00, 0x01}), (Bytes{0x69, 0x86}));
+    EXPECT_EQ(card.Respond(Hex("00B0000001")), Hex("6986"));
 }
 
 }  // namespace
