@@ -38,6 +38,29 @@ bool MarkChanges(PcScReaderState* states, uint32_t count) {
     return any;
 }
 
+// One query of every entry. pcsc-lite fails the whole call for a reader it does not know (one
+// that went, or a name that never was); WinSCard reports that entry as unknown and the others as
+// usual, so then each entry is asked alone.
+uint32_t QueryEntries(PcScReaderState* states, uint32_t count,
+                      const PolledStatusChange::Query& query) {
+    const uint32_t result = query(states, count);
+    if (result != SCARD_E_UNKNOWN_READER) {
+        return result;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        if ((states[i].dwCurrentState & SCARD_STATE_IGNORE) != 0) {
+            continue;
+        }
+        const uint32_t alone = query(&states[i], 1);
+        if (alone == SCARD_E_UNKNOWN_READER) {
+            states[i].dwEventState = SCARD_STATE_UNKNOWN | SCARD_STATE_CHANGED | SCARD_STATE_IGNORE;
+        } else if (alone != SCARD_S_SUCCESS) {
+            return alone;
+        }
+    }
+    return SCARD_S_SUCCESS;
+}
+
 }  // namespace
 
 uint32_t PolledStatusChange::Run(ScardContext context, uint32_t timeoutMs, PcScReaderState* states,
@@ -52,7 +75,7 @@ uint32_t PolledStatusChange::Run(ScardContext context, uint32_t timeoutMs, PcScR
         for (uint32_t i = 0; i < count; ++i) {
             current[i] = states[i].dwCurrentState;
         }
-        const uint32_t result = query(states, count);
+        const uint32_t result = QueryEntries(states, count, query);
         for (uint32_t i = 0; i < count; ++i) {
             states[i].dwCurrentState = current[i];
         }

@@ -5,7 +5,9 @@
 // entry by its reader count in bits 16 and up, a reader by its state flags and event count, an
 // unaware caller always), SCARD_STATE_CHANGED is set where it changed and cleared elsewhere, and
 // the call returns once one changed, at the time-out (SCARD_E_TIMEOUT), or when Cancel or the
-// context's release comes (SCARD_E_CANCELLED). The callers' current states stay as they were.
+// context's release comes (SCARD_E_CANCELLED). The callers' current states stay as they were. A
+// reader that pcsc-lite does not know is reported as SCARD_STATE_UNKNOWN | SCARD_STATE_CHANGED |
+// SCARD_STATE_IGNORE beside the others, where pcsc-lite fails the whole call.
 #pragma once
 
 #include <chrono>
