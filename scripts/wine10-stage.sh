@@ -10,7 +10,7 @@
 # Everything runs inside private mount, network and PID namespaces (as the real-stack tests do):
 # the chroot's pcscd serves only its own /run/pcscd, the cards talk over a private loopback, and
 # every process dies with the namespace. The last line says "wine10: N passed, M failed".
-# Exits 77 when the namespaces or the chroot cannot be made here (not root).
+# Exits 77 when not run as root (debootstrap, chroot and the namespaces need it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 readonly source_dir=$PWD
@@ -24,7 +24,6 @@ windows_build=$(cd "${2:-build/windows}" && pwd)
 readonly inside linux_build windows_build
 readonly stage_dir=$source_dir/build/wine10
 readonly root=$stage_dir/root
-readonly prefix=/wine10/prefix        # inside the chroot: build/wine10/prefix
 readonly suite=trixie
 readonly mirror=${ZEPH_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # Wine 10 and the PC/SC service; Wine's winscard loads libpcsclite.so.1 at run time.
@@ -38,12 +37,16 @@ if [ "$inside" = 0 ]; then
     if [ "$(cat "$stamp" 2>/dev/null)" != "$suite $packages" ]; then
         echo "wine10: making the Debian 13 chroot in $root"
         start=$(date +%s)
-        rm -rf "$root" "$stamp"
-        debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$stage_dir/debootstrap.log" 2>&1 ||
+        # debootstrap and apt mount /proc (and may bind /dev) inside the chroot; in a mount
+        # namespace of their own those mounts end with them, so nothing stays mounted under the
+        # tree that a later creation removes (and rm stays on the tree's own file system).
+        rm -rf --one-file-system "$root" "$stamp"
+        unshare --mount --propagation private \
+            debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$stage_dir/debootstrap.log" 2>&1 ||
             { tail -n 20 "$stage_dir/debootstrap.log"; exit 1; }
-        chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-            --no-install-recommends $packages >"$stage_dir/apt.log" 2>&1 ||
-            { tail -n 20 "$stage_dir/apt.log"; exit 1; }
+        unshare --mount --propagation private chroot "$root" /usr/bin/env \
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            $packages >"$stage_dir/apt.log" 2>&1 || { tail -n 20 "$stage_dir/apt.log"; exit 1; }
         chroot "$root" apt-get clean
         echo "$suite $packages" >"$stamp"
         echo "wine10: chroot made in $(($(date +%s) - start)) s"
@@ -96,8 +99,9 @@ run_gtest() {
     shift
     echo "=== wine10: $name"
     local status=0
-    # Windows programs end their lines with a carriage return.
-    "$@" >"$log.raw" 2>&1 || status=$?
+    # Windows programs end their lines with a carriage return. A program that hangs is ended
+    # after 5 minutes (the cases take about 16 s together).
+    timeout --kill-after=10 300 "$@" >"$log.raw" 2>&1 || status=$?
     tr -d '\r' <"$log.raw" >"$log"
     rm -f "$log.raw"
     grep -A3 -E 'Skipped$|Failure$|^\[ +(OK|FAILED|SKIPPED|PASSED) +\]' "$log" | grep -v -E '^--$|^\[ RUN' || true
