@@ -2,8 +2,9 @@
 # Sets up a Debian 12 machine and runs every test suite: the layering check of src/, Linux (with
 # the real PC/SC stack in a private namespace), static analysis of src/ and tools/ (clang-tidy,
 # cppcheck), Linux under ASan+UBSan, the concurrency and scenario tests under TSan, a bounded
-# fuzzing run of every parser (25 s per libFuzzer target), the Windows build under Wine, and the
-# release packages (scripts/check-packages.sh).
+# fuzzing run of every parser (25 s per libFuzzer target), the Windows build under Wine 8, the
+# Windows build under Wine 10 on a real PC/SC service (scripts/wine10-stage.sh, Debian 13 chroot),
+# and the release packages (scripts/check-packages.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -88,6 +89,24 @@ build windows
 . scripts/wine-prepare.sh build/windows
 run_suite windows
 wine_stop
+
+stage_clock wine10
+# The Windows DLL on a real PC/SC service: Wine 10 in a Debian 13 chroot (made once in
+# build/wine10), the shared scenarios and the host tool; scripts/wine10-stage.sh counts its cases.
+echo "=== wine10: the Windows build under Wine 10 on pcscd + vpcd (Debian 13 chroot)"
+wine10_status=0
+scripts/wine10-stage.sh build/linux build/windows 2>&1 | tee "$summary" || wine10_status=$?
+wine10_line=$(grep -E '^wine10: [0-9]+ passed, [0-9]+ failed' "$summary" | tail -n 1 || true)
+if [ -n "$wine10_line" ]; then
+    passed=$((passed + $(sed -E 's/^wine10: ([0-9]+) passed.*/\1/' <<<"$wine10_line")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$wine10_line")))
+    # A stage that failed outside its cases (its set-up) counts once.
+    if [ "$wine10_status" -ne 0 ] && grep -q ' 0 failed' <<<"$wine10_line"; then
+        failed=$((failed + 1))
+    fi
+elif [ "$wine10_status" -ne 77 ]; then
+    echo "wine10: no result line"; failed=$((failed + 1))
+fi
 
 stage_clock packages
 echo "=== packages: the .deb, the .tar.gz and the ZIP; one host cycle with the unpacked .deb"

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <regex>
 
 #include "ModuleTrace.h"
@@ -12,7 +13,8 @@
 namespace realstack {
 namespace {
 
-constexpr std::chrono::milliseconds kStepTimeout{10000};
+// Wine starts a program in a few seconds.
+constexpr std::chrono::milliseconds kStepTimeout{20000};
 
 // Exit status of a wait status; -1 when the program did not end by itself.
 int ExitStatus(const std::optional<int>& status) {
@@ -44,12 +46,51 @@ class HostToolRealStackTest : public StackFixture {
     }
 };
 
-TEST_F(HostToolRealStackTest, RunsTheWantedCyclesAndEnds) {
-    ChildProcess host(Host({"--cycles", "1", "--apdu", "00A4000C023F00", "--apdu", "00A4020C022F01",
-                            "--apdu", "00B0000005"}));
+// The host program as it runs on each platform: the Linux one with the .so, and the Windows one
+// with the DLL under Wine 10 (scripts/wine10-stage.sh names them). Wine 10's winscard lacks
+// SCardLocateCardsByATRW, so the Windows host turns the ATR filter off and says so.
+struct HostLauncher {
+    std::string name;
+    std::vector<std::string> command;
+    std::vector<std::string> firstLines;
+};
+
+std::vector<HostLauncher> Launchers() {
+    std::vector<HostLauncher> launchers{
+        {"Linux", {ZEPH_HOST_PATH, "--module", ZEPH_MODULE_PATH}, {}}};
+    const char* wine = std::getenv("ZEPH_WINE");
+    const char* host = std::getenv("ZEPH_WINE10_HOST");
+    const char* module = std::getenv("ZEPH_WINE10_MODULE");
+    if (wine != nullptr && host != nullptr && module != nullptr) {
+        launchers.push_back(
+            {"Wine10",
+             {wine, host, "--module", module, "--no-atr-filter"},
+             {"object   ATR filter turned off (--no-atr-filter)", ", ATR filter off"}});
+    }
+    return launchers;
+}
+
+class HostCycleTest : public HostToolRealStackTest,
+                      public ::testing::WithParamInterface<HostLauncher> {
+  protected:
+    ChildProcess::Options Launch(const std::vector<std::string>& args) {
+        std::vector<std::string> command = GetParam().command;
+        command.insert(command.end(), args.begin(), args.end());
+        return {command, false, {}};
+    }
+    void ExpectFirstLines(ChildProcess& host) {
+        for (const std::string& line : GetParam().firstLines) {
+            ExpectLine(host, line);
+        }
+    }
+};
+
+TEST_P(HostCycleTest, RunsTheWantedCyclesAndEnds) {
+    ChildProcess host(Launch({"--cycles", "1", "--apdu", "00A4000C023F00", "--apdu",
+                              "00A4020C022F01", "--apdu", "00B0000005"}));
+    ExpectFirstLines(host);
     ExpectLine(host, "cycle 1  IsPresent: waiting");
     VirtualCardProcess& card = Stack().StartCard({"", {"2F01=48656C6C6F"}, ""});
-
     ExpectLine(host, "IsPresent -> 0x00000000 STATUS_SUCCESS: card connected, protocol 2 T=1");
     ExpectLine(host, "ATR 3BBF96008131FE5D00640411000031C073F701D00090007F");
     ExpectLine(host, "reader \"" + Stack().ReaderName() + "\"");
@@ -134,12 +175,16 @@ TEST_F(HostToolRealStackTest, SigtermWhileTheCardIsInsideEndsIsAbsent) {
     EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
 }
 
-TEST_F(HostToolRealStackTest, TimeLimitEndsARunWithoutCardWithStatus3) {
-    ChildProcess host(Host({"--cycles", "1", "--timeout-ms", "500"}));
-    ExpectLine(host, "stop     time limit of 500 ms reached: Cancel");
+TEST_P(HostCycleTest, TimeLimitEndsARunWithoutCardWithStatus3) {
+    ChildProcess host(Launch({"--cycles", "1", "--timeout-ms", "1500"}));
+    ExpectFirstLines(host);
+    ExpectLine(host, "stop     time limit of 1500 ms reached: Cancel");
     ExpectLine(host, "IsPresent -> 0x00000103 STATUS_PENDING");
     EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 3) << host.Output();
 }
+
+INSTANTIATE_TEST_SUITE_P(Hosts, HostCycleTest, ::testing::ValuesIn(Launchers()),
+                         [](const auto& launcher) { return launcher.param.name; });
 
 }  // namespace
 }  // namespace realstack

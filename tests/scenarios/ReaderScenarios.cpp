@@ -19,7 +19,8 @@ PcScAtrMask MaskOf(const std::vector<uint8_t>& atr, const uint8_t* mask = nullpt
     return entry;
 }
 
-std::vector<uint8_t> With(std::vector<uint8_t> atr, std::initializer_list<std::pair<int, int>> bytes) {
+std::vector<uint8_t> With(std::vector<uint8_t> atr,
+                          std::initializer_list<std::pair<int, int>> bytes) {
     for (const auto& [index, value] : bytes) {
         if (static_cast<size_t>(index) >= atr.size()) {
             atr.resize(static_cast<size_t>(index) + 1);
@@ -45,7 +46,8 @@ TEST_P(PcScScenario, StatusChangeReportsEmptyReaderThenCardWithItsAtr) {
               SCARD_STATE_EMPTY | SCARD_STATE_CHANGED);
     Stack().InsertCard(kPredefinedAtr);
     const PcScReaderState present = ReaderState(Context());
-    EXPECT_EQ(present.dwEventState & (SCARD_STATE_EMPTY | SCARD_STATE_PRESENT), SCARD_STATE_PRESENT);
+    EXPECT_EQ(present.dwEventState & (SCARD_STATE_EMPTY | SCARD_STATE_PRESENT),
+              SCARD_STATE_PRESENT);
     EXPECT_EQ(std::vector<uint8_t>(present.rgbAtr, present.rgbAtr + present.cbAtr), kPredefinedAtr);
 
     // A caller that saw this state gets no change, even with its own ATR-match and change flags.
@@ -57,7 +59,8 @@ TEST_P(PcScScenario, StatusChangeReportsEmptyReaderThenCardWithItsAtr) {
 TEST_P(PcScScenario, InfiniteWaitWakesOnInsertionAndOnRemoval) {
     for (const bool insert : {true, false}) {
         PcScReaderState state = Known(Context());
-        auto wait = Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, &state, 1); });
+        auto wait =
+            Start([&] { return Api().GetStatusChange(Context(), SCARD_INFINITE, &state, 1); });
         ASSERT_TRUE(AwaitWaits(Context(), 1));
         insert ? Stack().InsertCard(kPredefinedAtr) : Stack().RemoveCard();
         ASSERT_TRUE(Finishes(wait, [&] { Api().Cancel(Context()); }));
@@ -103,7 +106,8 @@ TEST_P(PcScScenario, PnPEntryAndUnknownReaderReportedBesideTheReader) {
         states[1].dwCurrentState = c.current;
         EXPECT_EQ(Api().GetStatusChange(Context(), 200, states, 2), c.result) << c.current;
         if (c.result == SCARD_S_SUCCESS) {
-            const uint32_t mask = c.name == kNoSuchReader ? unknown : 0xFFFF0000 | SCARD_STATE_CHANGED;
+            const uint32_t mask =
+                c.name == kNoSuchReader ? unknown : 0xFFFF0000 | SCARD_STATE_CHANGED;
             EXPECT_EQ(states[1].dwEventState & mask, c.reported) << c.current;
             EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_EMPTY) << c.current;
         }
@@ -113,6 +117,9 @@ TEST_P(PcScScenario, PnPEntryAndUnknownReaderReportedBesideTheReader) {
 // Whether the card in the reader is located by the masks: the maker's predefined mask ignores
 // bytes 12, 13 and 23 and the high nibble of byte 10, nothing else.
 TEST_P(PcScScenario, AtrLocationMatchesUnderTheMasksOnly) {
+    if (const std::string lacking = Stack().Lacks("LocateCardsByATR"); !lacking.empty()) {
+        GTEST_SKIP() << lacking;
+    }
     const auto& a = kPredefinedAtr;
     uint8_t ignoreByte5Bit4[SCARD_ATR_CAPACITY];
     std::fill(std::begin(ignoreByte5Bit4), std::end(ignoreByte5Bit4), uint8_t{0xFF});
@@ -127,11 +134,16 @@ TEST_P(PcScScenario, AtrLocationMatchesUnderTheMasksOnly) {
     const Case cases[] = {
         {"predefined ATR", a, {MaskOf(a)}, true},
         {"foreign ATR", a, {MaskOf(With(a, {{5, a[5] ^ 0x10}}))}, false},
-        {"differing bit masked out", a, {MaskOf(With(a, {{5, a[5] ^ 0x10}}), ignoreByte5Bit4)}, true},
+        {"differing bit masked out",
+         a,
+         {MaskOf(With(a, {{5, a[5] ^ 0x10}}), ignoreByte5Bit4)},
+         true},
         {"ATR of another length", a, {MaskOf(With(a, {{24, 0}}))}, false},
         {"any of several masks", a, {MaskOf(With(a, {{0, 0x3F}})), MaskOf(a)}, true},
-        {"maker's variant", With(a, {{10, a[10] ^ 0xF0}, {12, 0xA5}, {13, 0x5A}, {23, 1}}),
-         {predefined}, true},
+        {"maker's variant",
+         With(a, {{10, a[10] ^ 0xF0}, {12, 0xA5}, {13, 0x5A}, {23, 1}}),
+         {predefined},
+         true},
         {"maker's mask, foreign card", With(a, {{11, a[11] ^ 0x01}}), {predefined}, false}};
     std::vector<uint8_t> inserted;
     for (const Case& c : cases) {

@@ -81,7 +81,8 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
          {"--state-queries", Number("--state-queries", 0, kMostStateQueries,
                                     [&](unsigned n) { options.stateQueries = n; })},
          {"--trace", Trace(options)}},
-        {{"--dirs", [&] { options.dirs = true; }}},
+        {{"--dirs", [&] { options.dirs = true; }},
+         {"--no-atr-filter", [&] { options.atrFilter = false; }}},
         true,
         Module(options)};
     result.outcome = zeph::tools::ParseCommandLine(args, table, result.error);
@@ -92,7 +93,8 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
 }
 std::string HostUsage() {
     return "usage: zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N]\n"
-           "                 [--timeout-ms MS] [--state-queries N] [--trace LEVELS] [--dirs]\n"
+           "                 [--timeout-ms MS] [--state-queries N] [--trace LEVELS]\n"
+           "                 [--no-atr-filter] [--dirs]\n"
            "\n"
            "Runs the host's cycle on the extension module: IsPresent waits for a card; once one\n"
            "is connected, IsAbsent waits for its removal on a second thread while the commands\n"
@@ -111,6 +113,8 @@ std::string HostUsage() {
            "                      levels for the trace system beside the module, e.g.\n"
            "                      info,error or all (names exception, error, warning,\n"
            "                      detail, info, or a mask such as 0x1F)\n"
+           "  --no-atr-filter     turn the object's ATR filter off: any card is used (for\n"
+           "                      a PC/SC without SCardLocateCardsByATR, such as Wine 10's)\n"
            "  --dirs              print the directories the module resolves for the product,\n"
            "                      with the directory library's messages, and end\n";
 }

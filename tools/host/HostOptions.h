@@ -1,7 +1,7 @@
 // The host tool's command line.
 //
 //   zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N] [--timeout-ms MS]
-//             [--state-queries N] [--trace LEVELS] [--dirs]
+//             [--state-queries N] [--trace LEVELS] [--no-atr-filter] [--dirs]
 #pragma once
 
 #include <chrono>
@@ -27,6 +27,9 @@ struct HostOptions {
     // The module's trace levels for the trace system beside it ("info,error", "0x1F", "all");
     // empty: the module's trace stays as configured.
     std::string traceLevels;
+    // Turn the object's ATR filter off (m_bAtrFilter = 0): every card in the reader is used,
+    // for platforms whose PC/SC cannot locate cards by ATR (Wine 10).
+    bool atrFilter = true;
     // Print what the directory library resolves for the product instead of running the cycle.
     bool dirs = false;
 };

@@ -85,6 +85,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zeph_host: %s returned no object\n", ZEPH_EXT_FACTORY_NAME);
         return 1;
     }
+    if (!options.atrFilter) {
+        extension->m_bAtrFilter = 0;
+        log.Line(
+            "object   ATR filter turned off (--no-atr-filter): any card in the reader is used");
+    }
     ShowPublicData(log, *extension);
     extension->m_pfnNotify = ShowNotification;
     extension->m_pNotifyContext = &log;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pcsc/CardStateBits.h"
 #include "pcsc/PcScConstants.h"
 #include "platform/TextConversion.h"
 
@@ -38,27 +39,8 @@ uint32_t FromLiteProtocol(Dword protocol) {
 }
 
 uint32_t CardStateOrdinal(Dword liteState, Dword liteProtocol) {
-    if ((liteState & kLiteStateAbsent) != 0) {
-        return SCARD_ABSENT;
-    }
-    if ((liteState & kLiteStateNegotiable) != 0 && liteProtocol != SCARD_PROTOCOL_UNDEFINED) {
-        return SCARD_SPECIFIC;
-    }
-    struct Step {
-        Dword bit;
-        uint32_t ordinal;
-    };
-    constexpr Step kMostAdvancedFirst[] = {{kLiteStateSpecific, SCARD_SPECIFIC},
-                                           {kLiteStateNegotiable, SCARD_NEGOTIABLE},
-                                           {kLiteStatePowered, SCARD_POWERED},
-                                           {kLiteStateSwallowed, SCARD_SWALLOWED},
-                                           {kLiteStatePresent, SCARD_PRESENT}};
-    for (const Step& step : kMostAdvancedFirst) {
-        if ((liteState & step.bit) != 0) {
-            return step.ordinal;
-        }
-    }
-    return SCARD_UNKNOWN;
+    return OrdinalOfStateBits(static_cast<uint32_t>(liteState),
+                              static_cast<uint32_t>(liteProtocol));
 }
 
 uint32_t BoundedLength(Dword reported, Dword capacity) {

@@ -28,10 +28,7 @@ uint32_t ToWinTransmitResult(uint32_t result, uint32_t protocol, Dword received)
 Dword ToLiteProtocols(uint32_t protocols);
 uint32_t FromLiteProtocol(Dword protocol);
 
-// pcsc-lite's card state bit field as WinSCard's ordinal SCARD_UNKNOWN (0) ... SCARD_SPECIFIC (6):
-// an absent card wins, otherwise the most advanced state that is set. pcsc-lite keeps reporting
-// "negotiable" after a protocol has been set; WinSCard then says SCARD_SPECIFIC, so a card with
-// an active protocol counts as specific.
+// pcsc-lite's card state bit field as WinSCard's ordinal (pcsc/CardStateBits.h).
 uint32_t CardStateOrdinal(Dword liteState, Dword liteProtocol);
 
 // A length pcsc-lite reported back, at most `capacity`: after a failed exchange pcsc-lite may

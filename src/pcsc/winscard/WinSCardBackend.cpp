@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <winscard.h>
 
+#include <algorithm>
+
+#include "pcsc/CardStateBits.h"
 #include "pcsc/PlatformPcSc.h"
 
 static_assert(sizeof(PcScReaderState) == sizeof(SCARD_READERSTATEW));
@@ -38,7 +41,15 @@ uint32_t StringLength(const char16_t* text) {
     return static_cast<uint32_t>(end - text) + 1;
 }
 
+// Wine's ntdll exports wine_get_version.
+bool RunningOnWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace
+
+WinSCardBackend::WinSCardBackend() : m_wine(RunningOnWine()) {}
 
 uint32_t WinSCardBackend::EstablishContext(uint32_t scope, ScardContext* context) {
     SCARDCONTEXT handle = 0;
@@ -48,6 +59,7 @@ uint32_t WinSCardBackend::EstablishContext(uint32_t scope, ScardContext* context
 }
 
 uint32_t WinSCardBackend::ReleaseContext(ScardContext context) {
+    m_polled.Cancel(context);
     return Result(SCardReleaseContext(context));
 }
 
@@ -56,6 +68,7 @@ uint32_t WinSCardBackend::IsValidContext(ScardContext context) {
 }
 
 uint32_t WinSCardBackend::Cancel(ScardContext context) {
+    m_polled.Cancel(context);
     return Result(SCardCancel(context));
 }
 
@@ -74,8 +87,15 @@ uint32_t WinSCardBackend::ListReaders(ScardContext context, const char16_t* grou
 
 uint32_t WinSCardBackend::GetStatusChange(ScardContext context, uint32_t timeoutMs,
                                           PcScReaderState* states, uint32_t count) {
-    return Result(SCardGetStatusChangeW(context, timeoutMs,
-                                        reinterpret_cast<SCARD_READERSTATEW*>(states), count));
+    const auto query = [context](uint32_t timeout, PcScReaderState* entries, uint32_t n) {
+        return Result(SCardGetStatusChangeW(context, timeout,
+                                            reinterpret_cast<SCARD_READERSTATEW*>(entries), n));
+    };
+    if (!m_wine) {
+        return query(timeoutMs, states, count);
+    }
+    return m_polled.Run(context, timeoutMs, states, count,
+                        [&](PcScReaderState* entries, uint32_t n) { return query(0, entries, n); });
 }
 
 uint32_t WinSCardBackend::Connect(ScardContext context, const char16_t* reader, uint32_t shareMode,
@@ -104,10 +124,15 @@ uint32_t WinSCardBackend::Reconnect(ScardHandle card, uint32_t shareMode,
     return Result(result);
 }
 
+// A handle the backend does not know (disconnected already, or never connected) is refused
+// without asking the platform, with WinSCard's answer: Wine 10's winscard frees its handle at the
+// first disconnect, reads it again at the second and answers ERROR_INVALID_HANDLE.
 uint32_t WinSCardBackend::Disconnect(ScardHandle card, uint32_t disposition) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_cardContexts.erase(card);
+        if (m_cardContexts.erase(card) == 0) {
+            return Result(SCARD_E_INVALID_HANDLE);
+        }
     }
     return Result(SCardDisconnect(card, disposition));
 }
@@ -118,18 +143,44 @@ ScardContext WinSCardBackend::ContextOf(ScardHandle card) {
     return entry != m_cardContexts.end() ? entry->second : 0;
 }
 
+// State and protocol are optional, as on the other backends. The ATR is read into a buffer of the
+// largest size an ATR can have and copied to the caller's when it fits, so that the platform is
+// never handed a buffer too small. WinSCard reports the state as an ordinal up to SCARD_SPECIFIC;
+// Wine's winscard passes pcsc-lite's bit field through instead. A value above SCARD_SPECIFIC is
+// no ordinal, so it is that field. (A lone bit 0x1, 0x2 or 0x4 reads as an ordinal; pcsc-lite
+// reports none of them for a card that a handle can use: a removed card fails the call.)
 uint32_t WinSCardBackend::Status(ScardHandle card, PcScMemory& readerName, uint32_t* state,
                                  uint32_t* protocol, uint8_t* atr, uint32_t* atrLength) {
     LPWSTR name = nullptr;
     DWORD nameLength = SCARD_AUTOALLOCATE;
     DWORD cardState = 0;
     DWORD cardProtocol = 0;
-    DWORD length = *atrLength;
-    const LONG result = SCardStatusW(card, reinterpret_cast<LPWSTR>(&name), &nameLength, &cardState,
-                                     &cardProtocol, atr, &length);
-    *state = cardState;
-    *protocol = cardProtocol;
-    *atrLength = length;
+    BYTE fullAtr[sizeof(PcScReaderState::rgbAtr)] = {};
+    DWORD length = sizeof(fullAtr);
+    LONG result = SCardStatusW(card, reinterpret_cast<LPWSTR>(&name), &nameLength, &cardState,
+                               &cardProtocol, fullAtr, &length);
+    const bool atrWanted = atr != nullptr && atrLength != nullptr;
+    if (result == SCARD_S_SUCCESS && atrWanted && length > *atrLength) {
+        result = SCARD_E_INSUFFICIENT_BUFFER;
+    }
+    if (result == SCARD_S_SUCCESS && atrWanted) {
+        std::copy(fullAtr, fullAtr + length, atr);
+    }
+    if (atrLength != nullptr &&
+        (result == SCARD_S_SUCCESS || result == SCARD_E_INSUFFICIENT_BUFFER)) {
+        *atrLength = length;
+    }
+    if (result != SCARD_S_SUCCESS && name != nullptr) {
+        SCardFreeMemory(ContextOf(card), name);
+        name = nullptr;
+    }
+    if (state != nullptr) {
+        *state =
+            cardState <= SCARD_SPECIFIC ? cardState : OrdinalOfStateBits(cardState, cardProtocol);
+    }
+    if (protocol != nullptr) {
+        *protocol = cardProtocol;
+    }
     if (result == SCARD_S_SUCCESS && name != nullptr) {
         const auto* text = reinterpret_cast<const char16_t*>(name);
         readerName.Adopt(this, ContextOf(card), text, StringLength(text));
@@ -175,6 +226,9 @@ uint32_t WinSCardBackend::SetAttrib(ScardHandle card, uint32_t id, const uint8_t
 uint32_t WinSCardBackend::LocateCardsByATR(ScardContext context, const PcScAtrMask* masks,
                                            uint32_t maskCount, PcScReaderState* states,
                                            uint32_t count) {
+    if (m_wine) {
+        return Result(SCARD_E_UNSUPPORTED_FEATURE);
+    }
     // The platform declares the masks as writable although it only reads them.
     auto* platformMasks = const_cast<SCARD_ATRMASK*>(reinterpret_cast<const SCARD_ATRMASK*>(masks));
     return Result(SCardLocateCardsByATRW(context, platformMasks, maskCount,
@@ -183,6 +237,9 @@ uint32_t WinSCardBackend::LocateCardsByATR(ScardContext context, const PcScAtrMa
 
 uint32_t WinSCardBackend::GetCardTypeProviderName(ScardContext context, const char16_t* cardName,
                                                   uint32_t providerId, PcScMemory& provider) {
+    if (m_wine) {
+        return Result(SCARD_E_UNKNOWN_CARD);
+    }
     LPWSTR name = nullptr;
     DWORD length = SCARD_AUTOALLOCATE;
     const LONG result = SCardGetCardTypeProviderNameW(context, Wide(cardName), providerId,

@@ -1,14 +1,20 @@
 // PC/SC on Windows: the W functions of WinSCard, called directly. The seam speaks WinSCard's own
-// values and records, so the backend only adapts types.
+// values and records, so the backend only adapts types. Under Wine 10, whose winscard passes the
+// calls to pcsc-lite, it also polls status changes (PolledStatusChange.h), answers the two calls
+// Wine lacks (below), and reads the card state that SCardStatusW reports as pcsc-lite's bit
+// field where it is no ordinal.
 #pragma once
 
 #include <mutex>
 #include <unordered_map>
 
 #include "pcsc/PcScApi.h"
+#include "pcsc/winscard/PolledStatusChange.h"
 
 class WinSCardBackend final : public PcScApi {
   public:
+    WinSCardBackend();
+
     uint32_t EstablishContext(uint32_t scope, ScardContext* context) override;
     uint32_t ReleaseContext(ScardContext context) override;
     uint32_t IsValidContext(ScardContext context) override;
@@ -47,4 +53,10 @@ class WinSCardBackend final : public PcScApi {
 
     std::mutex m_mutex;
     std::unordered_map<ScardHandle, ScardContext> m_cardContexts;
+    // Under Wine (10), whose winscard passes the calls to pcsc-lite: it answers every status
+    // change at once, so the wait is polled here; it lacks SCardLocateCardsByATRW and
+    // SCardGetCardTypeProviderNameW, whose calls end the process, so the backend answers them
+    // itself: SCARD_E_UNSUPPORTED_FEATURE, and SCARD_E_UNKNOWN_CARD (Wine keeps no card database).
+    const bool m_wine;
+    PolledStatusChange m_polled;
 };

@@ -114,10 +114,16 @@ RealStack::~RealStack() = default;
 
 void RealStack::StartPcscd() {
     const std::filesystem::path& directory = m_directory.Path();
-    m_pcscd = std::make_unique<ChildProcess>(ChildProcess::Options{
+    ChildProcess::Options pcscd{
         {ZEPH_PCSCD_PATH, "--foreground", "--config", (directory / "reader.conf").string()},
         false,
-        (directory / "pcscd.log").string()});
+        (directory / "pcscd.log").string()};
+    // One more argument where the service needs it: a newer pcscd asks polkit for every client
+    // unless started with --disable-polkit (the Wine 10 stage's chroot has no polkit).
+    if (const char* extra = std::getenv("ZEPH_PCSCD_ARGUMENT"); extra != nullptr && *extra != 0) {
+        pcscd.argv.emplace_back(extra);
+    }
+    m_pcscd = std::make_unique<ChildProcess>(pcscd);
     const bool listed = WaitUntil(
         [this] {
             try {

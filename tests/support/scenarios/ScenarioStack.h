@@ -41,4 +41,8 @@ class ScenarioStack {
     // starts again with the reader and the card (if one was in) as they were.
     virtual void StopService() = 0;
     virtual void StartService() = 0;
+
+    // Why the stack's PC/SC cannot make this call at all (a platform that lacks the function);
+    // empty when it can. A scenario that needs the call is skipped with the reason.
+    virtual std::string Lacks(const std::string& /*call*/) const { return {}; }
 };

@@ -8,12 +8,14 @@ using Bytes = std::vector<uint8_t>;
 using Outcome = ParsedHostOptions::Outcome;
 
 TEST(HostOptionsTest, ReadsEveryOptionInBothFormsUpToItsLimits) {
-    const ParsedHostOptions parsed = ParseHostOptions(
-        {"--apdu", "00A4000C023F00", "--apdu=00 B0 00 00 04", "--cycles=4294967295", "--timeout-ms",
-         "86400000", "--state-queries", "100", "--trace", "info,error", "--dirs", "m.so"});
+    const ParsedHostOptions parsed =
+        ParseHostOptions({"--apdu", "00A4000C023F00", "--apdu=00 B0 00 00 04",
+                          "--cycles=4294967295", "--timeout-ms", "86400000", "--state-queries",
+                          "100", "--trace", "info,error", "--dirs", "--no-atr-filter", "m.so"});
     ASSERT_EQ(parsed.outcome, Outcome::Run) << parsed.error;
     EXPECT_EQ(parsed.options.modulePath, "m.so");
     EXPECT_TRUE(parsed.options.dirs) << "a flag takes no value";
+    EXPECT_FALSE(parsed.options.atrFilter);
     EXPECT_EQ(parsed.options.apdus, (std::vector<Bytes>{{0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00},
                                                         {0x00, 0xB0, 0x00, 0x00, 0x04}}))
         << "given commands replace the default and keep their order";
@@ -31,6 +33,7 @@ TEST(HostOptionsTest, ReadsEveryOptionInBothFormsUpToItsLimits) {
     EXPECT_EQ(least.options.timeout, std::chrono::milliseconds(1));
     EXPECT_EQ(least.options.stateQueries, 0u);
     EXPECT_FALSE(least.options.dirs);
+    EXPECT_TRUE(least.options.atrFilter);
     EXPECT_EQ(least.options.traceLevels, "") << "no --trace: the module's trace as configured";
 }
 
