@@ -64,23 +64,31 @@ TEST(PolledStatusChange, JudgesEachEntryAgainstTheCallersStateAndKeepsIt) {
     }
 }
 
-TEST(PolledStatusChange, InfiniteWaitEndsOnAChangeOrACancelOfItsContextOnly) {
+TEST(PolledStatusChange, InfiniteWaitEndsOnAChangeOrACancelOrReleaseOfItsContextOnly) {
     PolledStatusChange polled;
     std::atomic<uint32_t> event{SCARD_STATE_EMPTY};
     polled.Cancel(kContext);  // before the wait: does not reach it
     PcScReaderState state{u"r", nullptr, SCARD_STATE_EMPTY, 0, 0, {}};
     EXPECT_EQ(polled.Run(kContext, 120, &state, 1, Platform(event)), SCARD_E_TIMEOUT);
 
-    for (const bool cancel : {true, false}) {
+    enum class End { Cancel, Release, Change };
+    for (const End end : {End::Cancel, End::Release, End::Change}) {
         auto wait = std::async(std::launch::async, [&] {
             return polled.Run(kContext, SCARD_INFINITE, &state, 1, Platform(event));
         });
         polled.Cancel(kContext + 1);
+        polled.Forget(kContext + 2);
         EXPECT_EQ(wait.wait_for(std::chrono::milliseconds(150)), std::future_status::timeout)
-            << "another context's Cancel, or no change yet";
-        cancel ? polled.Cancel(kContext) : event.store(SCARD_STATE_PRESENT);
+            << "another context's Cancel or release, or no change yet";
+        if (end == End::Cancel) {
+            polled.Cancel(kContext);
+        } else if (end == End::Release) {
+            polled.Forget(kContext);
+        } else {
+            event.store(SCARD_STATE_PRESENT);
+        }
         ASSERT_EQ(wait.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-        EXPECT_EQ(wait.get(), cancel ? SCARD_E_CANCELLED : SCARD_S_SUCCESS);
+        EXPECT_EQ(wait.get(), end == End::Change ? SCARD_S_SUCCESS : SCARD_E_CANCELLED);
     }
 }
 

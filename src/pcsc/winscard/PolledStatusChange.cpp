@@ -92,7 +92,11 @@ uint32_t PolledStatusChange::Run(ScardContext context, uint32_t timeoutMs, PcScR
         }
         const auto until = timeoutMs == SCARD_INFINITE ? now + kPollInterval
                                                        : std::min(now + kPollInterval, deadline);
-        if (m_cancelled.wait_until(lock, until, [&] { return m_cancels[context] != cancels; })) {
+        const auto cancelled = [&] {
+            const auto entry = m_cancels.find(context);
+            return entry == m_cancels.end() || entry->second != cancels;
+        };
+        if (m_cancelled.wait_until(lock, until, cancelled)) {
             return SCARD_E_CANCELLED;
         }
     }
@@ -102,6 +106,14 @@ void PolledStatusChange::Cancel(ScardContext context) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_cancels[context];
+    }
+    m_cancelled.notify_all();
+}
+
+void PolledStatusChange::Forget(ScardContext context) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_cancels.erase(context);
     }
     m_cancelled.notify_all();
 }

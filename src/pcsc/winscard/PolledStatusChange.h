@@ -30,6 +30,9 @@ class PolledStatusChange {
                  const Query& query);
     // Ends the context's polls in progress (Cancel, and the context's release).
     void Cancel(ScardContext context);
+    // Ends the context's polls in progress and forgets the context (its release), so that the
+    // bookkeeping does not grow with every context a long-running host has used.
+    void Forget(ScardContext context);
 
   private:
     std::mutex m_mutex;

@@ -59,7 +59,7 @@ uint32_t WinSCardBackend::EstablishContext(uint32_t scope, ScardContext* context
 }
 
 uint32_t WinSCardBackend::ReleaseContext(ScardContext context) {
-    m_polled.Cancel(context);
+    m_polled.Forget(context);
     return Result(SCardReleaseContext(context));
 }
 
