@@ -1,17 +1,18 @@
 // Context, reader and status calls of the pcsc-lite backend; the card calls are in
 // PcScLiteBackendCard.cpp.
 #include "pcsc/pcsclite/PcScLiteBackend.h"
+#include "pcsc/pcsclite/PcScLiteClientLock.h"
 
 #include <memory>
 
 #include "pcsc/PcScConstants.h"
-#include "registry/Registry.h"
 #include "pcsc/SmartCardDatabase.h"
 #include "pcsc/pcsclite/PcScLiteCall.h"
 #include "pcsc/pcsclite/PcScLiteConversion.h"
 #include "pcsc/pcsclite/PcScLiteReaderList.h"
 #include "pcsc/pcsclite/PcScLiteStatusChange.h"
 #include "pcsc/pcsclite/PcScLiteWait.h"
+#include "registry/Registry.h"
 
 namespace zeph::platform::pcsclite {
 
@@ -32,7 +33,8 @@ uint32_t PcScLiteBackend::EstablishContext(uint32_t scope, ScardContext* context
         return SCARD_E_NO_SERVICE;
     }
     LiteContext lite = 0;
-    const uint32_t result = ToWinResult(Lite().establishContext(scope, nullptr, nullptr, &lite));
+    const uint32_t result = ToWinResult(ChangingHandleLists(
+        [&] { return Lite().establishContext(scope, nullptr, nullptr, &lite); }));
     if (result == SCARD_S_SUCCESS) {
         *context = m_handles.AddContext(std::make_shared<PcScLiteContext>(Lite(), lite));
     }

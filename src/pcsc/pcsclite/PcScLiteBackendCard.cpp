@@ -5,6 +5,7 @@
 #include "pcsc/PcScConstants.h"
 #include "pcsc/pcsclite/PcScLiteBackend.h"
 #include "pcsc/pcsclite/PcScLiteCall.h"
+#include "pcsc/pcsclite/PcScLiteClientLock.h"
 #include "pcsc/pcsclite/PcScLiteConversion.h"
 #include "platform/HostMemory.h"
 #include "platform/TextConversion.h"
@@ -41,9 +42,10 @@ uint32_t PcScLiteBackend::Connect(ScardContext context, const char16_t* reader, 
     const std::string name = reader != nullptr ? WideToNarrow(reader) : std::string();
     LiteHandle lite = 0;
     Dword protocol = 0;
-    const uint32_t result = ToWinResult(
-        Lite().connect(found->CardContext(), reader != nullptr ? name.c_str() : nullptr, shareMode,
-                       ToLiteProtocols(preferredProtocols), &lite, &protocol));
+    const uint32_t result = ToWinResult(ChangingHandleLists([&] {
+        return Lite().connect(found->CardContext(), reader != nullptr ? name.c_str() : nullptr,
+                              shareMode, ToLiteProtocols(preferredProtocols), &lite, &protocol);
+    }));
     found->NoteResult(result);
     if (result != SCARD_S_SUCCESS) {
         return result;
@@ -71,9 +73,11 @@ uint32_t PcScLiteBackend::Reconnect(ScardHandle card, uint32_t shareMode,
         return SCARD_E_INVALID_PARAMETER;
     }
     Dword protocol = 0;
-    const uint32_t result =
-        Noted(found, Lite().reconnect(found.lite, shareMode, ToLiteProtocols(preferredProtocols),
-                                      initialization, &protocol));
+    const uint32_t result = Noted(found, LookingUpHandle([&] {
+                                      return Lite().reconnect(found.lite, shareMode,
+                                                              ToLiteProtocols(preferredProtocols),
+                                                              initialization, &protocol);
+                                  }));
     if (result == SCARD_S_SUCCESS) {
         *activeProtocol = FromLiteProtocol(protocol);
     }
@@ -89,7 +93,8 @@ uint32_t PcScLiteBackend::Disconnect(ScardHandle card, uint32_t disposition) {
     if (call.BeginResult() != SCARD_S_SUCCESS) {
         return call.BeginResult();
     }
-    const uint32_t result = Noted(found, Lite().disconnect(found.lite, disposition));
+    const uint32_t result = Noted(
+        found, ChangingHandleLists([&] { return Lite().disconnect(found.lite, disposition); }));
     if (result == SCARD_S_SUCCESS || result == SCARD_E_INVALID_HANDLE) {
         m_handles.RemoveCard(card);
     }
@@ -113,8 +118,11 @@ uint32_t PcScLiteBackend::Status(ScardHandle card, PcScMemory& readerName, uint3
     Dword liteProtocol = 0;
     unsigned char liteAtr[kLiteAtrCapacity] = {};
     Dword liteAtrLength = sizeof(liteAtr);
-    const uint32_t result = Noted(found, Lite().status(found.lite, name, &nameLength, &liteState,
-                                                       &liteProtocol, liteAtr, &liteAtrLength));
+    const uint32_t result =
+        Noted(found, LookingUpHandle([&] {
+                  return Lite().status(found.lite, name, &nameLength, &liteState, &liteProtocol,
+                                       liteAtr, &liteAtrLength);
+              }));
     if (result != SCARD_S_SUCCESS) {
         return result;
     }
@@ -159,9 +167,11 @@ uint32_t PcScLiteBackend::Transmit(ScardHandle card, const PcScIoRequest* sendPc
     const Dword capacity = receiveLength != nullptr ? *receiveLength : 0;
     Dword length = capacity;
     const uint32_t liteResult =
-        Noted(found, Lite().transmit(found.lite, sendPci != nullptr ? &liteSend : nullptr, send,
-                                     sendLength, receivePci != nullptr ? &liteReceive : nullptr,
-                                     receive, receiveLength != nullptr ? &length : nullptr));
+        Noted(found, LookingUpHandle([&] {
+                  return Lite().transmit(found.lite, sendPci != nullptr ? &liteSend : nullptr, send,
+                                         sendLength, receivePci != nullptr ? &liteReceive : nullptr,
+                                         receive, receiveLength != nullptr ? &length : nullptr);
+              }));
     const uint32_t result =
         ToWinTransmitResult(liteResult, sendPci != nullptr ? sendPci->dwProtocol : 0, length);
     if (receiveLength != nullptr) {
@@ -188,8 +198,10 @@ uint32_t PcScLiteBackend::Control(ScardHandle card, uint32_t code, const uint8_t
         return call.BeginResult();
     }
     Dword liteReturned = 0;
-    const uint32_t result = Noted(found, Lite().control(found.lite, code, input, inputLength,
-                                                        output, outputCapacity, &liteReturned));
+    const uint32_t result = Noted(found, LookingUpHandle([&] {
+                                      return Lite().control(found.lite, code, input, inputLength,
+                                                            output, outputCapacity, &liteReturned);
+                                  }));
     if (returned != nullptr) {
         *returned = BoundedLength(liteReturned, outputCapacity);
     }
@@ -212,7 +224,9 @@ uint32_t PcScLiteBackend::GetAttrib(ScardHandle card, uint32_t id, uint8_t* buff
     }
     const Dword offered = std::min<Dword>(*length, kLiteMaxBuffer);
     Dword liteLength = offered;
-    const uint32_t result = Noted(found, Lite().getAttrib(found.lite, id, buffer, &liteLength));
+    const uint32_t result = Noted(found, LookingUpHandle([&] {
+                                      return Lite().getAttrib(found.lite, id, buffer, &liteLength);
+                                  }));
     // A length query (no buffer) and a buffer too small are told the attribute's length, as
     // WinSCard does; pcsc-lite never has more than kLiteMaxBuffer bytes of one.
     const bool lengthOnly = buffer == nullptr || result == SCARD_E_INSUFFICIENT_BUFFER;
@@ -230,7 +244,8 @@ uint32_t PcScLiteBackend::SetAttrib(ScardHandle card, uint32_t id, const uint8_t
     if (call.BeginResult() != SCARD_S_SUCCESS) {
         return call.BeginResult();
     }
-    return Noted(found, Lite().setAttrib(found.lite, id, buffer, length));
+    return Noted(found,
+                 LookingUpHandle([&] { return Lite().setAttrib(found.lite, id, buffer, length); }));
 }
 
 }  // namespace zeph::platform::pcsclite

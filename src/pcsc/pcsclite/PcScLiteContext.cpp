@@ -1,4 +1,5 @@
 #include "pcsc/pcsclite/PcScLiteContext.h"
+#include "pcsc/pcsclite/PcScLiteClientLock.h"
 
 #include "pcsc/PcScConstants.h"
 #include "pcsc/pcsclite/PcScLiteConversion.h"
@@ -35,9 +36,9 @@ uint32_t PcScLiteContext::Release() {
     lock.unlock();
     AwaitCallsEnded();
     for (LiteContext lite : pool) {
-        m_lite.releaseContext(lite);
+        ChangingHandleLists([&] { return m_lite.releaseContext(lite); });
     }
-    return ToWinResult(m_lite.releaseContext(m_cardContext));
+    return ToWinResult(ChangingHandleLists([&] { return m_lite.releaseContext(m_cardContext); }));
 }
 
 uint32_t PcScLiteContext::BeginCall() {
@@ -74,8 +75,8 @@ uint32_t PcScLiteContext::Register(uint64_t* id, LiteContext* lite) {
     }
     if (!TakeFromPool(lite)) {
         lock.unlock();
-        const uint32_t result =
-            ToWinResult(m_lite.establishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, lite));
+        const uint32_t result = ToWinResult(ChangingHandleLists(
+            [&] { return m_lite.establishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, lite); }));
         NoteResult(result);
         if (result != SCARD_S_SUCCESS) {
             return result;
@@ -83,7 +84,7 @@ uint32_t PcScLiteContext::Register(uint64_t* id, LiteContext* lite) {
         lock.lock();
         if (m_released) {
             lock.unlock();
-            m_lite.releaseContext(*lite);
+            ChangingHandleLists([&] { return m_lite.releaseContext(*lite); });
             return SCARD_E_INVALID_HANDLE;
         }
     }
@@ -102,7 +103,7 @@ void PcScLiteContext::Unregister(uint64_t id, LiteContext lite, bool reusable) {
     }
     m_waiterLeft.notify_all();
     if (!reusable) {
-        m_lite.releaseContext(lite);
+        ChangingHandleLists([&] { return m_lite.releaseContext(lite); });
     }
 }
 
