@@ -11,11 +11,15 @@ __attribute__((tls_model("initial-exec"))) thread_local unsigned t_depth = 0;
 }  // namespace
 
 void EnterOperation() noexcept {
-    ++t_depth;
+    if (t_depth++ == 0) {
+        RunOperationEdgeHook(true);
+    }
 }
 
 void LeaveOperation() noexcept {
-    --t_depth;
+    if (--t_depth == 0) {
+        RunOperationEdgeHook(false);
+    }
 }
 
 unsigned OperationDepth() noexcept {

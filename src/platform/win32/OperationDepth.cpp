@@ -41,11 +41,19 @@ const DepthSlot g_depth;
 }  // namespace
 
 void EnterOperation() noexcept {
-    g_depth.Set(g_depth.Get() + 1);
+    const unsigned depth = g_depth.Get();
+    g_depth.Set(depth + 1);
+    if (depth == 0) {
+        RunOperationEdgeHook(true);
+    }
 }
 
 void LeaveOperation() noexcept {
-    g_depth.Set(g_depth.Get() - 1);
+    const unsigned depth = g_depth.Get() - 1;
+    g_depth.Set(depth);
+    if (depth == 0) {
+        RunOperationEdgeHook(false);
+    }
 }
 
 unsigned OperationDepth() noexcept {

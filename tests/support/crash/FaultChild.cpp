@@ -2,7 +2,7 @@
 // purpose and checks what it can see from inside; the test checks the exit, the dump and the
 // restart from outside.
 //
-//   crash_fault_child divide|pointer|outside|other-thread|measure
+//   crash_fault_child divide|pointer|outside|other-thread|foreign-stack|measure
 //   (no argument: a restarted instance; it leaves "restarted" in $ZEPH_CRASH_TEST_DIR)
 #include <chrono>
 #include <cstdio>
@@ -10,6 +10,12 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <unistd.h>
+#endif
 
 #include "ExtensionHarness.h"
 #include "crash/CrashComponent.h"
@@ -98,6 +104,31 @@ int BadPointerInsideOperation() {
                : kMismatch;
 }
 
+#ifndef _WIN32
+// The bad pointer on a thread that has a small alternate signal stack of its own, as language
+// runtimes give their threads: the fault is still carried out of the operation, and the thread
+// has its own stack back afterwards.
+int FaultOnForeignAlternateStack() {
+    int result = kMismatch;
+    std::thread([&result] {
+        std::vector<char> own(static_cast<size_t>(sysconf(_SC_SIGSTKSZ)));
+        stack_t installed{};
+        installed.ss_sp = own.data();
+        installed.ss_size = own.size();
+        sigaltstack(&installed, nullptr);
+        result = BadPointerInsideOperation();
+        stack_t after{};
+        sigaltstack(nullptr, &after);
+        if (!Expect(after.ss_sp == own.data() && after.ss_size == own.size(), "stack not back")) {
+            result = kMismatch;
+        }
+        installed.ss_flags = SS_DISABLE;
+        sigaltstack(&installed, nullptr);
+    }).join();
+    return result;
+}
+#endif
+
 int FaultOutsideOperation() {
     ExtensionHarness h;
     *g_badPointer = 1;
@@ -144,6 +175,11 @@ int main(int argc, char** argv) {
     if (mode == "pointer") {
         return BadPointerInsideOperation();
     }
+#ifndef _WIN32
+    if (mode == "foreign-stack") {
+        return FaultOnForeignAlternateStack();
+    }
+#endif
     if (mode == "outside") {
         return FaultOutsideOperation();
     }
