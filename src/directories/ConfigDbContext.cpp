@@ -1,6 +1,7 @@
 #include "directories/ConfigDbContext.h"
 
 #include "directories/Init.h"
+#include "tracing/TraceSystemLib.h"
 
 namespace configdb {
 
@@ -9,6 +10,13 @@ void ConfigDbContext::EnsureInitialized() {
     // here on the same thread: they must not wait for the Init that runs them.
     if (IsInitialized()) {
         return;
+    }
+    // Init traces, itself and through the registry, and the first trace line of the process
+    // loads the trace system, whose search asks this process's context for the program directory.
+    // The load is attempted first, outside the once-flag: the two are then always taken in one
+    // order, the trace system's load lock before the once-flag, on one thread or on several.
+    if (this == &ProcessConfigDb()) {
+        TraceSystemLib::Instance().Load();
     }
     std::call_once(m_initOnce, [this] { Init(*this); });
 }

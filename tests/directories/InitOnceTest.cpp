@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "directories/ConfigDbContext.h"
 #include "directories/PathPrimitives.h"
 #include "platform/TextConversion.h"
@@ -46,4 +47,10 @@ TEST(InitOnce, FirstCallsFromSeveralThreadsRunInitOnce) {
         }
         EXPECT_EQ(g_initLines.load(), 1) << "round " << round;
     }
+}
+
+// A fresh process with the module's trace registered whose first call is a directory query: the
+// query returns, although Init's lines load the trace system, which asks this library again.
+TEST(InitOnce, ADirectoryQueryAsAFreshProcessFirstCallReturns) {
+    EXPECT_EQ(ChildProcess("directories_mutex_child", {"directories-first"}).Wait(), 0);
 }

@@ -4,6 +4,7 @@
 //   die NAME                     takes the mutex and ends without releasing it
 //   open NAME MS                 Windows: OpenMutexA for SYNCHRONIZE, then a wait of MS ms
 //   wait HANDLE MS               Windows: a wait of MS ms on an inherited handle (its number)
+//   directories-first            the module's start-up, then a directory query before any trace
 // The exit code is the last wait's result, 100 when the mutex could not be had, 101 for an
 // unknown command.
 #include <chrono>
@@ -12,7 +13,9 @@
 #include <string>
 #include <thread>
 
+#include "directories/ConfigDB.h"
 #include "directories/InternTraceLine.h"
+#include "extension/StartupHooks.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -44,9 +47,24 @@ int WaitOnHandle(HANDLE handle, const char* milliseconds) {
 }
 #endif
 
+// Init's first line goes to the module's trace, whose first line searches for the trace system
+// through this library. A hang ends after 20 s with 102.
+int DirectoriesFirst() {
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::seconds(20));
+        std::_Exit(102);
+    }).detach();
+    OnProcessAttach();
+    CDB_GetLogDir(std::string("K7000102"), true);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "directories-first") {
+        return DirectoriesFirst();
+    }
     const std::string command = argc > 2 ? argv[1] : "";
 #ifdef _WIN32
     if (command == "open" && argc == 4) {
