@@ -53,7 +53,8 @@ TEST(Transmit, RetriesDeviceErrorsOnly) {
 
 // Every attempt is offered the host's whole capacity (cut to 32 bits), and PC/SC's count reaches
 // the host only where it can be a count of the host's buffer: a success claiming more than was
-// offered is cut to the capacity, a failure leaving a stray count reports 0.
+// offered is cut to the capacity, a failure leaving a stray count reports 0, a buffer too small
+// reports the length needed.
 TEST(Transmit, CapacityOfferedAndCountsReturned) {
     const struct {
         uint64_t capacity;
@@ -67,6 +68,7 @@ TEST(Transmit, CapacityOfferedAndCountsReturned) {
         {(1ull << 32) + 16, false, 0, 0, 0xFFFFFFFFu, 2},
         {16, false, 0x5A5A5A5A, 0, 16, 16},
         {16, false, 0x5A5A5A5A, SCARD_F_COMM_ERROR, 16, 0},
+        {1, false, 2, SCARD_E_INSUFFICIENT_BUFFER, 1, 2},  // the length needed
     };
     for (const auto& row : rows) {
         ConnectedHarness h;

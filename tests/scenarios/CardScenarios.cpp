@@ -27,15 +27,15 @@ TEST_P(PcScScenario, ExclusiveConnectionTransmitsAndReportsItsStatus) {
     EXPECT_EQ(Api().Disconnect(card, SCARD_LEAVE_CARD), SCARD_E_INVALID_HANDLE);
 }
 
-// Buffers too small for the answer or the ATR: the call says so; Status tells the ATR's length.
-// (What Transmit leaves in the length differs: the pcsc-lite backend never reports more than the
-// capacity, the simulator reports the length needed.)
+// Buffers too small for the answer or the ATR: the call says so and tells the length needed, so
+// that a caller can grow its buffer from it.
 TEST_P(PcScScenario, TooSmallBuffersAreRefusedWithTheLengthNeeded) {
     Stack().InsertCard(kPredefinedAtr);
     ScardHandle card = 0;
     ASSERT_EQ(Connect(Context(), &card), SCARD_S_SUCCESS);
     uint32_t capacity = 1;
     EXPECT_EQ(Select(card, nullptr, &capacity), SCARD_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(capacity, kStatusOk.size());
 
     PcScMemory readerName;
     uint8_t atr[4] = {};
@@ -114,9 +114,9 @@ TEST_P(PcScScenario, ResetByAnotherConnectionIsReportedToTheOthers) {
               SCARD_S_SUCCESS);
     EXPECT_EQ(Select(resetter), SCARD_S_SUCCESS);
     EXPECT_EQ(Select(other), SCARD_W_RESET_CARD);
-    EXPECT_EQ(Api().Reconnect(other, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD,
-                              &protocol),
-              SCARD_S_SUCCESS);
+    EXPECT_EQ(
+        Api().Reconnect(other, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD, &protocol),
+        SCARD_S_SUCCESS);
     EXPECT_EQ(Select(other), SCARD_S_SUCCESS);
 }
 

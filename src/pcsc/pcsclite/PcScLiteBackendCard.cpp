@@ -174,8 +174,11 @@ uint32_t PcScLiteBackend::Transmit(ScardHandle card, const PcScIoRequest* sendPc
               }));
     const uint32_t result =
         ToWinTransmitResult(liteResult, sendPci != nullptr ? sendPci->dwProtocol : 0, length);
+    // A buffer too small for the answer: the length needed, a count the caller grows its buffer
+    // to (nothing was written). Otherwise never more than the caller offered.
     if (receiveLength != nullptr) {
-        *receiveLength = BoundedLength(length, capacity);
+        const bool tooSmall = result == SCARD_E_INSUFFICIENT_BUFFER;
+        *receiveLength = BoundedLength(length, tooSmall ? Dword{UINT32_MAX} : capacity);
     }
     // Reader drivers fill in pcsc-lite's receive header as they like (vpcd says T=0 on a T=1
     // card); WinSCard reports the protocol the command went with.
