@@ -3,14 +3,19 @@
  *
  * The host (a virtual smart card reader driver) loads the module, calls its one export
  * ZEPH_Ext_GetNewInstance and talks to the returned object through an eleven-slot virtual table.
- * The layout is fixed explicitly so that a host built with the platform's usual compiler, or
- * written in C, can use the object:
+ * The layout is fixed explicitly so that a host written in C, or in C++ with the MSVC or the GCC
+ * C++ ABI, can use the object:
  *   slot 0      scalar deleting destructor (flags bit 0: free the memory), returns the object
  *   slots 1-10  SetProtocol, Power, GetAttribute, SetAttribute, Transmit, IsPresent, IsAbsent,
  *               GetState, Cancel, Control
  * followed by the public data at fixed offsets. This header serves C and C++ alike: C sees the
  * object as ZephExtension (a pointer to ZephExtensionVtbl plus the data), C++ as the abstract
- * class CZephExtensionAbstract with the same layout.
+ * class CZephExtensionAbstract with the same layout. How C++ reaches slot 0 depends on the ABI:
+ *   MSVC ABI (MSVC, clang-cl, clang for *-windows-msvc; _MSC_VER)  a public virtual destructor,
+ *               which that ABI gives exactly slot 0: the host destroys the object with delete
+ *   GCC ABI (g++, MinGW-w64, clang for Linux or *-windows-gnu)     the explicit virtual function
+ *               ScalarDeletingDestructor: the host calls ScalarDeletingDestructor(1)
+ * The module itself is built with the GCC ABI and implements the explicit slot 0.
  */
 #ifndef ZEPH_EXTENSION_ABI_H
 #define ZEPH_EXTENSION_ABI_H
@@ -123,13 +128,19 @@ static_assert(offsetof(ZephExtension, m_szShortName) == 32, "short name at 32");
 static_assert(sizeof(ZephExtensionVtbl) == 11 * sizeof(void*), "eleven slots");
 
 /*
- * C++ view. Slot 0 is declared as an ordinary virtual function, not as a virtual destructor,
- * because GCC would give a virtual destructor two slots; the real destructor stays protected and
- * non-virtual, reached only through slot 0.
+ * C++ view. Under the MSVC ABI a virtual destructor takes one slot, the scalar deleting destructor,
+ * at the place of its declaration, and delete calls it with flags 1: so slot 0 is the destructor,
+ * public, and the object is destroyed with delete. The GCC ABI would give a virtual destructor two
+ * slots (complete and deleting), so there slot 0 is declared as an ordinary virtual function and
+ * the destructor stays protected and non-virtual, reached only through slot 0.
  */
 class CZephExtensionAbstract {
   public:
+#if defined(_MSC_VER)
+    virtual ~CZephExtensionAbstract() = default;
+#else
     virtual void* ScalarDeletingDestructor(unsigned int flags) = 0;
+#endif
     virtual uint32_t SetProtocol(uint32_t requested, uint32_t* active) = 0;
     virtual uint32_t Power(uint32_t action, uint8_t* atr, uint32_t* atrLength) = 0;
     virtual uint32_t GetAttribute(uint32_t id, uint8_t* buffer, uint64_t* length) = 0;
@@ -153,7 +164,9 @@ class CZephExtensionAbstract {
 
   protected:
     explicit CZephExtensionAbstract(const char* shortName);
+#if !defined(_MSC_VER)
     ~CZephExtensionAbstract() = default;
+#endif
     CZephExtensionAbstract(const CZephExtensionAbstract&) = delete;
     CZephExtensionAbstract& operator=(const CZephExtensionAbstract&) = delete;
 };

@@ -1,0 +1,173 @@
+// A C++ host built for the MSVC ABI (clang --target=x86_64-pc-windows-msvc) without a C runtime:
+// it loads the module through its export with the host interface header, whose offset assertions
+// thus hold under that ABI too, reads the public data, calls every operation once without a card
+// and destroys objects with delete, which reaches slot 0 through the header's virtual destructor.
+// Each failed check is printed; the exit code is 0 when all held, 1 when one failed, 2 when the
+// module gave no object or the host no memory.
+#include "zeph/ZephExtensionAbi.h"
+
+extern "C" {
+__declspec(dllimport) void* LoadLibraryA(const char* name);
+__declspec(dllimport) ZephGetNewInstanceFn GetProcAddress(void* module, const char* name);
+__declspec(dllimport) const char* GetCommandLineA();
+__declspec(dllimport) void* GetProcessHeap();
+__declspec(dllimport) void* HeapAlloc(void* heap, uint32_t flags, size_t size);
+__declspec(dllimport) int HeapFree(void* heap, uint32_t flags, void* block);
+__declspec(dllimport) void* GetStdHandle(uint32_t which);
+__declspec(dllimport) int WriteFile(void* file, const void* data, uint32_t size, uint32_t* written,
+                                    void* overlapped);
+[[noreturn]] __declspec(dllimport) void ExitProcess(uint32_t code);
+}
+
+namespace {
+
+constexpr uint32_t kStdOutput = 0xFFFFFFF5u;  // STD_OUTPUT_HANDLE
+// Marks the blocks the host's operator new hands out, ahead of the memory it returns.
+constexpr uint64_t kHostBlockMark = 0x484F5354424C4B31u;
+int g_failures = 0;
+int g_foreignDeletes = 0;
+
+void Print(const char* text) {
+    uint32_t length = 0;
+    while (text[length] != '\0') {
+        ++length;
+    }
+    uint32_t written = 0;
+    WriteFile(GetStdHandle(kStdOutput), text, length, &written, nullptr);
+}
+
+void Expect(bool condition, const char* what) {
+    if (!condition) {
+        Print("FAILED: ");
+        Print(what);
+        Print("\n");
+        ++g_failures;
+    }
+}
+
+bool IsPcScObject(const CZephExtensionAbstract* x) {
+    const char* name = x->m_szShortName;
+    return name[0] == 'P' && name[1] == 'c' && name[2] == 'S' && name[3] == 'c' && name[4] == '\0';
+}
+
+// The module's path: the first argument of the command line, quotes dropped.
+const char* ModulePath() {
+    static char path[1024];
+    const char* p = GetCommandLineA();
+    bool quoted = false;
+    for (; *p != '\0' && (quoted || *p != ' '); ++p) {
+        quoted = *p == '"' ? !quoted : quoted;
+    }
+    while (*p == ' ') {
+        ++p;
+    }
+    size_t n = 0;
+    for (; *p != '\0' && n + 1 < sizeof(path); ++p) {
+        if (*p != '"') {
+            path[n++] = *p;
+        }
+    }
+    path[n] = '\0';
+    return path;
+}
+
+void CallEveryOperation(CZephExtensionAbstract& x) {
+    static const ZephWChar noReader[] = {0};
+    const ZephSendHeader header = {2, 8};
+    const uint8_t apdu[] = {0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
+    uint8_t buffer[64];
+    uint32_t atrLength = sizeof(buffer), state = 99, protocol = 99;
+    uint64_t length = sizeof(buffer);
+
+    Expect(x.SetProtocol(2, &protocol) == ZEPH_STATUS_NO_MEDIA && protocol == 0,
+           "SetProtocol without a card: no media, protocol 0");
+    Expect(x.Power(ZEPH_POWER_WARM_RESET, buffer, &atrLength) == ZEPH_STATUS_SUCCESS,
+           "Power without a card: success");
+    Expect(x.GetAttribute(0x00010100, buffer, &length) == ZEPH_STATUS_NOT_SUPPORTED,
+           "GetAttribute without a card: not supported");
+    Expect(x.SetAttribute(0x00010100, buffer, 1) == ZEPH_STATUS_NOT_SUPPORTED,
+           "SetAttribute without a card: not supported");
+    Expect(x.Transmit(&header, apdu, sizeof(apdu), buffer, &length) == ZEPH_STATUS_NO_MEDIA,
+           "Transmit without a card: no media");
+    x.Cancel();
+    // After Cancel the wait ends at once: pending with a PC/SC service, an invalid device state
+    // where none can be reached.
+    const uint32_t present = x.IsPresent(noReader, buffer, &length, &protocol);
+    Expect(present == ZEPH_STATUS_PENDING || present == ZEPH_STATUS_INVALID_DEVICE_STATE,
+           "IsPresent after Cancel returns without waiting");
+    Expect(x.IsAbsent() == ZEPH_STATUS_SUCCESS, "IsAbsent without a card: success");
+    Expect(x.GetState(&state, &protocol) == ZEPH_STATUS_SUCCESS && state == 1 && protocol == 0,
+           "GetState without a card: absent, protocol 0");
+    Expect(x.Control(0x42000037u, nullptr, 0, buffer, &length) == ZEPH_STATUS_NOT_SUPPORTED,
+           "Control without a card: not supported");
+}
+
+// Several hundred objects alive at once, each distinct and the module's, then each deleted.
+void CreateAndDeleteMany(ZephGetNewInstanceFn factory) {
+    constexpr int kObjects = 300;
+    CZephExtensionAbstract** objects = new CZephExtensionAbstract*[kObjects];
+    int unusable = 0;
+    for (int i = 0; i < kObjects; ++i) {
+        objects[i] = factory();
+        unusable += objects[i] == nullptr || !IsPcScObject(objects[i]) ? 1 : 0;
+        for (int j = 0; j < i; ++j) {
+            unusable += objects[j] == objects[i] ? 1 : 0;
+        }
+    }
+    Expect(unusable == 0, "300 objects alive at once, each a distinct PcSc object");
+    for (int i = 0; i < kObjects; ++i) {
+        delete objects[i];
+    }
+    delete[] objects;
+}
+
+}  // namespace
+
+// The host's own heap, on the process heap. A block it did not hand out is counted, not freed: if
+// delete took the host's path instead of slot 0, the module's memory would arrive here.
+void* operator new(size_t size) {
+    auto* block = static_cast<uint64_t*>(HeapAlloc(GetProcessHeap(), 0, size + 16));
+    if (block == nullptr) {
+        Print("FAILED: the host is out of memory\n");
+        ExitProcess(2);
+    }
+    block[0] = kHostBlockMark;
+    return block + 2;
+}
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+void operator delete(void* memory) noexcept {
+    uint64_t* block = memory != nullptr ? static_cast<uint64_t*>(memory) - 2 : nullptr;
+    if (block != nullptr && block[0] != kHostBlockMark) {
+        ++g_foreignDeletes;
+    } else if (block != nullptr) {
+        block[0] = 0;
+        HeapFree(GetProcessHeap(), 0, block);
+    }
+}
+void operator delete[](void* memory) noexcept {
+    operator delete(memory);
+}
+
+extern "C" void HostMain() {
+    void* module = LoadLibraryA(ModulePath());
+    ZephGetNewInstanceFn factory =
+        module != nullptr ? GetProcAddress(module, ZEPH_EXT_FACTORY_NAME) : nullptr;
+    CZephExtensionAbstract* x = factory != nullptr ? factory() : nullptr;
+    if (x == nullptr) {
+        Print("usage: abi_msvc_host_test MODULE (whose export returns an object)\n");
+        ExitProcess(2);
+    }
+    Expect(IsPcScObject(x) && x->m_bHostFlag == 0 && x->m_bAtrFilter == 1 && x->m_nHostValue == 0 &&
+               x->m_pfnNotify == nullptr && x->m_pNotifyContext == nullptr,
+           "public data as the host reads it: PcSc, flag 0, ATR filter 1, value 0, no callback");
+    CallEveryOperation(*x);
+    delete x;
+    CreateAndDeleteMany(factory);
+    Expect(g_foreignDeletes == 0,
+           "delete reached slot 0: the host's operator delete saw no object");
+    Print(g_failures == 0 ? "all operations and deletes answered as expected\n"
+                          : "host checks failed\n");
+    ExitProcess(g_failures == 0 ? 0 : 1);
+}
