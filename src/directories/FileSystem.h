@@ -19,9 +19,16 @@ bool PathExists(const std::u16string& path);
 enum class EntryKind { Missing, Directory, Other };
 EntryKind EntryKindOf(const std::u16string& path);
 
-// Creates one directory with default security (mode 0777 before the umask on Linux); false with
-// the thread's last error set when it fails.
-bool MakeOneDirectory(const std::u16string& path);
+// Whom a directory the library creates serves. Per-user places (below the user's own shell
+// folders and the temporary directory) are the user's alone: mode 0700 on Linux. Machine-wide
+// places (the program-data folder, a directory the registry names, any path CDB_CreateDirectory is
+// given) get the platform's default: mode 0777 before the umask on Linux. On Windows both inherit
+// the parent's access list, which for the per-user places is the profile's (the user, SYSTEM and
+// Administrators).
+enum class DirectoryScope { PerUser, MachineWide };
+
+// Creates one directory; false with the thread's last error set when it fails.
+bool MakeOneDirectory(const std::u16string& path, DirectoryScope scope);
 
 // The calling thread's last error code (GetLastError; errno on Linux), and setting it.
 uint32_t LastErrorCode();

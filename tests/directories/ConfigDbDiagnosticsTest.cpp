@@ -112,7 +112,7 @@ TEST(ConfigDbDiagnostics, CreateDirectoryCreatesEachMissingParent) {
     FakeDirectoryEnvironment env;
     ConfigDbContext context(env);
     CapturedDiagnostics captured(context);
-    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b/c/")));
+    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b/c/"), DirectoryScope::MachineWide));
     const std::vector<std::string> expected = {
         "I _CreateDirectory: Pfad '<" + env.Path("a") + ">' soll angelegt werden",
         "I _CreateDirectory: Pfad '<" + env.Path("a/b") + ">' soll angelegt werden",
@@ -120,10 +120,11 @@ TEST(ConfigDbDiagnostics, CreateDirectoryCreatesEachMissingParent) {
         "I CDB_CreateDirectory: Verzeichnis <" + env.Path("a/b/c/") + "> wurde angelegt"};
     EXPECT_EQ(CapturedDiagnostics::Messages(), expected);
     CapturedDiagnostics::Messages().clear();
-    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b")));
+    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b"), DirectoryScope::MachineWide));
     EXPECT_TRUE(CapturedDiagnostics::Messages().empty());
     std::ofstream(env.Path("file")) << "x";
-    EXPECT_FALSE(CreateDirectoryTree(context, FakeDirectoryEnvironment::Wide(env.Path("file/"))));
+    EXPECT_FALSE(CreateDirectoryTree(context, FakeDirectoryEnvironment::Wide(env.Path("file/")),
+                                     DirectoryScope::PerUser));
     EXPECT_EQ(LastErrorCode(), kErrorFileExists);
 }
 

@@ -28,8 +28,9 @@ EntryKind EntryKindOf(const std::u16string& path) {
     return S_ISDIR(status.st_mode) ? EntryKind::Directory : EntryKind::Other;
 }
 
-bool MakeOneDirectory(const std::u16string& path) {
-    return mkdir(zeph::platform::WideToNarrow(path).c_str(), 0777) == 0;
+bool MakeOneDirectory(const std::u16string& path, DirectoryScope scope) {
+    const mode_t mode = scope == DirectoryScope::PerUser ? 0700 : 0777;
+    return mkdir(zeph::platform::WideToNarrow(path).c_str(), mode) == 0;
 }
 
 uint32_t LastErrorCode() {

@@ -30,7 +30,8 @@ EntryKind EntryKindOf(const std::u16string& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Directory : EntryKind::Other;
 }
 
-bool MakeOneDirectory(const std::u16string& path) {
+// The parent's access list is inherited; for the per-user places that is the user profile's.
+bool MakeOneDirectory(const std::u16string& path, DirectoryScope /*scope*/) {
     return CreateDirectoryW(AsWChar(path.c_str()), nullptr) != 0;
 }
 
