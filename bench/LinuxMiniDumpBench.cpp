@@ -25,7 +25,8 @@ void BM_WriteLinuxMiniDump(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        if (!ExceptionTranslator::WriteLinuxMiniDump(path.c_str(), record)) {
+        if (ExceptionTranslator::WriteLinuxMiniDump(path.c_str(), record) !=
+            ExceptionTranslator::DumpFileOutcome::Written) {
             state.SkipWithError("the dump was not written");
             return;
         }

@@ -22,8 +22,11 @@ void ClearDumpHistory(bool currentNaming);
 // executable's file name, this module's version and the local time.
 void GetMiniDumpFilename(char16_t (&buffer)[kDumpNameChars]);
 
-// Writes a mini-dump of the process with the fault into the file (replaced when it exists):
-// dbghelp's MiniDumpWriteDump on Windows, the module's own writer on Linux. Silent on failure.
+// Writes a mini-dump of the process with the fault into the file, readable and writable by the
+// process's user only (Linux 0600; Windows: an access list of its own for the user, SYSTEM and
+// Administrators): dbghelp's MiniDumpWriteDump on Windows, the module's own writer on Linux. An
+// earlier dump of the same name is replaced; a name taken by anything else is left alone and
+// traced (DumpFileOutcome.h). Silent on any other failure.
 void CreateMiniDump(const CrashRecord* record, const char16_t* fileName) noexcept;
 
 }  // namespace ExceptionTranslator

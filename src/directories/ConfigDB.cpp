@@ -42,7 +42,9 @@ std::string CDB_GetSystemDir(uint32_t mode) {
 }
 
 bool CDB_CreateDirectory(const std::string& path) {
-    return configdb::CreateDirectoryPath(ProcessConfigDb(), path);
+    // The caller's path may lie anywhere: the platform's default rights.
+    return configdb::CreateDirectoryPath(ProcessConfigDb(), path,
+                                         configdb::DirectoryScope::MachineWide);
 }
 
 std::string CDB_GetSpecialFolderPath(ConfigDBDirType type) {

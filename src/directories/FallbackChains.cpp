@@ -1,5 +1,7 @@
 // The fallback chains of the directory queries: registry, shell folders, the temporary directory
-// and the program directory, creating what the caller asks to be created.
+// and the program directory, creating what the caller asks to be created. What lies below the
+// user's own shell folders or the temporary directory is created for the user alone; what the
+// registry names or the program-data folder holds serves the machine (DirectoryScope).
 #include <cctype>
 
 #include "directories/DiagnosticWriter.h"
@@ -19,18 +21,22 @@ char LowerCase(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-void CreateIfMissing(ConfigDbContext& context, const std::string& path, bool create) {
+constexpr DirectoryScope kPerUser = DirectoryScope::PerUser;
+constexpr DirectoryScope kMachineWide = DirectoryScope::MachineWide;
+
+void CreateIfMissing(ConfigDbContext& context, const std::string& path, bool create,
+                     DirectoryScope scope) {
     if (create && !PathExists(path)) {
-        CreateDirectoryPath(context, path);
+        CreateDirectoryPath(context, path, scope);
     }
 }
 
 // Below an existing data directory, the named one (created when asked).
 void AppendDataDirName(ConfigDbContext& context, std::string& path, const std::string& name,
-                       bool create) {
+                       bool create, DirectoryScope scope) {
     if (!name.empty() && PathExists(path)) {
         AppendName(path, name);
-        CreateIfMissing(context, path, create);
+        CreateIfMissing(context, path, create, scope);
     }
 }
 
@@ -55,7 +61,7 @@ void MoveToProgramDrive(ConfigDbContext& context, const std::string& compId, std
     }
     if (LowerCase(path[0]) != LowerCase(progDir[0])) {
         path[0] = LowerCase(progDir[0]);
-        CreateDirectoryPath(context, path);
+        CreateDirectoryPath(context, path, kMachineWide);
     }
 #else
     // Linux has no drives: the path stays where it is.
@@ -79,7 +85,7 @@ std::string GuessLocalDataDir(ConfigDbContext& context, const std::string& compI
     if (!path.empty() && create) {
         TracerWrite(context, false, "_GuessLocalDataDir: Versuchen Datenpfad \"%s\" anzulegen.",
                     path.c_str());
-        CreateDirectoryPath(context, path);
+        CreateDirectoryPath(context, path, kMachineWide);
         if (!PathExists(path)) {
             MoveToProgramDrive(context, compId, path);
         }
@@ -90,8 +96,8 @@ std::string GuessLocalDataDir(ConfigDbContext& context, const std::string& compI
         path = GetSpecialFolderPath(context, CDB_DIRTYPE_COMMON_APPDATA);
         if (!path.empty()) {
             path += TalpoPath(compId, "Daten");
-            CreateIfMissing(context, path, create);
-            AppendDataDirName(context, path, dataDirName, create);
+            CreateIfMissing(context, path, create, kMachineWide);
+            AppendDataDirName(context, path, dataDirName, create, kMachineWide);
         }
     }
     if (!PathExists(path) && create) {
@@ -99,8 +105,8 @@ std::string GuessLocalDataDir(ConfigDbContext& context, const std::string& compI
                     "_GuessLocalDataDir: Immer noch kein Daten-Verzeichnis, versuchen es mit "
                     "TempDirLow + TalpoPfad.");
         path = GetTempDirLow(context) + TalpoPath(compId, "Daten");
-        CreateIfMissing(context, path, true);
-        AppendDataDirName(context, path, dataDirName, true);
+        CreateIfMissing(context, path, true, kPerUser);
+        AppendDataDirName(context, path, dataDirName, true, kPerUser);
     }
     return path;
 }
@@ -158,7 +164,7 @@ std::string GuessLocalUserKonfigDir(ConfigDbContext& context, const std::string&
             TracerWrite(context, false,
                         "_GuessLocalUserKonfigDir: Versuchen Konfigpfad \"%s\" anzulegen.",
                         path.c_str());
-            CreateDirectoryPath(context, path);
+            CreateDirectoryPath(context, path, kPerUser);
         }
     }
     if (PathExists(path)) {
@@ -172,7 +178,7 @@ std::string GuessLocalUserKonfigDir(ConfigDbContext& context, const std::string&
         TracerWrite(context, false,
                     "_GuessLocalUserKonfigDir: Versuchen Konfigpfad \"%s\" anzulegen.",
                     path.c_str());
-        CreateDirectoryPath(context, path);
+        CreateDirectoryPath(context, path, kPerUser);
     }
     return path;
 }
@@ -186,7 +192,7 @@ std::string GuessLocalLogDir(ConfigDbContext& context, const std::string& compId
         if (!PathExists(path) && create) {
             TracerWrite(context, false, "_GuessLocalLogDir: Versuchen Logpfad \"%s\" anzulegen.",
                         path.c_str());
-            CreateDirectoryPath(context, path);
+            CreateDirectoryPath(context, path, kPerUser);
         }
     }
     if (!PathExists(path)) {
@@ -200,7 +206,7 @@ std::string GuessLocalLogDir(ConfigDbContext& context, const std::string& compId
     if (!path.empty()) {
         TracerWrite(context, false, "_GuessLocalLogDir: Versuchen Logpfad \"%s\" anzulegen.",
                     path.c_str());
-        CreateDirectoryPath(context, path);
+        CreateDirectoryPath(context, path, kMachineWide);
         if (!PathExists(path)) {
             MoveToProgramDrive(context, compId, path);
         }
@@ -210,7 +216,7 @@ std::string GuessLocalLogDir(ConfigDbContext& context, const std::string& compId
                     "_GuessLocalLogDir: Immer noch kein Log-Verzeichnis, versuchen es mit TempDir "
                     "+ TalpoPfad");
         path = GetTempDirLow(context) + TalpoPath(compId, "Log");
-        CreateDirectoryPath(context, path);
+        CreateDirectoryPath(context, path, kPerUser);
     }
     return path;
 }

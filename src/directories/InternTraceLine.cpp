@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "directories/DiagnosticWriter.h"
 #include "directories/FileSystem.h"
+#include "directories/NarrowText.h"
 #include "platform/LocalTime.h"
 #include "platform/ProcessIds.h"
 
@@ -59,6 +61,17 @@ std::string WaitFailurePrefix(int32_t waitResult) {
     return Printed(prefix, length);
 }
 
+// A trace file's name taken by a link or by something else than a plain file loses the line, and
+// the debugger output says why (the writer cannot report on itself through its own files).
+void Append(const std::string& file, const std::string& line) {
+    if (AppendToFile(file, line) == AppendResult::Refused) {
+        DebuggerOutput(("ERROR - _InternTrace: <" + file +
+                        "> ist keine einfache Datei (Link, Verzeichnis, Gerät oder Datei mit "
+                        "mehreren Namen), die Zeile wird nicht geschrieben!"_nt)
+                           .c_str());
+    }
+}
+
 }  // namespace
 
 std::string ComposeInternTraceLine(const std::string* message, int formatLength) {
@@ -75,12 +88,12 @@ std::string ComposeInternTraceLine(const std::string* message, int formatLength)
 void AppendInternTraceLine(NamedMutex* mutex, const std::string& file, const std::string& line) {
     const int32_t waitResult = mutex != nullptr ? mutex->Wait(kInternTraceWaitMs) : kWaitFailed;
     if (waitResult == kWaitObject0 || waitResult == kWaitAbandoned) {
-        AppendToFile(file, line);
+        Append(file, line);
         mutex->Release();
         return;
     }
     // The line still goes out, marked; the mutex is not ours to release.
-    AppendToFile(file, WaitFailurePrefix(waitResult) + line);
+    Append(file, WaitFailurePrefix(waitResult) + line);
 }
 
 }  // namespace configdb

@@ -18,7 +18,8 @@ std::string ComposeInternTraceLine(const std::string* message, int formatLength)
 
 // Waits at most kInternTraceWaitMs for `mutex` (null: a failed wait) and appends `line` to the
 // file. A wait that did not succeed writes the timeout or wait-error prefix directly before the
-// line and leaves the mutex alone. A file that cannot be opened loses the line silently.
+// line and leaves the mutex alone. A file that cannot be opened loses the line silently; a name
+// that is no plain file (a link, a directory ...) loses it with one line to the debugger output.
 void AppendInternTraceLine(NamedMutex* mutex, const std::string& file, const std::string& line);
 
 }  // namespace configdb

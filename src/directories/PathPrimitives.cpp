@@ -50,7 +50,7 @@ bool IsSeparator(char16_t c) {
 
 }  // namespace
 
-bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path) {
+bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path, DirectoryScope scope) {
     if (path.empty()) {
         TracerWrite(context, true, "%s", "CDB_CreateDirectory: Kein Pfad übergeben!"_nt);
         return false;
@@ -59,7 +59,7 @@ bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path) {
     if (PathExists(wide)) {
         return true;
     }
-    const bool created = CreateDirectoryTree(context, wide);
+    const bool created = CreateDirectoryTree(context, wide, scope);
     if (created) {
         TracerWrite(context, false, "CDB_CreateDirectory: Verzeichnis <%s> wurde angelegt",
                     Narrow(wide).c_str());
@@ -72,7 +72,8 @@ bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path) {
     return created;
 }
 
-bool CreateDirectoryTree(ConfigDbContext& context, const std::u16string& requested) {
+bool CreateDirectoryTree(ConfigDbContext& context, const std::u16string& requested,
+                         DirectoryScope scope) {
     try {
         std::u16string path = requested;
         if (!path.empty() && path.back() == kWideSeparator) {
@@ -90,12 +91,12 @@ bool CreateDirectoryTree(ConfigDbContext& context, const std::u16string& request
         }
         const size_t separator = path.rfind(kWideSeparator);
         if (separator != std::u16string::npos && separator >= kFirstParentSeparator &&
-            !CreateDirectoryTree(context, path.substr(0, separator))) {
+            !CreateDirectoryTree(context, path.substr(0, separator), scope)) {
             return false;
         }
         TracerWrite(context, false, "_CreateDirectory: Pfad '<%s>' soll angelegt werden",
                     Narrow(path).c_str());
-        return MakeOneDirectory(path);
+        return MakeOneDirectory(path, scope);
     } catch (...) {
         TracerWrite(context, true, "_CreateDirectory: Im Catch...");
         return false;

@@ -6,15 +6,17 @@
 #include <string>
 
 #include "directories/ConfigDbContext.h"
+#include "directories/FileSystem.h"
 
 namespace configdb {
 
 // CDB_CreateDirectory: true when an entry of that name existed (a file counts) or the directory
-// was created with its missing parents.
-bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path);
+// was created with its missing parents, each with the rights of the scope (FileSystem.h).
+bool CreateDirectoryPath(ConfigDbContext& context, const std::string& path, DirectoryScope scope);
 // One step of it, recursive: true when the directory exists afterwards; a file of that name fails
 // with kErrorFileExists.
-bool CreateDirectoryTree(ConfigDbContext& context, const std::u16string& path);
+bool CreateDirectoryTree(ConfigDbContext& context, const std::u16string& path,
+                         DirectoryScope scope);
 
 // CBD_GetTempDir: the system's temporary directory when it exists, else empty.
 std::string GetTempDir(ConfigDbContext& context);

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "CapturingTraceSystem.h"
+#include "FileText.h"
 #include "TempDirectory.h"
 #include "tracing/TraceLevels.h"
 
@@ -116,6 +117,29 @@ TEST_F(DumpHistoryTest, OfTheSameSecondTheLaterFoundIsKept) {
         EXPECT_FALSE(std::filesystem::exists(directory.Path() / earlier));
         EXPECT_TRUE(std::filesystem::exists(directory.Path() / later));
     }
+}
+
+// Only regular files count and go: a link named like the oldest dump stays, its target outside the
+// log directory with it, and a directory of such a name is neither counted nor deleted.
+TEST_F(DumpHistoryTest, LeavesLinksAndDirectoriesAlone) {
+    const TempDirectory outside;
+    const std::string target = outside.Write("target", "kept");
+#ifndef _WIN32  // Wine 8 makes no symbolic links
+    std::filesystem::create_symlink(target, directory.Path() / Dump(2000));
+#endif
+    std::filesystem::create_directory(directory.Path() / Dump(2001));
+    for (int year = 2020; year <= 2025; ++year) {
+        directory.Write(Dump(year), "MDMP");
+    }
+    ClearDumpHistory(true, logDirectory);
+    EXPECT_EQ(ReadFileText(target), "kept");
+#ifndef _WIN32
+    EXPECT_TRUE(std::filesystem::is_symlink(directory.Path() / Dump(2000)));
+#endif
+    EXPECT_TRUE(std::filesystem::is_directory(directory.Path() / Dump(2001)));
+    EXPECT_FALSE(std::filesystem::exists(directory.Path() / Dump(2020)));
+    EXPECT_TRUE(std::filesystem::exists(directory.Path() / Dump(2021)));
+    EXPECT_EQ(traces.TextsAt(TRACE_ERROR), std::vector<std::string>{});
 }
 
 // The directory is asked for the product's log directory, with creation, until one is known.

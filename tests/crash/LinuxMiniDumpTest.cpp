@@ -37,7 +37,10 @@ const char* g_dumpPath = nullptr;
 
 void WriteDumpAndExit(int signal, siginfo_t* info, void* context) {
     const CrashRecord record{signal, info, static_cast<const ucontext_t*>(context), gettid()};
-    _exit(ExceptionTranslator::WriteLinuxMiniDump(g_dumpPath, record) ? 0 : 1);
+    _exit(ExceptionTranslator::WriteLinuxMiniDump(g_dumpPath, record) ==
+                  ExceptionTranslator::DumpFileOutcome::Written
+              ? 0
+              : 1);
 }
 
 // Forks a child that dumps its fault of `fault` into `path`; returns the child's id once it

@@ -1,14 +1,28 @@
-// The name of a new dump from its parts, and on Windows the dump file dbghelp writes.
+// The name of a new dump from its parts, and the dump file: what it may replace, and who may read
+// it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <regex>
 
+#include "CapturingTraceSystem.h"
 #include "FileText.h"
 #include "TempDirectory.h"
 #include "crash/MiniDumpName.h"
 #include "crash/MiniDumps.h"
+#include "tracing/TraceLevels.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+// aclapi.h and sddl.h need the types of windows.h first.
+#include <aclapi.h>
+#include <sddl.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "crash/posix/LinuxMiniDump.h"
@@ -83,14 +97,110 @@ struct CapturedRecord {
 #endif
 };
 
-TEST(CreateMiniDump, WritesAMiniDumpOfTheProcess) {
-    TempDirectory directory;
-    const std::filesystem::path file = directory.Path() / "crash.dmp.txt";
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+// Every entry of the file's access list allows, and names its owner, SYSTEM or Administrators.
+// Wine 8 keeps no list: it reads one back from the Unix mode (the owner's and SYSTEM's entries,
+// without the protection from inheritance), so only that much is checked.
+void ExpectOwnerOnly(const fs::path& file) {
+    constexpr SECURITY_INFORMATION kWhat = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    wchar_t* text = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, kWhat, nullptr, nullptr, nullptr,
+                                    nullptr, &descriptor),
+              ERROR_SUCCESS);
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                     kWhat, &text, nullptr));
+    const std::wstring sddl = text;  // "O:owner" "D:flags" "(A;;FA;;;SY)" ...
+    LocalFree(text);
+    LocalFree(descriptor);
+    const std::wstring owner = sddl.substr(2, sddl.find(L"D:") - 2);
+    const std::wregex entry(LR"(\(A;[^;]*;[^;]*;;;([^)]*)\))");
+    auto entries = std::wsregex_iterator(sddl.begin(), sddl.end(), entry);
+    EXPECT_EQ(std::distance(entries, {}), std::ranges::count(sddl, L'(')) << fs::path(sddl);
+    for (; entries != std::wsregex_iterator(); ++entries) {
+        const std::wstring who = (*entries)[1];
+        EXPECT_TRUE(who == owner || who == L"SY" || who == L"BA") << fs::path(sddl);
+    }
+}
+#else
+// Mode 0600, and a process of another user (nobody; it needs root to start one) cannot open it.
+void ExpectOwnerOnly(const fs::path& file) {
+    struct stat status {};
+    ASSERT_EQ(stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    if (geteuid() != 0) {
+        return;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool nobody = setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(nobody && open(file.c_str(), O_RDONLY) < 0 && errno == EACCES ? 0 : 1);
+    }
+    int exit = -1;
+    waitpid(child, &exit, 0);
+    EXPECT_TRUE(WIFEXITED(exit) && WEXITSTATUS(exit) == 0) << exit;
+}
+#endif
+
+// What takes the dump's name before the crash: `elsewhere` is a file beside it.
+struct TakenName {
+    const char* what;
+    void (*take)(const fs::path& name, const fs::path& elsewhere);
+    bool replaced = false;  // by the dump; else left alone and traced
+    bool root = false;      // the row needs root
+};
+
+const TakenName kTakenNames[] = {
+    {"free", [](const fs::path&, const fs::path&) {}, true},
+    {"earlier dump", [](const fs::path& name, const fs::path&) { std::ofstream(name) << "kept"; },
+     true},
+    {"hard link", [](const fs::path& name, const fs::path& to) { create_hard_link(to, name); }},
+    {"directory", [](const fs::path& name, const fs::path&) { create_directory(name); }},
+#ifndef _WIN32  // Wine 8 makes no symbolic links and gives every file the user as its owner
+    {"symbolic link", [](const fs::path& name, const fs::path& to) { create_symlink(to, name); }},
+    {"dangling link", [](const fs::path& name,
+                         const fs::path& to) { create_symlink(to.parent_path() / "x", name); }},
+    {"another user's file",
+     [](const fs::path& name, const fs::path&) {
+         std::ofstream(name) << "kept";
+         EXPECT_EQ(chown(name.c_str(), 65534, 65534), 0);
+     },
+     false, true},
+#endif
+};
+
+TEST(CreateMiniDump, ReplacesOnlyAnEarlierDumpOfItsOwn) {
     CapturedRecord captured;
-    ExceptionTranslator::CreateMiniDump(&captured.record, file.u16string().c_str());
-    const std::string dump = ReadFileText(file);
-    EXPECT_EQ(dump.substr(0, 4), "MDMP");
-    EXPECT_GT(dump.size(), 4u);
+    for (const TakenName& row : kTakenNames) {
+        SCOPED_TRACE(row.what);
+#ifndef _WIN32
+        if (row.root && geteuid() != 0) {
+            continue;
+        }
+#endif
+        const TempDirectory directory;
+        // Another user may pass through the directory: only the file's own rights keep it out.
+        fs::permissions(directory.Path(), fs::perms::others_exec, fs::perm_options::add);
+        const fs::path name = directory.Path() / "crash.dmp.txt";
+        const std::string elsewhere = directory.Write("elsewhere", "kept");
+        row.take(name, elsewhere);
+        const CapturingTraceSystem traces;
+        ExceptionTranslator::CreateMiniDump(&captured.record, name.u16string().c_str());
+        EXPECT_EQ(ReadFileText(elsewhere), "kept");
+        EXPECT_FALSE(fs::exists(directory.Path() / "x"));
+        const std::string refusal = "Dump-Datei <" + name.string() + "> ist keine eigene Datei";
+        EXPECT_EQ(std::ranges::any_of(traces.TextsAt(TRACE_EXCEPTION),
+                                      [&](const auto& text) { return text.starts_with(refusal); }),
+                  !row.replaced);
+        if (row.replaced) {
+            EXPECT_EQ(ReadFileText(name).substr(0, 4), "MDMP");
+            ExpectOwnerOnly(name);
+        } else if (is_regular_file(symlink_status(name))) {
+            EXPECT_EQ(ReadFileText(name), "kept");
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // what reaches the tracer and the files, and the messages of the path primitives and versions.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "FakeDirectoryEnvironment.h"
@@ -91,6 +92,40 @@ TEST(ConfigDbDiagnostics, OnceDumpWritesFiveLinesPerStart) {
     EXPECT_EQ(lines[3], "Log <" + env.Path("LocalLow/Talpo/Log/Mora/") + ">");
 }
 
+// A link planted under each trace file's name: the file it names keeps its content, and the
+// library answers and traces on as without it.
+TEST(ConfigDbDiagnostics, LinksUnderTheTraceFileNamesAreNotWrittenThrough) {
+    using Plant = void (*)(const std::filesystem::path&, const std::filesystem::path&);
+    const std::pair<const char*, Plant> links[] = {
+#ifndef _WIN32  // Wine 8 makes no symbolic links
+        {"symbolic", [](const auto& target, const auto& link) { create_symlink(target, link); }},
+#endif
+        {"hard", [](const auto& target, const auto& link) { create_hard_link(target, link); }}};
+    const char* files[] = {"ConfigDB_Intern.log", "K7000102_TracingDirs.log",
+                           "ConfigDB_Lib_Dirs.log"};
+    for (const auto& [kind, plant] : links) {
+        SCOPED_TRACE(kind);
+        FakeDirectoryEnvironment env;
+        for (const auto& [name, directory] :
+             {std::pair{"LogVia_InternTrace", "LogVia_InternTraceDirectory"},
+              {"ConfigDBTracingDirsActive", "ConfigDBTracingDirsDirectory"},
+              {"ConfigDBLibDirsActive", "ConfigDBLibDirsDirectory"}}) {
+            env.SetRegistry(kProduct, name, "ein");
+            env.SetRegistry(kProduct, directory, env.Make("Trace"));
+        }
+        for (const char* file : files) {
+            std::ofstream(env.Make("Elsewhere") + kPathSeparator + file) << "kept";
+            plant(env.Path("Elsewhere/") + file, env.Path("Trace/") + file);
+        }
+        ConfigDbContext context(env);
+        EXPECT_EQ(GetLogDir(context, "K7000102", true), env.Path("LocalLow/Talpo/Log/Mora/"));
+        EXPECT_TRUE(context.InternTraceActive());
+        for (const char* file : files) {
+            EXPECT_EQ(ReadFileText(env.Path("Elsewhere/") + file), "kept") << file;
+        }
+    }
+}
+
 TEST(ConfigDbDiagnostics, PerQueryDumpLineAndAlternativeLogDir) {
     FakeDirectoryEnvironment env;
     env.SetRegistry(kProduct, "ConfigDBLibDirsActive", "ein");
@@ -112,7 +147,7 @@ TEST(ConfigDbDiagnostics, CreateDirectoryCreatesEachMissingParent) {
     FakeDirectoryEnvironment env;
     ConfigDbContext context(env);
     CapturedDiagnostics captured(context);
-    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b/c/")));
+    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b/c/"), DirectoryScope::MachineWide));
     const std::vector<std::string> expected = {
         "I _CreateDirectory: Pfad '<" + env.Path("a") + ">' soll angelegt werden",
         "I _CreateDirectory: Pfad '<" + env.Path("a/b") + ">' soll angelegt werden",
@@ -120,10 +155,11 @@ TEST(ConfigDbDiagnostics, CreateDirectoryCreatesEachMissingParent) {
         "I CDB_CreateDirectory: Verzeichnis <" + env.Path("a/b/c/") + "> wurde angelegt"};
     EXPECT_EQ(CapturedDiagnostics::Messages(), expected);
     CapturedDiagnostics::Messages().clear();
-    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b")));
+    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b"), DirectoryScope::MachineWide));
     EXPECT_TRUE(CapturedDiagnostics::Messages().empty());
     std::ofstream(env.Path("file")) << "x";
-    EXPECT_FALSE(CreateDirectoryTree(context, FakeDirectoryEnvironment::Wide(env.Path("file/"))));
+    EXPECT_FALSE(CreateDirectoryTree(context, FakeDirectoryEnvironment::Wide(env.Path("file/")),
+                                     DirectoryScope::PerUser));
     EXPECT_EQ(LastErrorCode(), kErrorFileExists);
 }
 

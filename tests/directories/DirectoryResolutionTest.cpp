@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <functional>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "FakeDirectoryEnvironment.h"
 #include "directories/DirectoryQueries.h"
 #include "directories/NarrowText.h"
@@ -55,12 +59,17 @@ Query Prog(const char* id, bool create) {
     return [=](ConfigDbContext& c) { return GetProgDir(c, id, create); };
 }
 
+// Who a directory the query creates serves: the user alone (0700 on Linux) or the machine (the
+// platform's default); None where the query creates nothing.
+enum class Made { None, PerUser, MachineWide };
+
 const struct {
     const char* name;
     Setup setup;
     Query query;
     const char* expected;  // below the root; empty: the query finds nothing
     bool exists;           // the answer exists afterwards
+    Made made = Made::None;
 } kChains[] = {
     {"log registry hit", Registered(kVersions104 + "2.0\\LogDir", "RegLog"), Log("K7000104", false),
      "RegLog/", true},
@@ -69,18 +78,20 @@ const struct {
          NoLocalLow(env);
          Registered(kVersions104 + "2.0\\LogDir", "New/Log", false)(env);
      },
-     Log("K7000104", true), "New/Log/", true},
-    {"log shell folder created", Nothing, Log("K7000104", true), "LocalLow/Talpo/Log/Mora/", true},
+     Log("K7000104", true), "New/Log/", true, Made::MachineWide},
+    {"log shell folder created", Nothing, Log("K7000104", true), "LocalLow/Talpo/Log/Mora/", true,
+     Made::PerUser},
     {"log without create flag", Nothing, Log("K7000104", false), "", false},
-    {"log temp fallback", NoLocalLow, Log("X1", true), "Temp/Low/Talpo/Log/X1/", true},
+    {"log temp fallback", NoLocalLow, Log("X1", true), "Temp/Low/Talpo/Log/X1/", true,
+     Made::PerUser},
     {"data registry hit",
      Registered("SOFTWARE\\TALPOgrp\\Components\\K7000104\\AvailableDataDirectories\\Data\\Dir1",
                 "RegData"),
      Data(false), "RegData/", true},
     {"data outside a Talpo environment", Nothing, Data(true),
-     "ProgramData/Talpo/Daten/K7000104/Data/", true},
+     "ProgramData/Talpo/Daten/K7000104/Data/", true, Made::MachineWide},
     {"data in a Talpo environment", TalpoEnvironment, Data(true),
-     "Temp/Low/Talpo/Daten/K7000104/Data/", true},
+     "Temp/Low/Talpo/Daten/K7000104/Data/", true, Made::PerUser},
     {"konfig registry hit, newest version",
      [](auto& env) {
          Registered(kVersions104 + "2.10\\ConfigDir", "Old")(env);
@@ -92,7 +103,7 @@ const struct {
      "ProgramData/Talpo/Konfig/K7000104/", true},
     {"konfig falls back to the module", Nothing, Konfig, "Module/", true},
     {"user konfig created", Nothing, UserKonfig("K7000102", true),
-     "Roaming/Talpo/Konfig/MoraCompact/", true},
+     "Roaming/Talpo/Konfig/MoraCompact/", true, Made::PerUser},
     {"user konfig temp guess without create flag",
      [](auto& env) { env.folders.erase(KnownFolder::RoamingAppData); },
      UserKonfig("K7000101", false), "Temp/Low/Talpo/Konfig/K7000101/", false},
@@ -118,6 +129,15 @@ TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
         const std::string answer = chain.query(context);
         EXPECT_EQ(answer, *chain.expected ? env.Path(chain.expected) : std::string());
         EXPECT_EQ(std::filesystem::exists(answer), chain.exists);
+#ifndef _WIN32
+        if (chain.made != Made::None) {
+            const mode_t mask = umask(0);
+            umask(mask);
+            struct stat status {};
+            ASSERT_EQ(stat(answer.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 0777, chain.made == Made::PerUser ? 0700 : 0777 & ~mask);
+        }
+#endif
     }
 }
 

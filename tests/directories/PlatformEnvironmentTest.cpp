@@ -101,13 +101,16 @@ TEST(PlatformFileVersion, ReadsEachFileAndTheLibraryAnswersWithItsMessages) {
     }
 }
 
-TEST(PlatformFileSystem, AppendsInOrderAndFailsInAMissingDirectory) {
+TEST(PlatformFileSystem, AppendsInOrderAndFailsInAMissingDirectoryOrOnADirectory) {
+    using configdb::AppendResult;
     const TempDirectory directory;
     const std::string log = (directory.Path() / "trace.log").string();
-    EXPECT_TRUE(configdb::AppendToFile(log, "first,"));
-    EXPECT_TRUE(configdb::AppendToFile(log, "second"));
+    EXPECT_EQ(configdb::AppendToFile(log, "first,"), AppendResult::Written);
+    EXPECT_EQ(configdb::AppendToFile(log, "second"), AppendResult::Written);
     EXPECT_EQ(ReadFileText(log), "first,second");
-    EXPECT_FALSE(configdb::AppendToFile((directory.Path() / "missing" / "x.log").string(), "x"));
+    EXPECT_EQ(configdb::AppendToFile((directory.Path() / "missing" / "x.log").string(), "x"),
+              AppendResult::NotWritten);
+    EXPECT_EQ(configdb::AppendToFile(directory.Path().string(), "x"), AppendResult::Refused);
 }
 
 // zeph_core is linked into the test program: this module is the executable itself.

@@ -1,5 +1,6 @@
 // Writing a dump with the module's own writer.
 #include "crash/CrashComponent.h"
+#include "crash/DumpFileOutcome.h"
 #include "crash/DumpTrace.h"
 #include "crash/MiniDumps.h"
 #include "crash/posix/LinuxMiniDump.h"
@@ -17,7 +18,10 @@ void CreateMiniDump(const CrashRecord* record, const char16_t* fileName) noexcep
             return;
         }
         const std::string path = zeph::platform::WideToNarrow(fileName);
-        WriteLinuxMiniDump(path.c_str(), record != nullptr ? *record : CrashRecord{});
+        if (WriteLinuxMiniDump(path.c_str(), record != nullptr ? *record : CrashRecord{}) ==
+            DumpFileOutcome::Refused) {
+            TraceRefusedDumpFile(fileName);
+        }
     } catch (...) {  // no dump
     }
 }

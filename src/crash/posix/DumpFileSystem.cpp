@@ -1,6 +1,8 @@
 #include "crash/DumpFileSystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +14,16 @@ namespace ExceptionTranslator {
 
 using zeph::platform::NarrowToWide;
 using zeph::platform::WideToNarrow;
+
+namespace {
+
+// The entry itself, not what a link names.
+bool IsRegularFile(int directory, const char* name) {
+    struct stat status {};
+    return fstatat(directory, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode);
+}
+
+}  // namespace
 
 std::vector<std::u16string> FindDumpFiles(const std::u16string& mask) {
     const size_t separator = mask.rfind(u'/');
@@ -26,7 +38,7 @@ std::vector<std::u16string> FindDumpFiles(const std::u16string& mask) {
     }
     while (const dirent* entry = readdir(listing)) {
         std::u16string name = NarrowToWide(entry->d_name);
-        if (WildcardMatch(pattern, name)) {
+        if (WildcardMatch(pattern, name) && IsRegularFile(dirfd(listing), entry->d_name)) {
             names.push_back(std::move(name));
         }
     }

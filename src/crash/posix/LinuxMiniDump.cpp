@@ -1,6 +1,5 @@
 #include "crash/posix/LinuxMiniDump.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -9,6 +8,7 @@
 #include <string_view>
 
 #include "crash/posix/DumpFile.h"
+#include "crash/posix/DumpFileOpening.h"
 #include "crash/posix/DumpWorkspace.h"
 #include "crash/posix/LinuxTextStreams.h"
 #include "crash/posix/ModuleListStream.h"
@@ -102,21 +102,21 @@ bool ReserveLinuxMiniDumpMemory() noexcept {
     return md::ReserveWorkspace();
 }
 
-bool WriteLinuxMiniDump(const char* path, const CrashRecord& record) noexcept {
+DumpFileOutcome WriteLinuxMiniDump(const char* path, const CrashRecord& record) noexcept {
     md::DumpWorkspace* workspace = md::Workspace();
     if (workspace == nullptr || path == nullptr || g_writing.test_and_set()) {
-        return false;
+        return DumpFileOutcome::Failed;
     }
     const int savedErrno = errno;
-    bool written = false;
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    DumpFileOutcome outcome = DumpFileOutcome::Failed;
+    const int fd = md::OpenDumpFile(path, outcome);
     if (fd >= 0) {
-        written = WriteDump(fd, record, *workspace);
-        written = close(fd) == 0 && written;
+        const bool written = WriteDump(fd, record, *workspace);
+        outcome = close(fd) == 0 && written ? DumpFileOutcome::Written : DumpFileOutcome::Failed;
     }
     errno = savedErrno;
     g_writing.clear();
-    return written;
+    return outcome;
 }
 
 }  // namespace ExceptionTranslator

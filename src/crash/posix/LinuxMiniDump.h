@@ -6,6 +6,7 @@
 #pragma once
 
 #include "crash/CrashRecord.h"
+#include "crash/DumpFileOutcome.h"
 
 namespace ExceptionTranslator {
 
@@ -13,8 +14,9 @@ namespace ExceptionTranslator {
 // it could not be had (the writer then writes nothing).
 bool ReserveLinuxMiniDumpMemory() noexcept;
 
-// Writes the dump into the file at `path` (created or truncated, mode 0644). Async-signal-safe;
-// one fault at a time (a second concurrent caller writes nothing). False when nothing was written.
-bool WriteLinuxMiniDump(const char* path, const CrashRecord& record) noexcept;
+// Writes the dump into the file at `path`, created or replacing an earlier dump of the process's
+// user, mode 0600 (OpenDumpFile). Async-signal-safe; one fault at a time (a second concurrent
+// caller writes nothing and fails).
+DumpFileOutcome WriteLinuxMiniDump(const char* path, const CrashRecord& record) noexcept;
 
 }  // namespace ExceptionTranslator

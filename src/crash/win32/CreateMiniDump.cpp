@@ -6,7 +6,7 @@
 #include "crash/CrashComponent.h"
 #include "crash/DumpTrace.h"
 #include "crash/MiniDumps.h"
-#include "platform/TextConversion.h"
+#include "crash/win32/DumpFileOpening.h"
 #include "tracing/MethodTrace.h"
 #include "tracing/TraceLevels.h"
 
@@ -21,9 +21,12 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_
 
 void WriteDumpFile(MiniDumpWriteDumpFunction writeDump, const CrashRecord* record,
                    const char16_t* fileName) {
-    const HANDLE file = CreateFileW(zeph::platform::AsWChar(fileName), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DumpFileOutcome outcome = DumpFileOutcome::Failed;
+    const HANDLE file = OpenDumpFile(fileName, outcome);
     if (file == INVALID_HANDLE_VALUE) {
+        if (outcome == DumpFileOutcome::Refused) {
+            TraceRefusedDumpFile(fileName);
+        }
         return;
     }
     MINIDUMP_EXCEPTION_INFORMATION exception{};

@@ -16,8 +16,12 @@ std::vector<std::u16string> FindDumpFiles(const std::u16string& mask) {
     if (search == INVALID_HANDLE_VALUE) {
         return names;
     }
+    constexpr DWORD kNoRegularFile =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     do {
-        names.emplace_back(AsChar16(found.cFileName));
+        if ((found.dwFileAttributes & kNoRegularFile) == 0) {
+            names.emplace_back(AsChar16(found.cFileName));
+        }
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;

@@ -28,8 +28,9 @@ EntryKind EntryKindOf(const std::u16string& path) {
     return S_ISDIR(status.st_mode) ? EntryKind::Directory : EntryKind::Other;
 }
 
-bool MakeOneDirectory(const std::u16string& path) {
-    return mkdir(zeph::platform::WideToNarrow(path).c_str(), 0777) == 0;
+bool MakeOneDirectory(const std::u16string& path, DirectoryScope scope) {
+    const mode_t mode = scope == DirectoryScope::PerUser ? 0700 : 0777;
+    return mkdir(zeph::platform::WideToNarrow(path).c_str(), mode) == 0;
 }
 
 uint32_t LastErrorCode() {
@@ -57,18 +58,36 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Errors of open() that say the name is taken by something other than a plain file: a symbolic
+// link (O_NOFOLLOW), a directory, a pipe without reader or a device without driver.
+bool NamesNoPlainFile(int error) {
+    return error == ELOOP || error == EISDIR || error == ENXIO || error == ENODEV;
+}
+
+bool IsPlainFile(int fd) {
+    struct stat status {};
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
+}
+
 }  // namespace
 
-bool AppendToFile(const std::string& path, std::string_view bytes) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+AppendResult AppendToFile(const std::string& path, std::string_view bytes) {
+    // O_NONBLOCK and O_NOCTTY: a pipe or terminal planted under the name neither blocks the open
+    // nor becomes the process's terminal; on a regular file they change nothing.
+    constexpr int kFlags =
+        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    const int fd = open(path.c_str(), kFlags, 0666);
     if (fd < 0) {
-        return false;
+        return NamesNoPlainFile(errno) ? AppendResult::Refused : AppendResult::NotWritten;
     }
-    const bool written = WriteAll(fd, bytes);
+    AppendResult result = AppendResult::Refused;
+    if (IsPlainFile(fd)) {
+        result = WriteAll(fd, bytes) ? AppendResult::Written : AppendResult::NotWritten;
+    }
     const int savedError = errno;
     close(fd);
     errno = savedError;
-    return written;
+    return result;
 }
 
 }  // namespace configdb

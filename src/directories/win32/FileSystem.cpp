@@ -30,7 +30,8 @@ EntryKind EntryKindOf(const std::u16string& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Directory : EntryKind::Other;
 }
 
-bool MakeOneDirectory(const std::u16string& path) {
+// The parent's access list is inherited; for the per-user places that is the user profile's.
+bool MakeOneDirectory(const std::u16string& path, DirectoryScope /*scope*/) {
     return CreateDirectoryW(AsWChar(path.c_str()), nullptr) != 0;
 }
 
@@ -42,12 +43,27 @@ void SetLastErrorCode(uint32_t code) {
     SetLastError(code);
 }
 
-bool AppendToFile(const std::string& path, std::string_view bytes) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
+namespace {
+
+constexpr DWORD kNoPlainFile =
+    FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+
+// A file on disk that is no link, junction or other reparse point and has one name only.
+bool IsPlainFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return GetFileType(file) == FILE_TYPE_DISK &&
+           GetFileInformationByHandle(file, &information) != 0 &&
+           (information.dwFileAttributes & kNoPlainFile) == 0 && information.nNumberOfLinks == 1;
+}
+
+// After a failed open: whether the name exists as something other than a plain file (a directory
+// cannot be opened as a file; a link to one shows as a reparse point of its own).
+bool NamesNoPlainFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNoPlainFile) != 0;
+}
+
+bool WriteAtEnd(HANDLE file, std::string_view bytes) {
     bool written = SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER;
     while (written && !bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
@@ -55,8 +71,26 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
         written = WriteFile(file, bytes.data(), chunk, &done, nullptr) != 0 && done > 0;
         bytes.remove_prefix(done);
     }
-    CloseHandle(file);
     return written;
+}
+
+}  // namespace
+
+// FILE_FLAG_OPEN_REPARSE_POINT opens a link or junction itself instead of its target, and the
+// check then refuses it.
+AppendResult AppendToFile(const std::string& path, std::string_view bytes) {
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return NamesNoPlainFile(path) ? AppendResult::Refused : AppendResult::NotWritten;
+    }
+    AppendResult result = AppendResult::Refused;
+    if (IsPlainFile(file)) {
+        result = WriteAtEnd(file, bytes) ? AppendResult::Written : AppendResult::NotWritten;
+    }
+    CloseHandle(file);
+    return result;
 }
 
 }  // namespace configdb
