@@ -4,6 +4,7 @@
 #include <winscard.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "pcsc/CardStateBits.h"
 #include "pcsc/PlatformPcSc.h"
@@ -188,15 +189,33 @@ uint32_t WinSCardBackend::Status(ScardHandle card, PcScMemory& readerName, uint3
     return Result(result);
 }
 
+// Wine's winscard hands the length back only on success: after SCARD_E_INSUFFICIENT_BUFFER the
+// caller's length is left as it was, and a caller growing its buffer from it would ask again for
+// ever. So under Wine a buffer smaller than the largest answer a card can give is not handed over:
+// the answer is received into one of that size (pcsc-lite's limit for extended APDUs) and copied
+// when it fits; when it does not, the length needed is reported, as WinSCard and pcsc-lite do.
+// Either way the card has answered, as it has when pcsc-lite finds the caller's buffer too small.
 uint32_t WinSCardBackend::Transmit(ScardHandle card, const PcScIoRequest* sendPci,
                                    const uint8_t* send, uint32_t sendLength,
                                    PcScIoRequest* receivePci, uint8_t* receive,
                                    uint32_t* receiveLength) {
-    DWORD length = *receiveLength;
-    const LONG result =
-        SCardTransmit(card, reinterpret_cast<const SCARD_IO_REQUEST*>(sendPci), send, sendLength,
-                      reinterpret_cast<SCARD_IO_REQUEST*>(receivePci), receive, &length);
-    *receiveLength = length;
+    constexpr DWORD kLargestAnswer = 4 + 3 + 65536 + 3 + 2;
+    const bool throughFullBuffer = m_wine && receive != nullptr && *receiveLength < kLargestAnswer;
+    std::vector<uint8_t> full(throughFullBuffer ? kLargestAnswer : 0);
+    DWORD length = throughFullBuffer ? kLargestAnswer : *receiveLength;
+    LONG result = SCardTransmit(card, reinterpret_cast<const SCARD_IO_REQUEST*>(sendPci), send,
+                                sendLength, reinterpret_cast<SCARD_IO_REQUEST*>(receivePci),
+                                throughFullBuffer ? full.data() : receive, &length);
+    if (throughFullBuffer && result == SCARD_S_SUCCESS) {
+        if (length > *receiveLength) {
+            result = SCARD_E_INSUFFICIENT_BUFFER;
+        } else {
+            std::copy(full.begin(), full.begin() + length, receive);
+        }
+    }
+    if (!throughFullBuffer || result == SCARD_S_SUCCESS || result == SCARD_E_INSUFFICIENT_BUFFER) {
+        *receiveLength = length;
+    }
     return Result(result);
 }
 
