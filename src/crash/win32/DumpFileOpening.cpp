@@ -1,6 +1,7 @@
 #include "crash/win32/DumpFileOpening.h"
 
 #include "crash/win32/DumpFileSecurity.h"
+#include "directories/win32/PlainFile.h"
 #include "platform/TextConversion.h"
 
 namespace ExceptionTranslator {
@@ -10,17 +11,6 @@ namespace {
 // access list of an earlier dump.
 constexpr DWORD kAccess = GENERIC_WRITE | READ_CONTROL | WRITE_DAC;
 constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-constexpr DWORD kNoPlainFile =
-    FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
-
-// A file on disk that is no link, junction or other reparse point and has no other name (a hard
-// link to another file would pass every other test).
-bool IsPlainFile(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    return GetFileType(file) == FILE_TYPE_DISK &&
-           GetFileInformationByHandle(file, &information) != 0 &&
-           (information.dwFileAttributes & kNoPlainFile) == 0 && information.nNumberOfLinks == 1;
-}
 
 bool Truncate(HANDLE file) {
     return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0 &&
@@ -44,7 +34,7 @@ HANDLE OpenEarlierDump(const wchar_t* name, const DumpFileSecurity& security,
             error == ERROR_FILE_NOT_FOUND ? DumpFileOutcome::Failed : DumpFileOutcome::Refused;
         return INVALID_HANDLE_VALUE;
     }
-    if (!IsPlainFile(file) || !security.OwnsFile(file)) {
+    if (!configdb::IsPlainFile(file) || !security.OwnsFile(file)) {
         return Give(file, outcome, DumpFileOutcome::Refused);
     }
     if (!security.ApplyTo(file) || !Truncate(file)) {

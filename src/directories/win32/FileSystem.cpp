@@ -5,6 +5,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "directories/win32/PlainFile.h"
 #include "platform/TextConversion.h"
 
 using zeph::platform::AsWChar;
@@ -45,22 +46,11 @@ void SetLastErrorCode(uint32_t code) {
 
 namespace {
 
-constexpr DWORD kNoPlainFile =
-    FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
-
-// A file on disk that is no link, junction or other reparse point and has one name only.
-bool IsPlainFile(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    return GetFileType(file) == FILE_TYPE_DISK &&
-           GetFileInformationByHandle(file, &information) != 0 &&
-           (information.dwFileAttributes & kNoPlainFile) == 0 && information.nNumberOfLinks == 1;
-}
-
 // After a failed open: whether the name exists as something other than a plain file (a directory
 // cannot be opened as a file; a link to one shows as a reparse point of its own).
 bool NamesNoPlainFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNoPlainFile) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNoPlainFileAttributes) != 0;
 }
 
 bool WriteAtEnd(HANDLE file, std::string_view bytes) {
