@@ -106,12 +106,13 @@ int BadPointerInsideOperation() {
 
 #ifndef _WIN32
 // The bad pointer on a thread that has a small alternate signal stack of its own, as language
-// runtimes give their threads: the fault is still carried out of the operation, and the thread
-// has its own stack back afterwards.
+// runtimes give their threads (here the least the system allows, which holds a signal frame and
+// little more): the fault is still carried out of the operation, and the thread has its own stack
+// back afterwards.
 int FaultOnForeignAlternateStack() {
     int result = kMismatch;
     std::thread([&result] {
-        std::vector<char> own(static_cast<size_t>(sysconf(_SC_SIGSTKSZ)));
+        std::vector<char> own(static_cast<size_t>(sysconf(_SC_MINSIGSTKSZ)));
         stack_t installed{};
         installed.ss_sp = own.data();
         installed.ss_size = own.size();
