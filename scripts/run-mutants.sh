@@ -7,7 +7,7 @@
 # limit), survives when all pass, and is a bad mutant when the change does not build. The working
 # tree is only read. Not part of CI; Linux only (Windows-only sources cannot be mutated here).
 #
-#   scripts/run-mutants.sh [--only ID-OR-REGEX] [--keep-going] [--timeout SECONDS] [--list]
+#   scripts/run-mutants.sh [--only ID-OR-REGEX] [--keep-going] [--timeout SECONDS] [--wide] [--list]
 #
 # The build: CMAKE_BUILD_TYPE=Debug with -O1 -g1, no benchmarks. A mutant rebuild compiles one or
 # two files and links the few programs it needs; -O1 compiles several times faster than the
@@ -25,6 +25,7 @@ jobs=2
 test_timeout=60
 only=""
 keep_going=0
+wide=0
 list_only=0
 
 usage() {
@@ -36,7 +37,10 @@ Options:
                        without it the run stops at the first one, as the list needs fixing
   --timeout SECONDS    time limit of each test (default 60); a mutant that runs past it is
                        killed by the timeout (the real-stack programs keep their own 300 s)
-  --list               print the mutants and exit
+  --wide               run every test of the suite against each mutant, not only its own (all
+                       programs are relinked each time): shows whether a survivor is caught
+                       anywhere
+  --list               print the mutants and exit, each original text checked against the tree
 EOF
 }
 
@@ -45,6 +49,7 @@ while [ $# -gt 0 ]; do
         --only) only=${2:?--only needs an id or a regex}; shift 2 ;;
         --keep-going) keep_going=1; shift ;;
         --timeout) test_timeout=${2:?--timeout needs seconds}; shift 2 ;;
+        --wide) wide=1; shift ;;
         --list) list_only=1; shift ;;
         -h | --help) usage; exit 0 ;;
         *) echo "unknown option: $1" >&2; usage >&2; exit 2 ;;
@@ -53,8 +58,8 @@ done
 
 # --- the list -------------------------------------------------------------------------------
 # Records of "key: value" lines separated by blank lines; "#" starts a comment line; "@NAME = text"
-# defines a text that @NAME stands for in the tests of the records after it. In from and to, "\n"
-# is a line break and "\\" a backslash.
+# defines a text that @NAME stands for in the tests and gtest values of the records after it. In
+# from and to, "\n" is a line break and "\\" a backslash.
 ids=() files=() froms=() tos=() selectors=() filters=() whats=()
 declare -A definitions=()
 
@@ -66,7 +71,9 @@ unescape() {
 
 expand() {
     local text=$1 name
-    for name in $(printf '%s\n' "${!definitions[@]}" | awk '{ print length, $0 }' | sort -rn | cut -d' ' -f2); do
+    # Longest names first, so that a name that begins another does not replace part of it.
+    for name in $(printf '%s\n' "${!definitions[@]}" | awk '{ print length, $0 }' | sort -rn |
+        cut -d' ' -f2); do
         text=${text//@$name/${definitions[$name]}}
     done
     printf '%s' "$text"
@@ -77,11 +84,14 @@ end_record() {
     [ ${#record[@]} -eq 0 ] && return
     local key
     for key in id file from to tests what; do
-        [ -n "${record[$key]+set}" ] || { echo "$list_file: mutant ${record[id]-?} has no $key" >&2; exit 2; }
+        if [ -z "${record[$key]+set}" ]; then
+            echo "$list_file: mutant ${record[id]-?} has no $key" >&2
+            exit 2
+        fi
     done
     ids+=("${record[id]}") files+=("${record[file]}") selectors+=("$(expand "${record[tests]}")")
     froms+=("$(unescape "${record[from]}")") tos+=("$(unescape "${record[to]}")")
-    filters+=("${record[gtest]-}") whats+=("${record[what]}")
+    filters+=("$(expand "${record[gtest]-}")") whats+=("${record[what]}")
     record=()
 }
 
@@ -155,7 +165,10 @@ configure_and_build() {
             { tail -n 20 "$work/configure.log"; exit 1; }
     fi
     echo "building the copy once (build/mutants/build, log build/mutants/build.log)"
-    ninja -C "$build" -j "$jobs" >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; exit 1; }
+    if ! ninja -C "$build" -j "$jobs" >"$work/build.log" 2>&1; then
+        tail -n 30 "$work/build.log"
+        exit 1
+    fi
 }
 
 # The outputs of the build that a selector's tests run (programs, and the module they load),
@@ -236,10 +249,23 @@ apply_mutant() {
     printf '%s' "${content/"$from"/"$to"}" >"$file"
 }
 
+# The ctest selector and GTEST_FILTER a mutant runs with: its own, or with --wide the whole suite.
+selector_of() {
+    if [ $wide -eq 0 ]; then
+        printf '%s' "${selectors[$1]}"
+    fi
+}
+
+filter_of() {
+    if [ $wide -eq 0 ]; then
+        printf '%s' "${filters[$1]}"
+    fi
+}
+
 # Runs mutant $1 and sets `result` and its times in seconds, `built` and `tested`.
 result="" built=0 tested=0
 run_mutant() {
-    local i=$1 log=$work/logs/${ids[$1]}.log start targets
+    local i=$1 log=$logs/${ids[$1]}.log start targets
     : >"$log"
     built=0 tested=0
     if [ "$(occurrences "$tree/${files[$i]}" "${froms[$i]}")" != 1 ]; then
@@ -249,8 +275,9 @@ run_mutant() {
     fi
     start=$SECONDS
     apply_mutant "${files[$i]}" "${froms[$i]}" "${tos[$i]}"
-    targets=$(targets_of "${selectors[$i]}")
-    # shellcheck disable=SC2086 # a list of targets
+    targets=""
+    [ $wide -eq 1 ] || targets=$(targets_of "${selectors[$i]}")
+    # shellcheck disable=SC2086 # a list of targets; none builds everything
     if ! ninja -C "$build" -j "$jobs" $targets >>"$log" 2>&1; then
         restore
         built=$((SECONDS - start))
@@ -259,7 +286,7 @@ run_mutant() {
     fi
     built=$((SECONDS - start))
     start=$SECONDS
-    run_selector "${selectors[$i]}" "${filters[$i]}" "$log"
+    run_selector "$(selector_of "$i")" "$(filter_of "$i")" "$log"
     restore
     tested=$((SECONDS - start))
     result=$outcome
@@ -268,18 +295,20 @@ run_mutant() {
 # --- the run ------------------------------------------------------------------------------------
 baseline() {
     local -A seen=()
-    local i key log=$work/logs/baseline.log targets
+    local i key log=$logs/baseline.log targets
     : >"$log"
     for i in "${!ids[@]}"; do
         selected "${ids[$i]}" || continue
-        key="${selectors[$i]}|${filters[$i]}"
+        key="$(selector_of "$i")|$(filter_of "$i")"
         [ -z "${seen[$key]+set}" ] || continue
         seen[$key]=1
-        targets=$(targets_of "${selectors[$i]}")
-        [ -n "$targets" ] || { echo "no test program for: ${selectors[$i]}" >&2; exit 2; }
-        run_selector "${selectors[$i]}" "${filters[$i]}" "$log"
+        if [ $wide -eq 0 ]; then
+            targets=$(targets_of "${selectors[$i]}")
+            [ -n "$targets" ] || { echo "no test program for: ${selectors[$i]}" >&2; exit 2; }
+        fi
+        run_selector "$(selector_of "$i")" "$(filter_of "$i")" "$log"
         if [ "$outcome" != survived ]; then
-            echo "the unmutated tree fails: ${selectors[$i]} ${filters[$i]} (build/mutants/logs/baseline.log)" >&2
+            echo "the unmutated tree fails: ${key%|} (${logs#"$root"/}/baseline.log)" >&2
             exit 1
         fi
     done
@@ -288,7 +317,8 @@ baseline() {
 # One line of the table: id, file below src/, result, build and test time, what the mutant
 # models, and the tests it ran (ctest selector, gtest filter).
 row() {
-    printf '%-21s %-40s %-14s %5s %5s  %s  [%s%s]\n' "$1" "$2" "$3" "$4" "$5" "$6" "$7" "${8:+ $8}"
+    printf '%-21s %-40s %-14s %5s %5s  %s  [%s%s]\n' "$1" "$2" "$3" "$4" "$5" "$6" \
+        "${7:-whole suite}" "${8:+ $8}"
 }
 
 main() {
@@ -298,12 +328,15 @@ main() {
         return
     fi
     local i total_start=$SECONDS killed=0 survived=0 bad=0
-    mkdir -p "$work/logs"
+    logs=$work/logs
+    [ $wide -eq 0 ] || logs=$work/logs-wide
+    mkdir -p "$logs"
     sync_tree
     configure_and_build
     echo "checking that the selected tests pass on the unmutated tree"
     baseline
     local table=$work/results.txt
+    [ $wide -eq 0 ] || table=$work/results-wide.txt
     row ID FILE RESULT BUILD TESTS WHAT "TESTS RUN" "" >"$table"
     for i in "${!ids[@]}"; do
         selected "${ids[$i]}" || continue
@@ -314,9 +347,10 @@ main() {
             *) bad=$((bad + 1)) ;;
         esac
         row "${ids[$i]}" "${files[$i]#src/}" "$result" "${built}s" "${tested}s" "${whats[$i]}" \
-            "${selectors[$i]}" "${filters[$i]}" | tee -a "$table"
+            "$(selector_of "$i")" "$(filter_of "$i")" | tee -a "$table"
         if [[ $result == bad-text || $result == did-not-build ]] && [ $keep_going -eq 0 ]; then
-            echo "bad mutant ${ids[$i]} (build/mutants/logs/${ids[$i]}.log); fix the list or use --keep-going" >&2
+            echo "bad mutant ${ids[$i]} (${logs#"$root"/}/${ids[$i]}.log): fix the list," \
+                "or go on with --keep-going" >&2
             exit 2
         fi
     done
