@@ -24,15 +24,6 @@
 #include "extension/ZephExtensionPcSc.h"
 #include "tracing/TraceLevels.h"
 
-// Expected trace texts, from UTF-8 to the bytes the lines carry.
-inline std::vector<std::string> Latin1s(const std::vector<std::string>& texts) {
-    std::vector<std::string> converted;
-    for (const std::string& text : texts) {
-        converted.push_back(Latin1(text));
-    }
-    return converted;
-}
-
 class ExtensionTestAccess {
   public:
     explicit ExtensionTestAccess(CZephExtensionPcSc& extension) : m_extension(extension) {}
