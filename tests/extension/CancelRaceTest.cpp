@@ -156,13 +156,7 @@ TEST(CancelRace, SecondConnectionFindsTheFirstUnderTheLock) {
         h.traces.Clear();
         late = std::async(std::launch::async,
                           [&h] { return h.access.Connect(ExtensionHarness::kReader, false); });
-        ASSERT_TRUE(Await([&] {
-            const std::vector<std::string> texts = h.traces.Texts();
-            return std::any_of(texts.begin(), texts.end(), [](const std::string& text) {
-                return text.starts_with("---> Beginn: CZephExtensionPcSc::Helper_SCardConnect");
-            });
-        }));
-        std::this_thread::sleep_for(50ms);  // the late connection now waits for the lock
+        ASSERT_TRUE(AwaitBegun(h, "Helper_SCardConnect"));
         ASSERT_TRUE(h.access.Connect(ExtensionHarness::kReader, false));
     }
     EXPECT_FALSE(late.get());
