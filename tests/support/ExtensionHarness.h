@@ -19,7 +19,6 @@
 #include "MemoryRegistry.h"
 #include "PcScSimulator.h"
 #include "RecordingSleeper.h"
-#include "ScenarioStack.h"
 #include "TestCards.h"
 #include "extension/ZephExtensionPcSc.h"
 #include "tracing/TraceLevels.h"
@@ -39,9 +38,6 @@ class ExtensionTestAccess {
     bool Reconnect(uint32_t initialization, bool tryOnly) {
         return m_extension.Helper_SCardReConnect(initialization, tryOnly);
     }
-    bool Disconnect(uint32_t disposition) {
-        return m_extension.Helper_SCardDisConnect(disposition);
-    }
     bool IsAccessAllowed() { return m_extension.Helper_IsWinScardAccessAllowed(); }
     void SwitchBootLoader(const std::u16string& reader) {
         m_extension.Helper_SwitchBootLoaderForSmartToken(reader);
@@ -52,7 +48,6 @@ class ExtensionTestAccess {
     ScardContext Context() const { return m_extension.m_hContext.load(); }
     ScardHandle Card() const { return m_extension.m_hCard.load(); }
     uint32_t ShareMode() const { return m_extension.m_dwShareMode; }
-    uint32_t Protocol() const { return m_extension.m_dwActiveProtocol; }
     std::u16string ReaderName() const { return m_extension.m_strReaderName; }
 
   private:
