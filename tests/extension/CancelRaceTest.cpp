@@ -32,7 +32,8 @@ bool Await(Predicate predicate) {
     return true;
 }
 
-// Whether another thread than the caller holds `lock` now.
+// Whether some thread holds `lock` now, tried from a thread of its own: called from inside a
+// PC/SC call, whether the object made that call under its lock.
 bool HeldElsewhere(std::recursive_mutex& lock) {
     return std::async(std::launch::async,
                       [&lock] {
