@@ -34,6 +34,7 @@ TEST(CrashSettingTest, CountsOnlyALowWordDwordInTheHost) {
         {"/x/morahost", kOne, true},
         {"/x/MORAHOST.exe", kOne, true},
         {"/x/MoraHost.EXE", kOne, true},
+        {"/x/morahostx", kOne, false},
 #endif
     };
     for (const auto& c : cases) {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
-#include <tuple>
 
 #include "CapturingTraceSystem.h"
 #include "FileText.h"
@@ -19,10 +18,8 @@ namespace {
 using namespace ExceptionTranslator;
 
 std::u16string g_logDirectory;
-std::vector<std::tuple<std::u16string, uint32_t, bool>> g_queries;
 
-int32_t TestLogDir(const char16_t* compId, char16_t* directory, uint32_t length, bool create) {
-    g_queries.emplace_back(compId, length, create);
+int32_t TestLogDir(const char16_t*, char16_t* directory, uint32_t, bool) {
     std::copy(g_logDirectory.begin(), g_logDirectory.end(), directory);
     directory[g_logDirectory.size()] = u'\0';
     return 0;
@@ -99,25 +96,13 @@ INSTANTIATE_TEST_SUITE_P(
         PruneCase{"UnreadableDateGoesFirst",
                   {Dump(2021), Dump(2022), Dump(2023), Dump(2024), Dump(2025),
                    Dump("xx.08.2026.09.05.03")},
-                  {Dump("xx.08.2026.09.05.03")}}),
+                  {Dump("xx.08.2026.09.05.03")}},
+        // The day is two digits: "201.01.2030" is no date of 2030.
+        PruneCase{"FieldsEndAtTheirWidth",
+                  {Dump(2021), Dump(2022), Dump(2023), Dump(2024), Dump(2025),
+                   Dump("201.01.2030.00.00.00")},
+                  {Dump("201.01.2030.00.00.00")}}),
     [](const auto& row) { return std::string(row.param.name); });
-
-// Of two dumps of the same second the one found later counts newer, whichever it is.
-TEST_F(DumpHistoryTest, OfTheSameSecondTheLaterFoundIsKept) {
-    const std::string first = Dump(2020);
-    const std::string second = "Copy of " + first;
-    for (const auto& [earlier, later] : {std::pair{first, second}, std::pair{second, first}}) {
-        DumpHistoryMap map;
-        for (const std::string& file :
-             {Dump(2021), Dump(2022), Dump(2023), Dump(2024), earlier, later}) {
-            directory.Write(file, "MDMP");
-            AddFileToMap(true, map, std::filesystem::path(file).u16string(), logDirectory);
-        }
-        PruneDumpHistory(true, map);
-        EXPECT_FALSE(std::filesystem::exists(directory.Path() / earlier));
-        EXPECT_TRUE(std::filesystem::exists(directory.Path() / later));
-    }
-}
 
 // Only regular files count and go: a link named like the oldest dump stays, its target outside the
 // log directory with it, and a directory of such a name is neither counted nor deleted.
@@ -140,19 +125,6 @@ TEST_F(DumpHistoryTest, LeavesLinksAndDirectoriesAlone) {
     EXPECT_FALSE(std::filesystem::exists(directory.Path() / Dump(2020)));
     EXPECT_TRUE(std::filesystem::exists(directory.Path() / Dump(2021)));
     EXPECT_EQ(traces.TextsAt(TRACE_ERROR), std::vector<std::string>{});
-}
-
-// The directory is asked for the product's log directory, with creation, until one is known.
-TEST(LogDirectoryCacheTest, AsksWhileEmptyThenKeepsTheDirectory) {
-    g_queries.clear();
-    g_logDirectory.clear();
-    LogDirectoryCache cache(&TestLogDir);
-    EXPECT_EQ(std::u16string(cache.Directory()), u"");
-    g_logDirectory = u"/log/";
-    EXPECT_EQ(std::u16string(cache.Directory()), u"/log/");
-    g_logDirectory = u"/other/";
-    EXPECT_EQ(std::u16string(cache.Directory()), u"/log/");
-    EXPECT_EQ(g_queries, (decltype(g_queries)(2, {u"K7000102", 261, true})));
 }
 
 }  // namespace

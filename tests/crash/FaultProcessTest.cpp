@@ -1,14 +1,17 @@
 // Faults on purpose in a child process (crash_fault_child): inside an operation the operation
 // returns an error and the process goes on, with a dump in the log directory that a debugger
-// reads; elsewhere the process ends the way the platform ends a crash.
+// reads; elsewhere (and for a signal another process sent) the process ends the way the platform
+// ends a crash. In the host process the crash options show the message and restart the host.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 
 #include "ChildProcess.h"
 #include "ScopedVariable.h"
 #include "TempDirectory.h"
+#include "WaitForFile.h"
 #include "directories/ConfigDB.h"
 #ifdef _WIN32
 #include "Win32RegistryFixture.h"
@@ -23,9 +26,34 @@ namespace {
 #ifdef _WIN32
 constexpr int kAccessViolationEnd = static_cast<int>(0xC0000005);
 constexpr char kSuffix[] = ".exe";
+constexpr int kExitMinusOne = -1;
+
+// The options in the real registry for as long as it lives. The key and the log directory the
+// crashes prune are the machine's: the crash tests, which ctest runs side by side, take turns.
+struct HostOptions {
+    explicit HostOptions(const TempDirectory&) {
+        key.SetValue(u"ShowCrashMessage", kRegDword, {1, 0, 0, 0});
+        key.SetValue(u"ShouldRestartMoraHost", kRegDword, {1, 0, 0, 0});
+    }
+    RegistryFixtureTurn turn{u"ZephCrashTestTurn"};
+    ScopedRegistryKey key{u"Software\\TALPO Mora compact\\Options", RegistryView::Bit64};
+};
 #else
 constexpr int kAccessViolationEnd = 1000 + 11;  // killed by SIGSEGV
 constexpr char kSuffix[] = "";
+constexpr int kExitMinusOne = 255;
+
+// The options in a registry file the child reads.
+struct HostOptions {
+    explicit HostOptions(const TempDirectory& dir)
+        : file("ZEPH_REGISTRY_FILE",
+               dir.Write("options.reg",
+                         "Windows Registry Editor Version 5.00\r\n\r\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\TALPO Mora compact\\Options]\r\n"
+                         "\"ShowCrashMessage\"=dword:00000001\r\n"
+                         "\"ShouldRestartMoraHost\"=dword:00000001\r\n")) {}
+    ScopedVariable file;
+};
 #endif
 
 // The dumps in the log directory and when each was written (a dump of the same second as an
@@ -98,6 +126,7 @@ const FaultCase kFaults[] = {
     {"pointer", 0, true, "CopyReaderName"},
 #ifndef _WIN32
     {"foreign-stack", 0, true, "CopyReaderName"},
+    {"sent", kAccessViolationEnd, false, nullptr},
 #endif
     {"outside", kAccessViolationEnd, false, nullptr},
     {"other-thread", kAccessViolationEnd, false, nullptr},
@@ -109,5 +138,24 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultProcessTest, ::testing::ValuesIn(kFaults),
                              std::erase(name, '-');
                              return name;
                          });
+
+// A copy of the fault child named morahost shows the crash message first, starts a new instance
+// of itself and ends with -1; under another name the same options do nothing.
+TEST(FaultRestartTest, FollowsTheOptionsInsideTheHostOnly) {
+    for (const bool host : {true, false}) {
+        SCOPED_TRACE(host);
+        TempDirectory marks;
+        const ScopedVariable marksVariable("ZEPH_CRASH_TEST_DIR", marks.Path().string());
+        const ScopedVariable logVariable("XDG_STATE_HOME", marks.Path().string());
+        const fs::path copy =
+            marks.Path() / ((host ? "morahost" : "otherhost") + std::string(kSuffix));
+        fs::copy_file(ChildProcess::Beside("crash_fault_child"), copy);
+        const HostOptions options(marks);
+        EXPECT_EQ(ChildProcess(copy, {"pointer"}).Wait(), host ? kExitMinusOne : 0);
+        EXPECT_EQ(fs::exists(marks.Path() / "message"), host);
+        EXPECT_EQ(WaitForFile(marks.Path() / "restarted", std::chrono::seconds(host ? 20 : 1)),
+                  host);
+    }
+}
 
 }  // namespace

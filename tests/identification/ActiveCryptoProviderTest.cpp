@@ -10,7 +10,6 @@
 
 namespace {
 
-using ZEPH_Helper::CryptoProviderMutation;
 using ZEPH_Helper::VH_GetActiveCryptoProvider;
 
 constexpr char kMethod[] = "ZEPH_Helper::VH_GetActiveCryptoProvider";
@@ -83,62 +82,19 @@ INSTANTIATE_TEST_SUITE_P(
                               0, 0, nullptr}),
     [](const ::testing::TestParamInfo<Outcome>& test) { return test.param.name; });
 
-TEST(MinidriverNames, MatchTheEndOfTheModuleNameIgnoringCase) {
-    using enum CryptoProviderMutation;
-    const std::pair<const char16_t*, CryptoProviderMutation> cases[] = {
-        {u"XTPKMDT64.DLL", Normal},  {u"C:\\x\\TpQlSaKmDt64.dll", Wdk}, {u"KMDT64.DLL", Undefined},
-        {u"TPKMDT64.DL", Undefined}, {u"TPKMDT64.DLL.old", Undefined},  {u"", Undefined}};
-    for (const auto& [module, mutation] : cases) {
-        EXPECT_EQ(ZEPH_Helper::MinidriverMutation(module), mutation) << TraceText(module);
-    }
-}
-
 class DetectionTest : public HelperTest {
   protected:
     bool Detect() { return VH_GetActiveCryptoProvider(services, &provider, &mutation); }
 
     // "<method>::Fehler <error> beim Aufruf SCardGetCardTypeProviderName(<what>)!"
     static std::string QueryError(uint32_t result, const char* what) {
-        return std::string(kMethod) + "::Fehler <" + TraceText(ErrorName(result)) +
+        return std::string(kMethod) + "::Fehler <" + Latin1(ErrorName(result)) +
                "> beim Aufruf SCardGetCardTypeProviderName(" + what + ")!";
     }
 
     uint32_t provider = 0xEEEE;
     uint32_t mutation = 0xEEEE;
 };
-
-TEST_F(DetectionTest, NothingRegisteredAsksThreeTimesWithoutAContextAndTracesThreeErrors) {
-    EXPECT_FALSE(Detect());
-    EXPECT_EQ(provider, 0u);
-    EXPECT_EQ(mutation, 0u);
-    std::vector<std::pair<std::u16string, uint32_t>> queries;
-    for (const sim::JournalEntry& query : pcsc.Journal(sim::Call::GetCardTypeProviderName)) {
-        queries.emplace_back(query.reader, query.argument);
-        EXPECT_EQ(query.context, 0u);
-    }
-    EXPECT_EQ(queries,
-              (std::vector<std::pair<std::u16string, uint32_t>>{{kKmdtCard, kScardProviderKsp},
-                                                                {kKmdtCard, kScardProviderCsp},
-                                                                {kCspCard, kScardProviderCsp}}));
-    constexpr uint32_t kMissing = ERROR_FILE_NOT_FOUND_RESULT;
-    EXPECT_EQ(TextsAt(TRACE_ERROR),
-              (std::vector<std::string>{
-                  QueryError(kMissing, "CALAIS_TALPO_KMDT_T3_KEY/SCARD_PROVIDER_KSP"),
-                  QueryError(kMissing, "CALAIS_TALPO_KMDT_T3_KEY/SCARD_PROVIDER_CSP"),
-                  QueryError(kMissing, "CALAIS_TALPO_CSP_T3_KEY")}));
-    EXPECT_TRUE(TextsAt(TRACE_DETAIL).empty());
-}
-
-TEST_F(DetectionTest, TheMakersCspIsNotAskedForOnceAMinidriverWasFound) {
-    RegisterMinidriverWithKsp();
-    pcsc.SetCardTypeProvider(kCspCard, kScardProviderCsp, u"TALPO eCard CSP");
-    EXPECT_TRUE(Detect());
-    EXPECT_EQ(provider, 3u);
-    for (const sim::JournalEntry& query : pcsc.Journal(sim::Call::GetCardTypeProviderName)) {
-        EXPECT_NE(query.reader, kCspCard);
-    }
-    EXPECT_EQ(pcsc.OutstandingAllocations(), 0u);
-}
 
 // The card module is asked for once per provider kind found. A failed query, of a missing name or
 // of one longer than the platform's query buffer of 260 characters, is traced and contributes
@@ -162,27 +118,6 @@ TEST_F(DetectionTest, AFailedCardModuleQueryIsTracedAndContributesNothing) {
     EXPECT_FALSE(Detect());
     EXPECT_EQ(TextsAt(TRACE_ERROR).at(0), QueryError(SCARD_E_INSUFFICIENT_BUFFER, kModuleQuery));
     EXPECT_EQ(pcsc.OutstandingAllocations(), 0u);
-}
-
-// The exception is caught inside the method trace's scope: with the component traced for errors
-// only, level 1 shows the caught-exception line and no frame of the method trace.
-TEST_F(DetectionTest, AnExceptionIsCaughtInsideTheScopeAndKeepsWhatWasFoundSoFar) {
-    capture.SetLevels(TRACE_EXCEPTION | TRACE_ERROR);
-    CardDatabasePcSc throwing(pcsc, registry);
-    registry.SetString(CalaisKey(kKmdtCard), kKsp, u"KSP");
-    registry.SetString(CalaisKey(kKmdtCard), kModule, u"TPQLSAKMDT64.DLL");
-    throwing.beforeLookUp = [](std::u16string_view, uint32_t kind) {
-        if (kind == kScardProviderCsp) {
-            throw std::runtime_error("database gone");
-        }
-    };
-    EXPECT_FALSE(VH_GetActiveCryptoProvider({throwing, registry}, &provider, &mutation));
-    EXPECT_EQ(provider, 3u);
-    EXPECT_EQ(mutation, 2u);
-    EXPECT_EQ(TextsAt(TRACE_EXCEPTION),
-              std::vector<std::string>{std::string(kMethod) + "::Exception gefangen!"});
-    EXPECT_TRUE(UnwoundMethods(capture).empty());
-    EXPECT_EQ(throwing.OutstandingAllocations(), 0u);
 }
 
 }  // namespace

@@ -142,7 +142,7 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
         {good + "\"Bad\" dword:1\n", 5, u"'='"},
         {std::string(kHeader) + "\"Bad\"=dword:1\n", 3, u"vor dem ersten Abschnitt"},
         {good + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"B\"=-\n", 6, u"löscht"},
-        {good + "\"Bad\"=\"" + std::string(100, 'x') + "\"\n", 5, u"Zeile länger als 100"},
+        {good + "\"Bad\"=\"" + std::string(93, 'x') + "\"\n", 5, u"Zeile länger als 100"},
         {good + "\"Bad\"=hex:" + std::string(80, '0') + ",\\\n" + std::string(80, '0') + ",\\\n" +
              std::string(80, '0') + "\n",
          7, u"länger als 200"},
@@ -154,12 +154,14 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
         {"Windows Registry Editor Version 6.00\n", 1, u"Kopfzeile"},
         {"\n  \n", 0, u"Kopfzeile"},
         {good + "\"Bad\"=\"\xED\xA0\x80\"\n", 5, u"UTF-8"},
+        {good + "\"Bad\"=\"\xC0\xAF\"\n", 5, u"UTF-8"},
+        {good + "\"Bad\"=dword:000000001\n", 5, u"DWORD"},
         {good + std::string("\"Bad\"=\"a\0b\"\n", 12), 5, u"NUL"},
         {std::string("\xFF\xFE"
                      "A\0B",
                      5),
-         1, u""},
-        {good + std::string(4096, ';'), 0, u"größer als 4096"},
+         1, u"ungerade"},
+        {good + std::string(4097 - good.size(), ';'), 0, u"größer als 4096"},
     };
     RegFileLimits limits;
     limits.maxLineChars = 100;

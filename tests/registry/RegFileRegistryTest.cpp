@@ -30,48 +30,25 @@ TEST(RegFileRegistry, UnusableFileIsAnEmptyRegistryWithItsDiagnosticTracedOnce) 
     CapturingTraceSystem capture;
     const std::string fifo = (directory.Path() / "fifo.reg").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    RegFileLimits small;
-    small.maxFileBytes = 64;
     const std::string kUnused = ". Die Datei wird nicht verwendet!";
     const struct {
         std::string path;
-        RegFileLimits limits;
         uint32_t line;
         std::u16string what;
         uint16_t level;
         std::string traced;  // after the file's name
     } rows[] = {
-        {(directory.Path() / "absent.reg").string(),
-         {},
-         0,
-         u"Datei nicht vorhanden",
-         TRACE_WARNING,
+        {(directory.Path() / "absent.reg").string(), 0, u"Datei nicht vorhanden", TRACE_WARNING,
          "> ist nicht vorhanden, die Registrierung ist leer"},
-        {directory.Write("bad.reg", std::string(kFile) + "\"Name\"=\"unterminated\n"),
-         {},
-         5,
-         u"Zeichenkette ohne schließendes Anführungszeichen",
-         TRACE_ERROR,
+        {directory.Write("bad.reg", std::string(kFile) + "\"Name\"=\"unterminated\n"), 5,
+         u"Zeichenkette ohne schließendes Anführungszeichen", TRACE_ERROR,
          "> Zeile 5: Zeichenkette ohne schließendes Anführungszeichen" + kUnused},
-        {directory.Path().string(),
-         {},
-         0,
-         u"keine gewöhnliche Datei",
-         TRACE_ERROR,
-         ">: keine gewöhnliche Datei" + kUnused},
-        {fifo,
-         {},
-         0,
-         u"keine gewöhnliche Datei",
-         TRACE_ERROR,
-         ">: keine gewöhnliche Datei" + kUnused},
-        {directory.Write("large.reg", kFile), small, 0, u"Datei größer als 64 Bytes", TRACE_ERROR,
-         ">: Datei größer als 64 Bytes" + kUnused},
+        {fifo, 0, u"keine gewöhnliche Datei", TRACE_ERROR, ">: keine gewöhnliche Datei" + kUnused},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
         capture.Clear();
-        RegFileRegistry registry(row.path, row.limits);
+        RegFileRegistry registry(row.path);
         RegistryKey key;
         EXPECT_EQ(Open(registry, key), kRegistryFileNotFound);
         EXPECT_EQ(Open(registry, key), kRegistryFileNotFound);

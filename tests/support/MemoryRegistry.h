@@ -35,10 +35,6 @@ class MemoryRegistry final : public RegistryApi {
         SetValue(path, name, {kRegSz, RegistryStringBytes(text)});
     }
 
-    // Makes the next opens of any key answer `result` (consumed in order).
-    void FailNextOpens(std::vector<uint32_t> results);
-    size_t OpenCount() const;
-
   protected:
     uint32_t OpenKey(std::u16string_view subKey, RegistryView view, uint32_t access,
                      std::unique_ptr<RegistryKeyBackend>& key) override;
@@ -50,6 +46,4 @@ class MemoryRegistry final : public RegistryApi {
 
     mutable std::mutex m_mutex;
     std::shared_ptr<const RegistryTree> m_tree;
-    std::vector<uint32_t> m_failures;
-    size_t m_opens = 0;
 };

@@ -1,6 +1,7 @@
 // Registry backends with a way to write fixtures into them, so that one suite checks every
 // backend against the same expectations: the in-memory registry everywhere, the registry file
-// on Linux and the Windows registry (Wine's) on Windows.
+// on Linux and the Windows registry (Wine's) on Windows. Each has CreateKey and SetValue, which
+// write a key below HKEY_LOCAL_MACHINE as the view shows it, and Registry().
 #pragma once
 
 #include <charconv>
@@ -44,17 +45,6 @@ inline std::u16string TestRoot() {
     return u"SOFTWARE\\" + TestRootName();
 }
 
-class RegistryBackend {
-  public:
-    virtual ~RegistryBackend() = default;
-
-    // Writes a key below HKEY_LOCAL_MACHINE as the view shows it.
-    virtual void CreateKey(std::u16string_view path, RegistryView view) = 0;
-    virtual void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                          const RegistryValue& value) = 0;
-    virtual RegistryApi& Registry() = 0;
-};
-
 // The path the 64-bit view shows a key under when it was written for the view.
 inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
     if (view == RegistryView::Bit64) {
@@ -65,16 +55,16 @@ inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
     return stored;
 }
 
-class MemoryBackend final : public RegistryBackend {
+class MemoryBackend {
   public:
-    void CreateKey(std::u16string_view path, RegistryView view) override {
+    void CreateKey(std::u16string_view path, RegistryView view) {
         m_registry.CreateKey(StoredPath(path, view));
     }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) override {
+                  const RegistryValue& value) {
         m_registry.SetValue(StoredPath(path, view), name, value);
     }
-    RegistryApi& Registry() override { return m_registry; }
+    RegistryApi& Registry() { return m_registry; }
 
   private:
     MemoryRegistry m_registry;
@@ -82,19 +72,19 @@ class MemoryBackend final : public RegistryBackend {
 
 #ifdef _WIN32
 
-class Win32Backend final : public RegistryBackend {
+class Win32Backend {
   public:
-    ~Win32Backend() override {
+    ~Win32Backend() {
         while (!m_keys.empty()) {
             m_keys.pop_back();
         }
     }
-    void CreateKey(std::u16string_view path, RegistryView view) override { Key(path, view); }
+    void CreateKey(std::u16string_view path, RegistryView view) { Key(path, view); }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) override {
+                  const RegistryValue& value) {
         Key(path, view).SetValue(name, value.type, value.data);
     }
-    RegistryApi& Registry() override { return m_registry; }
+    RegistryApi& Registry() { return m_registry; }
 
   private:
     ScopedRegistryKey& Key(std::u16string_view path, RegistryView view) {
@@ -109,16 +99,16 @@ class Win32Backend final : public RegistryBackend {
 #else
 
 // Writes the fixtures as a registry export file, rewritten after every change.
-class FileBackend final : public RegistryBackend {
+class FileBackend {
   public:
     FileBackend() : m_path(m_directory.Write("registry.reg", "")), m_registry(m_path) {}
 
-    void CreateKey(std::u16string_view path, RegistryView view) override {
+    void CreateKey(std::u16string_view path, RegistryView view) {
         Section(path, view);
         Save();
     }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) override {
+                  const RegistryValue& value) {
         Section(path, view);
         m_text.append("\"").append(Ascii(name) + "\"=hex(" + Hex(value.type) + "):");
         for (size_t i = 0; i < value.data.size(); ++i) {
@@ -130,7 +120,7 @@ class FileBackend final : public RegistryBackend {
         m_text += "\r\n";
         Save();
     }
-    RegistryApi& Registry() override { return m_registry; }
+    RegistryApi& Registry() { return m_registry; }
 
   private:
     static std::string Ascii(std::u16string_view text) { return {text.begin(), text.end()}; }

@@ -53,10 +53,8 @@ void DeleteTree(const std::u16string& path, RegistryView view) {
 ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view)
     : m_path(std::move(path)), m_view(view), m_firstCreated(FirstMissing(m_path, view)) {
     HKEY key = nullptr;
-    m_createResult = static_cast<uint32_t>(
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_path.c_str()), 0, nullptr, 0,
-                        KEY_SET_VALUE | ViewFlag(view), nullptr, &key, nullptr));
-    if (m_createResult == ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_path.c_str()), 0, nullptr, 0,
+                        KEY_SET_VALUE | ViewFlag(view), nullptr, &key, nullptr) == ERROR_SUCCESS) {
         RegCloseKey(key);
     }
 }
@@ -80,31 +78,6 @@ uint32_t ScopedRegistryKey::SetValue(std::u16string_view name, uint32_t type,
                             static_cast<DWORD>(data.size()));
     RegCloseKey(key);
     return static_cast<uint32_t>(result);
-}
-
-void DeleteSubKeysStartingWith(const std::u16string& parent, std::u16string_view prefix,
-                               RegistryView view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(parent.c_str()), 0,
-                      KEY_ENUMERATE_SUB_KEYS | ViewFlag(view), &key) != ERROR_SUCCESS) {
-        return;
-    }
-    std::vector<std::u16string> stale;
-    char16_t name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, AsWChar(name), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        if (std::u16string_view(name, length).starts_with(prefix)) {
-            stale.push_back(parent + u'\\' + std::u16string(name, length));
-        }
-    }
-    RegCloseKey(key);
-    for (const std::u16string& path : stale) {
-        DeleteTree(path, view);
-    }
 }
 
 RegistryFixtureTurn::RegistryFixtureTurn(const char16_t* name)

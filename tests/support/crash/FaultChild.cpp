@@ -2,7 +2,7 @@
 // purpose and checks what it can see from inside; the test checks the exit, the dump and the
 // restart from outside.
 //
-//   crash_fault_child divide|pointer|outside|other-thread|foreign-stack|measure
+//   crash_fault_child divide|pointer|outside|other-thread|foreign-stack|sent|measure
 //   (no argument: a restarted instance; it leaves "restarted" in $ZEPH_CRASH_TEST_DIR)
 #include <chrono>
 #include <cstdio>
@@ -128,6 +128,18 @@ int FaultOnForeignAlternateStack() {
     }).join();
     return result;
 }
+
+// A SIGSEGV sent by kill inside Transmit is no fault of the operation: it ends the process.
+int SentSignalInsideOperation() {
+    ExtensionHarness h;
+    h.ConnectCard();
+    h.pcsc.onTransmit = [](uint32_t result, uint32_t, uint32_t*) {
+        kill(getpid(), SIGSEGV);
+        return result;
+    };
+    h.TransmitSelect();
+    return kMismatch;
+}
 #endif
 
 int FaultOutsideOperation() {
@@ -179,6 +191,9 @@ int main(int argc, char** argv) {
 #ifndef _WIN32
     if (mode == "foreign-stack") {
         return FaultOnForeignAlternateStack();
+    }
+    if (mode == "sent") {
+        return SentSignalInsideOperation();
     }
 #endif
     if (mode == "outside") {
