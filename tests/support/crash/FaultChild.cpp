@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -181,29 +183,21 @@ int main(int argc, char** argv) {
     }
     ExceptionTranslator::SetCrashComponent(u"ZEPH.Ext.PcSc");
     ExceptionTranslator::SetCrashMessageShower(&LeaveMessageMark);
-    const std::string mode = argv[1];
-    if (mode == "divide") {
-        return DivideInsideOperation();
-    }
-    if (mode == "pointer") {
-        return BadPointerInsideOperation();
-    }
+    const std::pair<std::string_view, int (*)()> modes[] = {
+        {"divide", DivideInsideOperation},
+        {"pointer", BadPointerInsideOperation},
 #ifndef _WIN32
-    if (mode == "foreign-stack") {
-        return FaultOnForeignAlternateStack();
-    }
-    if (mode == "sent") {
-        return SentSignalInsideOperation();
-    }
+        {"foreign-stack", FaultOnForeignAlternateStack},
+        {"sent", SentSignalInsideOperation},
 #endif
-    if (mode == "outside") {
-        return FaultOutsideOperation();
-    }
-    if (mode == "other-thread") {
-        return FaultOnForeignThread();
-    }
-    if (mode == "measure") {
-        return MeasureFaults();
+        {"outside", FaultOutsideOperation},
+        {"other-thread", FaultOnForeignThread},
+        {"measure", MeasureFaults},
+    };
+    for (const auto& [mode, run] : modes) {
+        if (mode == argv[1]) {
+            return run();
+        }
     }
     return kMismatch;
 }
