@@ -1,6 +1,6 @@
 // Detection of the active cryptographic provider: a table of outcomes over the smart card
 // database in the in-memory registry (tests/registry holds every backend to the same answers),
-// then the queries, traces and failures.
+// then the failed queries of the card module.
 #include "identification/ActiveCryptoProvider.h"
 
 #include "CardDatabasePcSc.h"
