@@ -12,29 +12,6 @@ REGSAM ViewFlag(RegistryView view) {
     return view == RegistryView::Bit64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
-bool KeyExists(const std::u16string& path, RegistryView view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(path.c_str()), 0,
-                      KEY_QUERY_VALUE | ViewFlag(view), &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
-// The uppermost key of the path that does not exist yet; empty when all exist.
-std::u16string FirstMissing(const std::u16string& path, RegistryView view) {
-    for (size_t end = path.find(u'\\');; end = path.find(u'\\', end + 1)) {
-        const std::u16string prefix = path.substr(0, end);
-        if (!KeyExists(prefix, view)) {
-            return prefix;
-        }
-        if (end == std::u16string::npos) {
-            return {};
-        }
-    }
-}
-
 void DeleteTree(const std::u16string& path, RegistryView view) {
     const size_t split = path.rfind(u'\\');
     const std::u16string parent = split == std::u16string::npos ? u"" : path.substr(0, split);
@@ -50,12 +27,24 @@ void DeleteTree(const std::u16string& path, RegistryView view) {
 
 }  // namespace
 
+// Created one level at a time, which tells the uppermost key that did not exist before.
 ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view)
-    : m_path(std::move(path)), m_view(view), m_firstCreated(FirstMissing(m_path, view)) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_path.c_str()), 0, nullptr, 0,
-                        KEY_SET_VALUE | ViewFlag(view), nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        RegCloseKey(key);
+    : m_path(std::move(path)), m_view(view) {
+    for (size_t end = m_path.find(u'\\');; end = m_path.find(u'\\', end + 1)) {
+        const std::u16string prefix = m_path.substr(0, end);
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(prefix.c_str()), 0, nullptr, 0,
+                            KEY_SET_VALUE | ViewFlag(view), nullptr, &key,
+                            &disposition) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            if (disposition == REG_CREATED_NEW_KEY && m_firstCreated.empty()) {
+                m_firstCreated = prefix;
+            }
+        }
+        if (end == std::u16string::npos) {
+            return;
+        }
     }
 }
 
