@@ -1,7 +1,8 @@
 // Faults on purpose in a child process (crash_fault_child): inside an operation the operation
-// returns an error and the process goes on, with a dump in the log directory that a debugger
-// reads; elsewhere (and for a signal another process sent) the process ends the way the platform
-// ends a crash. In the host process the crash options show the message and restart the host.
+// returns an error and the process goes on, with a dump in the log directory that lldb reads
+// (the fault, its thread and the backtrace from the faulting function); elsewhere (and for a signal
+// another process sent) the process ends the way the platform ends a crash. In the host process the
+// crash options show the message and restart the host.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -71,8 +72,8 @@ std::map<fs::path, fs::file_time_type> Dumps() {
 struct FaultCase {
     const char* mode;
     int exit;
-    bool dump;
-    const char* frame;  // of the module, in the backtrace a debugger shows of the dump
+    const char* signal;  // the stop reason lldb shows of the dump; null: no dump
+    const char* frame;   // the faulting function, in the backtrace lldb shows
 };
 
 class FaultProcessTest : public ::testing::TestWithParam<FaultCase> {
@@ -96,7 +97,7 @@ class FaultProcessTest : public ::testing::TestWithParam<FaultCase> {
 TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
     const auto before = Dumps();
     EXPECT_EQ(ChildProcess("crash_fault_child", {GetParam().mode}).Wait(), GetParam().exit);
-    if (!GetParam().dump) {
+    if (GetParam().signal == nullptr) {
         return;
     }
     std::vector<fs::path> added;
@@ -112,24 +113,29 @@ TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
     EXPECT_TRUE(name.ends_with(".dmp.txt")) << name;
     EXPECT_GT(fs::file_size(added[0]), 0u);
 #ifndef _WIN32
-    // The crashing thread, the fault and the module's frame, as the module's handler saw them.
-    const auto shown = GetParam().frame ? LldbShowDump(added[0].string()) : std::nullopt;
+    // The crashing thread stopped by the fault, and the backtrace unwound from the faulting
+    // function (which needs the thread's stack and the modules' build ids in the dump).
+    const auto shown = LldbShowDump(added[0].string());
     if (shown) {
-        EXPECT_NE(shown->find("SIGSEGV"), std::string::npos) << *shown;
-        EXPECT_NE(shown->find(GetParam().frame), std::string::npos) << *shown;
+        EXPECT_NE(shown->find(std::string("stop reason = signal ") + GetParam().signal),
+                  std::string::npos)
+            << *shown;
+        const size_t frame = shown->find(GetParam().frame);
+        EXPECT_NE(frame, std::string::npos) << *shown;
+        EXPECT_NE(shown->find("frame #", frame), std::string::npos) << *shown;  // and its callers
     }
 #endif
 }
 
 const FaultCase kFaults[] = {
-    {"divide", 0, true, nullptr},
-    {"pointer", 0, true, "CopyReaderName"},
+    {"divide", 0, "SIGFPE", "Divide"},
+    {"pointer", 0, "SIGSEGV", "CopyReaderName"},
 #ifndef _WIN32
-    {"foreign-stack", 0, true, "CopyReaderName"},
-    {"sent", kAccessViolationEnd, false, nullptr},
+    {"foreign-stack", 0, "SIGSEGV", "CopyReaderName"},
+    {"sent", kAccessViolationEnd, nullptr, nullptr},
 #endif
-    {"outside", kAccessViolationEnd, false, nullptr},
-    {"other-thread", kAccessViolationEnd, false, nullptr},
+    {"outside", kAccessViolationEnd, nullptr, nullptr},
+    {"other-thread", kAccessViolationEnd, nullptr, nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultProcessTest, ::testing::ValuesIn(kFaults),

@@ -2,12 +2,9 @@
 // Besides crashes and undefined behaviour, it checks the key against sscanf and snprintf of the
 // C library on the 19 characters after "_AppCrashDump_".
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <string_view>
 
 #include "crash/DumpHistoryKey.h"
 
@@ -23,18 +20,12 @@ void Check(bool condition) {
 
 // The key as the C library reads and writes the date.
 std::string ReferenceKey(std::string_view date) {
-    const std::string text(date);
-    int day = 0;
-    int month = 0;
-    int year = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    std::sscanf(text.c_str(), "%2d.%2d.%4d.%2d.%2d.%2d", &day, &month, &year, &hour, &minute,
-                &second);
+    int field[6] = {};  // day, month, year, hour, minute, second
+    std::sscanf(std::string(date).c_str(), "%2d.%2d.%4d.%2d.%2d.%2d", &field[0], &field[1],
+                &field[2], &field[3], &field[4], &field[5]);
     char key[64];
-    std::snprintf(key, sizeof key, "%02d%02d%02d%02d%02d%02d", year, month, day, hour, minute,
-                  second);
+    std::snprintf(key, sizeof key, "%02d%02d%02d%02d%02d%02d", field[2], field[1], field[0],
+                  field[3], field[4], field[5]);
     return key;
 }
 

@@ -3,11 +3,8 @@
 // and reads past the file, it checks the version against the rule of the header: no version
 // without a tag byte, else the bytes from two after the first tag to the first zero or the end.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <string_view>
 
 #include "extension/SmartTokenFirmware.h"
 

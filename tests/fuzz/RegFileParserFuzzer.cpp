@@ -1,11 +1,8 @@
 // libFuzzer target of the registry file parser. Besides crashes, undefined behaviour and leaks,
 // it checks what the parser promises: a malformed file yields a diagnostic and nothing of its
 // content, and whatever the parser kept can be opened and read through the registry seam.
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <string_view>
 
 #include "registry/RegFileParser.h"
 #include "registry/RegistryTreeKey.h"

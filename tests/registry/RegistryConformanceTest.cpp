@@ -1,13 +1,17 @@
 // Every registry backend answers as the Windows registry does: opening keys in both views,
 // querying values (sizes, ERROR_MORE_DATA, missing values), subkeys, access rights and names
 // compared without regard to case. Under Wine the same suite runs against the real Win32
-// registry, which keeps the portable backends honest.
+// registry, which keeps the portable backends honest. Then the portable backends' own rules (key
+// paths end at a NUL and have limits of length and depth), and the card types' provider names
+// the smart card database reads under the value names Windows uses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "RegistryBackends.h"
+#include "pcsc/PcScConstants.h"
+#include "pcsc/SmartCardDatabase.h"
+#include "registry/RegistryTreeKey.h"
 
 namespace {
 
@@ -141,6 +145,88 @@ TYPED_TEST(RegistryConformance, ThirtyTwoBitViewLivesUnderWow6432Node) {
     EXPECT_EQ(this->Open(u"SOFTWARE\\WOW6432Node\\" + TestRootName() + u"\\Only32", key),
               kRegistrySuccess);
     EXPECT_EQ(this->Open(kKey, key, RegistryView::Bit32), kRegistryFileNotFound);
+}
+
+TEST(RegistryTreeKey, PathsEndAtNulAndMayEndWithOneBackslashAndTheHiveAlwaysExists) {
+    MemoryRegistry registry;
+    RegistryKey key;
+    const auto open = [&](std::u16string_view path) {
+        return registry.OpenLocalMachineKey(path, RegistryView::Bit64, kKeyRead, key);
+    };
+    uint32_t count = 7;
+    ASSERT_EQ(open(u""), kRegistrySuccess);
+    EXPECT_EQ(key.SubKeyCount(count), kRegistrySuccess);
+    EXPECT_EQ(count, 0u);
+    registry.CreateKey(u"SOFTWARE\\Vendor");
+    constexpr char16_t kCut[] = u"SOFTWARE\\Vendor\0\\Missing";
+    EXPECT_EQ(open(std::u16string_view(kCut, std::size(kCut) - 1)), kRegistrySuccess);
+    EXPECT_EQ(open(u"SOFTWARE\\Vendor\\"), kRegistrySuccess);
+    EXPECT_EQ(open(u"SOFTWARE\\\\Vendor"), kRegistryFileNotFound);
+}
+
+TEST(RegistryPathLimits, KeyNamesOfMoreThan255CharactersAndPathsDeeperThan512AreInvalid) {
+    EXPECT_TRUE(SplitRegistryPath(std::u16string(255, u'k')));
+    EXPECT_FALSE(SplitRegistryPath(std::u16string(256, u'k')));
+    std::u16string deep = u"HKEY_LOCAL_MACHINE";
+    for (int level = 0; level < 512; ++level) {
+        deep += u"\\k";
+    }
+    EXPECT_TRUE(SplitRegistryPath(deep));
+    EXPECT_FALSE(SplitRegistryPath(deep + u"\\k"));
+    RegistryTree tree;
+    EXPECT_EQ(tree.CreateKey(deep + u"\\k"), nullptr);
+    EXPECT_TRUE(tree.Empty());
+}
+
+constexpr char16_t kCard[] = u"TALPO SmartCard";
+const std::u16string kCardKey = std::u16string(kSmartCardDatabaseKey) + u"\\" + kCard;
+
+class SmartCardDatabaseTest : public ::testing::Test {
+  protected:
+    // The result of the look-up, and what it delivered after "stale".
+    std::pair<uint32_t, std::u16string> LookUp(std::u16string_view card, uint32_t providerId) {
+        std::u16string provider = u"stale";
+        const uint32_t result = LookUpCardTypeProvider(registry, card, providerId, provider);
+        return {result, provider};
+    }
+
+    MemoryRegistry registry;
+};
+
+using Answer = std::pair<uint32_t, std::u16string>;
+
+// The value names of the provider kinds are read in tests/identification/HelperTest.
+TEST_F(SmartCardDatabaseTest, MissingCardTypesValuesAndUnknownKindsAreRefused) {
+    EXPECT_EQ(LookUp(kCard, kScardProviderCsp), Answer(SCARD_E_UNKNOWN_CARD, u""));
+    registry.SetString(kCardKey, u"Crypto Provider", u"CSP");
+    EXPECT_EQ(LookUp(kCard, kScardProviderCardModule), Answer(ERROR_FILE_NOT_FOUND_RESULT, u""));
+    EXPECT_EQ(LookUp(kCard, 1).first, SCARD_E_INVALID_PARAMETER);
+    EXPECT_EQ(LookUp(kCard, 5).first, SCARD_E_INVALID_PARAMETER);
+}
+
+TEST_F(SmartCardDatabaseTest, CardTypeNamesIgnoreCaseButCannotReachOtherKeysOrViews) {
+    registry.SetString(kCardKey, u"Crypto Provider", u"CSP");
+    registry.SetString(kCardKey + u"\\Nested", u"Crypto Provider", u"nested");
+    registry.SetString(std::u16string(u"SOFTWARE\\WOW6432Node").append(kCardKey, 8).append(u"32"),
+                       u"Crypto Provider", u"32-bit CSP");
+    EXPECT_EQ(LookUp(u"talpo smartcard", kScardProviderCsp), Answer(0, u"CSP"));
+    for (const std::u16string& card :
+         {std::u16string(u"TALPO SmartCard\\Nested"), std::u16string(u""),
+          std::u16string(u"TALPO SmartCard32"), std::u16string(u"TALPO SmartCard\0x", 17)}) {
+        EXPECT_EQ(LookUp(card, kScardProviderCsp).first, SCARD_E_UNKNOWN_CARD);
+    }
+}
+
+TEST_F(SmartCardDatabaseTest, OnlyStringValuesNameProvidersAndTheyEndAtTheirFirstNul) {
+    const std::pair<RegistryValue, Answer> cases[] = {
+        {{kRegBinary, {0x41, 0}}, {kInvalidDataResult, u""}},
+        {{kRegExpandSz, {0x41, 0, 0, 0, 0x42, 0}}, {0, u"A"}},
+        {{kRegSz, {0x41, 0, 0x42, 0, 0x43}}, {0, u"AB"}},  // no terminator, an odd last byte
+    };
+    for (const auto& [value, answer] : cases) {
+        registry.SetValue(kCardKey, u"Crypto Provider", value);
+        EXPECT_EQ(LookUp(kCard, kScardProviderCsp), answer);
+    }
 }
 
 }  // namespace

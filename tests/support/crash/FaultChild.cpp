@@ -77,7 +77,7 @@ uint32_t ReadActualReaderInto(ExtensionHarness& h, uint8_t* buffer) {
 }
 
 // The processor's division, not the sanitizer's check of it: the fault is what is tested.
-__attribute__((no_sanitize("undefined"))) uint32_t Divide(uint32_t dividend) {
+__attribute__((noinline, no_sanitize("undefined"))) uint32_t Divide(uint32_t dividend) {
     return dividend / g_zero;
 }
 

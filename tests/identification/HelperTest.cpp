@@ -1,7 +1,10 @@
-// Detection of the active cryptographic provider: a table of outcomes over the smart card
-// database in the in-memory registry (tests/registry holds every backend to the same answers),
-// then the failed queries of the card module.
+// The card identification helpers: detection of the active cryptographic provider (a table of
+// outcomes over the smart card database in the in-memory registry, tests/registry holds every
+// backend to the same answers, then the failed queries of the card module), the component name
+// of their traces and the recognition of the maker's virtual readers.
 #include "identification/ActiveCryptoProvider.h"
+#include "identification/HelperInitialize.h"
+#include "identification/ReaderKinds.h"
 
 #include "CardDatabasePcSc.h"
 #include "HelperFixture.h"
@@ -118,6 +121,43 @@ TEST_F(DetectionTest, AFailedCardModuleQueryIsTracedAndContributesNothing) {
     EXPECT_FALSE(Detect());
     EXPECT_EQ(TextsAt(TRACE_ERROR).at(0), QueryError(SCARD_E_INSUFFICIENT_BUFFER, kModuleQuery));
     EXPECT_EQ(pcsc.OutstandingAllocations(), 0u);
+}
+
+TEST_F(HelperTest, InitializeGivesTheHelperLibraryTheExtensionsComponent) {
+    ASSERT_EQ(GetHelperLibComponent(), u"ZEPH.Help.Lib");
+    EXPECT_TRUE(ZEPH_Helper::VH_Initialize());
+    EXPECT_TRUE(ZEPH_Helper::VH_Initialize());
+    EXPECT_EQ(GetHelperLibComponent(), u"ZEPH.Ext.PcSc");
+    ASSERT_FALSE(capture.Lines().empty());
+    for (const TraceLine& line : capture.Lines()) {
+        EXPECT_EQ(line.category, "ZEPH.Ext.PcSc");
+    }
+}
+
+// A virtual reader's name lies strictly between the prefix followed by a blank and the prefix
+// followed by "X", in the order of UTF-16 code units.
+enum Kind { None, Reader, Replicator, Minidriver };
+
+TEST(ReaderKinds, EachKindIsTheRangeAfterItsOwnPrefix) {
+    const std::u16string reader = u"TALPO Virtueller SmartCard Leser";
+    const std::pair<std::u16string, Kind> cases[] = {
+        {reader + u" 0", Reader},
+        {reader + u"Wxyz", Reader},
+        {reader, None},
+        {reader + u" ", None},  // the lower bound itself
+        {reader + u"X", None},  // the upper bound itself
+        {reader + u"a", None},  // ordinal: lower case sorts above "X"
+        {reader + u"\t1", None},
+        {std::u16string(u"t").append(reader, 1).append(u" 0"), None},  // case counts
+        {u"TALPO Virtueller SmartCard Replikator 0", Replicator},
+        {u"TALPO Virtueller SmartCard Minitreiber 0", Minidriver},
+    };
+    for (const auto& [name, kind] : cases) {
+        EXPECT_EQ(ZEPH_Helper::VH_IsVirtualReader(name), kind == Reader)
+            << std::string(name.begin(), name.end());
+        EXPECT_EQ(ZEPH_Helper::VH_IsVirtualReplicator(name), kind == Replicator);
+        EXPECT_EQ(ZEPH_Helper::VH_IsVirtualMinidriver(name), kind == Minidriver);
+    }
 }
 
 }  // namespace
