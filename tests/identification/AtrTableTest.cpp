@@ -64,10 +64,6 @@ struct Entry {
     bool only32Bit = false;
 };
 
-void PrintTo(const Entry& entry, std::ostream* out) {
-    *out << entry.name;
-}
-
 class CalaisEntry : public AtrTableTest, public ::testing::WithParamInterface<Entry> {};
 
 TEST_P(CalaisEntry, IsTakenOrReplacedByThePredefinedOne) {
@@ -105,7 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
         Entry{"ThirtySixBytes", Binary(std::vector<uint8_t>(36, 0x3B)),
               Binary(std::vector<uint8_t>(36, 0xF0)), true},
         Entry{"MissingKey", std::nullopt, std::nullopt, false},
-        Entry{"MissingMask", Binary(kAtr), std::nullopt, false},
         Entry{"AtrOfWrongType", RegistryValue{kRegSz, kAtr}, Binary(kMask), false},
         Entry{"MaskOfWrongType", Binary(kAtr), RegistryValue{kRegDword, {1, 2, 3, 4}}, false},
         Entry{"SizesDiffer", Binary(kAtr), Binary(std::vector<uint8_t>(11, 0xFF)), false},
@@ -144,8 +139,6 @@ TEST_F(AtrTableTest, NullPointersUnknownSourcesAndEmptyTablesAreRefusedWithTheir
     const std::pair<std::function<bool()>, std::string> refusals[] = {
         {[&] { return _FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr); },
          std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!"},
-        {[&] { return _FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record); },
-         std::string(kFill) + "::Unbekannte AtrSource <9>!"},
         {[&] { return VH_GetAllTalpoAtr(services, static_cast<PcScAtrMask*>(nullptr), 1); },
          std::string(kTable) + "::Der AtrMaskTabellen Zeiger ist NULL oder hat keine Elemente"},
         {[&] { return VH_GetAllTalpoAtr(services, &record, 0); },

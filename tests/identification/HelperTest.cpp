@@ -33,10 +33,6 @@ struct Outcome {
     const char* summary;  // the detail line after "Aktive(r) CryptoProvider: "; null for none
 };
 
-void PrintTo(const Outcome& outcome, std::ostream* out) {
-    *out << outcome.name;
-}
-
 class ProviderOutcome : public HelperTest, public ::testing::WithParamInterface<Outcome> {};
 
 TEST_P(ProviderOutcome, GivesTheProviderTheMutationAndTheirSummary) {

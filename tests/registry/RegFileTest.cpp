@@ -61,9 +61,7 @@ TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
         {"\"D\"=dword:7", u"D", {kRegDword, {7, 0, 0, 0}}},
         {"\"D\"=DWORD:ffffffff", u"D", {kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}}},
         {"\"B\"=hex:01,ff,7F", u"B", {kRegBinary, {0x01, 0xFF, 0x7F}}},
-        {"\"B\"=hex:", u"B", {kRegBinary, {}}},
         {"\"B\" = hex: 0a , b ,0C", u"B", {kRegBinary, {0x0A, 0x0B, 0x0C}}},
-        {"\"E\"=hex(2):25,00,00,00", u"E", {kRegExpandSz, {0x25, 0, 0, 0}}},
         {"\"N\"=HEX(100):", u"N", {0x100, {}}},
         // A backslash at the end continues a value on the next line; inside a string it ends
         // nothing.
@@ -73,6 +71,9 @@ TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
         // Minus deletes a value; a later value replaces an earlier one of the name in any case.
         {kLater, u"Gone", {0xFFFF, {}}},
         {kLater, u"kept", {kRegDword, {2, 0, 0, 0}}},
+        // Sections of a key merge in any case; minus deletes a key with its subkeys.
+        {"\"A\"=dword:1\n[hkey_local_machine\\software\\VENDOR]", u"a", {kRegDword, {1, 0, 0, 0}}},
+        {"\"A\"=dword:1\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]", u"A", {0xFFFF, {}}},
     };
     for (const auto& form : forms) {
         EXPECT_EQ(FileValue(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n" +
@@ -108,31 +109,6 @@ TEST(RegFileStructure, EncodingsHeadersAndCommentsAreRead) {
     }
 }
 
-TEST(RegFileStructure, SectionsCreateParentsMergeIgnoringCaseAndDeleteSubtrees) {
-    const RegFileParseResult result =
-        Parse(std::string(kHeader) +
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product\\Sub]\n\"A\"=dword:1\n"
-              "[hkey_local_machine\\software\\VENDOR\\product\\sub]\n\"B\"=dword:2\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old\\Deeper]\n\"C\"=dword:3\n"
-              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old]\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Other]\n");
-    ASSERT_FALSE(result.diagnostic);
-    const RegistryTreeNode* sub =
-        result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product\\Sub");
-    ASSERT_NE(sub, nullptr);
-    EXPECT_NE(sub->FindValue(u"a"), nullptr);
-    EXPECT_NE(sub->FindValue(u"b"), nullptr);
-    const RegistryTreeNode* product =
-        result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product");
-    ASSERT_NE(product, nullptr);
-    ASSERT_EQ(product->Children().size(), 1u);
-    EXPECT_EQ(product->Children().begin()->first, u"Sub");
-    EXPECT_EQ(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Old"), nullptr);
-    // The 32-bit view is an ordinary key.
-    EXPECT_NE(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Other"), nullptr);
-    EXPECT_EQ(result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Other"), nullptr);
-}
-
 // A malformed file: where the diagnostic must point, and a word of what it must say. Each file
 // has a good value before its fault: nothing of it may be used.
 TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
@@ -146,14 +122,10 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
     } files[] = {
         {good + "\"Bad\"=\"open\n", 5, u"Anführungszeichen"},
         {good + "\"Bad\"=\"C:\\Windows\"\n", 5, u"Escape"},
-        {good + "\"Bad\"=hex:01,0g\n", 5, u"','"},
-        {good + "\"Bad\"=hex:01,\n", 5, u"Hex-Byte"},
         {good + "\"Bad\"=hex:01,\\\n  02,\\\n  zz\n", 7, u"Hex-Byte"},
         {good + "\"Bad\"=hex(x):01\n", 5, u"hex(n)"},
-        {good + "\"Bad\"=dword:\n", 5, u"DWORD"},
         {good + "\"Bad\"=qword:1\n", 5, u"Wert erwartet"},
         {good + "\"Bad\"=dword:1 ; note\n", 5, u"nach dem Wert"},
-        {good + "\"Bad\" dword:1\n", 5, u"'='"},
         {std::string(kHeader) + "\"Bad\"=dword:1\n", 3, u"vor dem ersten Abschnitt"},
         {good + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"B\"=-\n", 6, u"löscht"},
         {good + "\"Bad\"=\"" + std::string(93, 'x') + "\"\n", 5, u"Zeile länger als 100"},
@@ -162,11 +134,8 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
          7, u"länger als 200"},
         {good + "\"Bad\"=hex:01,\\", 5, u"Fortsetzungszeile"},
         {good + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\n", 5, u"']'"},
-        {good + "[HKEY_LOCAL_MACHINE\\\\X]\n", 5, u"Schlüsselpfad"},
         {good + "[HKEY_NOWHERE\\X]\n", 5, u"Stammschlüssel"},
-        {good + "Name=1\n", 5, u"unerwartete Zeile"},
         {"Windows Registry Editor Version 6.00\n", 1, u"Kopfzeile"},
-        {"\n  \n", 0, u"Kopfzeile"},
         {good + "\"Bad\"=\"\xED\xA0\x80\"\n", 5, u"UTF-8"},
         {good + "\"Bad\"=\"\xC0\xAF\"\n", 5, u"UTF-8"},
         {good + "\"Bad\"=dword:000000001\n", 5, u"DWORD"},
@@ -262,15 +231,14 @@ TEST(RegFileRegistry, ChangedFileIsReadAgainWhileOpenedKeysKeepTheirContent) {
 }
 
 TEST(RegistryFilePath, NamedByTheVariableWithTheDefaultWhenUnsetOrEmpty) {
-    {
-        const ScopedVariable named(kRegistryFileVariable, "/srv/zeph/test.reg");
-        EXPECT_EQ(RegistryFilePath(), "/srv/zeph/test.reg");
-        const ScopedVariable empty(kRegistryFileVariable, "");
-        EXPECT_EQ(RegistryFilePath(), "/etc/zeph/registry.reg");
+    for (const char* named : {"/srv/zeph/test.reg", "", static_cast<const char*>(nullptr)}) {
+        const ScopedVariable variable(kRegistryFileVariable, named != nullptr ? named : "");
+        if (named == nullptr) {
+            unsetenv(kRegistryFileVariable);
+        }
+        EXPECT_EQ(RegistryFilePath(),
+                  named != nullptr && *named != '\0' ? named : "/etc/zeph/registry.reg");
     }
-    const ScopedVariable unset(kRegistryFileVariable, "");
-    unsetenv(kRegistryFileVariable);
-    EXPECT_EQ(RegistryFilePath(), "/etc/zeph/registry.reg");
 }
 
 #endif

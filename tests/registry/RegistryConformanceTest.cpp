@@ -6,8 +6,6 @@
 // the smart card database reads under the value names Windows uses.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "RegistryBackends.h"
 #include "pcsc/PcScConstants.h"
 #include "pcsc/SmartCardDatabase.h"
@@ -89,11 +87,10 @@ TYPED_TEST(RegistryConformance, QueriesAndReadsValuesAsTheWindowsRegistryDoes) {
 
 TYPED_TEST(RegistryConformance, KeyAndValueNamesIgnoreCase) {
     RegistryKey key;
-    std::u16string lower = u"software\\" + TestRootName() + u"\\CARD";
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char16_t unit) {
-        return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + 32) : unit;
-    });
-    ASSERT_EQ(this->Open(lower, key), kRegistrySuccess);
+    const std::u16string digits =
+        TestRootName().substr(std::u16string_view(u"ZephRegistryTest").size());
+    ASSERT_EQ(this->Open(u"software\\zephREGISTRYtest" + digits + u"\\CARD", key),
+              kRegistrySuccess);
     RegistryValue value;
     ASSERT_EQ(key.ReadValue(u"atr", value), kRegistrySuccess);
     EXPECT_EQ(value, kBinary);
@@ -178,54 +175,46 @@ TEST(RegistryPathLimits, KeyNamesOfMoreThan255CharactersAndPathsDeeperThan512Are
     EXPECT_TRUE(tree.Empty());
 }
 
-constexpr char16_t kCard[] = u"TALPO SmartCard";
-const std::u16string kCardKey = std::u16string(kSmartCardDatabaseKey) + u"\\" + kCard;
-
-class SmartCardDatabaseTest : public ::testing::Test {
-  protected:
-    // The result of the look-up, and what it delivered after "stale".
-    std::pair<uint32_t, std::u16string> LookUp(std::u16string_view card, uint32_t providerId) {
-        std::u16string provider = u"stale";
-        const uint32_t result = LookUpCardTypeProvider(registry, card, providerId, provider);
-        return {result, provider};
-    }
-
-    MemoryRegistry registry;
-};
-
-using Answer = std::pair<uint32_t, std::u16string>;
-
-// The value names of the provider kinds are read in tests/identification/HelperTest.
-TEST_F(SmartCardDatabaseTest, MissingCardTypesValuesAndUnknownKindsAreRefused) {
-    EXPECT_EQ(LookUp(kCard, kScardProviderCsp), Answer(SCARD_E_UNKNOWN_CARD, u""));
-    registry.SetString(kCardKey, u"Crypto Provider", u"CSP");
-    EXPECT_EQ(LookUp(kCard, kScardProviderCardModule), Answer(ERROR_FILE_NOT_FOUND_RESULT, u""));
-    EXPECT_EQ(LookUp(kCard, 1).first, SCARD_E_INVALID_PARAMETER);
-    EXPECT_EQ(LookUp(kCard, 5).first, SCARD_E_INVALID_PARAMETER);
-}
-
-TEST_F(SmartCardDatabaseTest, CardTypeNamesIgnoreCaseButCannotReachOtherKeysOrViews) {
-    registry.SetString(kCardKey, u"Crypto Provider", u"CSP");
-    registry.SetString(kCardKey + u"\\Nested", u"Crypto Provider", u"nested");
-    registry.SetString(std::u16string(u"SOFTWARE\\WOW6432Node").append(kCardKey, 8).append(u"32"),
-                       u"Crypto Provider", u"32-bit CSP");
-    EXPECT_EQ(LookUp(u"talpo smartcard", kScardProviderCsp), Answer(0, u"CSP"));
-    for (const std::u16string& card :
-         {std::u16string(u"TALPO SmartCard\\Nested"), std::u16string(u""),
-          std::u16string(u"TALPO SmartCard32"), std::u16string(u"TALPO SmartCard\0x", 17)}) {
-        EXPECT_EQ(LookUp(card, kScardProviderCsp).first, SCARD_E_UNKNOWN_CARD);
-    }
-}
-
-TEST_F(SmartCardDatabaseTest, OnlyStringValuesNameProvidersAndTheyEndAtTheirFirstNul) {
-    const std::pair<RegistryValue, Answer> cases[] = {
-        {{kRegBinary, {0x41, 0}}, {kInvalidDataResult, u""}},
-        {{kRegExpandSz, {0x41, 0, 0, 0, 0x42, 0}}, {0, u"A"}},
-        {{kRegSz, {0x41, 0, 0x42, 0, 0x43}}, {0, u"AB"}},  // no terminator, an odd last byte
+// Card types ignore case but reach no other key or view; only string values name providers, and
+// they end at their first NUL. The value names of the provider kinds are read in
+// tests/identification/HelperTest.
+TEST(SmartCardDatabaseTest, FindsTheProviderOfTheCardTypeInItsStringValue) {
+    const std::u16string key = std::u16string(kSmartCardDatabaseKey) + u"\\TALPO SmartCard";
+    const RegistryValue csp{kRegSz, RegistryStringBytes(u"CSP")};
+    const RegistryValue binary{kRegBinary, {0x41, 0}};
+    const RegistryValue expandable{kRegExpandSz, {0x41, 0, 0, 0, 0x42, 0}};
+    const RegistryValue unterminated{kRegSz, {0x41, 0, 0x42, 0, 0x43}};  // an odd last byte too
+    const struct {
+        std::u16string card;
+        uint32_t providerId;
+        RegistryValue value;  // of "Crypto Provider"
+        uint32_t result;
+        std::u16string provider;
+    } rows[] = {
+        {u"talpo smartcard", kScardProviderCsp, csp, 0, u"CSP"},
+        {u"TALPO Other", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
+        {u"TALPO SmartCard\\Nested", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
+        {u"TALPO SmartCard32", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
+        {u"", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
+        {std::u16string(u"TALPO SmartCard\0x", 17), kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD,
+         u""},
+        {u"TALPO SmartCard", kScardProviderCardModule, csp, ERROR_FILE_NOT_FOUND_RESULT, u""},
+        {u"TALPO SmartCard", 1, csp, SCARD_E_INVALID_PARAMETER, u""},
+        {u"TALPO SmartCard", 5, csp, SCARD_E_INVALID_PARAMETER, u""},
+        {u"TALPO SmartCard", kScardProviderCsp, binary, kInvalidDataResult, u""},
+        {u"TALPO SmartCard", kScardProviderCsp, expandable, 0, u"A"},
+        {u"TALPO SmartCard", kScardProviderCsp, unterminated, 0, u"AB"},
     };
-    for (const auto& [value, answer] : cases) {
-        registry.SetValue(kCardKey, u"Crypto Provider", value);
-        EXPECT_EQ(LookUp(kCard, kScardProviderCsp), answer);
+    for (const auto& row : rows) {
+        MemoryRegistry registry;
+        registry.SetValue(key, u"Crypto Provider", row.value);
+        registry.SetString(key + u"\\Nested", u"Crypto Provider", u"nested");
+        registry.SetString(std::u16string(u"SOFTWARE\\WOW6432Node").append(key, 8).append(u"32"),
+                           u"Crypto Provider", u"32-bit CSP");
+        std::u16string provider = u"stale";
+        EXPECT_EQ(LookUpCardTypeProvider(registry, row.card, row.providerId, provider), row.result)
+            << std::string(row.card.begin(), row.card.end());
+        EXPECT_EQ(provider, row.provider);
     }
 }
 

@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "CapturingTraceSystem.h"
 #include "MemoryRegistry.h"
 #include "PcScSimulator.h"

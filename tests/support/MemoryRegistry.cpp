@@ -6,12 +6,9 @@
 
 namespace {
 
-std::u16string FullPath(std::u16string_view path) {
-    return std::u16string(kLocalMachineHive) + u'\\' + std::u16string(path);
-}
-
 RegistryTreeNode& CreatedKey(RegistryTree& tree, std::u16string_view path) {
-    RegistryTreeNode* key = tree.CreateKey(FullPath(path));
+    RegistryTreeNode* key =
+        tree.CreateKey(std::u16string(kLocalMachineHive) + u'\\' + std::u16string(path));
     if (key == nullptr) {
         throw std::invalid_argument("MemoryRegistry: not a valid key path");
     }

@@ -4,14 +4,8 @@
 // keep the content they were opened in. Thread-safe.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "registry/Registry.h"
 #include "registry/RegistryTree.h"
@@ -27,9 +21,6 @@ class MemoryRegistry final : public RegistryApi {
     void CreateKey(std::u16string_view path);
     // Creates the key when needed.
     void SetValue(std::u16string_view path, std::u16string_view name, RegistryValue value);
-    void SetBinary(std::u16string_view path, std::u16string_view name, std::vector<uint8_t> bytes) {
-        SetValue(path, name, {kRegBinary, std::move(bytes)});
-    }
     // REG_SZ with its terminator.
     void SetString(std::u16string_view path, std::u16string_view name, std::u16string_view text) {
         SetValue(path, name, {kRegSz, RegistryStringBytes(text)});

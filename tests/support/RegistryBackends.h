@@ -6,12 +6,9 @@
 
 #include <charconv>
 #include <chrono>
-#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "MemoryRegistry.h"
 #include "registry/Registry.h"
@@ -28,11 +25,8 @@
 // programs running side by side, and runs after a killed one, do not share fixtures.
 inline std::u16string UniqueKeyName(std::u16string_view prefix) {
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::u16string name(prefix);
-    for (const char digit : std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now))) {
-        name.push_back(static_cast<char16_t>(digit));
-    }
-    return name;
+    const std::string digits = std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
+    return std::u16string(prefix) + std::u16string(digits.begin(), digits.end());
 }
 
 // The key below SOFTWARE that every fixture key of this process lies in.
@@ -47,12 +41,9 @@ inline std::u16string TestRoot() {
 
 // The path the 64-bit view shows a key under when it was written for the view.
 inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
-    if (view == RegistryView::Bit64) {
-        return std::u16string(path);
-    }
-    std::u16string stored = u"SOFTWARE\\WOW6432Node";
-    stored.append(path.substr(std::u16string_view(u"SOFTWARE").size()));
-    return stored;
+    return view == RegistryView::Bit64
+               ? std::u16string(path)
+               : std::u16string(u"SOFTWARE\\WOW6432Node").append(path.substr(8));
 }
 
 class MemoryBackend {
@@ -72,13 +63,10 @@ class MemoryBackend {
 
 #ifdef _WIN32
 
+// Each fixture key removes what it created when the backend ends, in any order: a key already
+// gone with the tree of another is left as it is.
 class Win32Backend {
   public:
-    ~Win32Backend() {
-        while (!m_keys.empty()) {
-            m_keys.pop_back();
-        }
-    }
     void CreateKey(std::u16string_view path, RegistryView view) { Key(path, view); }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
                   const RegistryValue& value) {
@@ -112,10 +100,7 @@ class FileBackend {
         Section(path, view);
         m_text.append("\"").append(Ascii(name) + "\"=hex(" + Hex(value.type) + "):");
         for (size_t i = 0; i < value.data.size(); ++i) {
-            if (i > 0) {
-                m_text += i % 16 == 0 ? ",\\\r\n  " : ",";
-            }
-            m_text += Hex(value.data[i]);
+            m_text.append(i > 0 ? "," : "").append(Hex(value.data[i]));
         }
         m_text += "\r\n";
         Save();

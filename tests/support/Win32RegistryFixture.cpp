@@ -12,19 +12,6 @@ REGSAM ViewFlag(RegistryView view) {
     return view == RegistryView::Bit64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
-void DeleteTree(const std::u16string& path, RegistryView view) {
-    const size_t split = path.rfind(u'\\');
-    const std::u16string parent = split == std::u16string::npos ? u"" : path.substr(0, split);
-    const std::u16string name = split == std::u16string::npos ? path : path.substr(split + 1);
-    HKEY parentKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(parent.c_str()), 0,
-                      KEY_ALL_ACCESS | ViewFlag(view), &parentKey) != ERROR_SUCCESS) {
-        return;
-    }
-    RegDeleteTreeW(parentKey, AsWChar(name.c_str()));
-    RegCloseKey(parentKey);
-}
-
 }  // namespace
 
 // Created one level at a time, which tells the uppermost key that did not exist before.
@@ -48,9 +35,16 @@ ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view)
     }
 }
 
+// Removes the uppermost key it created with everything below it (no key is created directly
+// below the hive).
 ScopedRegistryKey::~ScopedRegistryKey() {
-    if (!m_firstCreated.empty()) {
-        DeleteTree(m_firstCreated, m_view);
+    const size_t split = m_firstCreated.rfind(u'\\');
+    HKEY parent = nullptr;
+    if (split != std::u16string::npos &&
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_firstCreated.substr(0, split).c_str()), 0,
+                      KEY_ALL_ACCESS | ViewFlag(m_view), &parent) == ERROR_SUCCESS) {
+        RegDeleteTreeW(parent, AsWChar(m_firstCreated.c_str() + split + 1));
+        RegCloseKey(parent);
     }
 }
 

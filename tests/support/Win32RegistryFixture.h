@@ -4,9 +4,7 @@
 // values a test sets in them.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "registry/Registry.h"

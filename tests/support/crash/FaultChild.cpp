@@ -4,14 +4,13 @@
 //
 //   crash_fault_child divide|pointer|outside|other-thread|foreign-stack|sent|measure
 //   (no argument: a restarted instance; it leaves "restarted" in $ZEPH_CRASH_TEST_DIR)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -29,25 +28,20 @@ constexpr int kChecked = 0;
 constexpr int kMismatch = 3;
 constexpr uint32_t kAttributeReaderActual = 0x0007AA01;
 
-std::string TestDir() {
+void Leave(const char* name) {
     const char* dir = std::getenv("ZEPH_CRASH_TEST_DIR");
-    return dir != nullptr ? std::string(dir) + "/" : std::string();
-}
-
-void Leave(const std::string& name) {
-    std::ofstream(TestDir() + name) << "1\n";
+    std::ofstream(std::string(dir != nullptr ? dir : ".") + "/" + name) << "1\n";
 }
 
 // Through a variable the compiler cannot see through, so the fault stays in the program.
 volatile uint32_t g_zero = 0;
 uint8_t* volatile g_badPointer = reinterpret_cast<uint8_t*>(0x10);
 
+// The error code the trace line of a fault names: the exception's, or the signal's number.
 #ifdef _WIN32
-constexpr const char* kDivideText = "SEH-Exception aufgetreten: ErrorCode = c0000094";
-constexpr const char* kAccessText = "SEH-Exception aufgetreten: ErrorCode = c0000005";
+constexpr const char *kDivideCode = "c0000094", *kAccessCode = "c0000005";
 #else
-constexpr const char* kDivideText = "SEH-Exception aufgetreten: ErrorCode = 8";  // SIGFPE
-constexpr const char* kAccessText = "SEH-Exception aufgetreten: ErrorCode = b";  // SIGSEGV
+constexpr const char *kDivideCode = "8", *kAccessCode = "b";  // SIGFPE, SIGSEGV
 #endif
 
 bool Expect(bool condition, const char* what) {
@@ -57,18 +51,14 @@ bool Expect(bool condition, const char* what) {
     return condition;
 }
 
-bool TracedFault(const ExtensionHarness& h, const std::string& method, const char* text) {
-    bool crashLine = false;
-    for (const std::string& line : h.traces.TextsAt(TRACE_EXCEPTION)) {
-        crashLine =
-            crashLine || line.starts_with(
-                             "TranslateSEHExceptionToStdException -> Exception aufgetreten! "
-                             "Thread-ID <");
-    }
-    return Expect(crashLine, "no crash line") &&
-           Expect(h.Traced(TRACE_EXCEPTION, method,
-                           std::string("Std::Exception gefangen! <") + text + ">"),
-                  "no caught-exception line");
+bool TracedFault(const ExtensionHarness& h, const std::string& method, const char* code) {
+    const std::string crash = "TranslateSEHExceptionToStdException -> Exception aufgetreten! ";
+    const std::string caught = "Std::Exception gefangen! <SEH-Exception aufgetreten: ErrorCode = ";
+    return Expect(std::ranges::any_of(
+                      h.traces.TextsAt(TRACE_EXCEPTION),
+                      [&](const auto& line) { return line.starts_with(crash + "Thread-ID <"); }),
+                  "no crash line") &&
+           Expect(h.Traced(TRACE_EXCEPTION, method, caught + code + ">"), "no caught line");
 }
 
 uint32_t ReadActualReaderInto(ExtensionHarness& h, uint8_t* buffer) {
@@ -87,7 +77,7 @@ int DivideInsideOperation() {
     h.ConnectCard();
     h.pcsc.onTransmit = [](uint32_t result, uint32_t, uint32_t*) { return Divide(result); };
     const bool faulted = Expect(h.TransmitSelect().first != ZEPH_STATUS_SUCCESS, "no error") &&
-                         TracedFault(h, "Transmit", kDivideText);
+                         TracedFault(h, "Transmit", kDivideCode);
     h.pcsc.onTransmit = nullptr;
     return faulted && Expect(h.TransmitSelect().first == ZEPH_STATUS_SUCCESS, "no recovery")
                ? kChecked
@@ -99,7 +89,7 @@ int BadPointerInsideOperation() {
     ExtensionHarness h;
     const bool faulted =
         Expect(ReadActualReaderInto(h, g_badPointer) != ZEPH_STATUS_SUCCESS, "no error") &&
-        TracedFault(h, "GetAttribute", kAccessText);
+        TracedFault(h, "GetAttribute", kAccessCode);
     uint8_t name[256] = {};
     return faulted && Expect(ReadActualReaderInto(h, name) == ZEPH_STATUS_SUCCESS, "no recovery")
                ? kChecked
