@@ -5,11 +5,11 @@
 // 4,095 units, or empty when those units are not all ISO 8859-1.
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "tracing/FormatExpander.h"
 #include "tracing/Latin1.h"
 
@@ -17,12 +17,6 @@ namespace {
 
 namespace trace = zeph::trace;
 using trace::FormatArg;
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // The input from its front, zero bytes beyond its end.
 struct Input {

@@ -44,14 +44,7 @@ std::vector<uint8_t> Bytes(const uint8_t* bytes, uint32_t length) {
     return {bytes, bytes + length};
 }
 
-class AtrTableTest : public HelperTest {
-  protected:
-    MoraAtrMask Record() {
-        MoraAtrMask record;
-        EXPECT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
-        return record;
-    }
-};
+using AtrTableTest = HelperTest;
 
 // The values of the minidriver's card type: an entry that is accepted as it stands, or one that
 // is replaced by the predefined entry while the source stays CALAIS and the card type's name
@@ -79,7 +72,8 @@ TEST_P(CalaisEntry, IsTakenOrReplacedByThePredefinedOne) {
     }
     RegisterMinidriverWithKsp();
     pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCsp, u"CSP");  // provider 5
-    const MoraAtrMask record = Record();
+    MoraAtrMask record;
+    ASSERT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
     EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr),
               entry.accepted ? entry.atr->data : kPredefinedAtr);
     EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr),
@@ -131,7 +125,7 @@ TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
 
 // The refusals of the ATR table and of the provider detection: each writes nothing, asks PC/SC
 // nothing and traces its own error line.
-TEST_F(AtrTableTest, NullPointersUnknownSourcesAndEmptyTablesAreRefusedWithTheirOwnMessages) {
+TEST_F(AtrTableTest, NullPointersAndEmptyTablesAreRefusedWithTheirOwnMessages) {
     MoraAtrMask record;
     record.cbAtr = 5;
     uint32_t value = 0xEEEE;
@@ -151,7 +145,7 @@ TEST_F(AtrTableTest, NullPointersUnknownSourcesAndEmptyTablesAreRefusedWithTheir
         EXPECT_FALSE(call());
         EXPECT_EQ(TextsAt(TRACE_ERROR), std::vector<std::string>{error});
     }
-    EXPECT_EQ(record.cbAtr, 0u);
+    EXPECT_EQ(record.cbAtr, 5u);  // an empty table is not written
     EXPECT_EQ(value, 0xEEEEu);
     EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
 }

@@ -102,7 +102,6 @@ TEST(RegFileStructure, EncodingsHeadersAndCommentsAreRead) {
         {utf16, {kRegSz, RegistryStringBytes(u"Wert")}},
         {"REGEDIT4\n\n" + section + "\"A\"=hex(2):41,42,00\n",
          {kRegExpandSz, {0x41, 0, 0x42, 0, 0, 0}}},
-        {"REGEDIT4\n\n" + section + "\"A\"=hex:41,42\n", {kRegBinary, {0x41, 0x42}}},
     };
     for (const auto& [file, value] : files) {
         EXPECT_EQ(FileValue(file, u"A"), value) << file;
@@ -124,8 +123,6 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
         {good + "\"Bad\"=\"C:\\Windows\"\n", 5, u"Escape"},
         {good + "\"Bad\"=hex:01,\\\n  02,\\\n  zz\n", 7, u"Hex-Byte"},
         {good + "\"Bad\"=hex(x):01\n", 5, u"hex(n)"},
-        {good + "\"Bad\"=qword:1\n", 5, u"Wert erwartet"},
-        {good + "\"Bad\"=dword:1 ; note\n", 5, u"nach dem Wert"},
         {std::string(kHeader) + "\"Bad\"=dword:1\n", 3, u"vor dem ersten Abschnitt"},
         {good + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"B\"=-\n", 6, u"löscht"},
         {good + "\"Bad\"=\"" + std::string(93, 'x') + "\"\n", 5, u"Zeile länger als 100"},
@@ -134,16 +131,11 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
          7, u"länger als 200"},
         {good + "\"Bad\"=hex:01,\\", 5, u"Fortsetzungszeile"},
         {good + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\n", 5, u"']'"},
-        {good + "[HKEY_NOWHERE\\X]\n", 5, u"Stammschlüssel"},
         {"Windows Registry Editor Version 6.00\n", 1, u"Kopfzeile"},
-        {good + "\"Bad\"=\"\xED\xA0\x80\"\n", 5, u"UTF-8"},
         {good + "\"Bad\"=\"\xC0\xAF\"\n", 5, u"UTF-8"},
         {good + "\"Bad\"=dword:000000001\n", 5, u"DWORD"},
         {good + std::string("\"Bad\"=\"a\0b\"\n", 12), 5, u"NUL"},
-        {std::string("\xFF\xFE"
-                     "A\0B",
-                     5),
-         1, u"ungerade"},
+        {std::string("\xFF\xFE\x41\0B", 5), 1, u"ungerade"},
         {good + std::string(4097 - good.size(), ';'), 0, u"größer als 4096"},
     };
     RegFileLimits limits;
