@@ -116,7 +116,7 @@ TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
     EXPECT_GT(fs::file_size(added[0]), 0u);
 #ifndef _WIN32
     // The crashing thread stopped by the fault, and the backtrace unwound from the faulting
-    // function (which needs the thread's stack and the modules' build ids in the dump).
+    // function (which needs the thread's stack and the module list in the dump).
     const auto shown = LldbShowDump(added[0].string());
     if (shown) {
         EXPECT_NE(shown->find(std::string("stop reason = signal ") + GetParam().signal),
