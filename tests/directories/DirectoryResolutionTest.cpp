@@ -11,9 +11,6 @@
 
 #include "FakeDirectoryEnvironment.h"
 #include "directories/DirectoryQueries.h"
-#include "directories/NarrowText.h"
-#include "directories/PathText.h"
-#include "directories/RegistryLookups.h"
 
 using namespace configdb;
 
@@ -82,6 +79,13 @@ const struct {
     {"log shell folder created", Nothing, Log("K7000104", true), "LocalLow/Talpo/Log/Mora/", true,
      Made::PerUser},
     {"log without create flag", Nothing, Log("K7000104", false), "", false},
+    {"log registry text too long for the value buffer",
+     [](auto& env) {
+         std::string directory = env.Path("Long");
+         directory.resize(260, 'x');  // with its terminator one byte beyond the buffer
+         env.SetRegistry(kVersions104 + "2.0\\LogDir", "", directory);
+     },
+     Log("K7000104", true), "LocalLow/Talpo/Log/Mora/", true, Made::PerUser},
     {"log temp fallback", NoLocalLow, Log("X1", true), "Temp/Low/Talpo/Log/X1/", true,
      Made::PerUser},
     {"data registry hit",
@@ -92,10 +96,12 @@ const struct {
      "ProgramData/Talpo/Daten/K7000104/Data/", true, Made::MachineWide},
     {"data in a Talpo environment", TalpoEnvironment, Data(true),
      "Temp/Low/Talpo/Daten/K7000104/Data/", true, Made::PerUser},
+    // Subkey names compare as numbers: 2.9 beats 2.10, and the first of two equal ones wins.
     {"konfig registry hit, newest version",
      [](auto& env) {
          Registered(kVersions104 + "2.10\\ConfigDir", "Old")(env);
          Registered(kVersions104 + "2.9\\ConfigDir", "New")(env);
+         Registered(kVersions104 + "2.90\\ConfigDir", "Same")(env);
      },
      Konfig, "New/", true},
     {"konfig outside a Talpo environment",
@@ -138,46 +144,6 @@ TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
             EXPECT_EQ(status.st_mode & 0777, chain.made == Made::PerUser ? 0700 : 0777 & ~mask);
         }
 #endif
-    }
-}
-
-TEST(DirectoryResolution, NewestVersionSubkeyComparesNumbers) {
-    const struct {
-        std::vector<const char*> subkeys;
-        const char* expected;
-    } cases[] = {{{"1.0", "2.9", "2.10"}, "\\2.9"},
-                 {{}, "\\1.0"},
-                 {{"0.9"}, "\\1.0"},
-                 {{"abc", "3"}, "\\3"},
-                 {{"2.5", "2.50"}, "\\2.5"}};
-    for (const auto& c : cases) {
-        FakeDirectoryEnvironment env;
-        env.registry.CreateKey(u"SOFTWARE\\WOW6432Node\\TALPOgrp\\Components\\K1\\Versions");
-        for (const char* subkey : c.subkeys) {
-            env.registry.CreateKey(u"SOFTWARE\\WOW6432Node\\TALPOgrp\\Components\\K1\\Versions\\" +
-                                   FakeDirectoryEnvironment::Wide(subkey));
-        }
-        EXPECT_EQ(GetNewestVersionKey(env.registry, "SOFTWARE\\TALPOgrp\\Components\\K1\\Versions"),
-                  c.expected);
-    }
-}
-
-TEST(DirectoryResolution, TalpoPaths) {
-    const struct {
-        const char* id;
-        const char* kind;
-        const char* expected;
-    } cases[] = {{"K7000105", "Log", "Talpo/Log/Mora/"},
-                 {"K7000102", "Konfig", "Talpo/Konfig/MoraCompact/"},
-                 {"K7000101", "Konfig", "Talpo/Konfig/K7000101/"},
-                 {"K7000102", "Daten", "Talpo/Daten/K7000102/"},
-                 {"X1", "Log", "Talpo/Log/X1/"}};
-    for (const auto& c : cases) {
-        std::string expected = c.expected;
-        for (char& ch : expected) {
-            ch = ch == '/' ? kPathSeparator : ch;
-        }
-        EXPECT_EQ(TalpoPath(c.id, c.kind), expected);
     }
 }
 

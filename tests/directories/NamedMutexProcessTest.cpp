@@ -1,5 +1,6 @@
 // The named mutex between processes: trace lines of several writers, a holder that makes the next
 // writer time out, an owner that dies holding it; on Windows, the mutex seen from a child process.
+// And what the trace line's append writes for each answer of the mutex.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -23,6 +24,7 @@ using namespace configdb;
 namespace {
 
 constexpr char kChild[] = "directories_mutex_child";
+const std::string kFailure = " bei WaitForSingleObject, eigentliche Trace-Zeile folgt:";
 const std::string kStamp = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3} \[\d+\] \[\d+\] )";
 
 // A mutex of this test and process, created before any child starts (on Windows it lives only
@@ -49,7 +51,37 @@ class NamedMutexProcess : public testing::Test {
     std::unique_ptr<NamedMutex> m_mutex;
 };
 
+// Answers a wait of the trace's length with one result; counts the releases.
+struct ScriptedMutex : NamedMutex {
+    explicit ScriptedMutex(int32_t answer) : result(answer) {}
+    int32_t Wait(uint32_t timeoutMs) override {
+        return timeoutMs == kInternTraceWaitMs ? result : 7;
+    }
+    void Release() override { ++releases; }
+    int32_t result;
+    int releases = 0;
+};
+
 }  // namespace
+
+TEST(InternTraceLine, AppendWritesAndReleasesOnlyWhenTheWaitSucceeded) {
+    const struct {
+        int32_t result;  // of the wait; 1 stands for a null mutex
+        std::string prefix;
+    } cases[] = {{kWaitObject0, ""},
+                 {kWaitAbandoned, ""},
+                 {INT32_MIN, "------> _InternTrace: Fehler <-2147483648>" + kFailure},
+                 {1, "------> _InternTrace: Fehler <-1>" + kFailure}};
+    for (const auto& c : cases) {
+        const TempDirectory directory;
+        const std::string file = (directory.Path() / "ConfigDB_Intern.log").string();
+        ScriptedMutex mutex(c.result);
+        AppendInternTraceLine(c.result == 1 ? nullptr : &mutex, file, "one\n");
+        AppendInternTraceLine(c.result == 1 ? nullptr : &mutex, file, "two\n");
+        EXPECT_EQ(ReadFileText(file), c.prefix + "one\n" + c.prefix + "two\n") << c.result;
+        EXPECT_EQ(mutex.releases, c.prefix.empty() ? 2 : 0) << c.result;
+    }
+}
 
 TEST_F(NamedMutexProcess, LinesOfSeveralProcessesAreWholeAndComplete) {
     std::vector<std::unique_ptr<ChildProcess>> children;
@@ -76,10 +108,7 @@ TEST_F(NamedMutexProcess, LineAfterALongHoldCarriesTheTimeoutPrefix) {
     const std::string message = "after the hold";
     AppendInternTraceLine(m_mutex.get(), m_file, ComposeInternTraceLine(&message, 14));
     EXPECT_EQ(holder.Wait(), kWaitObject0);
-    const std::regex expected(
-        "-----> _InternTrace: Timeout bei WaitForSingleObject, eigentliche "
-        "Trace-Zeile folgt:" +
-        kStamp + message);
+    const std::regex expected("-----> _InternTrace: Timeout" + kFailure + kStamp + message);
     const std::vector<std::string> lines = ReadFileLines(m_file);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(std::regex_match(lines[0], expected)) << lines[0];

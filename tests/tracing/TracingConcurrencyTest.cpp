@@ -10,7 +10,6 @@
 
 #include "CapturingTraceSystem.h"
 #include "tracing/TraceInterface.h"
-#include "tracing/TraceSinks.h"
 
 namespace {
 
@@ -58,22 +57,6 @@ TEST(TracingConcurrencyTest, FirstLinesOfTwoThreadsRaceWithTheTraceSystemArrivin
     const std::vector<std::string> texts = capture.Texts();
     EXPECT_EQ(CountStartingWith(texts, "late 1"), static_cast<size_t>(kRounds));
     EXPECT_EQ(CountStartingWith(texts, "late 2"), static_cast<size_t>(kRounds));
-}
-
-TEST(TracingConcurrencyTest, HelperLibComponentChangesWhileItsSinkWrites) {
-    CapturingTraceSystem capture;
-    std::thread writer([] {
-        for (int i = 0; i < kRounds; ++i) {
-            HelperLibTraceSink(false, u"message");
-        }
-    });
-    SetHelperLibComponent(kExtensionTraceComponent);
-    writer.join();
-    SetHelperLibComponent(kHelperLibDefaultTraceComponent);
-    for (const TraceLine& line : capture.Lines()) {
-        EXPECT_TRUE(line.category == "ZEPH.Ext.PcSc" || line.category == "ZEPH.Help.Lib") << line;
-    }
-    EXPECT_EQ(capture.Lines().size(), static_cast<size_t>(kRounds));
 }
 
 }  // namespace
