@@ -63,6 +63,8 @@ TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
     const std::string missing = env.Path("Missing");
     SwitchFilesOn(env, missing);
     env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", missing);
+    // One byte too long for the library's value buffer, with its terminator.
+    env.SetRegistry(kProduct, "ConfigDBTracingDirsDirectory", std::string(260, 'x'));
     ConfigDbContext context(env);
     CapturedDiagnostics captured(context);
     context.EnsureInitialized();
@@ -75,6 +77,8 @@ TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
           "als alternativer Log-Pfad für die Komponente K7000102 zurückgegeben zu werden!"_nt}) {
         EXPECT_TRUE(CapturedDiagnostics::Contains(missingText + text)) << text;
     }
+    EXPECT_TRUE(CapturedDiagnostics::Contains(
+        "E Init: Fehler <234> beim Lesen des Eintrags \"ConfigDBTracingDirsDirectory\"!"));
 }
 
 // The three trace files and the alternative log directory: each start dumps the own component's

@@ -68,6 +68,7 @@ TEST(TraceSystemLoader, ProgramDirectoryBeatsTheExecutablesDirectory) {
     const std::string program = scene.Place("Prog", "complete");
     const std::string host = scene.Place("Host", "complete");
     EXPECT_TRUE(TRC_ShouldTrace(TRACE_INFO));
+    EXPECT_TRUE(TRC_ShouldTraceCategory(TRACE_INFO, "ZEPH.Ext.PcSc"));  // its own entry point
     EXPECT_EQ(LoaderScene::InitCount(program), 1);
     EXPECT_EQ(LoaderScene::InitCount(host), 0);
 }
