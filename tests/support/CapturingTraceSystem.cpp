@@ -55,9 +55,6 @@ std::vector<std::string> CapturingTraceSystem::TextsAt(uint16_t level) const {
 void CapturingTraceSystem::Clear() {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_lines.clear();
-    m_shouldTraceCalls = 0;
-    m_shouldTraceCategoryCalls = 0;
-    m_writeCalls = 0;
 }
 
 bool CapturingTraceSystem::TracesCategory(int level, const char* category) const {
@@ -73,7 +70,6 @@ bool CapturingTraceSystem::ExpShouldTrace(int level) {
     if (self == nullptr) {
         return false;
     }
-    ++self->m_shouldTraceCalls;
     return (self->m_levels.load() & level) != 0;
 }
 
@@ -82,7 +78,6 @@ bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char* categor
     if (self == nullptr) {
         return false;
     }
-    ++self->m_shouldTraceCategoryCalls;
     return self->TracesCategory(level, category);
 }
 
@@ -91,27 +86,12 @@ int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* 
     if (self == nullptr) {
         return 0;
     }
-    ++self->m_writeCalls;
     if (!self->TracesCategory(level, category)) {
         return 0;
     }
     const std::lock_guard<std::mutex> guard(self->m_mutex);
     self->m_lines.push_back({static_cast<uint16_t>(level), category, text});
     return 1;
-}
-
-NullTraceSystem::NullTraceSystem(bool traced) {
-    TraceSystemLib::Instance().InstallForTesting(
-        traced ? TraceSystemEntryPoints{[](int) { return true; },
-                                        [](int, const char*) { return true; },
-                                        [](int, const char*, const char*) { return 1; }}
-               : TraceSystemEntryPoints{[](int) { return false; },
-                                        [](int, const char*) { return false; },
-                                        [](int, const char*, const char*) { return 1; }});
-}
-
-NullTraceSystem::~NullTraceSystem() {
-    TraceSystemLib::Instance().ResetForTesting();
 }
 
 std::string Latin1(std::string_view utf8) {

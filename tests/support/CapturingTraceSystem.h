@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -47,11 +46,6 @@ class CapturingTraceSystem {
     std::vector<std::string> TextsAt(uint16_t level) const;
     void Clear();
 
-    // Calls of the entry points since construction or the last Clear().
-    size_t ShouldTraceCalls() const { return m_shouldTraceCalls.load(); }
-    size_t ShouldTraceCategoryCalls() const { return m_shouldTraceCategoryCalls.load(); }
-    size_t WriteCalls() const { return m_writeCalls.load(); }
-
   private:
     static bool ExpShouldTrace(int level);
     static bool ExpShouldTraceCategory(int level, const char* category);
@@ -65,18 +59,6 @@ class CapturingTraceSystem {
     std::atomic<uint16_t> m_levels;
     std::map<std::string, uint16_t, std::less<>> m_categoryLevels;
     std::vector<TraceLine> m_lines;
-    std::atomic<size_t> m_shouldTraceCalls{0};
-    std::atomic<size_t> m_shouldTraceCategoryCalls{0};
-    std::atomic<size_t> m_writeCalls{0};
-};
-
-// Answers every query with `traced` and drops the lines: the cost of the module's side alone.
-class NullTraceSystem {
-  public:
-    explicit NullTraceSystem(bool traced = true);
-    ~NullTraceSystem();
-    NullTraceSystem(const NullTraceSystem&) = delete;
-    NullTraceSystem& operator=(const NullTraceSystem&) = delete;
 };
 
 // Test texts are written in UTF-8 or UTF-16; the trace system receives ISO 8859-1. Converts a
