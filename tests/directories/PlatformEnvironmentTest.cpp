@@ -154,12 +154,6 @@ TEST(PlatformEnvironmentLinux, CreatesAMissingXdgFolderForTheUserOnly) {
     struct stat status {};
     ASSERT_EQ(stat(state.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0700u);
-
-    const ScopedVariable underFile("XDG_STATE_HOME", directory.Write("file", "x") + "/state");
-    std::string unchanged = "unchanged";
-    EXPECT_EQ(env.KnownFolderPath(KnownFolder::LocalAppDataLow, kKnownFolderCreate, unchanged),
-              static_cast<int32_t>(0x80070000u | ENOTDIR));
-    EXPECT_EQ(unchanged, "unchanged");
 }
 
 TEST(PlatformEnvironmentLinux, TakesTmpdirOnlyWhenAbsolute) {

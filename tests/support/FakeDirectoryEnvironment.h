@@ -2,6 +2,7 @@
 // capture of the directory library's diagnostic messages.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -98,12 +99,7 @@ class CapturedDiagnostics {
         return messages;
     }
     static bool Contains(const std::string& text) {
-        for (const std::string& message : Messages()) {
-            if (message == text) {
-                return true;
-            }
-        }
-        return false;
+        return std::find(Messages().begin(), Messages().end(), text) != Messages().end();
     }
 
   private:

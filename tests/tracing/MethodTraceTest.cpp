@@ -167,7 +167,7 @@ TEST(MethodTraceClockTest, DeferredEntryShowsTheTimeOfEntryAndExitTheDuration) {
     EXPECT_LE(entryTime, after);
 }
 
-TEST_F(MethodTraceTest, UntracedOrIncompleteScopesStaySilentAndCostOneCategoryQuery) {
+TEST_F(MethodTraceTest, UntracedOrIncompleteScopesStaySilentAndReadNoClock) {
     m_capture.SetCategoryLevels(kComponent, 0);
     g_clockReads = 0;
     Power({.setReturnOk = true, .throwAtEnd = true});
