@@ -90,7 +90,8 @@ TEST(FormatExpanderTest, InvalidFormatsGiveAnEmptyText) {
 }
 
 #ifndef _WIN32
-// Malformed UTF-8 and lone surrogates become replacement characters, one per maximal part.
+// Malformed UTF-8 and lone surrogates become replacement characters, one per maximal subpart of an
+// ill-formed sequence.
 TEST(TextConversionTest, LinuxNarrowTextIsUtf8) {
     const std::pair<std::string, std::u16string> toWide[] = {
         {"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00e4\u20ac\U0001F600"},
