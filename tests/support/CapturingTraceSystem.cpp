@@ -67,26 +67,17 @@ bool CapturingTraceSystem::TracesCategory(int level, const char* category) const
 
 bool CapturingTraceSystem::ExpShouldTrace(int level) {
     CapturingTraceSystem* const self = s_active.load();
-    if (self == nullptr) {
-        return false;
-    }
-    return (self->m_levels.load() & level) != 0;
+    return self != nullptr && (self->m_levels.load() & level) != 0;
 }
 
 bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char* category) {
     CapturingTraceSystem* const self = s_active.load();
-    if (self == nullptr) {
-        return false;
-    }
-    return self->TracesCategory(level, category);
+    return self != nullptr && self->TracesCategory(level, category);
 }
 
 int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* text) {
     CapturingTraceSystem* const self = s_active.load();
-    if (self == nullptr) {
-        return 0;
-    }
-    if (!self->TracesCategory(level, category)) {
+    if (self == nullptr || !self->TracesCategory(level, category)) {
         return 0;
     }
     const std::lock_guard<std::mutex> guard(self->m_mutex);

@@ -50,14 +50,12 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
     }
 
     RegistryApi& Registry() override { return registry; }
-    int32_t KnownFolderPath(KnownFolder folder, uint32_t flags, std::string& path) override {
-        knownFolderFlags.push_back(flags);
+    int32_t KnownFolderPath(KnownFolder folder, uint32_t, std::string& path) override {
         const auto found = folders.find(folder);
         path = found == folders.end() ? std::string() : found->second;
         return found == folders.end() ? static_cast<int32_t>(0x80070002u) : 0;
     }
-    int32_t FolderPathByCsidl(int32_t csidl, std::string& path) override {
-        csidls.push_back(csidl);
+    int32_t FolderPathByCsidl(int32_t, std::string& path) override {
         path = folders[KnownFolder::LocalAppData];
         return 0;
     }
@@ -75,8 +73,6 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
 
     MemoryRegistry registry;
     std::map<KnownFolder, std::string> folders;
-    std::vector<uint32_t> knownFolderFlags;
-    std::vector<int32_t> csidls;
     std::string tempPath;
     std::string moduleFile;
     std::string executableFile;

@@ -8,69 +8,50 @@
 #else
 #include <time.h>
 #define EXPORT __attribute__((visibility("default")))
-#define PAUSE_MS(ms) nanosleep(&(struct timespec){0, (ms) * 1000000L}, NULL)
+#define PAUSE_MS(ms) nanosleep(&(struct timespec){0, (ms)*1000000L}, NULL)
 #endif
 
+#define COUNT(counter) __atomic_fetch_add(&(counter), 1, __ATOMIC_SEQ_CST)
+#define READ(counter) __atomic_load_n(&(counter), __ATOMIC_SEQ_CST)
+
 /* Counters shared by the threads that trace through the library. */
-static int g_initCount;
-static int g_initialised;
-static int g_earlyCalls;
-static int g_lines;
+static int g_initCount, g_initialised, g_earlyCalls, g_lines;
 
-static void Count(int* counter) {
-    __atomic_fetch_add(counter, 1, __ATOMIC_SEQ_CST);
-}
-
-static int Read(const int* counter) {
-    return __atomic_load_n(counter, __ATOMIC_SEQ_CST);
-}
-
-static void Check(void) {
-    if (!Read(&g_initialised)) {
-        Count(&g_earlyCalls);
+/* Each call of an entry point; one before an initialisation has finished is early. */
+static int Called(void) {
+    if (!READ(g_initialised)) {
+        COUNT(g_earlyCalls);
     }
+    return 1;
 }
 
 EXPORT int ExpWrite(int level, const char* category, const char* text) {
-    (void)level;
-    (void)category;
-    (void)text;
-    Check();
-    Count(&g_lines);
-    return 0;
+    (void)level, (void)category, (void)text;
+    COUNT(g_lines);
+    return Called() - 1;
 }
 EXPORT int ExpShouldTrace(int level) {
     (void)level;
-    Check();
-    return 1;
+    return Called();
 }
 EXPORT int ExpShouldTraceCategory(int level, const char* category) {
-    (void)level;
-    (void)category;
-    Check();
-    return 1;
+    (void)level, (void)category;
+    return Called();
 }
 
 #define UNUSED_EXPORT(name) \
-    EXPORT int name(void) { return 0; }
-UNUSED_EXPORT(ExpWriteEntry)
-UNUSED_EXPORT(ExpDump)
-UNUSED_EXPORT(ExpDumpEntry)
-UNUSED_EXPORT(ExpConfigureTrace)
-UNUSED_EXPORT(ExpIsTracingEnabled)
-UNUSED_EXPORT(ExpSetTracingEnabled)
-UNUSED_EXPORT(ExpSetAppTracingLevel)
-UNUSED_EXPORT(ExpGetAppTracingLevel)
-UNUSED_EXPORT(ExpSetLevel)
-UNUSED_EXPORT(ExpGetLevel)
-UNUSED_EXPORT(ExpListenerExists)
-UNUSED_EXPORT(ExpAddListener)
-UNUSED_EXPORT(ExpAddConsoleListener)
-UNUSED_EXPORT(ExpAddTextfileListener)
-UNUSED_EXPORT(ExpRemoveListenerCategory)
-UNUSED_EXPORT(ExpRemoveListener)
-UNUSED_EXPORT(ExpRemoveCategory)
-UNUSED_EXPORT(ExpRemoveAllCategories)
+    EXPORT int name(void) { \
+        return 0;           \
+    }
+#define UNUSED_EXPORTS(a, b, c, d, e, f) \
+    UNUSED_EXPORT(a)                     \
+    UNUSED_EXPORT(b) UNUSED_EXPORT(c) UNUSED_EXPORT(d) UNUSED_EXPORT(e) UNUSED_EXPORT(f)
+UNUSED_EXPORTS(ExpWriteEntry, ExpDump, ExpDumpEntry, ExpConfigureTrace, ExpIsTracingEnabled,
+               ExpSetTracingEnabled)
+UNUSED_EXPORTS(ExpSetAppTracingLevel, ExpGetAppTracingLevel, ExpSetLevel, ExpGetLevel,
+               ExpListenerExists, ExpAddListener)
+UNUSED_EXPORTS(ExpAddConsoleListener, ExpAddTextfileListener, ExpRemoveListenerCategory,
+               ExpRemoveListener, ExpRemoveCategory, ExpRemoveAllCategories)
 #ifndef OMIT_DONE
 UNUSED_EXPORT(ExpDoneTraceSystem)
 #endif
@@ -78,7 +59,7 @@ UNUSED_EXPORT(ExpDoneTraceSystem)
 #ifndef OMIT_INIT
 /* Slow on purpose: a caller that did not wait for it shows up as an early call. */
 EXPORT int ExpInitTraceSystem(void) {
-    Count(&g_initCount);
+    COUNT(g_initCount);
     PAUSE_MS(50);
     __atomic_store_n(&g_initialised, 1, __ATOMIC_SEQ_CST);
     return 0;
@@ -86,11 +67,11 @@ EXPORT int ExpInitTraceSystem(void) {
 #endif
 
 EXPORT int TestTraceSystemInitCount(void) {
-    return Read(&g_initCount);
+    return READ(g_initCount);
 }
 EXPORT int TestTraceSystemEarlyCalls(void) {
-    return Read(&g_earlyCalls);
+    return READ(g_earlyCalls);
 }
 EXPORT int TestTraceSystemLines(void) {
-    return Read(&g_lines);
+    return READ(g_lines);
 }
