@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 
 #include "FakeDirectoryEnvironment.h"
@@ -35,18 +34,11 @@ std::u16string SystemPath(const std::string& path) {
     return NarrowToWide(std::filesystem::path(path).make_preferred().string());
 }
 
-std::array<uint32_t, 5> Fields(const FixedFileVersion& v) {
-    return {v.signature, v.fileVersionMS, v.fileVersionLS, v.productVersionMS, v.productVersionLS};
-}
-
-// The platform reads the test library's version block; the library answers with its messages,
-// and for a file without a block and a missing one with the failure's, then the build number's.
+// The platform reads the test library's version block (its four numbers in the messages); the
+// library answers with its messages, and for a file without a block and a missing one with the
+// failure's, then the build number's.
 TEST(PlatformFileVersion, ReadsTheVersionBlockAndTheLibraryAnswersWithItsMessages) {
     const std::u16string versioned = SystemPath(ZEPH_TEST_VERSIONED_LIBRARY);
-    const FileVersionReading reading = env.ReadFileVersion(versioned);
-    EXPECT_EQ(reading.step, Step::Read);
-    EXPECT_EQ(Fields(reading.fixed), (std::array<uint32_t, 5>{0xFEEF04BD, 0x00010002, 0x00030004,
-                                                              0x00050006, 0x00070008}));
     configdb::ConfigDbContext context(env);
     context.EnsureInitialized();
     CapturedDiagnostics captured(context);

@@ -23,11 +23,6 @@ CapturingTraceSystem::~CapturingTraceSystem() {
     s_active.store(nullptr);
 }
 
-void CapturingTraceSystem::SetCategoryLevels(const std::string& category, uint16_t levels) {
-    const std::lock_guard<std::mutex> guard(m_mutex);
-    m_categoryLevels[category] = levels;
-}
-
 std::vector<TraceLine> CapturingTraceSystem::Lines() const {
     const std::lock_guard<std::mutex> guard(m_mutex);
     return m_lines;
@@ -57,27 +52,18 @@ void CapturingTraceSystem::Clear() {
     m_lines.clear();
 }
 
-bool CapturingTraceSystem::TracesCategory(int level, const char* category) const {
-    const std::lock_guard<std::mutex> guard(m_mutex);
-    const auto configured = m_categoryLevels.find(std::string_view(category));
-    const uint16_t mask =
-        configured != m_categoryLevels.end() ? configured->second : m_levels.load();
-    return (mask & level) != 0;
-}
-
 bool CapturingTraceSystem::ExpShouldTrace(int level) {
     CapturingTraceSystem* const self = s_active.load();
     return self != nullptr && (self->m_levels.load() & level) != 0;
 }
 
-bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char* category) {
-    CapturingTraceSystem* const self = s_active.load();
-    return self != nullptr && self->TracesCategory(level, category);
+bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char*) {
+    return ExpShouldTrace(level);
 }
 
 int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* text) {
     CapturingTraceSystem* const self = s_active.load();
-    if (self == nullptr || !self->TracesCategory(level, category)) {
+    if (self == nullptr || (self->m_levels.load() & level) == 0) {
         return 0;
     }
     const std::lock_guard<std::mutex> guard(self->m_mutex);

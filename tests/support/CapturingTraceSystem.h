@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -21,13 +20,10 @@ struct TraceLine {
 
 std::ostream& operator<<(std::ostream& out, const TraceLine& line);
 
-// Records the delivered lines and answers the queries from level masks, as a real trace system
-// configured per category would:
-// - ExpShouldTrace(level): level & the global mask;
-// - ExpShouldTraceCategory(level, category) and ExpWrite: level & the category's mask, where a
-//   category without its own mask uses the global mask. ExpWrite keeps only accepted lines.
-// The default global mask traces every level. Only one instance may exist at a time; it is
-// thread-safe.
+// Records the delivered lines and answers the queries from one level mask, for every category:
+// ExpShouldTrace, ExpShouldTraceCategory and ExpWrite accept a level when it lies in the mask, and
+// ExpWrite keeps only accepted lines. The default mask traces every level. Only one instance may
+// exist at a time; it is thread-safe.
 class CapturingTraceSystem {
   public:
     static constexpr uint16_t kAllLevels = 0xFFFF;
@@ -38,7 +34,6 @@ class CapturingTraceSystem {
     CapturingTraceSystem& operator=(const CapturingTraceSystem&) = delete;
 
     void SetLevels(uint16_t levels) { m_levels.store(levels); }
-    void SetCategoryLevels(const std::string& category, uint16_t levels);
 
     std::vector<TraceLine> Lines() const;
     std::vector<std::string> Texts() const;
@@ -51,13 +46,10 @@ class CapturingTraceSystem {
     static bool ExpShouldTraceCategory(int level, const char* category);
     static int ExpWrite(int level, const char* category, const char* text);
 
-    bool TracesCategory(int level, const char* category) const;
-
     static std::atomic<CapturingTraceSystem*> s_active;
 
     mutable std::mutex m_mutex;
     std::atomic<uint16_t> m_levels;
-    std::map<std::string, uint16_t, std::less<>> m_categoryLevels;
     std::vector<TraceLine> m_lines;
 };
 

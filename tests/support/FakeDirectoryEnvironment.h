@@ -26,7 +26,7 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
                                            {KnownFolder::ProgramFilesX86, "ProgramFiles"}}) {
             folders[folder] = Make(name);
         }
-        tempPath = Make("Temp") + kPathSeparator;
+        Make("Temp");
         moduleFile = Make("Module") + kPathSeparator + "zeph_module";
         executableFile = Make("Host") + kPathSeparator + "host";
     }
@@ -59,12 +59,12 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
         path = folders[KnownFolder::LocalAppData];
         return 0;
     }
-    std::string TempPath() override { return tempPath; }
+    std::string TempPath() override { return Path("Temp/"); }
     std::string ModuleFileName(bool thisModule) override {
         return thisModule ? moduleFile : executableFile;
     }
     std::u16string ThisModulePathWide() override { return Wide(moduleFile); }
-    OsVersionReading ReadOsVersion() override { return osVersion; }
+    OsVersionReading ReadOsVersion() override { return {}; }
     FileVersionReading ReadFileVersion(const std::u16string&) override { return fileVersion; }
 
     static std::u16string Wide(const std::string& text) {
@@ -73,10 +73,8 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
 
     MemoryRegistry registry;
     std::map<KnownFolder, std::string> folders;
-    std::string tempPath;
     std::string moduleFile;
     std::string executableFile;
-    OsVersionReading osVersion;
     FileVersionReading fileVersion;
 
   private:

@@ -182,9 +182,8 @@ TEST_F(MethodTraceTest, LinesAreWrittenAsTheScopeEnds) {
     for (const auto& scope : scopes) {
         SCOPED_TRACE(scope.name);
         m_capture.Clear();
-        m_capture.SetCategoryLevels("ZEPH.Ext.PcSc", scope.errorsOnly
-                                                         ? TRACE_EXCEPTION | TRACE_ERROR
-                                                         : CapturingTraceSystem::kAllLevels);
+        m_capture.SetLevels(scope.errorsOnly ? TRACE_EXCEPTION | TRACE_ERROR
+                                             : CapturingTraceSystem::kAllLevels);
         Power(scope.options);
         std::vector<std::string> lines;
         for (const TraceLine& line : m_capture.Lines()) {

@@ -1,6 +1,6 @@
-/* A trace system library for the loader's tests. Built in several variants: complete, without
- * ExpDoneTraceSystem (OMIT_DONE), without ExpInitTraceSystem (OMIT_INIT). It counts its
- * initialisations and the calls that came before one had finished, and traces every level. */
+// A trace system library for the loader's tests. Built in several variants: complete, without
+// ExpDoneTraceSystem (OMIT_DONE), without ExpInitTraceSystem (OMIT_INIT). It counts its
+// initialisations and the calls that came before one had finished, and traces every level.
 #ifdef _WIN32
 #include <windows.h>
 #define EXPORT __declspec(dllexport)
@@ -14,10 +14,10 @@
 #define COUNT(counter) __atomic_fetch_add(&(counter), 1, __ATOMIC_SEQ_CST)
 #define READ(counter) __atomic_load_n(&(counter), __ATOMIC_SEQ_CST)
 
-/* Counters shared by the threads that trace through the library. */
+// Counters shared by the threads that trace through the library.
 static int g_initCount, g_initialised, g_earlyCalls, g_lines;
 
-/* Each call of an entry point; one before an initialisation has finished is early. */
+// Each call of an entry point; one before an initialisation has finished is early.
 static int Called(void) {
     if (!READ(g_initialised)) {
         COUNT(g_earlyCalls);
@@ -57,7 +57,7 @@ UNUSED_EXPORT(ExpDoneTraceSystem)
 #endif
 
 #ifndef OMIT_INIT
-/* Slow on purpose: a caller that did not wait for it shows up as an early call. */
+// Slow on purpose: a caller that did not wait for it shows up as an early call.
 EXPORT int ExpInitTraceSystem(void) {
     COUNT(g_initCount);
     PAUSE_MS(50);
