@@ -2,6 +2,7 @@
 // resolution chain settles on and what it creates on the way; the library's switches, trace files
 // and messages (what Init reads from the registry, what reaches the tracer and the files, the
 // messages of the path primitives and versions).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -225,10 +226,12 @@ TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
     for (const char* text :
          {"internes Log auszugeben!", "Pfade für Komponenten auszugeben!"_nt,
           "als alternativer Log-Pfad für die Komponente K7000102 zurückgegeben zu werden!"_nt}) {
-        EXPECT_TRUE(CapturedDiagnostics::Contains(missingText + text)) << text;
+        EXPECT_THAT(CapturedDiagnostics::Messages(), testing::Contains(missingText + text)) << text;
     }
-    EXPECT_TRUE(CapturedDiagnostics::Contains(
-        "E Init: Fehler <234> beim Lesen des Eintrags \"ConfigDBTracingDirsDirectory\"!"));
+    EXPECT_THAT(
+        CapturedDiagnostics::Messages(),
+        testing::Contains(
+            "E Init: Fehler <234> beim Lesen des Eintrags \"ConfigDBTracingDirsDirectory\"!"));
 }
 
 // The three trace files and the alternative log directory: each start dumps the own component's
@@ -338,6 +341,7 @@ TEST(ConfigDbDiagnostics, OsAndFileVersions) {
     std::ofstream(env.moduleFile) << "x";
     env.fileVersion = {FileVersionReading::Step::Read, 0, {0x1234, 1, 2, 3, 4}};
     EXPECT_EQ(GetFileVersion(context, FakeDirectoryEnvironment::Wide(env.moduleFile)), u"0.0.0.0");
-    EXPECT_TRUE(CapturedDiagnostics::Contains(
-        "E _GetFileVersionFromFile: Die Signatur <0x00001234> ist unbekannt!"));
+    EXPECT_THAT(
+        CapturedDiagnostics::Messages(),
+        testing::Contains("E _GetFileVersionFromFile: Die Signatur <0x00001234> ist unbekannt!"));
 }

@@ -2,7 +2,6 @@
 // capture of the directory library's diagnostic messages.
 #pragma once
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -91,9 +90,6 @@ class CapturedDiagnostics {
     static std::vector<std::string>& Messages() {
         static std::vector<std::string> messages;
         return messages;
-    }
-    static bool Contains(const std::string& text) {
-        return std::find(Messages().begin(), Messages().end(), text) != Messages().end();
     }
 
   private:

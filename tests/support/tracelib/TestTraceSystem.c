@@ -19,10 +19,7 @@ static int g_initCount, g_initialised, g_earlyCalls, g_lines;
 
 // Each call of an entry point; one before an initialisation has finished is early.
 static int Called(void) {
-    if (!READ(g_initialised)) {
-        COUNT(g_earlyCalls);
-    }
-    return 1;
+    return READ(g_initialised) ? 1 : (COUNT(g_earlyCalls), 1);
 }
 
 EXPORT int ExpWrite(int level, const char* category, const char* text) {
@@ -39,10 +36,12 @@ EXPORT int ExpShouldTraceCategory(int level, const char* category) {
     return Called();
 }
 
-#define UNUSED_EXPORT(name) \
-    EXPORT int name(void) { \
-        return 0;           \
+// An entry point without parameters that answers with the value.
+#define EXPORT_ANSWERING(name, value) \
+    EXPORT int name(void) {           \
+        return value;                 \
     }
+#define UNUSED_EXPORT(name) EXPORT_ANSWERING(name, 0)
 #define UNUSED_EXPORTS(a, b, c, d, e, f) \
     UNUSED_EXPORT(a)                     \
     UNUSED_EXPORT(b) UNUSED_EXPORT(c) UNUSED_EXPORT(d) UNUSED_EXPORT(e) UNUSED_EXPORT(f)
@@ -66,12 +65,6 @@ EXPORT int ExpInitTraceSystem(void) {
 }
 #endif
 
-EXPORT int TestTraceSystemInitCount(void) {
-    return READ(g_initCount);
-}
-EXPORT int TestTraceSystemEarlyCalls(void) {
-    return READ(g_earlyCalls);
-}
-EXPORT int TestTraceSystemLines(void) {
-    return READ(g_lines);
-}
+EXPORT_ANSWERING(TestTraceSystemInitCount, READ(g_initCount))
+EXPORT_ANSWERING(TestTraceSystemEarlyCalls, READ(g_earlyCalls))
+EXPORT_ANSWERING(TestTraceSystemLines, READ(g_lines))
