@@ -1,8 +1,8 @@
 // Every registry backend answers as the Windows registry does: opening keys in both views,
 // querying values (sizes, ERROR_MORE_DATA, missing values), subkeys, access rights and names
 // compared without regard to case. Under Wine the same suite runs against the real Win32
-// registry, which keeps the portable backends honest. Then the portable backends' own rules (key
-// paths end at a NUL and have limits of length and depth), and the card types' provider names
+// registry, which keeps the portable backends honest. Then the limit of a key name, and the card
+// types' provider names
 // the smart card database reads under the value names Windows uses.
 #include <gtest/gtest.h>
 
@@ -144,45 +144,18 @@ TYPED_TEST(RegistryConformance, ThirtyTwoBitViewLivesUnderWow6432Node) {
     EXPECT_EQ(this->Open(kKey, key, RegistryView::Bit32), kRegistryFileNotFound);
 }
 
-TEST(RegistryTreeKey, PathsEndAtNulAndMayEndWithOneBackslashAndTheHiveAlwaysExists) {
-    MemoryRegistry registry;
-    RegistryKey key;
-    const auto open = [&](std::u16string_view path) {
-        return registry.OpenLocalMachineKey(path, RegistryView::Bit64, kKeyRead, key);
-    };
-    uint32_t count = 7;
-    ASSERT_EQ(open(u""), kRegistrySuccess);
-    EXPECT_EQ(key.SubKeyCount(count), kRegistrySuccess);
-    EXPECT_EQ(count, 0u);
-    registry.CreateKey(u"SOFTWARE\\Vendor");
-    constexpr char16_t kCut[] = u"SOFTWARE\\Vendor\0\\Missing";
-    EXPECT_EQ(open(std::u16string_view(kCut, std::size(kCut) - 1)), kRegistrySuccess);
-    EXPECT_EQ(open(u"SOFTWARE\\Vendor\\"), kRegistrySuccess);
-    EXPECT_EQ(open(u"SOFTWARE\\\\Vendor"), kRegistryFileNotFound);
-}
-
-TEST(RegistryPathLimits, KeyNamesOfMoreThan255CharactersAndPathsDeeperThan512AreInvalid) {
+TEST(RegistryPathLimits, KeyNamesOfMoreThan255CharactersAreInvalid) {
     EXPECT_TRUE(SplitRegistryPath(std::u16string(255, u'k')));
     EXPECT_FALSE(SplitRegistryPath(std::u16string(256, u'k')));
-    std::u16string deep = u"HKEY_LOCAL_MACHINE";
-    for (int level = 0; level < 512; ++level) {
-        deep += u"\\k";
-    }
-    EXPECT_TRUE(SplitRegistryPath(deep));
-    EXPECT_FALSE(SplitRegistryPath(deep + u"\\k"));
-    RegistryTree tree;
-    EXPECT_EQ(tree.CreateKey(deep + u"\\k"), nullptr);
-    EXPECT_TRUE(tree.Empty());
 }
 
-// Card types ignore case but reach no other key or view; only string values name providers, and
-// they end at their first NUL. The value names of the provider kinds are read in
+// Card types ignore case but reach no other key; only string values name providers, and they end
+// at their first NUL. The value names of the provider kinds are read in
 // tests/identification/HelperTest.
 TEST(SmartCardDatabaseTest, FindsTheProviderOfTheCardTypeInItsStringValue) {
     const std::u16string key = std::u16string(kSmartCardDatabaseKey) + u"\\TALPO SmartCard";
     const RegistryValue csp{kRegSz, RegistryStringBytes(u"CSP")};
     const RegistryValue binary{kRegBinary, {0x41, 0}};
-    const RegistryValue expandable{kRegExpandSz, {0x41, 0, 0, 0, 0x42, 0}};
     const RegistryValue unterminated{kRegSz, {0x41, 0, 0x42, 0, 0x43}};  // an odd last byte too
     const struct {
         std::u16string card;
@@ -192,25 +165,14 @@ TEST(SmartCardDatabaseTest, FindsTheProviderOfTheCardTypeInItsStringValue) {
         std::u16string provider;
     } rows[] = {
         {u"talpo smartcard", kScardProviderCsp, csp, 0, u"CSP"},
-        {u"TALPO Other", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
         {u"TALPO SmartCard\\Nested", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
-        {u"TALPO SmartCard32", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
-        {u"", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
-        {std::u16string(u"TALPO SmartCard\0x", 17), kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD,
-         u""},
-        {u"TALPO SmartCard", kScardProviderCardModule, csp, ERROR_FILE_NOT_FOUND_RESULT, u""},
-        {u"TALPO SmartCard", 1, csp, SCARD_E_INVALID_PARAMETER, u""},
-        {u"TALPO SmartCard", 5, csp, SCARD_E_INVALID_PARAMETER, u""},
         {u"TALPO SmartCard", kScardProviderCsp, binary, kInvalidDataResult, u""},
-        {u"TALPO SmartCard", kScardProviderCsp, expandable, 0, u"A"},
         {u"TALPO SmartCard", kScardProviderCsp, unterminated, 0, u"AB"},
     };
     for (const auto& row : rows) {
         MemoryRegistry registry;
         registry.SetValue(key, u"Crypto Provider", row.value);
         registry.SetString(key + u"\\Nested", u"Crypto Provider", u"nested");
-        registry.SetString(std::u16string(u"SOFTWARE\\WOW6432Node").append(key, 8).append(u"32"),
-                           u"Crypto Provider", u"32-bit CSP");
         std::u16string provider = u"stale";
         EXPECT_EQ(LookUpCardTypeProvider(registry, row.card, row.providerId, provider), row.result)
             << std::string(row.card.begin(), row.card.end());
