@@ -17,8 +17,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "CapturingTraceSystem.h"
 #include "ExtensionHarness.h"
+#include "NullTraceSystem.h"
 #include "PcScSimulator.h"
 #include "RecordingSleeper.h"
 #include "TestCards.h"

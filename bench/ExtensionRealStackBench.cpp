@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "CapturingTraceSystem.h"
 #include "ExtensionHarness.h"
+#include "NullTraceSystem.h"
 #include "RealStack.h"
 #include "TestCards.h"
 #include "extension/ZephExtensionPcSc.h"

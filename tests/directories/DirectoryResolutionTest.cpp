@@ -1,8 +1,12 @@
-// The resolution chains of the directory queries over a directory tree and registry of the
-// test's own: which directory each query settles on, and what it creates on the way.
+// The directory queries over a directory tree and registry of the test's own: which directory each
+// resolution chain settles on and what it creates on the way; the library's switches, trace files
+// and messages (what Init reads from the registry, what reaches the tracer and the files, the
+// messages of the path primitives and versions).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #ifndef _WIN32
@@ -10,14 +14,42 @@
 #endif
 
 #include "FakeDirectoryEnvironment.h"
+#include "FileText.h"
+#include "directories/DiagnosticWriter.h"
 #include "directories/DirectoryQueries.h"
+#include "directories/FileSystem.h"
 #include "directories/NarrowText.h"
-#include "directories/PathText.h"
-#include "directories/RegistryLookups.h"
+#include "directories/OsVersion.h"
+#include "directories/PathPrimitives.h"
+#include "directories/ShellFolderPath.h"
 
 using namespace configdb;
 
 namespace {
+constexpr char kProduct[] = "SOFTWARE\\TALPO Mora Compact";
+const char* const kTraceFiles[] = {"ConfigDB_Intern.log", "K7000102_TracingDirs.log",
+                                   "ConfigDB_Lib_Dirs.log"};
+
+// The messages of a trace file's lines: what follows "[pid] [tid] ".
+std::vector<std::string> FileMessages(const std::string& file) {
+    std::vector<std::string> messages = ReadFileLines(file);
+    for (std::string& line : messages) {
+        line = line.substr(line.find("] ", line.find("] [") + 1) + 2);
+    }
+    return messages;
+}
+
+// Switches the internal trace and both directory dumps on, each into `directory`.
+void SwitchFilesOn(FakeDirectoryEnvironment& env, const std::string& directory,
+                   const char* value = "ein") {
+    for (const auto& [name, place] :
+         {std::pair{"LogVia_InternTrace", "LogVia_InternTraceDirectory"},
+          {"ConfigDBTracingDirsActive", "ConfigDBTracingDirsDirectory"},
+          {"ConfigDBLibDirsActive", "ConfigDBLibDirsDirectory"}}) {
+        env.SetRegistry(kProduct, name, value);
+        env.SetRegistry(kProduct, place, directory);
+    }
+}
 
 const std::string kVersions104 = "SOFTWARE\\TALPOgrp\\Components\\K7000104\\Versions\\";
 
@@ -92,10 +124,12 @@ const struct {
      "ProgramData/Talpo/Daten/K7000104/Data/", true, Made::MachineWide},
     {"data in a Talpo environment", TalpoEnvironment, Data(true),
      "Temp/Low/Talpo/Daten/K7000104/Data/", true, Made::PerUser},
+    // Subkey names compare as numbers: 2.9 beats 2.10, and the first of two equal ones wins.
     {"konfig registry hit, newest version",
      [](auto& env) {
          Registered(kVersions104 + "2.10\\ConfigDir", "Old")(env);
          Registered(kVersions104 + "2.9\\ConfigDir", "New")(env);
+         Registered(kVersions104 + "2.90\\ConfigDir", "Same")(env);
      },
      Konfig, "New/", true},
     {"konfig outside a Talpo environment",
@@ -108,9 +142,7 @@ const struct {
      [](auto& env) { env.folders.erase(KnownFolder::RoamingAppData); },
      UserKonfig("K7000101", false), "Temp/Low/Talpo/Konfig/K7000101/", false},
     {"own program directory from ProgKey",
-     [](auto& env) {
-         env.SetRegistry("SOFTWARE\\TALPO Mora Compact", "ProgKey", env.Make("Mora"));
-     },
+     [](auto& env) { env.SetRegistry(kProduct, "ProgKey", env.Make("Mora")); },
      Prog("K7000102", true), "Mora/", true},
     {"own program directory by default", Nothing, Prog("K7000102", true),
      "ProgramFiles/TALPO/PROGRAMM/MoraCompacT/", false},
@@ -141,46 +173,6 @@ TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
     }
 }
 
-TEST(DirectoryResolution, NewestVersionSubkeyComparesNumbers) {
-    const struct {
-        std::vector<const char*> subkeys;
-        const char* expected;
-    } cases[] = {{{"1.0", "2.9", "2.10"}, "\\2.9"},
-                 {{}, "\\1.0"},
-                 {{"0.9"}, "\\1.0"},
-                 {{"abc", "3"}, "\\3"},
-                 {{"2.5", "2.50"}, "\\2.5"}};
-    for (const auto& c : cases) {
-        FakeDirectoryEnvironment env;
-        env.registry.CreateKey(u"SOFTWARE\\WOW6432Node\\TALPOgrp\\Components\\K1\\Versions");
-        for (const char* subkey : c.subkeys) {
-            env.registry.CreateKey(u"SOFTWARE\\WOW6432Node\\TALPOgrp\\Components\\K1\\Versions\\" +
-                                   FakeDirectoryEnvironment::Wide(subkey));
-        }
-        EXPECT_EQ(GetNewestVersionKey(env.registry, "SOFTWARE\\TALPOgrp\\Components\\K1\\Versions"),
-                  c.expected);
-    }
-}
-
-TEST(DirectoryResolution, TalpoPaths) {
-    const struct {
-        const char* id;
-        const char* kind;
-        const char* expected;
-    } cases[] = {{"K7000105", "Log", "Talpo/Log/Mora/"},
-                 {"K7000102", "Konfig", "Talpo/Konfig/MoraCompact/"},
-                 {"K7000101", "Konfig", "Talpo/Konfig/K7000101/"},
-                 {"K7000102", "Daten", "Talpo/Daten/K7000102/"},
-                 {"X1", "Log", "Talpo/Log/X1/"}};
-    for (const auto& c : cases) {
-        std::string expected = c.expected;
-        for (char& ch : expected) {
-            ch = ch == '/' ? kPathSeparator : ch;
-        }
-        EXPECT_EQ(TalpoPath(c.id, c.kind), expected);
-    }
-}
-
 // The buffer form writes only within the length it is given, and answers by the directory's
 // length exactly.
 TEST(DirectoryResolution, LogDirBufferCodesAtTheLengthBoundary) {
@@ -203,4 +195,153 @@ TEST(DirectoryResolution, LogDirBufferCodesAtTheLengthBoundary) {
     NoLocalLow(env);
     EXPECT_EQ(GetLogDir(context, u"K7000101", untouched.data(), 8, false), kLogDirNotFound);
     EXPECT_EQ(untouched[0], u'\0');
+}
+
+// Only the word "ein", in any case, switches a feature on.
+TEST(ConfigDbDiagnostics, SwitchValues) {
+    for (const auto& [value, on] : {std::pair{"Ein", true}, {"eins", false}, {"on", false}}) {
+        FakeDirectoryEnvironment env;
+        SwitchFilesOn(env, env.Make("Trace"), value);
+        ConfigDbContext context(env);
+        context.EnsureInitialized();
+        EXPECT_EQ(context.InternTraceActive(), on) << value;
+        EXPECT_EQ(context.Settings().perQueryDumpOn, on) << value;
+    }
+}
+
+TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
+    FakeDirectoryEnvironment env;
+    const std::string missing = env.Path("Missing");
+    SwitchFilesOn(env, missing);
+    env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", missing);
+    // One byte too long for the library's value buffer, with its terminator.
+    env.SetRegistry(kProduct, "ConfigDBTracingDirsDirectory", std::string(260, 'x'));
+    ConfigDbContext context(env);
+    CapturedDiagnostics captured(context);
+    context.EnsureInitialized();
+    EXPECT_FALSE(context.InternTraceActive());
+    EXPECT_FALSE(context.Settings().perQueryDumpOn);
+    EXPECT_FALSE(context.Settings().alternativeLogDirOn);
+    const std::string missingText = "E Init: Verzeichnis <" + missing + "> existiert nicht, um ";
+    for (const char* text :
+         {"internes Log auszugeben!", "Pfade für Komponenten auszugeben!"_nt,
+          "als alternativer Log-Pfad für die Komponente K7000102 zurückgegeben zu werden!"_nt}) {
+        EXPECT_THAT(CapturedDiagnostics::Messages(), testing::Contains(missingText + text)) << text;
+    }
+    EXPECT_THAT(
+        CapturedDiagnostics::Messages(),
+        testing::Contains(
+            "E Init: Fehler <234> beim Lesen des Eintrags \"ConfigDBTracingDirsDirectory\"!"));
+}
+
+// The three trace files and the alternative log directory: each start dumps the own component's
+// five directories once, each query its answer; the writer's own failures reach the tracer.
+TEST(ConfigDbDiagnostics, TraceFilesAndAlternativeLogDir) {
+    FakeDirectoryEnvironment env;
+    SwitchFilesOn(env, env.Make("Trace"));
+    env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", env.Make("Alternative"));
+    ConfigDbContext context(env);
+    CapturedDiagnostics captured(context);
+    const std::string log = GetLogDir(context, "K7000104", true);
+    EXPECT_EQ(GetLogDir(context, "K7000102", false), env.Path("Alternative/"));
+    EXPECT_EQ(CapturedDiagnostics::Messages().back(),
+              "I CDB_GetLogDir: LogPfad <K7000102> = \"" + env.Path("Alternative/") + "\"");
+    const auto dumped = FileMessages(env.Path("Trace/K7000102_TracingDirs.log"));
+    ASSERT_EQ(dumped.size(), 5u);
+    const char* kinds[] = {"Programm <", "Daten <", "Konfig <", "Log <", "Konfig Benutzer <"};
+    for (size_t i = 0; i < dumped.size(); ++i) {
+        EXPECT_TRUE(dumped[i].starts_with(kinds[i])) << dumped[i];
+    }
+    // The start's own dump asks its queries first, which the per-query dump shows as well.
+    const auto queried = FileMessages(env.Path("Trace/ConfigDB_Lib_Dirs.log"));
+    ASSERT_GE(queried.size(), 2u);
+    EXPECT_EQ(std::vector(queried.end() - 2, queried.end()),
+              (std::vector<std::string>{"K7000104 Log <" + log + ">",
+                                        "K7000102 Log <" + env.Path("Alternative/") + ">"}));
+    CapturedDiagnostics::Messages().clear();
+    TracerWrite(context, false, "%s", "");
+    TracerWrite(context, true, "CDB_GetLogDir: %s", "x");
+    const std::vector<std::string> expected = {"E Fehler im Format des Tracing-Strings!",
+                                               "E CDB_GetLogDir: x"};
+    EXPECT_EQ(CapturedDiagnostics::Messages(), expected);
+    InternTrace(context, env.Path("Trace/ConfigDB_Intern.log").c_str(), "%s", "");
+    const auto lines = FileMessages(env.Path("Trace/ConfigDB_Intern.log"));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "ERROR - CDB_GetLogDir: x");
+    EXPECT_EQ(lines.back(), "---------- (Keine Info zum Ausgeben verfügbar, iFormatLen <0>)"_nt);
+}
+
+// A link planted under each trace file's name: the file it names keeps its content, and the
+// library answers and traces on as without it.
+TEST(ConfigDbDiagnostics, LinksUnderTheTraceFileNamesAreNotWrittenThrough) {
+    using Plant = void (*)(const std::filesystem::path&, const std::filesystem::path&);
+    const Plant links[] = {
+#ifndef _WIN32  // Wine 8 makes no symbolic links
+        [](const auto& target, const auto& link) { create_symlink(target, link); },
+#endif
+        [](const auto& target, const auto& link) { create_hard_link(target, link); }};
+    for (const Plant plant : links) {
+        FakeDirectoryEnvironment env;
+        SwitchFilesOn(env, env.Make("Trace"));
+        for (const char* file : kTraceFiles) {
+            std::ofstream(env.Make("Elsewhere") + kPathSeparator + file) << "kept";
+            plant(env.Path("Elsewhere/") + file, env.Path("Trace/") + file);
+        }
+        ConfigDbContext context(env);
+        EXPECT_EQ(GetLogDir(context, "K7000102", true), env.Path("LocalLow/Talpo/Log/Mora/"));
+        EXPECT_TRUE(context.InternTraceActive());
+        for (const char* file : kTraceFiles) {
+            EXPECT_EQ(ReadFileText(env.Path("Elsewhere/") + file), "kept") << file;
+        }
+    }
+}
+
+TEST(ConfigDbDiagnostics, CreateDirectoryCreatesEachMissingParent) {
+    FakeDirectoryEnvironment env;
+    ConfigDbContext context(env);
+    CapturedDiagnostics captured(context);
+    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b/"), DirectoryScope::MachineWide));
+    const std::vector<std::string> expected = {
+        "I _CreateDirectory: Pfad '<" + env.Path("a") + ">' soll angelegt werden",
+        "I _CreateDirectory: Pfad '<" + env.Path("a/b") + ">' soll angelegt werden",
+        "I CDB_CreateDirectory: Verzeichnis <" + env.Path("a/b/") + "> wurde angelegt"};
+    EXPECT_EQ(CapturedDiagnostics::Messages(), expected);
+}
+
+TEST(ConfigDbDiagnostics, PathPrimitives) {
+    FakeDirectoryEnvironment env;
+    ConfigDbContext context(env);
+    CapturedDiagnostics captured(context);
+    EXPECT_EQ(GetSpecialFolderPath(context, static_cast<ConfigDBDirType>(6)), "");
+    EXPECT_EQ(CapturedDiagnostics::Messages().back(),
+              "E CDB_GetSpecialFolderPath: Falscher ConfigDBDirType <6> wurde übergeben!"_nt);
+    env.folders.erase(KnownFolder::ProgramFilesX86);
+    EXPECT_EQ(GetSpecialFolderPath(context, CDB_DIRTYPE_PROGRAMFILES), env.Path("ProgramData/"));
+#ifdef _WIN32
+    for (const auto& [path, full] : {std::pair{u"C:\\x.exe", true},
+                                     {u"\\\\srv\\x.exe", true},
+                                     {u"\\dir\\x.exe", false},
+                                     {u"C:x.exe", false}}) {
+#else
+    for (const auto& [path, full] : {std::pair{u"/usr/bin/x", true}, {u"dir/x", false}}) {
+#endif
+        EXPECT_EQ(IsFullPath(path), full);
+    }
+}
+
+// Vista SP2 and its text stand for the classification. A version block of another signature
+// comes only from a damaged file.
+TEST(ConfigDbDiagnostics, OsAndFileVersions) {
+    FakeDirectoryEnvironment env;
+    ConfigDbContext context(env);
+    EXPECT_EQ(ClassifyOsVersion({OsVersionReading::Source::Read, 0, 2, 6, 0, 2, 1, 0}), 9);
+    EXPECT_STREQ(GetOsVersionText(9), "Windows VISTA SP2");
+    EXPECT_STREQ(GetOsVersionText(42), "Windows Version UNKNOWN");
+    CapturedDiagnostics captured(context);
+    std::ofstream(env.moduleFile) << "x";
+    env.fileVersion = {FileVersionReading::Step::Read, 0, {0x1234, 1, 2, 3, 4}};
+    EXPECT_EQ(GetFileVersion(context, FakeDirectoryEnvironment::Wide(env.moduleFile)), u"0.0.0.0");
+    EXPECT_THAT(
+        CapturedDiagnostics::Messages(),
+        testing::Contains("E _GetFileVersionFromFile: Die Signatur <0x00001234> ist unbekannt!"));
 }

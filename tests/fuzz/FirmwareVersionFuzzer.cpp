@@ -3,21 +3,12 @@
 // and reads past the file, it checks the version against the rule of the header: no version
 // without a tag byte, else the bytes from two after the first tag to the first zero or the end.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <string>
-#include <string_view>
 
+#include "FuzzCheck.h"
 #include "extension/SmartTokenFirmware.h"
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void CheckVersion(std::span<const uint8_t> file) {
     const std::optional<std::string> version = FindFirmwareVersion(file);

@@ -4,62 +4,46 @@
 // it checks that a wide expansion written for the trace system is the expanded text cut at
 // 4,095 units, or empty when those units are not all ISO 8859-1.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+#include <bit>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "tracing/FormatExpander.h"
 #include "tracing/Latin1.h"
 
 namespace {
 
-using zeph::trace::FormatArg;
-using zeph::trace::FormatArgKind;
+namespace trace = zeph::trace;
+using trace::FormatArg;
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+// The input from its front, zero bytes beyond its end.
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
 
-class Input {
-  public:
-    Input(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-
-    bool Done() const { return m_pos >= m_size; }
-    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    char16_t Unit() {
-        const uint8_t low = Byte();
-        return static_cast<char16_t>(low | Byte() << 8);
-    }
-    uint64_t Bits(int bytes) {
+    uint64_t Bits(size_t bytes) {
         uint64_t value = 0;
-        for (int i = 0; i < bytes; ++i) {
-            value |= uint64_t{Byte()} << (8 * i);
+        for (size_t i = 0; i < bytes; ++i) {
+            value |= uint64_t{pos < size ? data[pos++] : uint8_t{0}} << (8 * i);
         }
         return value;
     }
-
+    uint8_t Byte() { return static_cast<uint8_t>(Bits(1)); }
+    // Up to maxLength units (UTF-16LE units when wide), ending at a zero unit when stopAtZero.
     template <typename Char>
     std::basic_string<Char> Text(size_t maxLength, bool stopAtZero) {
         std::basic_string<Char> text;
-        while (!Done() && text.size() < maxLength) {
-            const Char unit = sizeof(Char) == 2 ? Char(Unit()) : Char(Byte());
+        for (Char unit; pos < size && text.size() < maxLength; text.push_back(unit)) {
+            unit = static_cast<Char>(Bits(sizeof(Char)));
             if (stopAtZero && unit == Char(0)) {
                 break;
             }
-            text.push_back(unit);
         }
         return text;
     }
-
-  private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
 };
 
 // Texts of the arguments: a text given with its length has no terminator behind it, so that a
@@ -70,7 +54,8 @@ struct TextStore {
 };
 
 template <typename Char>
-FormatArg TextArg(Input& in, std::deque<std::vector<Char>>& store, bool terminated) {
+FormatArg TextArg(Input& in, std::deque<std::vector<Char>>& store) {
+    const bool terminated = in.Byte() % 2 == 0;
     const auto text = in.Text<Char>(in.Byte(), false);
     auto& units = store.emplace_back(text.begin(), text.end());
     if (terminated) {
@@ -79,46 +64,42 @@ FormatArg TextArg(Input& in, std::deque<std::vector<Char>>& store, bool terminat
     const size_t length = terminated ? FormatArg::kZeroTerminated : units.size();
     const Char* data = units.empty() ? nullptr : units.data();
     if constexpr (sizeof(Char) == 2) {
-        return zeph::trace::MakeWideArg(data, length);
+        return trace::MakeWideArg(data, length);
     } else {
-        return zeph::trace::MakeNarrowArg(data, length);
+        return trace::MakeNarrowArg(data, length);
     }
 }
 
 FormatArg NextArg(Input& in, TextStore& texts) {
-    FormatArg arg{};
     switch (in.Byte() % 9) {
         case 0:
-            return zeph::trace::MakeFormatArg(static_cast<int32_t>(in.Bits(4)));
+            return trace::MakeFormatArg(static_cast<int32_t>(in.Bits(4)));
         case 1:
-            return zeph::trace::MakeFormatArg(static_cast<uint32_t>(in.Bits(4)));
+            return trace::MakeFormatArg(static_cast<uint32_t>(in.Bits(4)));
         case 2:
-            return zeph::trace::MakeFormatArg(static_cast<int64_t>(in.Bits(8)));
+            return trace::MakeFormatArg(static_cast<int64_t>(in.Bits(8)));
         case 3:
-            return zeph::trace::MakeFormatArg(in.Bits(8));
+            return trace::MakeFormatArg(in.Bits(8));
         case 4:
-            arg.kind = FormatArgKind::Double;
-            arg.bits = in.Bits(8);
-            return arg;
+            return trace::MakeFormatArg(std::bit_cast<double>(in.Bits(8)));
         case 5:
         case 6:
-            return TextArg(in, texts.wide, in.Byte() % 2 == 0);
+            return TextArg(in, texts.wide);
         default:
-            return TextArg(in, texts.narrow, in.Byte() % 2 == 0);
+            return TextArg(in, texts.narrow);
     }
 }
 
 // What the trace system receives of a wide expansion, against the expanded text itself.
 void CheckTraceText(const char16_t* format, std::span<const FormatArg> args,
                     const std::u16string& expanded) {
-    constexpr size_t kLimit = zeph::trace::kMaxTraceTextChars;
+    constexpr size_t kLimit = trace::kMaxTraceTextChars;
     std::vector<char> buffer(kLimit + 1, 'x');
-    zeph::trace::Latin1Writer writer(buffer.data(), kLimit);
-    Check(zeph::trace::ExpandFormat(format, args, writer));
+    trace::Latin1Writer writer(buffer.data(), kLimit);
+    Check(trace::ExpandFormat(format, args, writer));
     const size_t length = writer.Finish();
     const std::u16string_view delivered(expanded.data(), std::min(expanded.size(), kLimit));
-    const bool latin1 =
-        std::all_of(delivered.begin(), delivered.end(), [](char16_t unit) { return unit <= 0xFF; });
+    const bool latin1 = std::ranges::all_of(delivered, [](char16_t unit) { return unit <= 0xFF; });
     Check(length == (latin1 ? delivered.size() : 0) && buffer[length] == '\0');
     for (size_t i = 0; i < length; ++i) {
         Check(static_cast<unsigned char>(buffer[i]) == delivered[i]);
@@ -126,35 +107,31 @@ void CheckTraceText(const char16_t* format, std::span<const FormatArg> args,
 }
 
 template <typename Char>
-void Expand(const std::basic_string<Char>& format, std::span<const FormatArg> args) {
-    std::basic_string<Char> expanded;
-    zeph::trace::StringSink<Char> sink(expanded);
-    if (!zeph::trace::ExpandFormat(format.c_str(), args, sink)) {
-        return;
+void Expand(Input& in) {
+    const std::basic_string<Char> format = in.Text<Char>(512, true);
+    TextStore texts;
+    std::vector<FormatArg> args;
+    while (in.pos < in.size && args.size() < 12) {
+        args.push_back(NextArg(in, texts));
     }
+    std::basic_string<Char> expanded;
+    trace::StringSink<Char> sink(expanded);
+    const bool expandedAll = trace::ExpandFormat(format.c_str(), args, sink);
     if constexpr (sizeof(Char) == 2) {
-        CheckTraceText(format.c_str(), args, expanded);
+        if (expandedAll) {
+            CheckTraceText(format.c_str(), args, expanded);
+        }
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    constexpr size_t kMaxFormat = 512;
-    constexpr size_t kMaxArgs = 12;
-    Input in(data, size);
-    const bool wide = (in.Byte() & 1) != 0;
-    const std::u16string wideFormat = wide ? in.Text<char16_t>(kMaxFormat, true) : u"";
-    const std::string narrowFormat = wide ? "" : in.Text<char>(kMaxFormat, true);
-    TextStore texts;
-    std::vector<FormatArg> args;
-    while (!in.Done() && args.size() < kMaxArgs) {
-        args.push_back(NextArg(in, texts));
-    }
-    if (wide) {
-        Expand(wideFormat, args);
+    Input in{data, size};
+    if ((in.Byte() & 1) != 0) {
+        Expand<char16_t>(in);
     } else {
-        Expand(narrowFormat, args);
+        Expand<char>(in);
     }
     return 0;
 }

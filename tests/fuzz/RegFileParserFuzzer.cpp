@@ -1,24 +1,15 @@
 // libFuzzer target of the registry file parser. Besides crashes, undefined behaviour and leaks,
 // it checks what the parser promises: a malformed file yields a diagnostic and nothing of its
 // content, and whatever the parser kept can be opened and read through the registry seam.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <string_view>
 
+#include "FuzzCheck.h"
 #include "registry/RegFileParser.h"
 #include "registry/RegistryTreeKey.h"
 
 namespace {
 
 constexpr RegFileLimits kLimits{64u << 10, 4u << 10, 16u << 10};
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Opens every key below HKEY_LOCAL_MACHINE down to a small depth and reads every value the
 // enumeration meets through the seam.

@@ -4,19 +4,17 @@
 // stacks (tests/scenarios/ReaderScenarios.cpp).
 #include "identification/AtrTable.h"
 
+#include <algorithm>
 #include <cstring>
-#include <functional>
-#include <optional>
 #include <stdexcept>
 
 #include "HelperFixture.h"
 #include "TestCards.h"
 #include "identification/ActiveCryptoProvider.h"
+#include "identification/MoraAtrMask.h"
 
 namespace {
 
-using ZEPH_Helper::_FillActualUsedAtr;
-using ZEPH_Helper::AtrSource;
 using ZEPH_Helper::MoraAtrMask;
 using ZEPH_Helper::VH_GetActiveCryptoProvider;
 using ZEPH_Helper::VH_GetAllTalpoAtr;
@@ -26,7 +24,6 @@ const std::vector<uint8_t> kPredefinedMask = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF
                                               0xFF, 0xFF, 0x0F, 0xFF, 0x00, 0x00, 0xFF, 0xFF,
                                               0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 const std::vector<uint8_t> kAtr = {0x3B, 0x8A, 0x80, 0x01, 0x54, 0x41, 0x4C, 0x50, 0x4F, 0x20};
-const std::vector<uint8_t> kMask(10, 0xFF);
 
 constexpr char kFill[] = "ZEPH_Helper::_FillActualUsedAtr";
 constexpr char kTable[] = "ZEPH_Helper::VH_GetAllTalpoAtr";
@@ -42,55 +39,31 @@ std::vector<uint8_t> Bytes(const uint8_t* bytes, uint32_t length) {
     return {bytes, bytes + length};
 }
 
-class AtrTableTest : public HelperTest {
-  protected:
-    void SetEntry(std::u16string_view cardType, std::vector<uint8_t> atr,
-                  std::vector<uint8_t> mask) {
-        registry.SetBinary(CalaisKey(cardType), u"ATR", std::move(atr));
-        registry.SetBinary(CalaisKey(cardType), u"ATRMask", std::move(mask));
-    }
-
-    MoraAtrMask Record() {
-        MoraAtrMask record;
-        EXPECT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
-        return record;
-    }
-};
+using AtrTableTest = HelperTest;
 
 // The values of the minidriver's card type: an entry that is accepted as it stands, or one that
 // is replaced by the predefined entry while the source stays CALAIS and the card type's name
 // stays in the record.
 struct Entry {
     const char* name;
-    std::optional<RegistryValue> atr;
-    std::optional<RegistryValue> mask;
+    RegistryValue atr;
+    RegistryValue mask;
     bool accepted;
-    bool only32Bit = false;
 };
-
-void PrintTo(const Entry& entry, std::ostream* out) {
-    *out << entry.name;
-}
 
 class CalaisEntry : public AtrTableTest, public ::testing::WithParamInterface<Entry> {};
 
 TEST_P(CalaisEntry, IsTakenOrReplacedByThePredefinedOne) {
     const Entry& entry = GetParam();
-    const std::u16string key =
-        entry.only32Bit ? std::u16string(u"SOFTWARE\\WOW6432Node").append(CalaisKey(kKmdtCard), 8)
-                        : CalaisKey(kKmdtCard);
-    if (entry.atr) {
-        registry.SetValue(key, u"ATR", *entry.atr);
-    }
-    if (entry.mask) {
-        registry.SetValue(key, u"ATRMask", *entry.mask);
-    }
+    registry.SetValue(CalaisKey(kKmdtCard), u"ATR", entry.atr);
+    registry.SetValue(CalaisKey(kKmdtCard), u"ATRMask", entry.mask);
     RegisterMinidriverWithKsp();
-    const MoraAtrMask record = Record();
-    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr),
-              entry.accepted ? entry.atr->data : kPredefinedAtr);
+    pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCsp, u"CSP");  // provider 5
+    MoraAtrMask record;
+    ASSERT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
+    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), entry.accepted ? entry.atr.data : kPredefinedAtr);
     EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr),
-              entry.accepted ? entry.mask->data : kPredefinedMask);
+              entry.accepted ? entry.mask.data : kPredefinedMask);
     EXPECT_EQ(record.atrSource, 1u);
     EXPECT_EQ(std::u16string(record.provider), kKmdtCard);
     EXPECT_EQ(TextsAt(TRACE_WARNING), entry.accepted ? std::vector<std::string>{} : kFallback);
@@ -103,52 +76,14 @@ RegistryValue Binary(std::vector<uint8_t> bytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, CalaisEntry,
-    ::testing::Values(
-        Entry{"ZeroBytes", Binary({}), Binary({}), true},
-        Entry{"ThirtySixBytes", Binary(std::vector<uint8_t>(36, 0x3B)),
-              Binary(std::vector<uint8_t>(36, 0xF0)), true},
-        Entry{"MissingKey", std::nullopt, std::nullopt, false},
-        Entry{"MissingMask", Binary(kAtr), std::nullopt, false},
-        Entry{"AtrOfWrongType", RegistryValue{kRegSz, kAtr}, Binary(kMask), false},
-        Entry{"MaskOfWrongType", Binary(kAtr), RegistryValue{kRegDword, {1, 2, 3, 4}}, false},
-        Entry{"SizesDiffer", Binary(kAtr), Binary(std::vector<uint8_t>(11, 0xFF)), false},
-        Entry{"ThirtySevenBytes", Binary(std::vector<uint8_t>(37, 0x3B)),
-              Binary(std::vector<uint8_t>(37, 0xFF)), false},
-        Entry{"LargerThanTheBuffer", Binary(std::vector<uint8_t>(73, 0x3B)),
-              Binary(std::vector<uint8_t>(73, 0xFF)), false},
-        Entry{"OnlyInTheThirtyTwoBitView", Binary(kAtr), Binary(kMask), false, true}),
+    ::testing::Values(Entry{"ZeroBytes", Binary({}), Binary({}), true},
+                      Entry{"ThirtySixBytes", Binary(std::vector<uint8_t>(36, 0x3B)),
+                            Binary(std::vector<uint8_t>(36, 0xF0)), true},
+                      Entry{"SizesDiffer", Binary(kAtr), Binary(std::vector<uint8_t>(11, 0xFF)),
+                            false},
+                      Entry{"ThirtySevenBytes", Binary(std::vector<uint8_t>(37, 0x3B)),
+                            Binary(std::vector<uint8_t>(37, 0xFF)), false}),
     [](const ::testing::TestParamInfo<Entry>& test) { return test.param.name; });
-
-TEST_F(AtrTableTest, WithoutAProviderTheTableHoldsThePredefinedEntry) {
-    SetEntry(kKmdtCard, kAtr, kMask);
-    const MoraAtrMask record = Record();
-    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), kPredefinedAtr);
-    EXPECT_EQ(record.atrSource, 2u);
-    EXPECT_EQ(record.provider[0], u'\0');
-    EXPECT_TRUE(TextsAt(TRACE_WARNING).empty());
-    EXPECT_EQ(registry.OpenCount(), 0u);
-}
-
-TEST_F(AtrTableTest, TheMakersCspReadsTheEntryOfItsOwnCardTypeAfreshOnEveryCall) {
-    pcsc.SetCardTypeProvider(kCspCard, kScardProviderCsp, u"TALPO eCard CSP");
-    SetEntry(kCspCard, kAtr, kMask);
-    SetEntry(kKmdtCard, {0x3B}, {0xFF});
-    const MoraAtrMask record = Record();
-    EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr), kAtr);
-    EXPECT_EQ(std::u16string(record.provider), kCspCard);
-    SetEntry(kCspCard, {0x3B, 0x00}, {0xFF, 0x00});
-    EXPECT_EQ(Record().cbAtr, 2u);
-}
-
-TEST_F(AtrTableTest, ProviderWithoutCardTypeFallsBackWithAnEmptyName) {
-    MoraAtrMask record;
-    record.provider[0] = u'x';
-    ASSERT_TRUE(_FillActualUsedAtr(services, AtrSource::Calais, 7, &record));
-    EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr), kPredefinedMask);
-    EXPECT_EQ(record.atrSource, 1u);
-    EXPECT_EQ(record.provider[0], u'\0');
-    EXPECT_EQ(TextsAt(TRACE_WARNING), kFallback);
-}
 
 TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
     PcScAtrMask table[3];
@@ -168,40 +103,14 @@ TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
     EXPECT_EQ(records[1].provider[0], u'\0');
 }
 
-// The refusals of the ATR table and of the provider detection: each writes nothing, asks PC/SC
-// nothing and traces its own error line.
-TEST_F(AtrTableTest, NullPointersUnknownSourcesAndEmptyTablesAreRefusedWithTheirOwnMessages) {
-    PcScAtrMask entry{};
+// An empty table and a null provider pointer are refused: nothing is written, PC/SC not asked.
+TEST_F(AtrTableTest, NullPointersAndEmptyTablesAreRefusedAndNothingIsWritten) {
     MoraAtrMask record;
     record.cbAtr = 5;
     uint32_t value = 0xEEEE;
-    const std::string publicForm =
-        std::string(kTable) + "::Der AtrMaskTabellen Zeiger ist NULL oder hat keine Elemente";
-    const std::string recordForm =
-        std::string(kTable) + "::Der AtrMaskTabellen-Zeiger ist NULL oder hat keine Elemente";
-    const std::string detect = "ZEPH_Helper::VH_GetActiveCryptoProvider::Der Parameter ";
-    const std::pair<std::function<bool()>, std::string> refusals[] = {
-        {[&] { return _FillActualUsedAtr(services, AtrSource::Predefined, 0, nullptr); },
-         std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!"},
-        {[&] { return _FillActualUsedAtr(services, static_cast<AtrSource>(9), 0, &record); },
-         std::string(kFill) + "::Unbekannte AtrSource <9>!"},
-        {[&] { return VH_GetAllTalpoAtr(services, static_cast<PcScAtrMask*>(nullptr), 1); },
-         publicForm},
-        {[&] { return VH_GetAllTalpoAtr(services, &entry, 0); }, publicForm},
-        {[&] { return VH_GetAllTalpoAtr(services, static_cast<MoraAtrMask*>(nullptr), 1); },
-         recordForm},
-        {[&] { return VH_GetAllTalpoAtr(services, &record, 0); }, recordForm},
-        {[&] { return VH_GetActiveCryptoProvider(services, nullptr, &value); },
-         detect + "<PE_MORA_CryptoProvider> ist NULL!"},
-        {[&] { return VH_GetActiveCryptoProvider(services, &value, nullptr); },
-         detect + "<PE_MORA_CryptoProviderMutation> ist NULL!"},
-    };
-    for (const auto& [call, error] : refusals) {
-        capture.Clear();
-        EXPECT_FALSE(call());
-        EXPECT_EQ(TextsAt(TRACE_ERROR), std::vector<std::string>{error});
-    }
-    EXPECT_EQ(record.cbAtr, 0u);
+    EXPECT_FALSE(VH_GetAllTalpoAtr(services, &record, 0));
+    EXPECT_FALSE(VH_GetActiveCryptoProvider(services, nullptr, &value));
+    EXPECT_EQ(record.cbAtr, 5u);
     EXPECT_EQ(value, 0xEEEEu);
     EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
 }
@@ -224,12 +133,17 @@ TEST_F(AtrTableTest, ExceptionOfTheFillIsCaughtByTheRecordFormAndTheTableIsLeftA
     EXPECT_EQ(entry.cbAtr, 42u);
     EXPECT_EQ(TextsAt(TRACE_EXCEPTION),
               std::vector<std::string>{std::string(kTable) + "::Exception gefangen!"});
-    // The fill has no barrier of its own: the exception leaves its scope, which shows the
-    // unwinding frame; the record form catches it inside its own scope, which ends normally.
-    EXPECT_EQ(UnwoundMethods(capture), (std::vector<std::string>{kFill}));
-    EXPECT_EQ(
-        TextsAt(TRACE_ERROR).back(),
-        std::string(kTable) + "::Der AtrMaskTabellen Zeiger ist NULL oder hat keine Elemente");
+}
+
+// Values without a name are UNKNOWN; a provider without a terminator ends at the record's end.
+TEST(MoraAtrMaskText, NamesUnknownValuesAndEndsAnUnterminatedProviderAtTheRecord) {
+    MoraAtrMask record;
+    record.atrSource = 7;
+    record.scType = 99;
+    std::fill(std::begin(record.provider), std::end(record.provider), u'p');
+    EXPECT_EQ(ZEPH_Helper::MoraAtrMaskText(record),
+              u"ATR Type 'UNKNOWN' Source 'UNKNOWN' SC Type 'UNKNOWN' Provider '" +
+                  std::u16string(64, u'p') + u"'");
 }
 
 }  // namespace

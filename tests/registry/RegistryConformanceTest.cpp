@@ -1,13 +1,15 @@
 // Every registry backend answers as the Windows registry does: opening keys in both views,
 // querying values (sizes, ERROR_MORE_DATA, missing values), subkeys, access rights and names
 // compared without regard to case. Under Wine the same suite runs against the real Win32
-// registry, which keeps the portable backends honest.
+// registry, which keeps the portable backends honest. Then the limit of a key name, and the card
+// types' provider names
+// the smart card database reads under the value names Windows uses.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
-
 #include "RegistryBackends.h"
+#include "pcsc/PcScConstants.h"
+#include "pcsc/SmartCardDatabase.h"
+#include "registry/RegistryTreeKey.h"
 
 namespace {
 
@@ -85,11 +87,10 @@ TYPED_TEST(RegistryConformance, QueriesAndReadsValuesAsTheWindowsRegistryDoes) {
 
 TYPED_TEST(RegistryConformance, KeyAndValueNamesIgnoreCase) {
     RegistryKey key;
-    std::u16string lower = u"software\\" + TestRootName() + u"\\CARD";
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char16_t unit) {
-        return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + 32) : unit;
-    });
-    ASSERT_EQ(this->Open(lower, key), kRegistrySuccess);
+    const std::u16string digits =
+        TestRootName().substr(std::u16string_view(u"ZephRegistryTest").size());
+    ASSERT_EQ(this->Open(u"software\\zephREGISTRYtest" + digits + u"\\CARD", key),
+              kRegistrySuccess);
     RegistryValue value;
     ASSERT_EQ(key.ReadValue(u"atr", value), kRegistrySuccess);
     EXPECT_EQ(value, kBinary);
@@ -141,6 +142,42 @@ TYPED_TEST(RegistryConformance, ThirtyTwoBitViewLivesUnderWow6432Node) {
     EXPECT_EQ(this->Open(u"SOFTWARE\\WOW6432Node\\" + TestRootName() + u"\\Only32", key),
               kRegistrySuccess);
     EXPECT_EQ(this->Open(kKey, key, RegistryView::Bit32), kRegistryFileNotFound);
+}
+
+TEST(RegistryPathLimits, KeyNamesOfMoreThan255CharactersAreInvalid) {
+    EXPECT_TRUE(SplitRegistryPath(std::u16string(255, u'k')));
+    EXPECT_FALSE(SplitRegistryPath(std::u16string(256, u'k')));
+}
+
+// Card types ignore case but reach no other key; only string values name providers, and they end
+// at their first NUL. The value names of the provider kinds are read in
+// tests/identification/HelperTest.
+TEST(SmartCardDatabaseTest, FindsTheProviderOfTheCardTypeInItsStringValue) {
+    const std::u16string key = std::u16string(kSmartCardDatabaseKey) + u"\\TALPO SmartCard";
+    const RegistryValue csp{kRegSz, RegistryStringBytes(u"CSP")};
+    const RegistryValue binary{kRegBinary, {0x41, 0}};
+    const RegistryValue unterminated{kRegSz, {0x41, 0, 0x42, 0, 0x43}};  // an odd last byte too
+    const struct {
+        std::u16string card;
+        uint32_t providerId;
+        RegistryValue value;  // of "Crypto Provider"
+        uint32_t result;
+        std::u16string provider;
+    } rows[] = {
+        {u"talpo smartcard", kScardProviderCsp, csp, 0, u"CSP"},
+        {u"TALPO SmartCard\\Nested", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
+        {u"TALPO SmartCard", kScardProviderCsp, binary, kInvalidDataResult, u""},
+        {u"TALPO SmartCard", kScardProviderCsp, unterminated, 0, u"AB"},
+    };
+    for (const auto& row : rows) {
+        MemoryRegistry registry;
+        registry.SetValue(key, u"Crypto Provider", row.value);
+        registry.SetString(key + u"\\Nested", u"Crypto Provider", u"nested");
+        std::u16string provider = u"stale";
+        EXPECT_EQ(LookUpCardTypeProvider(registry, row.card, row.providerId, provider), row.result)
+            << std::string(row.card.begin(), row.card.end());
+        EXPECT_EQ(provider, row.provider);
+    }
 }
 
 }  // namespace

@@ -23,11 +23,6 @@ CapturingTraceSystem::~CapturingTraceSystem() {
     s_active.store(nullptr);
 }
 
-void CapturingTraceSystem::SetCategoryLevels(const std::string& category, uint16_t levels) {
-    const std::lock_guard<std::mutex> guard(m_mutex);
-    m_categoryLevels[category] = levels;
-}
-
 std::vector<TraceLine> CapturingTraceSystem::Lines() const {
     const std::lock_guard<std::mutex> guard(m_mutex);
     return m_lines;
@@ -55,63 +50,25 @@ std::vector<std::string> CapturingTraceSystem::TextsAt(uint16_t level) const {
 void CapturingTraceSystem::Clear() {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_lines.clear();
-    m_shouldTraceCalls = 0;
-    m_shouldTraceCategoryCalls = 0;
-    m_writeCalls = 0;
-}
-
-bool CapturingTraceSystem::TracesCategory(int level, const char* category) const {
-    const std::lock_guard<std::mutex> guard(m_mutex);
-    const auto configured = m_categoryLevels.find(std::string_view(category));
-    const uint16_t mask =
-        configured != m_categoryLevels.end() ? configured->second : m_levels.load();
-    return (mask & level) != 0;
 }
 
 bool CapturingTraceSystem::ExpShouldTrace(int level) {
     CapturingTraceSystem* const self = s_active.load();
-    if (self == nullptr) {
-        return false;
-    }
-    ++self->m_shouldTraceCalls;
-    return (self->m_levels.load() & level) != 0;
+    return self != nullptr && (self->m_levels.load() & level) != 0;
 }
 
-bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char* category) {
-    CapturingTraceSystem* const self = s_active.load();
-    if (self == nullptr) {
-        return false;
-    }
-    ++self->m_shouldTraceCategoryCalls;
-    return self->TracesCategory(level, category);
+bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char*) {
+    return ExpShouldTrace(level);
 }
 
 int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* text) {
     CapturingTraceSystem* const self = s_active.load();
-    if (self == nullptr) {
-        return 0;
-    }
-    ++self->m_writeCalls;
-    if (!self->TracesCategory(level, category)) {
+    if (self == nullptr || (self->m_levels.load() & level) == 0) {
         return 0;
     }
     const std::lock_guard<std::mutex> guard(self->m_mutex);
     self->m_lines.push_back({static_cast<uint16_t>(level), category, text});
     return 1;
-}
-
-NullTraceSystem::NullTraceSystem(bool traced) {
-    TraceSystemLib::Instance().InstallForTesting(
-        traced ? TraceSystemEntryPoints{[](int) { return true; },
-                                        [](int, const char*) { return true; },
-                                        [](int, const char*, const char*) { return 1; }}
-               : TraceSystemEntryPoints{[](int) { return false; },
-                                        [](int, const char*) { return false; },
-                                        [](int, const char*, const char*) { return 1; }});
-}
-
-NullTraceSystem::~NullTraceSystem() {
-    TraceSystemLib::Instance().ResetForTesting();
 }
 
 std::string Latin1(std::string_view utf8) {

@@ -2,9 +2,7 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -22,13 +20,10 @@ struct TraceLine {
 
 std::ostream& operator<<(std::ostream& out, const TraceLine& line);
 
-// Records the delivered lines and answers the queries from level masks, as a real trace system
-// configured per category would:
-// - ExpShouldTrace(level): level & the global mask;
-// - ExpShouldTraceCategory(level, category) and ExpWrite: level & the category's mask, where a
-//   category without its own mask uses the global mask. ExpWrite keeps only accepted lines.
-// The default global mask traces every level. Only one instance may exist at a time; it is
-// thread-safe.
+// Records the delivered lines and answers the queries from one level mask, for every category:
+// ExpShouldTrace, ExpShouldTraceCategory and ExpWrite accept a level when it lies in the mask, and
+// ExpWrite keeps only accepted lines. The default mask traces every level. Only one instance may
+// exist at a time; it is thread-safe.
 class CapturingTraceSystem {
   public:
     static constexpr uint16_t kAllLevels = 0xFFFF;
@@ -39,7 +34,6 @@ class CapturingTraceSystem {
     CapturingTraceSystem& operator=(const CapturingTraceSystem&) = delete;
 
     void SetLevels(uint16_t levels) { m_levels.store(levels); }
-    void SetCategoryLevels(const std::string& category, uint16_t levels);
 
     std::vector<TraceLine> Lines() const;
     std::vector<std::string> Texts() const;
@@ -47,36 +41,16 @@ class CapturingTraceSystem {
     std::vector<std::string> TextsAt(uint16_t level) const;
     void Clear();
 
-    // Calls of the entry points since construction or the last Clear().
-    size_t ShouldTraceCalls() const { return m_shouldTraceCalls.load(); }
-    size_t ShouldTraceCategoryCalls() const { return m_shouldTraceCategoryCalls.load(); }
-    size_t WriteCalls() const { return m_writeCalls.load(); }
-
   private:
     static bool ExpShouldTrace(int level);
     static bool ExpShouldTraceCategory(int level, const char* category);
     static int ExpWrite(int level, const char* category, const char* text);
 
-    bool TracesCategory(int level, const char* category) const;
-
     static std::atomic<CapturingTraceSystem*> s_active;
 
     mutable std::mutex m_mutex;
     std::atomic<uint16_t> m_levels;
-    std::map<std::string, uint16_t, std::less<>> m_categoryLevels;
     std::vector<TraceLine> m_lines;
-    std::atomic<size_t> m_shouldTraceCalls{0};
-    std::atomic<size_t> m_shouldTraceCategoryCalls{0};
-    std::atomic<size_t> m_writeCalls{0};
-};
-
-// Answers every query with `traced` and drops the lines: the cost of the module's side alone.
-class NullTraceSystem {
-  public:
-    explicit NullTraceSystem(bool traced = true);
-    ~NullTraceSystem();
-    NullTraceSystem(const NullTraceSystem&) = delete;
-    NullTraceSystem& operator=(const NullTraceSystem&) = delete;
 };
 
 // Test texts are written in UTF-8 or UTF-16; the trace system receives ISO 8859-1. Converts a

@@ -25,7 +25,7 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
                                            {KnownFolder::ProgramFilesX86, "ProgramFiles"}}) {
             folders[folder] = Make(name);
         }
-        tempPath = Make("Temp") + kPathSeparator;
+        Make("Temp");
         moduleFile = Make("Module") + kPathSeparator + "zeph_module";
         executableFile = Make("Host") + kPathSeparator + "host";
     }
@@ -49,23 +49,21 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
     }
 
     RegistryApi& Registry() override { return registry; }
-    int32_t KnownFolderPath(KnownFolder folder, uint32_t flags, std::string& path) override {
-        knownFolderFlags.push_back(flags);
+    int32_t KnownFolderPath(KnownFolder folder, uint32_t, std::string& path) override {
         const auto found = folders.find(folder);
         path = found == folders.end() ? std::string() : found->second;
         return found == folders.end() ? static_cast<int32_t>(0x80070002u) : 0;
     }
-    int32_t FolderPathByCsidl(int32_t csidl, std::string& path) override {
-        csidls.push_back(csidl);
+    int32_t FolderPathByCsidl(int32_t, std::string& path) override {
         path = folders[KnownFolder::LocalAppData];
         return 0;
     }
-    std::string TempPath() override { return tempPath; }
+    std::string TempPath() override { return Path("Temp/"); }
     std::string ModuleFileName(bool thisModule) override {
         return thisModule ? moduleFile : executableFile;
     }
     std::u16string ThisModulePathWide() override { return Wide(moduleFile); }
-    OsVersionReading ReadOsVersion() override { return osVersion; }
+    OsVersionReading ReadOsVersion() override { return {}; }
     FileVersionReading ReadFileVersion(const std::u16string&) override { return fileVersion; }
 
     static std::u16string Wide(const std::string& text) {
@@ -74,12 +72,8 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
 
     MemoryRegistry registry;
     std::map<KnownFolder, std::string> folders;
-    std::vector<uint32_t> knownFolderFlags;
-    std::vector<int32_t> csidls;
-    std::string tempPath;
     std::string moduleFile;
     std::string executableFile;
-    OsVersionReading osVersion;
     FileVersionReading fileVersion;
 
   private:
@@ -96,14 +90,6 @@ class CapturedDiagnostics {
     static std::vector<std::string>& Messages() {
         static std::vector<std::string> messages;
         return messages;
-    }
-    static bool Contains(const std::string& text) {
-        for (const std::string& message : Messages()) {
-            if (message == text) {
-                return true;
-            }
-        }
-        return false;
     }
 
   private:

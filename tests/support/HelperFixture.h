@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "CapturingTraceSystem.h"
 #include "MemoryRegistry.h"
 #include "PcScSimulator.h"
@@ -22,24 +18,6 @@ inline constexpr char16_t kCspCard[] = u"Talpo eCard T3";
 // The database key of a card type.
 inline std::u16string CalaisKey(std::u16string_view cardType) {
     return std::u16string(kSmartCardDatabaseKey) + u"\\" + std::u16string(cardType);
-}
-
-// A UTF-16 text as a trace line carries it (ISO 8859-1).
-inline std::string TraceText(std::u16string_view text) {
-    return Latin1(text);
-}
-
-// The exit lines of the method traces that an exception left, in order.
-inline std::vector<std::string> UnwoundMethods(const CapturingTraceSystem& capture) {
-    std::vector<std::string> methods;
-    for (const TraceLine& line : capture.Lines()) {
-        if (line.level == 1 && line.text.rfind("<--- Ende: ", 0) == 0 &&
-            line.text.find("StackUnwinding") != std::string::npos) {
-            const size_t begin = std::string("<--- Ende: ").size();
-            methods.push_back(line.text.substr(begin, line.text.find(' ', begin) - begin));
-        }
-    }
-    return methods;
 }
 
 class HelperTest : public ::testing::Test {

@@ -6,12 +6,9 @@
 
 namespace {
 
-std::u16string FullPath(std::u16string_view path) {
-    return std::u16string(kLocalMachineHive) + u'\\' + std::u16string(path);
-}
-
 RegistryTreeNode& CreatedKey(RegistryTree& tree, std::u16string_view path) {
-    RegistryTreeNode* key = tree.CreateKey(FullPath(path));
+    RegistryTreeNode* key =
+        tree.CreateKey(std::u16string(kLocalMachineHive) + u'\\' + std::u16string(path));
     if (key == nullptr) {
         throw std::invalid_argument("MemoryRegistry: not a valid key path");
     }
@@ -49,27 +46,11 @@ void MemoryRegistry::SetValue(std::u16string_view path, std::u16string_view name
     Modify([&](RegistryTree& tree) { CreatedKey(tree, path).SetValue(name, std::move(value)); });
 }
 
-void MemoryRegistry::FailNextOpens(std::vector<uint32_t> results) {
-    const std::lock_guard<std::mutex> guard(m_mutex);
-    m_failures.insert(m_failures.end(), results.begin(), results.end());
-}
-
-size_t MemoryRegistry::OpenCount() const {
-    const std::lock_guard<std::mutex> guard(m_mutex);
-    return m_opens;
-}
-
 uint32_t MemoryRegistry::OpenKey(std::u16string_view subKey, RegistryView view, uint32_t access,
                                  std::unique_ptr<RegistryKeyBackend>& key) {
     std::shared_ptr<const RegistryTree> tree;
     {
         const std::lock_guard<std::mutex> guard(m_mutex);
-        ++m_opens;
-        if (!m_failures.empty()) {
-            const uint32_t failure = m_failures.front();
-            m_failures.erase(m_failures.begin());
-            return failure;
-        }
         tree = m_tree;
     }
     return OpenRegistryTreeKey(std::move(tree), subKey, view, access, key);

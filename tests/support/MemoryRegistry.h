@@ -4,14 +4,8 @@
 // keep the content they were opened in. Thread-safe.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "registry/Registry.h"
 #include "registry/RegistryTree.h"
@@ -27,17 +21,10 @@ class MemoryRegistry final : public RegistryApi {
     void CreateKey(std::u16string_view path);
     // Creates the key when needed.
     void SetValue(std::u16string_view path, std::u16string_view name, RegistryValue value);
-    void SetBinary(std::u16string_view path, std::u16string_view name, std::vector<uint8_t> bytes) {
-        SetValue(path, name, {kRegBinary, std::move(bytes)});
-    }
     // REG_SZ with its terminator.
     void SetString(std::u16string_view path, std::u16string_view name, std::u16string_view text) {
         SetValue(path, name, {kRegSz, RegistryStringBytes(text)});
     }
-
-    // Makes the next opens of any key answer `result` (consumed in order).
-    void FailNextOpens(std::vector<uint32_t> results);
-    size_t OpenCount() const;
 
   protected:
     uint32_t OpenKey(std::u16string_view subKey, RegistryView view, uint32_t access,
@@ -50,6 +37,4 @@ class MemoryRegistry final : public RegistryApi {
 
     mutable std::mutex m_mutex;
     std::shared_ptr<const RegistryTree> m_tree;
-    std::vector<uint32_t> m_failures;
-    size_t m_opens = 0;
 };

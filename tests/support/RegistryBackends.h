@@ -1,16 +1,14 @@
 // Registry backends with a way to write fixtures into them, so that one suite checks every
 // backend against the same expectations: the in-memory registry everywhere, the registry file
-// on Linux and the Windows registry (Wine's) on Windows.
+// on Linux and the Windows registry (Wine's) on Windows. Each has CreateKey and SetValue, which
+// write a key below HKEY_LOCAL_MACHINE as the view shows it, and Registry().
 #pragma once
 
 #include <charconv>
 #include <chrono>
-#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "MemoryRegistry.h"
 #include "registry/Registry.h"
@@ -27,11 +25,8 @@
 // programs running side by side, and runs after a killed one, do not share fixtures.
 inline std::u16string UniqueKeyName(std::u16string_view prefix) {
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::u16string name(prefix);
-    for (const char digit : std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now))) {
-        name.push_back(static_cast<char16_t>(digit));
-    }
-    return name;
+    const std::string digits = std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
+    return std::u16string(prefix) + std::u16string(digits.begin(), digits.end());
 }
 
 // The key below SOFTWARE that every fixture key of this process lies in.
@@ -44,37 +39,23 @@ inline std::u16string TestRoot() {
     return u"SOFTWARE\\" + TestRootName();
 }
 
-class RegistryBackend {
-  public:
-    virtual ~RegistryBackend() = default;
-
-    // Writes a key below HKEY_LOCAL_MACHINE as the view shows it.
-    virtual void CreateKey(std::u16string_view path, RegistryView view) = 0;
-    virtual void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                          const RegistryValue& value) = 0;
-    virtual RegistryApi& Registry() = 0;
-};
-
 // The path the 64-bit view shows a key under when it was written for the view.
 inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
-    if (view == RegistryView::Bit64) {
-        return std::u16string(path);
-    }
-    std::u16string stored = u"SOFTWARE\\WOW6432Node";
-    stored.append(path.substr(std::u16string_view(u"SOFTWARE").size()));
-    return stored;
+    return view == RegistryView::Bit64
+               ? std::u16string(path)
+               : std::u16string(u"SOFTWARE\\WOW6432Node").append(path.substr(8));
 }
 
-class MemoryBackend final : public RegistryBackend {
+class MemoryBackend {
   public:
-    void CreateKey(std::u16string_view path, RegistryView view) override {
+    void CreateKey(std::u16string_view path, RegistryView view) {
         m_registry.CreateKey(StoredPath(path, view));
     }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) override {
+                  const RegistryValue& value) {
         m_registry.SetValue(StoredPath(path, view), name, value);
     }
-    RegistryApi& Registry() override { return m_registry; }
+    RegistryApi& Registry() { return m_registry; }
 
   private:
     MemoryRegistry m_registry;
@@ -82,19 +63,16 @@ class MemoryBackend final : public RegistryBackend {
 
 #ifdef _WIN32
 
-class Win32Backend final : public RegistryBackend {
+// Each fixture key removes what it created when the backend ends, in any order: a key already
+// gone with the tree of another is left as it is.
+class Win32Backend {
   public:
-    ~Win32Backend() override {
-        while (!m_keys.empty()) {
-            m_keys.pop_back();
-        }
-    }
-    void CreateKey(std::u16string_view path, RegistryView view) override { Key(path, view); }
+    void CreateKey(std::u16string_view path, RegistryView view) { Key(path, view); }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) override {
+                  const RegistryValue& value) {
         Key(path, view).SetValue(name, value.type, value.data);
     }
-    RegistryApi& Registry() override { return m_registry; }
+    RegistryApi& Registry() { return m_registry; }
 
   private:
     ScopedRegistryKey& Key(std::u16string_view path, RegistryView view) {
@@ -109,28 +87,25 @@ class Win32Backend final : public RegistryBackend {
 #else
 
 // Writes the fixtures as a registry export file, rewritten after every change.
-class FileBackend final : public RegistryBackend {
+class FileBackend {
   public:
     FileBackend() : m_path(m_directory.Write("registry.reg", "")), m_registry(m_path) {}
 
-    void CreateKey(std::u16string_view path, RegistryView view) override {
+    void CreateKey(std::u16string_view path, RegistryView view) {
         Section(path, view);
         Save();
     }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) override {
+                  const RegistryValue& value) {
         Section(path, view);
         m_text.append("\"").append(Ascii(name) + "\"=hex(" + Hex(value.type) + "):");
         for (size_t i = 0; i < value.data.size(); ++i) {
-            if (i > 0) {
-                m_text += i % 16 == 0 ? ",\\\r\n  " : ",";
-            }
-            m_text += Hex(value.data[i]);
+            m_text.append(i > 0 ? "," : "").append(Hex(value.data[i]));
         }
         m_text += "\r\n";
         Save();
     }
-    RegistryApi& Registry() override { return m_registry; }
+    RegistryApi& Registry() { return m_registry; }
 
   private:
     static std::string Ascii(std::u16string_view text) { return {text.begin(), text.end()}; }

@@ -5,28 +5,20 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 
-// A fresh directory that only this user can enter: mkdtemp on POSIX; on Windows, a name of this
-// process's own that no directory has yet.
+// A fresh directory of a name of this process's own that no directory has yet, which only this
+// user can enter.
 TempDirectory::TempDirectory() {
-#ifdef _WIN32
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_path = std::filesystem::temp_directory_path() /
                  ("zeph-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         if (std::filesystem::create_directory(m_path)) {
+            std::filesystem::permissions(m_path, std::filesystem::perms::owner_all);
             return;
         }
     }
-#else
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeph-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) {
-        m_path = pattern;
-        return;
-    }
-#endif
     throw std::runtime_error("TempDirectory: no directory could be created");
 }
 

@@ -12,58 +12,39 @@ REGSAM ViewFlag(RegistryView view) {
     return view == RegistryView::Bit64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
-bool KeyExists(const std::u16string& path, RegistryView view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(path.c_str()), 0,
-                      KEY_QUERY_VALUE | ViewFlag(view), &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
-// The uppermost key of the path that does not exist yet; empty when all exist.
-std::u16string FirstMissing(const std::u16string& path, RegistryView view) {
-    for (size_t end = path.find(u'\\');; end = path.find(u'\\', end + 1)) {
-        const std::u16string prefix = path.substr(0, end);
-        if (!KeyExists(prefix, view)) {
-            return prefix;
-        }
-        if (end == std::u16string::npos) {
-            return {};
-        }
-    }
-}
-
-void DeleteTree(const std::u16string& path, RegistryView view) {
-    const size_t split = path.rfind(u'\\');
-    const std::u16string parent = split == std::u16string::npos ? u"" : path.substr(0, split);
-    const std::u16string name = split == std::u16string::npos ? path : path.substr(split + 1);
-    HKEY parentKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(parent.c_str()), 0,
-                      KEY_ALL_ACCESS | ViewFlag(view), &parentKey) != ERROR_SUCCESS) {
-        return;
-    }
-    RegDeleteTreeW(parentKey, AsWChar(name.c_str()));
-    RegCloseKey(parentKey);
-}
-
 }  // namespace
 
+// Created one level at a time, which tells the uppermost key that did not exist before.
 ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view)
-    : m_path(std::move(path)), m_view(view), m_firstCreated(FirstMissing(m_path, view)) {
-    HKEY key = nullptr;
-    m_createResult = static_cast<uint32_t>(
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_path.c_str()), 0, nullptr, 0,
-                        KEY_SET_VALUE | ViewFlag(view), nullptr, &key, nullptr));
-    if (m_createResult == ERROR_SUCCESS) {
-        RegCloseKey(key);
+    : m_path(std::move(path)), m_view(view) {
+    for (size_t end = m_path.find(u'\\');; end = m_path.find(u'\\', end + 1)) {
+        const std::u16string prefix = m_path.substr(0, end);
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(prefix.c_str()), 0, nullptr, 0,
+                            KEY_SET_VALUE | ViewFlag(view), nullptr, &key,
+                            &disposition) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            if (disposition == REG_CREATED_NEW_KEY && m_firstCreated.empty()) {
+                m_firstCreated = prefix;
+            }
+        }
+        if (end == std::u16string::npos) {
+            return;
+        }
     }
 }
 
+// Removes the uppermost key it created with everything below it (no key is created directly
+// below the hive).
 ScopedRegistryKey::~ScopedRegistryKey() {
-    if (!m_firstCreated.empty()) {
-        DeleteTree(m_firstCreated, m_view);
+    const size_t split = m_firstCreated.rfind(u'\\');
+    HKEY parent = nullptr;
+    if (split != std::u16string::npos &&
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_firstCreated.substr(0, split).c_str()), 0,
+                      KEY_ALL_ACCESS | ViewFlag(m_view), &parent) == ERROR_SUCCESS) {
+        RegDeleteTreeW(parent, AsWChar(m_firstCreated.c_str() + split + 1));
+        RegCloseKey(parent);
     }
 }
 
@@ -80,31 +61,6 @@ uint32_t ScopedRegistryKey::SetValue(std::u16string_view name, uint32_t type,
                             static_cast<DWORD>(data.size()));
     RegCloseKey(key);
     return static_cast<uint32_t>(result);
-}
-
-void DeleteSubKeysStartingWith(const std::u16string& parent, std::u16string_view prefix,
-                               RegistryView view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(parent.c_str()), 0,
-                      KEY_ENUMERATE_SUB_KEYS | ViewFlag(view), &key) != ERROR_SUCCESS) {
-        return;
-    }
-    std::vector<std::u16string> stale;
-    char16_t name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, AsWChar(name), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        if (std::u16string_view(name, length).starts_with(prefix)) {
-            stale.push_back(parent + u'\\' + std::u16string(name, length));
-        }
-    }
-    RegCloseKey(key);
-    for (const std::u16string& path : stale) {
-        DeleteTree(path, view);
-    }
 }
 
 RegistryFixtureTurn::RegistryFixtureTurn(const char16_t* name)

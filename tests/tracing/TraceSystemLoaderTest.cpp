@@ -1,11 +1,18 @@
 // The trace system loader with real libraries: which file it takes, which it refuses, and that
-// racing first lines load and initialise the library once.
+// racing first lines load and initialise the library once; first lines of two threads racing with
+// a trace system being installed. Run under ThreadSanitizer through the "concurrency" label.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "CapturingTraceSystem.h"
 #include "FakeDirectoryEnvironment.h"
 #include "directories/TraceSystemSearch.h"
 #include "tracing/DynamicLibrary.h"
@@ -68,6 +75,7 @@ TEST(TraceSystemLoader, ProgramDirectoryBeatsTheExecutablesDirectory) {
     const std::string program = scene.Place("Prog", "complete");
     const std::string host = scene.Place("Host", "complete");
     EXPECT_TRUE(TRC_ShouldTrace(TRACE_INFO));
+    EXPECT_TRUE(TRC_ShouldTraceCategory(TRACE_INFO, "ZEPH.Ext.PcSc"));  // its own entry point
     EXPECT_EQ(LoaderScene::InitCount(program), 1);
     EXPECT_EQ(LoaderScene::InitCount(host), 0);
 }
@@ -128,6 +136,47 @@ TEST(TraceSystemLoader, RacingFirstLinesLoadAndInitialiseOnce) {
         EXPECT_EQ(LoaderScene::Counter(library, "TestTraceSystemEarlyCalls"), 0);
         EXPECT_EQ(LoaderScene::Counter(library, "TestTraceSystemLines"), 2);
     }
+}
+
+constexpr int kRounds = 200;
+
+// The writers spin on trace calls after the load has failed; installing the trace system must
+// not starve behind them. The deadline turns a starving installer into a failure, not a hang.
+// The threads meet through atomics: std::latch of the MinGW runtime can miss its wake-up.
+TEST(TracingConcurrencyTest, FirstLinesOfTwoThreadsRaceWithTheTraceSystemArriving) {
+    TraceSystemLib::Instance().ResetForTesting();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto pastDeadline = [&] { return std::chrono::steady_clock::now() > deadline; };
+    std::atomic<int> failedLoadsSeen{0};
+    std::atomic<bool> installed{false};
+    std::atomic<bool> timedOut{false};
+    auto writer = [&](int id) {
+        TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"early %d", id);
+        ++failedLoadsSeen;
+        while (!installed.load()) {
+            TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"early %d", id);
+            if (pastDeadline()) {
+                timedOut = true;
+                return;
+            }
+        }
+        for (int i = 0; i < kRounds; ++i) {
+            TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"late %d", id);
+        }
+    };
+    std::thread first(writer, 1);
+    std::thread second(writer, 2);
+    while (failedLoadsSeen.load() < 2 && !pastDeadline()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    CapturingTraceSystem capture;
+    installed = true;
+    first.join();
+    second.join();
+    ASSERT_FALSE(timedOut) << "installing the trace system starved behind the writers";
+    const std::vector<std::string> texts = capture.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "late 1"), kRounds);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "late 2"), kRounds);
 }
 
 }  // namespace
