@@ -1,7 +1,8 @@
 // A Cancel in the windows between IsPresent's steps, made deterministic with a PC/SC stand-in
 // that stops a call at the window: the wait ends as cancelled, the Cancel is delivered once, and
-// the object is left usable. Also two connections racing for the card. Built into the concurrency
-// program so that the ThreadSanitizer run picks it up.
+// the object is left usable. Also two connections racing for the card, and what the object's lock
+// keeps out, checked with the lock held by the test. Built into the concurrency program so that
+// the ThreadSanitizer run picks it up.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -29,6 +30,33 @@ bool Await(Predicate predicate) {
         std::this_thread::sleep_for(1ms);
     }
     return true;
+}
+
+// Whether some thread holds `lock` now, tried from a thread of its own: called from inside a
+// PC/SC call, whether the object made that call under its lock.
+bool HeldElsewhere(std::recursive_mutex& lock) {
+    return std::async(std::launch::async,
+                      [&lock] {
+                          if (!lock.try_lock()) {
+                              return true;
+                          }
+                          lock.unlock();
+                          return false;
+                      })
+        .get();
+}
+
+// Waits until the object's helper `method` has begun on another thread, then a while longer, so
+// that the helper stands at the lock the test holds.
+bool AwaitBegun(ExtensionHarness& h, const std::string& method) {
+    const bool begun = Await([&] {
+        const std::vector<std::string> texts = h.traces.Texts();
+        return std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
+            return text.starts_with("---> Beginn: CZephExtensionPcSc::" + method);
+        });
+    });
+    std::this_thread::sleep_for(50ms);
+    return begun;
 }
 
 struct EmptyReader : ExtensionHarness {
@@ -129,17 +157,48 @@ TEST(CancelRace, SecondConnectionFindsTheFirstUnderTheLock) {
         h.traces.Clear();
         late = std::async(std::launch::async,
                           [&h] { return h.access.Connect(ExtensionHarness::kReader, false); });
-        ASSERT_TRUE(Await([&] {
-            const std::vector<std::string> texts = h.traces.Texts();
-            return std::any_of(texts.begin(), texts.end(), [](const std::string& text) {
-                return text.starts_with("---> Beginn: CZephExtensionPcSc::Helper_SCardConnect");
-            });
-        }));
-        std::this_thread::sleep_for(50ms);  // the late connection now waits for the lock
+        ASSERT_TRUE(AwaitBegun(h, "Helper_SCardConnect"));
         ASSERT_TRUE(h.access.Connect(ExtensionHarness::kReader, false));
     }
     EXPECT_FALSE(late.get());
     EXPECT_NE(h.access.Card(), 0u);
     ASSERT_EQ(h.simulator.Connections().size(), 1u);
     EXPECT_EQ(h.simulator.Connections()[0].card, h.access.Card());
+}
+
+// The reader listing and the exchange with the card run under the object's lock, which a release
+// takes to take the context and a disconnection to take the card.
+TEST(CancelRace, ListingAndExchangeHoldTheLock) {
+    ExtensionHarness h;
+    std::vector<bool> held;
+    h.pcsc.onListReaders = [&] { held.push_back(HeldElsewhere(h.access.Lock())); };
+    h.pcsc.onTransmit = [&](uint32_t result, uint32_t, uint32_t*) {
+        held.push_back(HeldElsewhere(h.access.Lock()));
+        return result;
+    };
+    ASSERT_EQ(h.IsPresent(), ZEPH_STATUS_SUCCESS);
+    ASSERT_EQ(h.TransmitSelect().first, ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(held, std::vector<bool>({true, true}));
+}
+
+// While another thread holds the lock, a release waits for it before it takes the context, and
+// the removal wait does not take a card that thread may be reconnecting (a cold reset) for gone.
+TEST(CancelRace, ReleaseAndRemovalWaitForTheLockHeldElsewhere) {
+    ExtensionHarness h;
+    ASSERT_TRUE(h.access.GetContext());
+    std::future<bool> release;
+    std::future<uint32_t> absent;
+    {
+        std::unique_lock<std::recursive_mutex> held(h.access.Lock());
+        h.traces.Clear();
+        release = std::async(std::launch::async,
+                             [&h] { return h.access.ReleaseContext(SCARD_LEAVE_CARD); });
+        ASSERT_TRUE(AwaitBegun(h, "Helper_SCardReleaseContext"));
+        EXPECT_NE(h.access.Context(), 0u);
+        absent = h.Async([&h] { return h.extension->IsAbsent(); });
+        EXPECT_EQ(absent.wait_for(100ms), std::future_status::timeout);
+    }
+    EXPECT_TRUE(release.get());
+    EXPECT_EQ(absent.get(), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(h.access.Context(), 0u);
 }

@@ -1,10 +1,11 @@
-// The wait for a card, by host scenario, over the simulator.
+// The wait for a card, by host scenario, over the simulator, also while the PC/SC service is gone.
 #include <algorithm>
 
 #include "ExtensionHarness.h"
 #include "pcsc/PcScConstants.h"
 
 using sim::Call;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -29,7 +30,8 @@ struct NoReader : ExtensionHarness {
 }  // namespace
 
 // The readers present at the start decide which card is connected: exclusively, with its ATR
-// and T=1, and nothing of PC/SC's memory is left allocated. Each reader is traced with its kind.
+// and T=1, and nothing of PC/SC's memory is left allocated. Each reader is traced with its kind;
+// the manual reader setting is compared ignoring the case of Latin-1 letters.
 TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
     std::vector<uint8_t> masked = kPredefinedAtr;  // differs only in the bytes the mask ignores
     masked[10] ^= 0xF0;
@@ -49,10 +51,10 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
          u"",
          TRACE_INFO,
          "ZEPH-Leser <TALPO Virtueller SmartCard Leser 0> erkannt"},
-        {{{u"Sim Reader 0", kPredefinedAtr}, {u"Second Reader", kPredefinedAtr}},
-         u"SECOND reader",
+        {{{u"Sim Reader 0", kPredefinedAtr}, {u"Zweiter Leser \u00e4", kPredefinedAtr}},
+         u"ZWEITER leser \u00c4",
          TRACE_DETAIL,
-         "Manuelle Lesereinstellung ist aktiviert <SECOND reader>"},
+         "Manuelle Lesereinstellung ist aktiviert <ZWEITER leser Ä>"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.traced);
@@ -66,10 +68,28 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
         EXPECT_EQ(wait.protocol, SCARD_PROTOCOL_T1);
         EXPECT_EQ(h.access.ShareMode(), SCARD_SHARE_EXCLUSIVE);
         EXPECT_EQ(h.access.ReaderName(), row.readers.back().first);
-        ASSERT_EQ(h.simulator.Journal(Call::Connect).size(), 1u);
-        EXPECT_EQ(h.simulator.Journal(Call::Connect)[0].reader, row.readers.back().first);
+        EXPECT_EQ(h.simulator.CallCount(Call::Connect), 1u);
         EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
         EXPECT_TRUE(h.Traced(row.level, "IsPresent", row.traced));
+    }
+}
+
+// The ATR reaches a guarded host buffer only when it fits: the exact room takes it, one byte less
+// gets nothing and keeps its size.
+TEST(ReaderDiscovery, AtrIsCopiedOnlyIntoRoomEnoughForIt) {
+    const uint64_t atrSize = kPredefinedAtr.size();
+    for (const uint64_t capacity : {atrSize, atrSize - 1}) {
+        ExtensionHarness h;
+        std::vector<uint8_t> memory(kPredefinedAtr.size() + 8, 0xA5);
+        uint64_t atrLength = capacity;
+        EXPECT_EQ(h.extension->IsPresent(nullptr, memory.data() + 4, &atrLength, nullptr),
+                  ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(atrLength, capacity);
+        std::vector<uint8_t> expected(memory.size(), 0xA5);
+        if (capacity == atrSize) {
+            std::copy(kPredefinedAtr.begin(), kPredefinedAtr.end(), expected.begin() + 4);
+        }
+        EXPECT_EQ(memory, expected);
     }
 }
 
@@ -80,8 +100,6 @@ TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
     AddCard(h, u"Later Reader", kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), u"Later Reader");
-    EXPECT_EQ(CountLines(h, "SCardListReaders konnte keinen Leser finden!"), 1u);
-    EXPECT_GE(CountLines(h, "SCardGetStatusChange lieferte <1> neue(n) Leser!"), 1u);
     EXPECT_GE(h.simulator.CallCount(Call::ListReaders), 2u);
 }
 
@@ -127,17 +145,8 @@ TEST(ReaderDiscovery, UnusableCardIsReportedOnceAndRetriedOnlyAfterItsReaderChan
         EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
         EXPECT_EQ(records.size(), held ? 1u : 0u);
         EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
-        EXPECT_EQ(h.simulator.Journal(Call::Connect).size(), 1u);
+        EXPECT_EQ(h.simulator.CallCount(Call::Connect), 1u);
     }
-}
-
-TEST(ReaderDiscovery, TooSmallAtrBufferGetsNothingAndKeepsItsSize) {
-    ExtensionHarness h;
-    uint8_t atr[10] = {};
-    uint64_t atrLength = sizeof(atr);
-    EXPECT_EQ(h.extension->IsPresent(nullptr, atr, &atrLength, nullptr), ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(atrLength, 10u);
-    EXPECT_EQ(std::count(atr, atr + 10, 0), 10);
 }
 
 // A Cancel before the wait ends it without waiting, one during the wait ends it and releases the
@@ -162,6 +171,8 @@ TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaitsAndOnlyThatWait) {
     EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_SUCCESS);
 }
 
+// A listing the host cancels ends as cancelled; one that fails keeps the context, which the
+// service still knows, and a broken link to the service renews it.
 TEST(ReaderDiscovery, ListingCancelledOrFailing) {
     ExtensionHarness h;
     h.pcsc.onListReaders = [&h] { h.extension->Cancel(); };
@@ -169,7 +180,10 @@ TEST(ReaderDiscovery, ListingCancelledOrFailing) {
     h.pcsc.onListReaders = nullptr;
     h.simulator.InjectResults(Call::ListReaders, {SCARD_E_UNKNOWN_READER});
     EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_INVALID_DEVICE_STATE);
-    EXPECT_NE(h.access.Context(), 0u);  // the context is kept: the service still knows it
+    EXPECT_NE(h.access.Context(), 0u);
+    h.simulator.InjectResults(Call::ListReaders, {SCARD_F_COMM_ERROR});
+    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_INVALID_DEVICE_STATE);
+    EXPECT_EQ(h.access.Context(), 0u);
     EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_SUCCESS);
 }
 
@@ -187,5 +201,29 @@ TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
     h.simulator.InsertCard(names[4], kPredefinedAtr);
     EXPECT_EQ(wait.Get(), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), names[4]);
-    EXPECT_FALSE(h.Traced(TRACE_INFO, "IsPresent", "aktiviere Erkennung neuer Leser"));
+}
+
+// The service stops under a waiting IsPresent (as the Windows service does when the last reader
+// goes): the object lets go of its dead context and waits out the retry interval before it
+// answers, so that a host calling it in a tight loop does not make it spin; a Cancel ends that
+// wait at once, and once the service is back the same object finds the card.
+TEST(ServiceRecovery, StoppedServiceIsWaitedOutAndTheCardFoundOnceItIsBack) {
+    ExtensionHarness h;
+    h.simulator.RemoveCard(ExtensionHarness::kReader);
+    h.access.SetServiceRetryMs(5000);
+    auto present = h.AsyncIsPresent();
+    ASSERT_TRUE(h.simulator.AwaitWaitersBlocked(1));
+    h.simulator.StopService();
+    EXPECT_EQ(present.wait_for(200ms), std::future_status::timeout);
+    h.extension->Cancel();
+    EXPECT_EQ(present.wait_for(2s), std::future_status::ready);
+    EXPECT_EQ(present.get(), ZEPH_STATUS_PENDING);
+    EXPECT_TRUE(h.Traced(TRACE_WARNING, "IsPresent",
+                         "PC/SC-Kontext ist nicht mehr gültig (Fehler <SERVICE_STOPPED>) und wird "
+                         "erneuert"));
+    h.simulator.StartService();
+    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
+    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(h.simulator.OpenContexts(), 1u);
+    EXPECT_EQ(h.simulator.Connections().size(), 1u);
 }

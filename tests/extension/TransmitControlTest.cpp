@@ -6,6 +6,7 @@ using sim::Call;
 
 using Bytes = std::vector<uint8_t>;
 
+// Null arguments, and a command longer than PC/SC's 32-bit count could carry, never reach PC/SC.
 TEST(Transmit, NullArgumentsAndLengthsBeyond32BitsNeverReachPcSc) {
     ConnectedHarness h;
     uint8_t b[8];
@@ -15,7 +16,7 @@ TEST(Transmit, NullArgumentsAndLengthsBeyond32BitsNeverReachPcSc) {
     EXPECT_EQ(h.extension->Transmit(t1, nullptr, 1, b, &n), ZEPH_STATUS_NO_MEDIA);
     EXPECT_EQ(h.extension->Transmit(t1, b, 1, nullptr, &n), ZEPH_STATUS_NO_MEDIA);
     EXPECT_EQ(h.extension->Transmit(t1, b, 1, b, nullptr), ZEPH_STATUS_NO_MEDIA);
-    EXPECT_EQ(h.extension->Transmit(t1, b, (1ull << 32) + 7, b, &n), SCARD_E_INVALID_PARAMETER);
+    EXPECT_EQ(h.extension->Transmit(t1, b, 1ull << 32, b, &n), SCARD_E_INVALID_PARAMETER);
     EXPECT_EQ(h.Steps(), "");
 }
 
@@ -26,28 +27,18 @@ TEST(Transmit, RetriesDeviceErrorsOnly) {
         std::vector<uint32_t> failures;
         uint32_t status;
         std::vector<uint32_t> pauses;
-        size_t attempts;
-        std::vector<std::string> errors;
     } rows[] = {
-        {{io}, ZEPH_STATUS_SUCCESS, {300}, 2, {}},
-        {{io, io, io},
-         io,
-         {300, 200, 100},
-         3,
-         {"Fehler <ERROR_IO_DEVICE>. Es wird 100 msec gewartet und dann der Transmit erneut "
-          "versucht...",
-          "SCardTransmit lieferte Fehler <ERROR_IO_DEVICE>!"}},
-        {{SCARD_W_REMOVED_CARD}, SCARD_W_REMOVED_CARD, {}, 1, {}},
+        {{io}, ZEPH_STATUS_SUCCESS, {300}},
+        {{io, io, io}, io, {300, 200, 100}},
+        {{SCARD_W_REMOVED_CARD}, SCARD_W_REMOVED_CARD, {}},
     };
     for (const auto& row : rows) {
         ConnectedHarness h;
         h.simulator.InjectResults(Call::Transmit, row.failures);
         EXPECT_EQ(h.TransmitSelect().first, row.status);
         EXPECT_EQ(h.sleeper.Pauses(), row.pauses);
-        EXPECT_EQ(h.simulator.CallCount(Call::Transmit), row.attempts);
-        for (const std::string& error : row.errors) {
-            EXPECT_TRUE(h.Traced(TRACE_ERROR, "Transmit", error)) << error;
-        }
+        EXPECT_EQ(h.simulator.CallCount(Call::Transmit),
+                  std::min<size_t>(row.pauses.size() + 1, 3));
     }
 }
 
@@ -104,18 +95,10 @@ TEST(Control, PassesCodeAndBuffersFailuresAndNullBuffers) {
     uint64_t length = sizeof(out);
     EXPECT_EQ(h.extension->Control(0x42000037, in, 1, out, &length), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(Bytes(out, out + length), (Bytes{0x37, 0x5A}));
-    EXPECT_EQ(h.simulator.Journal(Call::Control).at(0).argument, 0x42000037u);
-    EXPECT_EQ(h.access.ControlCount(), 1u);
-    h.Forget();
     h.simulator.InjectResults(Call::Control, {SCARD_E_NOT_READY});
     length = sizeof(out);
     EXPECT_EQ(h.extension->Control(1, nullptr, 0, out, &length), SCARD_E_NOT_READY);
     EXPECT_EQ(length, 0u);
-    EXPECT_TRUE(
-        h.Traced(TRACE_DETAIL, "Control", "Input fuer Control <0> Bytes - Outputbuffer <8> Bytes"));
-    h.extension->Control(1, nullptr, 0, out, nullptr);
-    EXPECT_TRUE(h.Traced(TRACE_DETAIL, "Control",
-                         "Input fuer Control <0> Bytes - Outputbuffer <-1> Bytes"));
     h.Forget();
     length = sizeof(out);
     EXPECT_EQ(h.extension->Control(1, nullptr, 3, out, &length), SCARD_E_INVALID_PARAMETER);

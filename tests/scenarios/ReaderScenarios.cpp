@@ -1,5 +1,5 @@
-// Readers and status changes: reader lists, reader states, waking on insertion and removal, event
-// counts, the PnP pseudo-reader's count, readers that are gone, ATR location.
+// Readers and status changes: reader states, waking on insertion and removal, event counts, the
+// PnP pseudo-reader's count, readers that are gone, ATR location.
 #include <algorithm>
 
 #include "ScenarioFixture.h"
@@ -28,16 +28,6 @@ std::vector<uint8_t> With(std::vector<uint8_t> atr,
         atr[static_cast<size_t>(index)] = static_cast<uint8_t>(value);
     }
     return atr;
-}
-
-TEST_P(PcScScenario, ReaderListIsAMultiStringWithTheReader) {
-    PcScMemory list;
-    ASSERT_EQ(Api().ListReaders(Context(), nullptr, list), SCARD_S_SUCCESS);
-    ASSERT_GE(list.Length(), Reader().size() + 2);
-    EXPECT_EQ(list.Text()[list.Length() - 1], u'\0');
-    EXPECT_EQ(list.Text()[list.Length() - 2], u'\0');
-    const auto names = ListedReaders(Context());
-    EXPECT_NE(std::find(names.begin(), names.end(), Reader()), names.end());
 }
 
 TEST_P(PcScScenario, StatusChangeReportsEmptyReaderThenCardWithItsAtr) {

@@ -2,7 +2,6 @@
 // that was waiting ends with the status it has for a failed service, nothing hangs, and the
 // host's next IsPresent calls on the same object find the card again.
 #include <chrono>
-#include <memory>
 #include <thread>
 
 #include "ExtensionHarness.h"
@@ -13,26 +12,14 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// The host's object over the scenario's stack, cancelled and destroyed at the end. On a stack
-// whose PC/SC cannot locate cards by ATR (Wine 10) the host turns the ATR filter off, as
-// zeph_host --no-atr-filter does: the filter would refuse every card there.
-class HostObject {
-  public:
-    explicit HostObject(ScenarioStack& stack)
-        : m_object(new CZephExtensionPcSc(stack.Api(), PlatformSleeper(), m_registry)),
-          access(*m_object) {
-        m_object->m_bAtrFilter = stack.Lacks("LocateCardsByATR").empty() ? 1 : 0;
+// The host's object over the scenario's stack. On a stack whose PC/SC cannot locate cards by ATR
+// (Wine 10) the host turns the ATR filter off, as zeph_host --no-atr-filter does: the filter would
+// refuse every card there.
+struct HostObject : ExtensionObject {
+    explicit HostObject(ScenarioStack& stack) : ExtensionObject(stack.Api(), PlatformSleeper()) {
+        extension->m_bAtrFilter = stack.Lacks("LocateCardsByATR").empty() ? 1 : 0;
     }
-    ~HostObject() {
-        m_object->Cancel();
-        m_object->ScalarDeletingDestructor(1);
-    }
-    HostObject(const HostObject&) = delete;
-    HostObject& operator=(const HostObject&) = delete;
-
-    CZephExtensionPcSc& operator*() { return *m_object; }
-    CZephExtensionPcSc* operator->() { return m_object; }
-    uint32_t IsPresent() { return m_object->IsPresent(nullptr, nullptr, nullptr, nullptr); }
+    CZephExtensionPcSc* operator->() { return extension; }
 
     // The host calls IsPresent every 100 ms until it connects a card; false at the deadline.
     bool ConnectsWithin(std::chrono::milliseconds bound) {
@@ -45,13 +32,6 @@ class HostObject {
         }
         return Clock::now() <= deadline;
     }
-
-  private:
-    MemoryRegistry m_registry;
-    CZephExtensionPcSc* m_object;
-
-  public:
-    ExtensionTestAccess access;
 };
 
 // The object's context once it has one (0 if it gets none within 10 s).

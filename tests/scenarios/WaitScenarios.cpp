@@ -26,9 +26,8 @@ TEST_P(PcScScenario, CancelFromAnotherThreadEndsEveryInfiniteWait) {
     PcScReaderState states[3] = {Known(Context()), Known(Context()), Known(Context())};
     std::future<uint32_t> waits[3];
     for (int i = 0; i < 3; ++i) {
-        waits[i] = Start([&, i] {
-            return Api().GetStatusChange(Context(), SCARD_INFINITE, &states[i], 1);
-        });
+        waits[i] = Start(
+            [&, i] { return Api().GetStatusChange(Context(), SCARD_INFINITE, &states[i], 1); });
     }
     ASSERT_TRUE(AwaitWaits(Context(), 3));
     EXPECT_EQ(Api().Cancel(Context()), SCARD_S_SUCCESS);

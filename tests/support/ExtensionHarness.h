@@ -1,5 +1,6 @@
-// An extension object over the PC/SC simulator, with a recording sleep and a capturing trace
-// system, and access to its private helpers and fields.
+// The extension object as the tests drive it: ExtensionObject over any PC/SC stack (the shared
+// scenarios use it on theirs), ExtensionHarness over the PC/SC simulator with a recording sleep and
+// a capturing trace system; both with access to the object's private helpers and fields.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,19 +19,9 @@
 #include "MemoryRegistry.h"
 #include "PcScSimulator.h"
 #include "RecordingSleeper.h"
-#include "ScenarioStack.h"
 #include "TestCards.h"
 #include "extension/ZephExtensionPcSc.h"
 #include "tracing/TraceLevels.h"
-
-// Expected trace texts, from UTF-8 to the bytes the lines carry.
-inline std::vector<std::string> Latin1s(const std::vector<std::string>& texts) {
-    std::vector<std::string> converted;
-    for (const std::string& text : texts) {
-        converted.push_back(Latin1(text));
-    }
-    return converted;
-}
 
 class ExtensionTestAccess {
   public:
@@ -47,27 +38,37 @@ class ExtensionTestAccess {
     bool Reconnect(uint32_t initialization, bool tryOnly) {
         return m_extension.Helper_SCardReConnect(initialization, tryOnly);
     }
-    bool Disconnect(uint32_t disposition) {
-        return m_extension.Helper_SCardDisConnect(disposition);
-    }
     bool IsAccessAllowed() { return m_extension.Helper_IsWinScardAccessAllowed(); }
     void SwitchBootLoader(const std::u16string& reader) {
         m_extension.Helper_SwitchBootLoaderForSmartToken(reader);
     }
     void OpenGate() { m_extension.m_hAllowAccessEvent.Set(); }
-    void CloseGate() { m_extension.m_hAllowAccessEvent.Reset(); }
     std::recursive_mutex& Lock() { return m_extension.m_csWinScardAccess; }
 
     ScardContext Context() const { return m_extension.m_hContext.load(); }
     ScardHandle Card() const { return m_extension.m_hCard.load(); }
     uint32_t ShareMode() const { return m_extension.m_dwShareMode; }
-    uint32_t Protocol() const { return m_extension.m_dwActiveProtocol; }
     std::u16string ReaderName() const { return m_extension.m_strReaderName; }
-    uint32_t ControlCount() const { return m_extension.m_dwControlCount; }
-    uint32_t TransmitCount() const { return m_extension.m_dwTransmitCount; }
 
   private:
     CZephExtensionPcSc& m_extension;
+};
+
+// The object over a stack, cancelled and destroyed at the end, as the host does.
+struct ExtensionObject {
+    ExtensionObject(PcScApi& pcsc, Sleeper& sleeper)
+        : extension(new CZephExtensionPcSc(pcsc, sleeper, registry)) {}
+    ~ExtensionObject() {
+        extension->Cancel();
+        extension->ScalarDeletingDestructor(1);
+    }
+    ExtensionObject(const ExtensionObject&) = delete;
+    ExtensionObject& operator=(const ExtensionObject&) = delete;
+    uint32_t IsPresent() { return extension->IsPresent(nullptr, nullptr, nullptr, nullptr); }
+
+    MemoryRegistry registry;
+    CZephExtensionPcSc* extension;
+    ExtensionTestAccess access{*extension};
 };
 
 struct ExtensionHarness {
@@ -78,7 +79,6 @@ struct ExtensionHarness {
         simulator.AddReader(kReader);
         simulator.InsertCard(kReader, kPredefinedAtr);
     }
-    ~ExtensionHarness() { extension->ScalarDeletingDestructor(1); }
     ExtensionHarness(const ExtensionHarness&) = delete;
     ExtensionHarness& operator=(const ExtensionHarness&) = delete;
 
@@ -97,7 +97,7 @@ struct ExtensionHarness {
         simulator.ClearJournal();
         traces.Clear();
     }
-    uint32_t IsPresent() { return extension->IsPresent(nullptr, nullptr, nullptr, nullptr); }
+    uint32_t IsPresent() { return object.IsPresent(); }
     // An operation on its own thread, as the host runs its waits.
     template <typename Operation>
     static std::future<uint32_t> Async(Operation operation) {
@@ -167,9 +167,9 @@ struct ExtensionHarness {
     PcScSimulator simulator;
     InterceptingPcSc pcsc{simulator};
     RecordingSleeper sleeper;
-    MemoryRegistry registry;
-    CZephExtensionPcSc* extension = new CZephExtensionPcSc(pcsc, sleeper, registry);
-    ExtensionTestAccess access{*extension};
+    ExtensionObject object{pcsc, sleeper};
+    CZephExtensionPcSc* extension = object.extension;
+    ExtensionTestAccess& access = object.access;
 };
 
 // A harness whose card is connected exclusively, as discovery leaves it.
@@ -197,7 +197,14 @@ struct PresenceWait {
     }
     PresenceWait(const PresenceWait&) = delete;
     PresenceWait& operator=(const PresenceWait&) = delete;
-    uint32_t Get() { return result.get(); }
+    // The wait's status; a wait still open after 10 s fails the test and is cancelled.
+    uint32_t Get() {
+        if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "IsPresent did not return";
+            harness.extension->Cancel();
+        }
+        return result.get();
+    }
     std::vector<uint8_t> Atr() const {
         return std::vector<uint8_t>(atr.begin(), atr.begin() + static_cast<ptrdiff_t>(atrLength));
     }

@@ -29,8 +29,6 @@ class InterceptingPcSc : public PcScApi {
     // Called before each GetStatusChange with its time-out, and after it with its result.
     std::function<void(uint32_t timeoutMs)> beforeStatusChange;
     std::function<void(uint32_t result)> afterStatusChange;
-    // Called after each forwarded Status (may throw, as a fault inside the platform would).
-    std::function<void()> onStatus;
 
     uint32_t EstablishContext(uint32_t scope, ScardContext* context) override {
         return m_target.EstablishContext(scope, context);
@@ -79,11 +77,7 @@ class InterceptingPcSc : public PcScApi {
     }
     uint32_t Status(ScardHandle card, PcScMemory& readerName, uint32_t* state, uint32_t* protocol,
                     uint8_t* atr, uint32_t* atrLength) override {
-        const uint32_t result = m_target.Status(card, readerName, state, protocol, atr, atrLength);
-        if (onStatus) {
-            onStatus();
-        }
-        return result;
+        return m_target.Status(card, readerName, state, protocol, atr, atrLength);
     }
     uint32_t Transmit(ScardHandle card, const PcScIoRequest* sendPci, const uint8_t* send,
                       uint32_t sendLength, PcScIoRequest* receivePci, uint8_t* receive,

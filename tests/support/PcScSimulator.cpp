@@ -155,9 +155,3 @@ std::vector<sim::ConnectionInfo> PcScSimulator::Connections() const {
     }
     return connections;
 }
-
-uint32_t PcScSimulator::ReaderState(const std::u16string& reader) const {
-    const std::lock_guard lock(m_mutex);
-    const sim::SimReader* found = m_readers.Find(reader);
-    return found == nullptr ? SCARD_STATE_UNKNOWN : sim::ReaderState(*found, m_connections);
-}

@@ -8,7 +8,7 @@
 // Decisions where WinSCard's documentation leaves room:
 // - Connecting to an empty reader (not direct) answers SCARD_W_REMOVED_CARD, as WinSCard does.
 // - A direct connection needs no card and, like an exclusive one, admits no other connection.
-// - A card reset (Reconnect or Disconnect with reset, unpower or eject, or ResetCard) makes the
+// - A card reset (Reconnect or Disconnect with reset, unpower or eject) makes the
 //   next call on every other card handle of the reader fail once with SCARD_W_RESET_CARD. A
 //   removed card makes every call on its handles fail with SCARD_W_REMOVED_CARD until they are
 //   reconnected (to a card inserted since) or closed; a removed reader makes them fail with
@@ -91,11 +91,8 @@ class PcScSimulator final : public PcScApi {
     // The virtual card with this ATR, T=1.
     bool InsertCard(const std::u16string& reader, std::vector<uint8_t> atr);
     bool RemoveCard(const std::u16string& reader);
-    // Another application resets the card.
-    bool ResetCard(const std::u16string& reader);
     // The PC/SC service stops (every context and card handle of the application dies) and starts
-    // again; with StopsWithLastReader it stops when the last reader goes and starts when a reader
-    // comes.
+    // again.
     void StopService() {
         Locked([&] {
             m_service.Stop(m_contexts, m_connections, m_elsewhere);
@@ -107,9 +104,6 @@ class PcScSimulator final : public PcScApi {
             m_service.Start();
             Changed();
         });
-    }
-    void SetStopsWithLastReader(bool stops) {
-        Locked([&] { m_service.SetStopsWithLastReader(stops); });
     }
     // Adds or replaces a reader attribute for GetAttrib; SetAttrib may then overwrite it.
     bool SetAttribute(const std::u16string& reader, uint32_t id, std::vector<uint8_t> value);
@@ -145,9 +139,6 @@ class PcScSimulator final : public PcScApi {
         return Locked([&] { return m_contexts.Count() - 1; });
     }
     std::vector<sim::ConnectionInfo> Connections() const;
-    // The reader's state bits and event count as GetStatusChange reports them;
-    // SCARD_STATE_UNKNOWN for an unknown reader.
-    uint32_t ReaderState(const std::u16string& reader) const;
 
     // Status-change waits: how many are blocked now, how many calls have blocked so far, and
     // waiting (up to a deadline that only catches hangs) until these reach a count.

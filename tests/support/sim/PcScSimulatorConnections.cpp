@@ -35,8 +35,7 @@ uint32_t PcScSimulator::Connect(ScardContext context, const char16_t* reader, ui
     const JournalEntry entry{.call = Call::Connect,
                              .context = context,
                              .reader = reader != nullptr ? reader : u"",
-                             .shareMode = shareMode,
-                             .protocols = preferredProtocols};
+                             .shareMode = shareMode};
     return Perform(entry, [&](Lock&, JournalEntry& journaled) {
         if (reader == nullptr || card == nullptr || activeProtocol == nullptr) {
             return SCARD_E_INVALID_PARAMETER;
@@ -81,7 +80,6 @@ uint32_t PcScSimulator::Reconnect(ScardHandle card, uint32_t shareMode, uint32_t
     const JournalEntry entry{.call = Call::Reconnect,
                              .card = card,
                              .shareMode = shareMode,
-                             .protocols = preferredProtocols,
                              .disposition = initialization};
     return Perform(entry, [&](Lock&, JournalEntry&) {
         return ReconnectLocked(card, shareMode, preferredProtocols, initialization, activeProtocol);

@@ -8,9 +8,6 @@ bool PcScSimulator::AddReader(const std::u16string& name) {
     if (m_readers.Add(name) == nullptr) {
         return false;
     }
-    if (m_service.StopsWithLastReader()) {
-        m_service.Start();
-    }
     Changed();
     return true;
 }
@@ -23,9 +20,6 @@ bool PcScSimulator::RemoveReader(const std::u16string& name) {
     }
     m_connections.Warn(reader->id, sim::HandleWarning::ReaderGone);
     m_readers.Remove(name);
-    if (m_service.StopsWithLastReader() && m_readers.Count() == 0) {
-        m_service.Stop(m_contexts, m_connections, m_elsewhere);
-    }
     Changed();
     return true;
 }
@@ -61,15 +55,6 @@ bool PcScSimulator::RemoveCard(const std::u16string& reader) {
         ++found.eventCount;
         m_connections.Warn(found.id, sim::HandleWarning::Removed);
         return true;
-    });
-}
-
-bool PcScSimulator::ResetCard(const std::u16string& reader) {
-    return ChangeReader(reader, [&](sim::SimReader& found) {
-        if (found.card) {
-            ResetCardIn(found, 0);
-        }
-        return found.card.has_value();
     });
 }
 

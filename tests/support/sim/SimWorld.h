@@ -63,7 +63,6 @@ struct JournalEntry {
     // Connect: the reader asked for; calls on a card handle: the handle's reader.
     std::u16string reader{};
     uint32_t shareMode = 0;  // Connect, Reconnect
-    uint32_t protocols = 0;  // Connect, Reconnect: the preferred protocols
     // Reconnect: the initialisation; Disconnect: the disposition.
     uint32_t disposition = 0;
     // Control: the control code; GetAttrib, SetAttrib: the attribute id; GetStatusChange: the
@@ -208,12 +207,9 @@ class MemoryLedger {
 
 // Whether the service runs, with WinSCard's answers around a stop: while it is down a new context
 // is refused with SCARD_E_NO_SERVICE; a context from before the stop, and every card handle of it,
-// answers SCARD_E_SERVICE_STOPPED for ever, and its waits end with that result. Optionally the
-// service stops with the last reader and starts with the next one, as the Windows service does.
+// answers SCARD_E_SERVICE_STOPPED for ever, and its waits end with that result.
 class ServiceState {
   public:
-    bool StopsWithLastReader() const { return m_stopsWithLastReader; }
-    void SetStopsWithLastReader(bool stops) { m_stopsWithLastReader = stops; }
     // Every context but `survivor` (the other application's) dies with its connections.
     void Stop(const ContextTable& contexts, ConnectionTable& connections, ScardContext survivor);
     void Start() { m_running = true; }
@@ -224,7 +220,6 @@ class ServiceState {
 
   private:
     bool m_running = true;
-    bool m_stopsWithLastReader = false;
     std::set<ScardContext> m_deadContexts;
     std::set<ScardHandle> m_deadCards;
 };
