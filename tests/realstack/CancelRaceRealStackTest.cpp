@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "HostStackFixture.h"
+#include "StackFixture.h"
 #include "TestCards.h"
 
 namespace realstack {
@@ -63,16 +63,15 @@ StatusCounts Stress(const std::vector<CZephExtensionAbstract*>& objects, int thr
     return counts;
 }
 
-class CancelRaceRealStackTest : public HostStackFixture {
+class CancelRaceRealStackTest : public StackFixture {
   protected:
     // After the races the object still waits for a card and connects it exclusively.
     void ExpectUsable(CZephExtensionAbstract& object) {
         auto present = StartIsPresent(object);
         ASSERT_TRUE(present->WaitUntilWaiting(kWaitingTimeout)) << "IsPresent did not wait";
         Stack().StartCard();
-        const std::optional<PresentAnswer> answer = present->Get(kCallTimeout);
-        ASSERT_TRUE(answer) << "IsPresent did not return after the insertion";
-        EXPECT_EQ(answer->status, ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(present->Get(kCallTimeout).value_or(PresentAnswer{1, {}, 0}).status,
+                  ZEPH_STATUS_SUCCESS);
     }
 };
 
@@ -87,9 +86,9 @@ TEST_F(CancelRaceRealStackTest, CancelAtAnyMomentEndsIsPresentAsPendingOnce) {
             std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
         }
         Object().Cancel();
-        const std::optional<PresentAnswer> answer = present->Get(kCallTimeout);
-        ASSERT_TRUE(answer) << "IsPresent hung in round " << round;
-        ASSERT_EQ(answer->status, ZEPH_STATUS_PENDING) << "round " << round;
+        ASSERT_EQ(present->Get(kCallTimeout).value_or(PresentAnswer{1, {}, 0}).status,
+                  ZEPH_STATUS_PENDING)
+            << "round " << round;
     }
     ExpectUsable(Object());
 }

@@ -3,8 +3,8 @@
 // stays connected, and the next IsPresent takes a new card.
 #include <chrono>
 
-#include "HostStackFixture.h"
 #include "PcscHandles.h"
+#include "StackFixture.h"
 #include "TestCards.h"
 
 namespace realstack {
@@ -24,7 +24,7 @@ struct FaultCase {
     const char* event;  // the card's event for the failed command
 };
 
-class CardFaultRealStackTest : public HostStackFixture,
+class CardFaultRealStackTest : public StackFixture,
                                public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(CardFaultRealStackTest, TransmitEndsTheRemovalWaitEndsAndTheNextCardIsTaken) {

@@ -1,8 +1,8 @@
 // The host's cycle on the real module and the real stack: IsPresent waiting for the insertion,
 // the exchange while IsAbsent waits on a second thread, resets, the removal, Cancel and power
 // down. The stack's own pcsc-lite context plays another application on the same reader.
-#include "HostStackFixture.h"
 #include "PcscHandles.h"
+#include "StackFixture.h"
 #include "TestCards.h"
 
 namespace realstack {
@@ -14,27 +14,7 @@ const Bytes kHelloRead = {'H', 'e', 'l', 'l', 'o', 0x90, 0x00};
 const VirtualCardOptions kHelloCard{"", {"2F01=48656C6C6F"}, ""};
 constexpr uint32_t kCardAbsent = 1;
 
-using HostCycleRealStackTest = HostStackFixture;
-
-TEST_F(HostCycleRealStackTest, IsPresentConnectsTheCardAndCommandsReachItWhileIsAbsentWaits) {
-    VirtualCardProcess* card = nullptr;
-    const PresentAnswer present = ConnectCard(card, kHelloCard);
-    ASSERT_EQ(present.status, ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(present.atr, kPredefinedAtr);
-    EXPECT_EQ(present.protocol, kProtocolT1);
-    EXPECT_EQ(ConnectElsewhere(), SCARD_E_SHARING_VIOLATION) << "not held exclusively";
-    const std::string& name = Stack().ReaderName();
-    EXPECT_EQ(ActualReader().data, Bytes(name.c_str(), name.c_str() + name.size() + 1));
-    auto absent = StartIsAbsent();
-    ASSERT_TRUE(absent->WaitUntilWaiting(kWaitingTimeout)) << "IsAbsent never waited";
-
-    EXPECT_EQ(Transmit(kSelectMasterFile).data, kStatusOk);
-    EXPECT_TRUE(card->WaitForEvent("apdu 00A4000C023F00 9000")) << "the card never saw SELECT";
-    EXPECT_EQ(Transmit(kSelectFile2F01).data, kStatusOk);
-    EXPECT_EQ(Transmit(kReadBinary5).data, kHelloRead);
-    EXPECT_EQ(CardState(), 6u);  // SCARD_SPECIFIC
-    EXPECT_FALSE(absent->Returned()) << "IsAbsent returned with the card still inside";
-}
+using HostCycleRealStackTest = StackFixture;
 
 // A reset while IsAbsent waits (which lets the reset reconnect), into the host's ATR buffer.
 struct ResetCase {

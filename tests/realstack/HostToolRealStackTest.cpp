@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "ModuleTrace.h"
-#include "RealStack.h"
+#include "StackFixture.h"
 
 namespace realstack {
 namespace {

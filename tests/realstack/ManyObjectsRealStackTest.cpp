@@ -11,8 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "HostStackFixture.h"
+#include "StackFixture.h"
 #include "TestCards.h"
+#include "WaitUntil.h"
 
 namespace realstack {
 namespace {
@@ -23,12 +24,12 @@ constexpr unsigned kReaders = 4;
 constexpr size_t kObjects = 8;
 constexpr auto kCycling = 4s;
 // A loaded machine (sanitizers, parallel builds) may need longer for the first cycles.
-constexpr auto kCyclingAtMost = 60s;
-constexpr auto kEnding = 30s;
+constexpr std::chrono::milliseconds kCyclingAtMost = 56s;
+constexpr std::chrono::milliseconds kEnding = 30s;
 
-class ManyObjectsRealStackTest : public HostStackFixture {
+class ManyObjectsRealStackTest : public StackFixture {
   protected:
-    ManyObjectsRealStackTest() : HostStackFixture(kReaders / 2) {}
+    ManyObjectsRealStackTest() : StackFixture({kReaders / 2}) {}
 };
 
 std::string Text(const Bytes& name) {
@@ -95,21 +96,14 @@ TEST_F(ManyObjectsRealStackTest, EachReaderIsHeldByOneObjectAtATime) {
             ++ended;
         });
     }
-    const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < kCycling ||
-           (cycles < static_cast<int>(kObjects) &&
-            std::chrono::steady_clock::now() - start < kCyclingAtMost)) {
-        std::this_thread::sleep_for(50ms);
-    }
+    std::this_thread::sleep_for(kCycling);
+    WaitUntil([&] { return cycles >= static_cast<int>(kObjects); }, kCyclingAtMost, 50ms);
     stop = true;
     // The objects still waiting for a reader end as a host sees the service go: pcscd stops and
     // each IsPresent returns the service's failure.
     Stack().StopPcscd();
-    const auto stopped = std::chrono::steady_clock::now();
-    while (ended.load() < kObjects && std::chrono::steady_clock::now() - stopped < kEnding) {
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_EQ(ended.load(), kObjects) << "objects still waiting after the service stopped";
+    EXPECT_TRUE(WaitUntil([&] { return ended == kObjects; }, kEnding, 20ms))
+        << "objects still waiting after the service stopped";
     while (ended.load() < kObjects) {
         for (const ObjectPtr& object : objects) {
             object->Cancel();

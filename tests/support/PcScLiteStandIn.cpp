@@ -42,6 +42,21 @@ Long Connect(LiteContext, const char*, Dword, Dword, LiteHandle* card, Dword* pr
     *protocol = SCARD_PROTOCOL_T1;
     return 0;
 }
+// pcsc-lite no longer knows the card: the backend must forget it too.
+Long ForgottenDisconnect(LiteHandle, Dword) {
+    return static_cast<Long>(SCARD_E_INVALID_HANDLE);
+}
+// A card whose ATR is kAtrLength bytes of kAttributeByte.
+Long Status(LiteHandle, char* name, Dword* nameLength, Dword* state, Dword* protocol,
+            unsigned char* atr, Dword* atrLength) {
+    std::memcpy(name, kReaders, sizeof(kReaders));
+    *nameLength = sizeof(kReaders);
+    *state = kLiteStateSpecific;
+    *protocol = SCARD_PROTOCOL_T1;
+    std::memset(atr, kAttributeByte, kAtrLength);
+    *atrLength = kAtrLength;
+    return 0;
+}
 Long FailedTransmit(LiteHandle, const LiteIoRequest*, const unsigned char*, Dword, LiteIoRequest*,
                     unsigned char*, Dword* length) {
     *length = kRubbish;
@@ -78,6 +93,8 @@ LiteFunctions StandIns() {
     functions.releaseContext = &Release;
     functions.listReaders = &ListReaders;
     functions.connect = &Connect;
+    functions.disconnect = &ForgottenDisconnect;
+    functions.status = &Status;
     functions.transmit = &FailedTransmit;
     functions.control = &FailedControl;
     functions.getAttrib = &GetAttrib;

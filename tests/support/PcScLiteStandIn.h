@@ -18,6 +18,7 @@ using zeph::platform::pcsclite::Dword;
 
 inline constexpr Dword kRubbish = 0x5A5A5A5A;
 inline constexpr uint8_t kAttributeByte = 0xA5;
+inline constexpr uint32_t kAtrLength = 12;
 
 // What the stand-ins share with the test; a stand-in is a plain function, so this is global.
 struct StandInState {
@@ -30,6 +31,7 @@ struct StandInState {
 extern StandInState g_state;
 
 // Establish, release, a reader list that blocks until listMayReturn, a connect to a T=1 card,
+// a disconnect of a card pcsc-lite has forgotten, a status with an ATR of kAtrLength bytes,
 // a transmit and a control that fail with rubbish in their length, and attribute 1 of
 // pcsc-lite's largest length (any other attribute fails).
 zeph::platform::pcsclite::LiteFunctions StandIns();

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "PcscHandles.h"
-#include "Waits.h"
+#include "WaitUntil.h"
 
 namespace realstack {
 
@@ -190,17 +190,6 @@ std::string RealStack::Logs() const {
         }
     }
     return text;
-}
-
-void StackFixture::TearDown() {
-    if (m_stack == nullptr) {
-        return;
-    }
-    if (HasFailure()) {
-        std::cout << m_stack->Logs();
-    }
-    EXPECT_TRUE(m_stack->StopCards()) << "a card crashed or leaked";
-    m_stack.reset();
 }
 
 }  // namespace realstack

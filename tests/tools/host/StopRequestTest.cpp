@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "WaitUntil.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -14,9 +16,7 @@ using namespace std::chrono_literals;
 constexpr std::chrono::hours kForever{1};
 
 void SleepUntil(const std::atomic<bool>& flag) {
-    while (!flag) {
-        std::this_thread::sleep_for(1ms);
-    }
+    WaitUntil([&] { return flag.load(); }, kForever, 1ms);
 }
 
 TEST(StopRequestTest, FirstRequestRunsTheActionOnceAndKeepsItsReason) {
@@ -29,13 +29,6 @@ TEST(StopRequestTest, FirstRequestRunsTheActionOnceAndKeepsItsReason) {
     EXPECT_EQ(stop.Reason(), "SIGINT");
     EXPECT_EQ(calls, std::vector<std::string>{"SIGINT"});
     EXPECT_TRUE(stop.WaitFor(kForever));
-}
-
-TEST(StopRequestTest, RequestFromAnotherThreadEndsAWait) {
-    StopRequest stop([](const std::string&) {});
-    std::thread requester([&] { stop.Request("SIGTERM"); });
-    EXPECT_TRUE(stop.WaitFor(kForever));
-    requester.join();
 }
 
 // The host destroys the object right after its own request returns: a request that lost the
