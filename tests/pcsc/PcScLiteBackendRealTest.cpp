@@ -1,7 +1,6 @@
 // The pcsc-lite backend on the real stack, where it must behave unlike pcsc-lite itself; the
 // behaviours the simulator shares are in tests/scenarios.
 #include <future>
-#include <thread>
 #include <vector>
 
 #include "StackFixture.h"
@@ -66,38 +65,6 @@ TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsReleas
     for (auto& call : calls) {
         ASSERT_TRUE(Finishes(call, [] {}));
         EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE));
-    }
-}
-
-// Other threads list readers on a context while it is released and the next context (which
-// takes over the released one's socket descriptor) is established: each list returns, none
-// talks to the next context's socket.
-TEST_F(PcScLiteBackendReal, ReleaseUnderReaderListsOfOtherThreadsLeavesTheNextContextWorking) {
-    for (int round = 0; round < 40; ++round) {
-        ScardContext context = 0;
-        ASSERT_EQ(Backend().EstablishContext(SCARD_SCOPE_SYSTEM, &context), 0u);
-        auto lister = [&] {
-            PcScMemory readers;
-            uint32_t last = 0;
-            while ((last = Backend().ListReaders(context, nullptr, readers)) == 0) {
-            }
-            return last;
-        };
-        std::vector<std::future<uint32_t>> listers;
-        for (int i = 0; i < 3; ++i) {
-            listers.push_back(std::async(std::launch::async, lister));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
-        EXPECT_EQ(Backend().ReleaseContext(context), 0u);
-        ScardContext next = 0;
-        ASSERT_EQ(Backend().EstablishContext(SCARD_SCOPE_SYSTEM, &next), 0u);
-        PcScMemory readers;
-        EXPECT_EQ(Backend().ListReaders(next, nullptr, readers), 0u) << "round " << round;
-        for (auto& call : listers) {
-            ASSERT_TRUE(Finishes(call, [&] { Backend().ReleaseContext(next); })) << round;
-            EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE)) << round;
-        }
-        EXPECT_EQ(Backend().ReleaseContext(next), 0u);
     }
 }
 

@@ -163,18 +163,6 @@ TEST_F(HostToolRealStackTest, CtrlCAfterACycleCancelsTheWaitAndEndsCleanly) {
     EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
 }
 
-TEST_F(HostToolRealStackTest, SigtermWhileTheCardIsInsideEndsIsAbsent) {
-    ChildProcess host(Host({}));
-    ExpectLine(host, "cycle 1  IsPresent: waiting");
-    Stack().StartCard();
-    ExpectLine(host, "exchange done");
-
-    ASSERT_EQ(kill(host.Pid(), SIGTERM), 0);
-    ExpectLine(host, "IsAbsent -> 0x00000000 STATUS_SUCCESS: the wait was cancelled");
-    ExpectLine(host, "end      0 cycles completed");
-    EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
-}
-
 TEST_P(HostCycleTest, TimeLimitEndsARunWithoutCardWithStatus3) {
     ChildProcess host(Launch({"--cycles", "1", "--timeout-ms", "1500"}));
     ExpectFirstLines(host);

@@ -117,8 +117,6 @@ TEST_F(ManyObjectsRealStackTest, EachReaderIsHeldByOneObjectAtATime) {
         ADD_FAILURE() << failure;
     }
     EXPECT_GE(cycles.load(), static_cast<int>(kObjects)) << "the objects hardly cycled";
-    RecordProperty("cycles", cycles.load());
-    RecordProperty("sharingNotifications", notifications.load());
 }
 
 }  // namespace

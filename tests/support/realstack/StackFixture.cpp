@@ -134,12 +134,6 @@ Answer StackFixture::Power(uint32_t action, uint32_t capacity) {
     return Answer{status, Bytes(written, written + std::min(length, capacity))};
 }
 
-Answer StackFixture::ActualReader() {
-    return Read([&](uint8_t* data, uint64_t* length) {
-        return m_object->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, data, length);
-    });
-}
-
 uint32_t StackFixture::CardState() {
     uint32_t state = 0;
     uint32_t protocol = 0;

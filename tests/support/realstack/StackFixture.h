@@ -77,8 +77,6 @@ class StackFixture : public ::testing::Test {
     // Power into an ATR buffer of that capacity between guard bytes, which must stay as they
     // are; the ATR written.
     Answer Power(uint32_t action, uint32_t capacity = 36);
-    // SCARD_ATTR_ZEPH_READER_ACTUAL: the bytes the module wrote, its zero included.
-    Answer ActualReader();
     // The state GetState reports (SCARD_ABSENT 1 ... SCARD_SPECIFIC 6).
     uint32_t CardState();
     // What another application's shared connection to the card gets (SCARD_...).
