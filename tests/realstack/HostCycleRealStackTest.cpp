@@ -55,11 +55,12 @@ TEST_P(HostResetRealStackTest, ResetKeepsTheCardExclusivelyAndReturnsItsAtr) {
 }
 
 // A cold reset powers the card off by the disconnection, on by the fresh connection, then once
-// more by the reconnection that unpowers it. An ATR that does not fit four bytes is no media.
+// more by the reconnection that unpowers it. A warm reset fills a buffer of exactly the ATR's 24
+// bytes; an ATR that does not fit four bytes is no media.
 INSTANTIATE_TEST_SUITE_P(
     Resets, HostResetRealStackTest,
     ::testing::Values(
-        ResetCase{"Warm", ZEPH_POWER_WARM_RESET, 36, ZEPH_STATUS_SUCCESS, {"reset"}},
+        ResetCase{"Warm", ZEPH_POWER_WARM_RESET, 24, ZEPH_STATUS_SUCCESS, {"reset"}},
         ResetCase{"Cold", ZEPH_POWER_COLD_RESET, 36, ZEPH_STATUS_SUCCESS, kPowerCycledTwice},
         ResetCase{"WarmIntoFourBytes", ZEPH_POWER_WARM_RESET, 4, ZEPH_STATUS_NO_MEDIA, {}},
         ResetCase{"ColdIntoFourBytes", ZEPH_POWER_COLD_RESET, 4, ZEPH_STATUS_NO_MEDIA, {}}),
