@@ -32,20 +32,6 @@ std::vector<std::string> ModuleLines(const ChildProcess& host) {
     return lines;
 }
 
-class HostToolRealStackTest : public StackFixture {
-  protected:
-    // zeph_host with the module and the further arguments; it reads the stack's registry file.
-    static ChildProcess::Options Host(std::vector<std::string> args) {
-        args.insert(args.begin(), {ZEPH_HOST_PATH, "--module", ZEPH_MODULE_PATH});
-        return {args, false, {}};
-    }
-    // Expects the line, naming the program's output so far otherwise.
-    void ExpectLine(ChildProcess& host, std::string_view text) {
-        EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
-            << "no line with \"" << text << ("\" in:\n" + host.Output());
-    }
-};
-
 // The host program as it runs on each platform: the Linux one with the .so, and the Windows one
 // with the DLL under Wine 10 (scripts/wine10-stage.sh names them). Wine 10's winscard lacks
 // SCardLocateCardsByATRW, so the Windows host turns the ATR filter off and says so.
@@ -70,13 +56,27 @@ std::vector<HostLauncher> Launchers() {
     return launchers;
 }
 
+class HostToolRealStackTest : public StackFixture {
+  protected:
+    // zeph_host (the Linux one unless given) with the further arguments; it reads the stack's
+    // registry file.
+    static ChildProcess::Options Host(std::vector<std::string> args,
+                                      const HostLauncher& launcher = Launchers()[0]) {
+        args.insert(args.begin(), launcher.command.begin(), launcher.command.end());
+        return {args, false, {}};
+    }
+    // Expects the line, naming the program's output so far otherwise.
+    void ExpectLine(ChildProcess& host, std::string_view text) {
+        EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
+            << "no line with \"" << text << ("\" in:\n" + host.Output());
+    }
+};
+
 class HostCycleTest : public HostToolRealStackTest,
                       public ::testing::WithParamInterface<HostLauncher> {
   protected:
     ChildProcess::Options Launch(const std::vector<std::string>& args) {
-        std::vector<std::string> command = GetParam().command;
-        command.insert(command.end(), args.begin(), args.end());
-        return {command, false, {}};
+        return Host(args, GetParam());
     }
     void ExpectFirstLines(ChildProcess& host) {
         for (const std::string& line : GetParam().firstLines) {
