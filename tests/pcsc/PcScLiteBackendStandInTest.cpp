@@ -92,4 +92,30 @@ TEST_F(PcScLiteBackendStandIn, DisconnectOfACardPcscLiteForgotLeavesNoHandle) {
     EXPECT_EQ(m_backend.GetAttrib(m_card, 1, buffer, &length), SCARD_E_INVALID_HANDLE);
 }
 
+// A connection changes pcsc-lite's card handle lists: a transmit, which walks them, waits for it.
+TEST_F(PcScLiteBackendStandIn, TransmitWaitsForAConnectionInProgress) {
+    g_state.connectBlocks = true;
+    auto connect = std::async(std::launch::async, [this] {
+        ScardHandle card = 0;
+        uint32_t protocol = 0;
+        return m_backend.Connect(m_context, u"Stand-in Reader", SCARD_SHARE_SHARED,
+                                 SCARD_PROTOCOL_T1, &card, &protocol);
+    });
+    {
+        std::unique_lock lock(g_state.mutex);
+        g_state.changed.wait(lock, [] { return g_state.connecting; });
+    }
+    auto transmit = std::async(std::launch::async, [this] {
+        const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
+        const uint8_t command[] = {0x00, 0xB0, 0x00, 0x00, 0x00};
+        uint8_t buffer[16];
+        uint32_t length = sizeof(buffer);
+        return m_backend.Transmit(m_card, &pci, command, sizeof(command), nullptr, buffer, &length);
+    });
+    EXPECT_EQ(transmit.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    LetListReturn();
+    EXPECT_EQ(connect.get(), 0u);
+    EXPECT_EQ(transmit.get(), SCARD_F_COMM_ERROR);
+}
+
 }  // namespace

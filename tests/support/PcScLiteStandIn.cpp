@@ -38,6 +38,10 @@ Long ListReaders(LiteContext, const char*, char* readers, Dword* length) {
     return 0;
 }
 Long Connect(LiteContext, const char*, Dword, Dword, LiteHandle* card, Dword* protocol) {
+    std::unique_lock lock(g_state.mutex);
+    g_state.connecting = g_state.connectBlocks;
+    g_state.changed.notify_all();
+    g_state.changed.wait(lock, [] { return !g_state.connecting || g_state.listMayReturn; });
     *card = 1;
     *protocol = SCARD_PROTOCOL_T1;
     return 0;

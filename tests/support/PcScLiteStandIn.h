@@ -27,6 +27,8 @@ struct StandInState {
     bool listing = false;
     bool listMayReturn = false;
     bool releasedWhileListing = false;
+    bool connectBlocks = false;  // a connect blocks as a reader list does
+    bool connecting = false;
 };
 extern StandInState g_state;
 
@@ -43,6 +45,7 @@ class PcScLiteBackendStandIn : public ::testing::Test {
   protected:
     void SetUp() override {
         standin::g_state.listMayReturn = standin::g_state.releasedWhileListing = false;
+        standin::g_state.connectBlocks = false;
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
         uint32_t protocol = 0;
         ASSERT_EQ(m_backend.Connect(m_context, u"Stand-in Reader", SCARD_SHARE_SHARED,
