@@ -1,11 +1,12 @@
 // The status-change wait the WinSCard backend keeps under Wine 10 (PolledStatusChange.h), over a
 // platform that answers at once with the states a row gives, and writes the current states over.
+// Its infinite waits (ended by a change, a Cancel or a release) run in the shared scenarios of the
+// Wine 10 stage.
 #include "pcsc/winscard/PolledStatusChange.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <future>
 #include <string>
 
 #include "pcsc/PcScConstants.h"
@@ -61,34 +62,6 @@ TEST(PolledStatusChange, JudgesEachEntryAgainstTheCallersStateAndKeepsIt) {
         EXPECT_EQ(states[1].dwEventState, row.event) << row.current;
         EXPECT_EQ(states[1].dwCurrentState, row.current) << "the caller's state is kept";
         EXPECT_EQ(states[0].dwEventState & SCARD_STATE_CHANGED, 0u) << "an ignored entry";
-    }
-}
-
-TEST(PolledStatusChange, InfiniteWaitEndsOnAChangeOrACancelOrReleaseOfItsContextOnly) {
-    PolledStatusChange polled;
-    std::atomic<uint32_t> event{SCARD_STATE_EMPTY};
-    polled.Cancel(kContext);  // before the wait: does not reach it
-    PcScReaderState state{u"r", nullptr, SCARD_STATE_EMPTY, 0, 0, {}};
-    EXPECT_EQ(polled.Run(kContext, 120, &state, 1, Platform(event)), SCARD_E_TIMEOUT);
-
-    enum class End { Cancel, Release, Change };
-    for (const End end : {End::Cancel, End::Release, End::Change}) {
-        auto wait = std::async(std::launch::async, [&] {
-            return polled.Run(kContext, SCARD_INFINITE, &state, 1, Platform(event));
-        });
-        polled.Cancel(kContext + 1);
-        polled.Forget(kContext + 2);
-        EXPECT_EQ(wait.wait_for(std::chrono::milliseconds(150)), std::future_status::timeout)
-            << "another context's Cancel or release, or no change yet";
-        if (end == End::Cancel) {
-            polled.Cancel(kContext);
-        } else if (end == End::Release) {
-            polled.Forget(kContext);
-        } else {
-            event.store(SCARD_STATE_PRESENT);
-        }
-        ASSERT_EQ(wait.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-        EXPECT_EQ(wait.get(), end == End::Change ? SCARD_S_SUCCESS : SCARD_E_CANCELLED);
     }
 }
 

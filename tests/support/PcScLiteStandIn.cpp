@@ -38,8 +38,27 @@ Long ListReaders(LiteContext, const char*, char* readers, Dword* length) {
     return 0;
 }
 Long Connect(LiteContext, const char*, Dword, Dword, LiteHandle* card, Dword* protocol) {
+    std::unique_lock lock(g_state.mutex);
+    g_state.connecting = g_state.connectBlocks;
+    g_state.changed.notify_all();
+    g_state.changed.wait(lock, [] { return !g_state.connecting || g_state.listMayReturn; });
     *card = 1;
     *protocol = SCARD_PROTOCOL_T1;
+    return 0;
+}
+// pcsc-lite no longer knows the card: the backend must forget it too.
+Long ForgottenDisconnect(LiteHandle, Dword) {
+    return static_cast<Long>(SCARD_E_INVALID_HANDLE);
+}
+// A card whose ATR is kAtrLength bytes of kAttributeByte.
+Long Status(LiteHandle, char* name, Dword* nameLength, Dword* state, Dword* protocol,
+            unsigned char* atr, Dword* atrLength) {
+    std::memcpy(name, kReaders, sizeof(kReaders));
+    *nameLength = sizeof(kReaders);
+    *state = kLiteStateSpecific;
+    *protocol = SCARD_PROTOCOL_T1;
+    std::memset(atr, kAttributeByte, kAtrLength);
+    *atrLength = kAtrLength;
     return 0;
 }
 Long FailedTransmit(LiteHandle, const LiteIoRequest*, const unsigned char*, Dword, LiteIoRequest*,
@@ -78,6 +97,8 @@ LiteFunctions StandIns() {
     functions.releaseContext = &Release;
     functions.listReaders = &ListReaders;
     functions.connect = &Connect;
+    functions.disconnect = &ForgottenDisconnect;
+    functions.status = &Status;
     functions.transmit = &FailedTransmit;
     functions.control = &FailedControl;
     functions.getAttrib = &GetAttrib;

@@ -18,6 +18,7 @@ using zeph::platform::pcsclite::Dword;
 
 inline constexpr Dword kRubbish = 0x5A5A5A5A;
 inline constexpr uint8_t kAttributeByte = 0xA5;
+inline constexpr uint32_t kAtrLength = 12;
 
 // What the stand-ins share with the test; a stand-in is a plain function, so this is global.
 struct StandInState {
@@ -26,10 +27,13 @@ struct StandInState {
     bool listing = false;
     bool listMayReturn = false;
     bool releasedWhileListing = false;
+    bool connectBlocks = false;  // a connect blocks as a reader list does
+    bool connecting = false;
 };
 extern StandInState g_state;
 
 // Establish, release, a reader list that blocks until listMayReturn, a connect to a T=1 card,
+// a disconnect of a card pcsc-lite has forgotten, a status with an ATR of kAtrLength bytes,
 // a transmit and a control that fail with rubbish in their length, and attribute 1 of
 // pcsc-lite's largest length (any other attribute fails).
 zeph::platform::pcsclite::LiteFunctions StandIns();
@@ -41,6 +45,7 @@ class PcScLiteBackendStandIn : public ::testing::Test {
   protected:
     void SetUp() override {
         standin::g_state.listMayReturn = standin::g_state.releasedWhileListing = false;
+        standin::g_state.connectBlocks = false;
         ASSERT_EQ(m_backend.EstablishContext(SCARD_SCOPE_SYSTEM, &m_context), 0u);
         uint32_t protocol = 0;
         ASSERT_EQ(m_backend.Connect(m_context, u"Stand-in Reader", SCARD_SHARE_SHARED,

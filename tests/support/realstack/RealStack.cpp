@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "PcscHandles.h"
-#include "Waits.h"
+#include "WaitUntil.h"
 
 namespace realstack {
 
@@ -57,25 +57,21 @@ void RequirePrivateNamespace() {
 
 ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& options) {
     ChildProcess::Options program{{ZEPH_VCARD_PATH, "--port", std::to_string(port)}, true, {}};
-    if (!options.atr.empty()) {
-        program.argv.insert(program.argv.end(), {"--atr", options.atr});
-    }
+    // An option with its value, where the value is given (a number other than 0).
+    const auto add = [&program](const char* option, const std::string& value) {
+        if (!value.empty() && value != "0") {
+            program.argv.insert(program.argv.end(), {option, value});
+        }
+    };
+    add("--atr", options.atr);
     for (const std::string& file : options.files) {
-        program.argv.insert(program.argv.end(), {"--file", file});
+        add("--file", file);
     }
-    if (!options.dropOn.empty()) {
-        program.argv.insert(program.argv.end(), {"--drop-on", options.dropOn});
-    }
-    if (options.dropAfter != 0) {
-        program.argv.insert(program.argv.end(),
-                            {"--drop-after", std::to_string(options.dropAfter)});
-    }
+    add("--drop-on", options.dropOn);
+    add("--drop-after", std::to_string(options.dropAfter));
+    add("--answer-delay", std::to_string(options.answerDelayMs));
     if (options.silent) {
         program.argv.push_back("--silent");
-    }
-    if (options.answerDelayMs != 0) {
-        program.argv.insert(program.argv.end(),
-                            {"--answer-delay", std::to_string(options.answerDelayMs)});
     }
     return program;
 }
@@ -190,17 +186,6 @@ std::string RealStack::Logs() const {
         }
     }
     return text;
-}
-
-void StackFixture::TearDown() {
-    if (m_stack == nullptr) {
-        return;
-    }
-    if (HasFailure()) {
-        std::cout << m_stack->Logs();
-    }
-    EXPECT_TRUE(m_stack->StopCards()) << "a card crashed or leaked";
-    m_stack.reset();
 }
 
 }  // namespace realstack

@@ -7,8 +7,6 @@
 // starts only inside the private namespaces of run-in-namespace.sh.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -97,22 +95,6 @@ class RealStack {
     std::unique_ptr<ChildProcess> m_pcscd;
     std::unique_ptr<PcscContext> m_context;
     std::vector<std::unique_ptr<VirtualCardProcess>> m_cards;
-};
-
-// GoogleTest fixture: a stack for each test, whose cards must end cleanly; pcscd's log and the
-// cards' events are shown when the test failed.
-class StackFixture : public ::testing::Test {
-  protected:
-    explicit StackFixture(bool noBlocking = true, unsigned vpcdReaders = 1)
-        : m_noBlocking(noBlocking), m_vpcdReaders(vpcdReaders) {}
-    void SetUp() override { m_stack = std::make_unique<RealStack>(m_noBlocking, m_vpcdReaders); }
-    void TearDown() override;
-    RealStack& Stack() { return *m_stack; }
-
-  private:
-    const bool m_noBlocking;
-    const unsigned m_vpcdReaders;
-    std::unique_ptr<RealStack> m_stack;
 };
 
 }  // namespace realstack

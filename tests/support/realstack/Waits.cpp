@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 
 namespace realstack {
 
@@ -62,18 +61,6 @@ std::function<bool()> InARow(std::function<bool()> holds) {
 }
 
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
-               std::chrono::microseconds interval) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(interval);
-    }
-    return true;
-}
 
 pid_t CurrentThreadId() {
     return static_cast<pid_t>(syscall(SYS_gettid));

@@ -1,9 +1,8 @@
-// Waiting with a deadline, the one way the real-stack tests and benchmarks wait: a polling
-// helper, and what it polls to tell from outside a thread that it is blocked in a pcsc-lite
-// status-change wait (SCardGetStatusChange), as IsPresent and IsAbsent are while they wait for a
-// card, rather than running, waiting for a lock, or waiting for pcscd's answer to a request. A
-// test must know this before it causes the event the wait is for: an event or a Cancel that
-// comes earlier takes another path through the module.
+// What the real-stack tests and benchmarks poll (WaitUntil.h) to tell from outside a thread that it
+// is blocked in a pcsc-lite status-change wait (SCardGetStatusChange), as IsPresent and IsAbsent
+// are while they wait for a card, rather than running, waiting for a lock, or waiting for pcscd's
+// answer to a request. A test must know this before it causes the event the wait is for: an event
+// or a Cancel that comes earlier takes another path through the module.
 //
 // pcsc-lite (1.9) waits for a status change in poll() with a finite timeout, slice after slice;
 // it waits for the answer to a request in poll() without a timeout. Linux only: reads /proc.
@@ -15,11 +14,9 @@
 #include <functional>
 #include <future>
 
-namespace realstack {
+#include "WaitUntil.h"
 
-// Asks done every interval until it holds; false when it still does not at the deadline.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
-               std::chrono::microseconds interval = std::chrono::milliseconds(5));
+namespace realstack {
 
 // True when the call finishes by the deadline. Otherwise rescue ends it, so that the test can go
 // on without a thread left hanging, and false.

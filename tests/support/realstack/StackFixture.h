@@ -1,15 +1,27 @@
-// GoogleTest fixture for the host's cycle on the real stack: the stack of StackFixture, and one
-// object of the real module, loaded through its export as a host loads it. Objects are cancelled
-// and destroyed through slot 0 when they go.
+// The GoogleTest fixture of every real-stack test: a stack for each test (RealStack.h), whose
+// cards must end cleanly, with pcscd's log and the cards' events shown when the test failed. A
+// test of the module gets one object of the real module, loaded through its export as a host
+// loads it (further objects on request; each is cancelled and destroyed through slot 0 when it
+// goes). A test of the pcsc-lite backend gets the backend with a context instead: its library is
+// loaded before the stack's first pcsc-lite call and the stack's own PCSCLITE_NO_BLOCKING is left
+// out, since the backend has to turn pcsc-lite's sharing waits off by itself. pcsc-lite's headers
+// define the WinSCard names as macros; their values agree with the module's where tests use them.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "BackgroundCall.h"
+#include "PcscHandles.h"
 #include "RealStack.h"
+#include "TestCards.h"
+#include "pcsc/pcsclite/PcScLiteBackend.h"
+#include "pcsc/pcsclite/PcScLiteLibrary.h"
 #include "zeph/ZephExtensionAbi.h"
 
 namespace realstack {
@@ -27,7 +39,12 @@ struct Answer {
     Bytes data;  // the response, the ATR or the attribute
 };
 
-class HostStackFixture : public StackFixture {
+struct StackSetup {
+    unsigned vpcdReaders = 1;
+    bool backend = false;  // the pcsc-lite backend instead of an object of the module
+};
+
+class StackFixture : public ::testing::Test {
   protected:
     // Generous: a PC/SC wait ends within pcscd's polling interval (400 ms) of the event.
     static constexpr std::chrono::milliseconds kCallTimeout{10000};
@@ -36,22 +53,21 @@ class HostStackFixture : public StackFixture {
 
     using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
-    explicit HostStackFixture(unsigned vpcdReaders = 1) : StackFixture(true, vpcdReaders) {}
-
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
+    explicit StackFixture(StackSetup setup = {});
+    ~StackFixture() override;
     void SetUp() override;
     void TearDown() override;
 
+    RealStack& Stack() { return *m_stack; }
     CZephExtensionAbstract& Object() { return *m_object; }
     // A further object, as the host makes one for each of its virtual readers.
     static ObjectPtr NewObject();
 
+    static std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent(
+        CZephExtensionAbstract& object);
     std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent() {
         return StartIsPresent(*m_object);
     }
-    static std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent(
-        CZephExtensionAbstract& object);
     std::unique_ptr<BackgroundCall<uint32_t>> StartIsAbsent();
     // The host's first step: IsPresent waits, then the card enters (started with the options
     // when it is not running yet, inserted again otherwise); IsPresent's answer, or a failed
@@ -61,8 +77,6 @@ class HostStackFixture : public StackFixture {
     // Power into an ATR buffer of that capacity between guard bytes, which must stay as they
     // are; the ATR written.
     Answer Power(uint32_t action, uint32_t capacity = 36);
-    // SCARD_ATTR_ZEPH_READER_ACTUAL: the bytes the module wrote, its zero included.
-    Answer ActualReader();
     // The state GetState reports (SCARD_ABSENT 1 ... SCARD_SPECIFIC 6).
     uint32_t CardState();
     // What another application's shared connection to the card gets (SCARD_...).
@@ -71,7 +85,26 @@ class HostStackFixture : public StackFixture {
     // searches see only what follows.
     void SyncCardEvents(VirtualCardProcess& card);
 
+    // The backend's side (StackSetup::backend).
+    zeph::platform::pcsclite::PcScLiteBackend& Backend() { return m_lite->backend; }
+    ScardContext& LiteContext() { return m_lite->context; }
+    uint32_t Connect(uint32_t shareMode, ScardHandle* card);
+    uint32_t Transmit(ScardHandle card, const Bytes& command = kSelectMasterFile);
+    // The reader's record with its current state as the state the caller believes in.
+    PcScReaderState Unchanged();
+    bool AwaitOpenWaits(size_t count);
+
   private:
+    struct Lite {
+        zeph::platform::pcsclite::PcScLiteLibrary library;
+        zeph::platform::pcsclite::PcScLiteBackend backend{library};
+        ScardContext context = 0;
+        std::u16string readerName;
+    };
+
+    const StackSetup m_setup;
+    std::unique_ptr<Lite> m_lite;
+    std::unique_ptr<RealStack> m_stack;
     ObjectPtr m_object{nullptr, nullptr};
 };
 

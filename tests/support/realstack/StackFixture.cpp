@@ -1,10 +1,11 @@
-#include "HostStackFixture.h"
+#include "StackFixture.h"
 
 #include <algorithm>
+#include <iostream>
 
 #include "ModuleLoader.h"
-#include "PcscHandles.h"
-#include "TestCards.h"
+#include "WaitUntil.h"
+#include "platform/TextConversion.h"
 
 namespace realstack {
 
@@ -34,27 +35,43 @@ Answer Read(Call call) {
 
 }  // namespace
 
-void HostStackFixture::SetUpTestSuite() {
-    Module() = std::make_unique<ModuleLoader>(ZEPH_MODULE_PATH);
-}
+StackFixture::StackFixture(StackSetup setup)
+    : m_setup(setup), m_lite(setup.backend ? std::make_unique<Lite>() : nullptr) {}
 
-void HostStackFixture::TearDownTestSuite() {
-    Module().reset();
-}
+StackFixture::~StackFixture() = default;
 
-void HostStackFixture::SetUp() {
-    StackFixture::SetUp();
+void StackFixture::SetUp() {
+    m_stack = std::make_unique<RealStack>(!m_setup.backend, m_setup.vpcdReaders);
+    if (m_lite != nullptr) {
+        ASSERT_TRUE(m_lite->library.Loaded()) << m_lite->library.Status();
+        ASSERT_EQ(Backend().EstablishContext(SCARD_SCOPE_SYSTEM, &LiteContext()), 0u);
+        m_lite->readerName = zeph::platform::NarrowToWide(Stack().ReaderName());
+        return;
+    }
+    if (Module() == nullptr) {
+        Module() = std::make_unique<ModuleLoader>(ZEPH_MODULE_PATH);
+    }
     ASSERT_NE(Module()->Factory(), nullptr) << ZEPH_MODULE_PATH << ": " << Module()->Error();
     m_object = NewObject();
     ASSERT_NE(m_object, nullptr) << ZEPH_EXT_FACTORY_NAME << " returned no object";
 }
 
-void HostStackFixture::TearDown() {
+void StackFixture::TearDown() {
     m_object.reset();  // releases the context before pcscd goes
-    StackFixture::TearDown();
+    if (m_lite != nullptr) {
+        Backend().ReleaseContext(LiteContext());
+    }
+    if (m_stack == nullptr) {
+        return;
+    }
+    if (HasFailure()) {
+        std::cout << m_stack->Logs();
+    }
+    EXPECT_TRUE(m_stack->StopCards()) << "a card crashed or leaked";
+    m_stack.reset();
 }
 
-HostStackFixture::ObjectPtr HostStackFixture::NewObject() {
+StackFixture::ObjectPtr StackFixture::NewObject() {
     return ObjectPtr(Module()->Factory()(), [](CZephExtensionAbstract* object) {
         if (object != nullptr) {
             object->Cancel();
@@ -63,7 +80,7 @@ HostStackFixture::ObjectPtr HostStackFixture::NewObject() {
     });
 }
 
-std::unique_ptr<BackgroundCall<PresentAnswer>> HostStackFixture::StartIsPresent(
+std::unique_ptr<BackgroundCall<PresentAnswer>> StackFixture::StartIsPresent(
     CZephExtensionAbstract& target) {
     CZephExtensionAbstract* object = &target;
     return std::make_unique<BackgroundCall<PresentAnswer>>(
@@ -78,14 +95,14 @@ std::unique_ptr<BackgroundCall<PresentAnswer>> HostStackFixture::StartIsPresent(
         [object] { object->Cancel(); });
 }
 
-std::unique_ptr<BackgroundCall<uint32_t>> HostStackFixture::StartIsAbsent() {
+std::unique_ptr<BackgroundCall<uint32_t>> StackFixture::StartIsAbsent() {
     CZephExtensionAbstract* object = m_object.get();
     return std::make_unique<BackgroundCall<uint32_t>>([object] { return object->IsAbsent(); },
                                                       [object] { object->Cancel(); });
 }
 
-PresentAnswer HostStackFixture::ConnectCard(VirtualCardProcess*& card,
-                                            const VirtualCardOptions& options) {
+PresentAnswer StackFixture::ConnectCard(VirtualCardProcess*& card,
+                                        const VirtualCardOptions& options) {
     auto present = StartIsPresent();
     EXPECT_TRUE(present->WaitUntilWaiting(kWaitingTimeout)) << "IsPresent never waited";
     if (card == nullptr) {
@@ -98,14 +115,14 @@ PresentAnswer HostStackFixture::ConnectCard(VirtualCardProcess*& card,
     return answer.value_or(PresentAnswer{});
 }
 
-Answer HostStackFixture::Transmit(const Bytes& command, uint32_t protocol) {
+Answer StackFixture::Transmit(const Bytes& command, uint32_t protocol) {
     const ZephSendHeader header{protocol, sizeof(ZephSendHeader)};
     return Read([&](uint8_t* data, uint64_t* length) {
         return m_object->Transmit(&header, command.data(), command.size(), data, length);
     });
 }
 
-Answer HostStackFixture::Power(uint32_t action, uint32_t capacity) {
+Answer StackFixture::Power(uint32_t action, uint32_t capacity) {
     Bytes memory(capacity + 2 * kGuard, kGuardByte);
     uint32_t length = capacity;
     const uint32_t status = m_object->Power(action, memory.data() + kGuard, &length);
@@ -117,26 +134,47 @@ Answer HostStackFixture::Power(uint32_t action, uint32_t capacity) {
     return Answer{status, Bytes(written, written + std::min(length, capacity))};
 }
 
-Answer HostStackFixture::ActualReader() {
-    return Read([&](uint8_t* data, uint64_t* length) {
-        return m_object->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, data, length);
-    });
-}
-
-uint32_t HostStackFixture::CardState() {
+uint32_t StackFixture::CardState() {
     uint32_t state = 0;
     uint32_t protocol = 0;
     EXPECT_EQ(m_object->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
     return state;
 }
 
-long HostStackFixture::ConnectElsewhere() {
+long StackFixture::ConnectElsewhere() {
     return PcscCard(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED).Status();
 }
 
-void HostStackFixture::SyncCardEvents(VirtualCardProcess& card) {
+void StackFixture::SyncCardEvents(VirtualCardProcess& card) {
     ASSERT_EQ(Transmit(kSelectMasterFile).status, ZEPH_STATUS_SUCCESS);
     ASSERT_TRUE(card.WaitForEvent("apdu 00A4000C023F00 9000"));
+}
+
+uint32_t StackFixture::Connect(uint32_t shareMode, ScardHandle* card) {
+    uint32_t protocol = 0;
+    return Backend().Connect(LiteContext(), m_lite->readerName.c_str(), shareMode,
+                             SCARD_PROTOCOL_T1, card, &protocol);
+}
+
+uint32_t StackFixture::Transmit(ScardHandle card, const Bytes& command) {
+    const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
+    uint8_t answer[kCapacity];
+    uint32_t length = sizeof(answer);
+    return Backend().Transmit(card, &pci, command.data(), static_cast<uint32_t>(command.size()),
+                              nullptr, answer, &length);
+}
+
+PcScReaderState StackFixture::Unchanged() {
+    PcScReaderState state{};
+    state.szReader = m_lite->readerName.c_str();
+    EXPECT_EQ(Backend().GetStatusChange(LiteContext(), 0, &state, 1), 0u);
+    state.dwCurrentState = state.dwEventState;
+    return state;
+}
+
+bool StackFixture::AwaitOpenWaits(size_t count) {
+    return WaitUntil([&] { return Backend().OpenWaits(LiteContext()) == count; }, kCallTimeout,
+                     std::chrono::microseconds(100));
 }
 
 }  // namespace realstack
