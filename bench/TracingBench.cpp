@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "CapturingTraceSystem.h"
+#include "NullTraceSystem.h"
 #include "tracing/MethodTrace.h"
 #include "tracing/TraceInterface.h"
 
