@@ -100,10 +100,12 @@ TEST(CancelRace, CancelBetweenTheEventCheckAndTheWaitEndsTheWait) {
 // The release blocks inside the platform while the host calls IsPresent again at once: the new
 // call waits for a card on a new context and is not ended by the release of the old one.
 TEST(CancelRace, IsPresentDuringASlowReleaseWaitsForTheCard) {
-    EmptyReader h;
+    // Declared before the object: its destructor's Cancel runs the release hook, which waits on
+    // them.
     std::promise<void> releaseMayEnd;
     std::shared_future<void> mayEnd = releaseMayEnd.get_future().share();
     std::atomic<bool> releasing{false};
+    EmptyReader h;
     h.pcsc.onReleaseContext = [&](ScardContext) {
         releasing = true;
         mayEnd.wait();
