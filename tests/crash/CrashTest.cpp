@@ -58,8 +58,8 @@ TEST(MiniDumpName, NamesTheDumpAfterExecutableVersionAndTime) {
         u"ZEPH.Ext.PcSc__MoraHost.exe__V5.2.1.7_AppCrashDump_14.08.2020.09.05.03.dmp.txt";
     // Directories that make the whole name 260 and 261 characters long; no name rather than a cut
     // one.
-    const std::u16string fits = u"/" + std::u16string(258 - dumpName.size(), u'd') + u"/";
-    const std::u16string tooLong = u"/" + std::u16string(259 - dumpName.size(), u'd') + u"/";
+    const std::u16string fits = std::u16string(259 - dumpName.size(), u'd') + u'/';
+    const std::u16string tooLong = std::u16string(260 - dumpName.size(), u'd') + u'/';
     const std::pair<std::u16string, std::u16string> rows[] = {
         {u"C:\\Log\\", u"C:\\Log\\" + dumpName}, {fits, fits + dumpName}, {tooLong, u""}};
     for (const auto& [directory, expected] : rows) {
