@@ -1,7 +1,8 @@
 // The directory queries over a directory tree and registry of the test's own: which directory each
 // resolution chain settles on and what it creates on the way; the library's switches, trace files
-// and messages (what Init reads from the registry, what reaches the tracer and the files, the
-// messages of the path primitives and versions).
+// and messages (what Init reads from the registry, what reaches the tracer and the files). Then the
+// platform environment on the real system: file versions, and on Linux the version note reader
+// over damaged ELF files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,22 +11,47 @@
 #include <functional>
 
 #ifndef _WIN32
+#include <elf.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+#include "TempDirectory.h"
+#include "directories/VersionNote.h"
 #endif
 
 #include "FakeDirectoryEnvironment.h"
 #include "FileText.h"
-#include "directories/DiagnosticWriter.h"
 #include "directories/DirectoryQueries.h"
-#include "directories/FileSystem.h"
-#include "directories/NarrowText.h"
 #include "directories/OsVersion.h"
 #include "directories/PathPrimitives.h"
-#include "directories/ShellFolderPath.h"
+#include "platform/TextConversion.h"
 
 using namespace configdb;
+using zeph::platform::NarrowToWide;
+using Step = FileVersionReading::Step;
 
 namespace {
+// The messages a context's tracer received, as narrow text with "E " or "I " before each.
+class CapturedDiagnostics {
+  public:
+    explicit CapturedDiagnostics(configdb::ConfigDbContext& context) {
+        Messages().clear();
+        context.ExchangeTracer(&Capture);
+    }
+    static std::vector<std::string>& Messages() {
+        static std::vector<std::string> messages;
+        return messages;
+    }
+
+  private:
+    static void Capture(bool isError, const char16_t* text) {
+        Messages().push_back((isError ? "E " : "I ") + zeph::platform::WideToNarrow(text));
+    }
+};
+
 constexpr char kProduct[] = "SOFTWARE\\TALPO Mora Compact";
 const char* const kTraceFiles[] = {"ConfigDB_Intern.log", "K7000102_TracingDirs.log",
                                    "ConfigDB_Lib_Dirs.log"};
@@ -78,14 +104,8 @@ void TalpoEnvironment(FakeDirectoryEnvironment& env) {
 Query Log(const char* id, bool create) {
     return [=](ConfigDbContext& c) { return GetLogDir(c, id, create); };
 }
-Query Data(bool create) {
-    return [=](ConfigDbContext& c) { return GetDataDir(c, "K7000104", create, "Data"); };
-}
 std::string Konfig(ConfigDbContext& c) {
     return GetKonfigDir(c, "K7000104");
-}
-Query UserKonfig(const char* id, bool create) {
-    return [=](ConfigDbContext& c) { return GetKonfigDirCurrentUser(c, id, create); };
 }
 Query Prog(const char* id, bool create) {
     return [=](ConfigDbContext& c) { return GetProgDir(c, id, create); };
@@ -103,8 +123,6 @@ const struct {
     bool exists;           // the answer exists afterwards
     Made made = Made::None;
 } kChains[] = {
-    {"log registry hit", Registered(kVersions104 + "2.0\\LogDir", "RegLog"), Log("K7000104", false),
-     "RegLog/", true},
     {"log registry path created",
      [](auto& env) {
          NoLocalLow(env);
@@ -114,15 +132,8 @@ const struct {
     {"log shell folder created", Nothing, Log("K7000104", true), "LocalLow/Talpo/Log/Mora/", true,
      Made::PerUser},
     {"log without create flag", Nothing, Log("K7000104", false), "", false},
-    {"log temp fallback", NoLocalLow, Log("X1", true), "Temp/Low/Talpo/Log/X1/", true,
-     Made::PerUser},
-    {"data registry hit",
-     Registered("SOFTWARE\\TALPOgrp\\Components\\K7000104\\AvailableDataDirectories\\Data\\Dir1",
-                "RegData"),
-     Data(false), "RegData/", true},
-    {"data outside a Talpo environment", Nothing, Data(true),
-     "ProgramData/Talpo/Daten/K7000104/Data/", true, Made::MachineWide},
-    {"data in a Talpo environment", TalpoEnvironment, Data(true),
+    {"data in a Talpo environment", TalpoEnvironment,
+     [](auto& c) { return GetDataDir(c, "K7000104", true, "Data"); },
      "Temp/Low/Talpo/Daten/K7000104/Data/", true, Made::PerUser},
     // Subkey names compare as numbers: 2.9 beats 2.10, and the first of two equal ones wins.
     {"konfig registry hit, newest version",
@@ -132,25 +143,13 @@ const struct {
          Registered(kVersions104 + "2.90\\ConfigDir", "Same")(env);
      },
      Konfig, "New/", true},
-    {"konfig outside a Talpo environment",
-     [](auto& env) { env.Make("ProgramData/Talpo/Konfig/K7000104"); }, Konfig,
-     "ProgramData/Talpo/Konfig/K7000104/", true},
     {"konfig falls back to the module", Nothing, Konfig, "Module/", true},
-    {"user konfig created", Nothing, UserKonfig("K7000102", true),
+    {"user konfig created", Nothing,
+     [](auto& c) { return GetKonfigDirCurrentUser(c, "K7000102", true); },
      "Roaming/Talpo/Konfig/MoraCompact/", true, Made::PerUser},
-    {"user konfig temp guess without create flag",
-     [](auto& env) { env.folders.erase(KnownFolder::RoamingAppData); },
-     UserKonfig("K7000101", false), "Temp/Low/Talpo/Konfig/K7000101/", false},
-    {"own program directory from ProgKey",
-     [](auto& env) { env.SetRegistry(kProduct, "ProgKey", env.Make("Mora")); },
-     Prog("K7000102", true), "Mora/", true},
-    {"own program directory by default", Nothing, Prog("K7000102", true),
-     "ProgramFiles/TALPO/PROGRAMM/MoraCompacT/", false},
     {"component program directory joined", TalpoEnvironment, Prog("K7000104", false),
      "Prog/K7000104/", true},
 };
-
-}  // namespace
 
 TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
     for (const auto& chain : kChains) {
@@ -190,8 +189,6 @@ TEST(DirectoryResolution, LogDirBufferCodesAtTheLengthBoundary) {
     }
     std::u16string untouched(8, u'#');
     EXPECT_EQ(GetLogDir(context, nullptr, untouched.data(), 8, false), kLogDirNullArgument);
-    EXPECT_EQ(untouched, std::u16string(8, u'#'));
-    EXPECT_EQ(GetLogDir(context, u"K7000104", nullptr, 8, false), kLogDirNullArgument);
     NoLocalLow(env);
     EXPECT_EQ(GetLogDir(context, u"K7000101", untouched.data(), 8, false), kLogDirNotFound);
     EXPECT_EQ(untouched[0], u'\0');
@@ -222,12 +219,6 @@ TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
     EXPECT_FALSE(context.InternTraceActive());
     EXPECT_FALSE(context.Settings().perQueryDumpOn);
     EXPECT_FALSE(context.Settings().alternativeLogDirOn);
-    const std::string missingText = "E Init: Verzeichnis <" + missing + "> existiert nicht, um ";
-    for (const char* text :
-         {"internes Log auszugeben!", "Pfade für Komponenten auszugeben!"_nt,
-          "als alternativer Log-Pfad für die Komponente K7000102 zurückgegeben zu werden!"_nt}) {
-        EXPECT_THAT(CapturedDiagnostics::Messages(), testing::Contains(missingText + text)) << text;
-    }
     EXPECT_THAT(
         CapturedDiagnostics::Messages(),
         testing::Contains(
@@ -235,7 +226,7 @@ TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
 }
 
 // The three trace files and the alternative log directory: each start dumps the own component's
-// five directories once, each query its answer; the writer's own failures reach the tracer.
+// five directories once, each query its answer.
 TEST(ConfigDbDiagnostics, TraceFilesAndAlternativeLogDir) {
     FakeDirectoryEnvironment env;
     SwitchFilesOn(env, env.Make("Trace"));
@@ -258,17 +249,6 @@ TEST(ConfigDbDiagnostics, TraceFilesAndAlternativeLogDir) {
     EXPECT_EQ(std::vector(queried.end() - 2, queried.end()),
               (std::vector<std::string>{"K7000104 Log <" + log + ">",
                                         "K7000102 Log <" + env.Path("Alternative/") + ">"}));
-    CapturedDiagnostics::Messages().clear();
-    TracerWrite(context, false, "%s", "");
-    TracerWrite(context, true, "CDB_GetLogDir: %s", "x");
-    const std::vector<std::string> expected = {"E Fehler im Format des Tracing-Strings!",
-                                               "E CDB_GetLogDir: x"};
-    EXPECT_EQ(CapturedDiagnostics::Messages(), expected);
-    InternTrace(context, env.Path("Trace/ConfigDB_Intern.log").c_str(), "%s", "");
-    const auto lines = FileMessages(env.Path("Trace/ConfigDB_Intern.log"));
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "ERROR - CDB_GetLogDir: x");
-    EXPECT_EQ(lines.back(), "---------- (Keine Info zum Ausgeben verfügbar, iFormatLen <0>)"_nt);
 }
 
 // A link planted under each trace file's name: the file it names keeps its content, and the
@@ -296,27 +276,7 @@ TEST(ConfigDbDiagnostics, LinksUnderTheTraceFileNamesAreNotWrittenThrough) {
     }
 }
 
-TEST(ConfigDbDiagnostics, CreateDirectoryCreatesEachMissingParent) {
-    FakeDirectoryEnvironment env;
-    ConfigDbContext context(env);
-    CapturedDiagnostics captured(context);
-    EXPECT_TRUE(CreateDirectoryPath(context, env.Path("a/b/"), DirectoryScope::MachineWide));
-    const std::vector<std::string> expected = {
-        "I _CreateDirectory: Pfad '<" + env.Path("a") + ">' soll angelegt werden",
-        "I _CreateDirectory: Pfad '<" + env.Path("a/b") + ">' soll angelegt werden",
-        "I CDB_CreateDirectory: Verzeichnis <" + env.Path("a/b/") + "> wurde angelegt"};
-    EXPECT_EQ(CapturedDiagnostics::Messages(), expected);
-}
-
-TEST(ConfigDbDiagnostics, PathPrimitives) {
-    FakeDirectoryEnvironment env;
-    ConfigDbContext context(env);
-    CapturedDiagnostics captured(context);
-    EXPECT_EQ(GetSpecialFolderPath(context, static_cast<ConfigDBDirType>(6)), "");
-    EXPECT_EQ(CapturedDiagnostics::Messages().back(),
-              "E CDB_GetSpecialFolderPath: Falscher ConfigDBDirType <6> wurde übergeben!"_nt);
-    env.folders.erase(KnownFolder::ProgramFilesX86);
-    EXPECT_EQ(GetSpecialFolderPath(context, CDB_DIRTYPE_PROGRAMFILES), env.Path("ProgramData/"));
+TEST(ConfigDbDiagnostics, FullPaths) {
 #ifdef _WIN32
     for (const auto& [path, full] : {std::pair{u"C:\\x.exe", true},
                                      {u"\\\\srv\\x.exe", true},
@@ -329,19 +289,91 @@ TEST(ConfigDbDiagnostics, PathPrimitives) {
     }
 }
 
-// Vista SP2 and its text stand for the classification. A version block of another signature
-// comes only from a damaged file.
-TEST(ConfigDbDiagnostics, OsAndFileVersions) {
-    FakeDirectoryEnvironment env;
-    ConfigDbContext context(env);
+// Vista SP2 and its text stand for the classification.
+TEST(ConfigDbDiagnostics, OsVersions) {
     EXPECT_EQ(ClassifyOsVersion({OsVersionReading::Source::Read, 0, 2, 6, 0, 2, 1, 0}), 9);
     EXPECT_STREQ(GetOsVersionText(9), "Windows VISTA SP2");
     EXPECT_STREQ(GetOsVersionText(42), "Windows Version UNKNOWN");
-    CapturedDiagnostics captured(context);
-    std::ofstream(env.moduleFile) << "x";
-    env.fileVersion = {FileVersionReading::Step::Read, 0, {0x1234, 1, 2, 3, 4}};
-    EXPECT_EQ(GetFileVersion(context, FakeDirectoryEnvironment::Wide(env.moduleFile)), u"0.0.0.0");
-    EXPECT_THAT(
-        CapturedDiagnostics::Messages(),
-        testing::Contains("E _GetFileVersionFromFile: Die Signatur <0x00001234> ist unbekannt!"));
 }
+
+// The path with the platform's separators (the build gives Windows paths with slashes).
+std::u16string SystemPath(const std::string& path) {
+    return NarrowToWide(std::filesystem::path(path).make_preferred().string());
+}
+
+// The platform reads the test library's version block; a file without one and a missing one
+// give no version.
+TEST(PlatformFileVersion, ReadsTheVersionBlock) {
+    ConfigDbContext context(PlatformDirectoryEnvironment());
+    context.EnsureInitialized();
+    CapturedDiagnostics captured(context);
+    const std::u16string missing = SystemPath(ZEPH_TEST_VERSIONED_LIBRARY ".missing");
+    EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_VERSIONED_LIBRARY)), u"5.6.3.4");
+    EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_UNVERSIONED_LIBRARY)), u"0.0.0.0");
+    EXPECT_EQ(GetFileVersion(context, missing), u"0.0.0.0");
+    EXPECT_THAT(CapturedDiagnostics::Messages(),
+                testing::Contains("E _GetFileVersionFromFile: Der Dateiname <" +
+                                  zeph::platform::WideToNarrow(missing) + "> existiert nicht!"));
+}
+
+#ifndef _WIN32
+
+// A small ELF file: its header, the version note as the one note section's content, and the
+// section table (an empty entry, then the note section).
+struct ElfImage {
+    Elf64_Ehdr header{};
+    VersionNote note = MakeVersionNote(1, 2, 3, 4);
+    Elf64_Shdr sections[2] = {{}, {}};
+
+    ElfImage() {
+        std::memcpy(header.e_ident, ELFMAG "\x02\x01", SELFMAG + 2);  // 64-bit, little endian
+        header.e_shoff = offsetof(ElfImage, sections);
+        header.e_shentsize = sizeof(Elf64_Shdr);
+        header.e_shnum = 2;
+        sections[1] = {0, SHT_NOTE, 0, 0, offsetof(ElfImage, note), sizeof(note), 0, 0, 4, 0};
+    }
+};
+
+TEST(PlatformEnvironmentLinux, RefusesMalformedElfFiles) {
+    const struct {
+        const char* what;
+        void (*damage)(ElfImage&);
+        Step step = Step::NoSize;
+        size_t length = sizeof(ElfImage);
+    } cases[] = {
+        {"intact", [](ElfImage&) {}, Step::Read},
+        {"truncated header", [](ElfImage&) {}, Step::NoSize, 40},
+        {"truncated section table", [](ElfImage&) {}, Step::NoSize, sizeof(ElfImage) - 10},
+        {"32-bit", [](ElfImage& e) { e.header.e_ident[EI_CLASS] = ELFCLASS32; }},
+        {"big endian", [](ElfImage& e) { e.header.e_ident[EI_DATA] = ELFDATA2MSB; }},
+        {"table offset overflows", [](ElfImage& e) { e.header.e_shoff = ~0ull - 8; }},
+        {"too many sections", [](ElfImage& e) { e.header.e_shnum = 0xFFFF; }},
+        {"short section entries",
+         [](ElfImage& e) {
+             e.header.e_shentsize = 8;  // the second entry read at full size would be the note's
+             e.header.e_shoff += sizeof(Elf64_Shdr) - 8;
+         }},
+        {"note beyond the file", [](ElfImage& e) { e.sections[1].sh_offset = ~0ull; }},
+        {"note section too long", [](ElfImage& e) { e.sections[1].sh_size = 1 << 20; }},
+        {"name runs past the section", [](ElfImage& e) { e.note.nameSize = ~0u; }},
+        {"descriptor runs past the section", [](ElfImage& e) { e.note.descriptorSize = ~0u - 15; }},
+        {"descriptor too short", [](ElfImage& e) { e.note.descriptorSize = 16; },
+         Step::NoRootBlock},
+    };
+    const TempDirectory directory;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ElfImage image;
+        c.damage(image);
+        const std::string file =
+            directory.Write("image.so", {reinterpret_cast<const char*>(&image), c.length});
+        const FileVersionReading reading =
+            PlatformDirectoryEnvironment().ReadFileVersion(NarrowToWide(file));
+        EXPECT_EQ(reading.step, c.step);
+        EXPECT_EQ(reading.lastError, c.step == Step::Read ? 0u : uint32_t{ENOEXEC});
+    }
+}
+
+#endif
+
+}  // namespace

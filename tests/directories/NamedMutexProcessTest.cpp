@@ -1,26 +1,21 @@
-// The library's locks: Init's once-only run under racing first calls; the named mutex between
-// processes (trace lines of several writers, a holder that makes the next writer time out, an
-// owner that dies holding it; on Windows, the mutex seen from a child process; on Linux, the
+// The library's locks: Init's run in a fresh process whose first call is a query; the named mutex
+// between processes (trace lines of several writers, a holder that makes the next writer time out,
+// an owner that dies holding it; on Windows, the mutex seen from a child process; on Linux, the
 // shared-memory object behind it); what the trace line's append writes for each answer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <regex>
 #include <set>
-#include <thread>
 
 #include "ChildProcess.h"
 #include "FileText.h"
 #include "TempDirectory.h"
 #include "WaitForFile.h"
-#include "directories/ConfigDbContext.h"
 #include "directories/InternTraceLine.h"
-#include "directories/PathPrimitives.h"
 #include "platform/ProcessIds.h"
-#include "platform/TextConversion.h"
 
 #ifdef _WIN32
 #include "directories/win32/Win32NamedMutex.h"
@@ -64,15 +59,6 @@ class NamedMutexProcess : public testing::Test {
     std::string m_name;
     std::unique_ptr<NamedMutex> m_mutex;
 };
-
-std::atomic<int> g_initLines{0};
-
-void CountInitLines(bool, const char16_t* text) {
-    if (zeph::platform::WideToNarrow(text).rfind("Init: Der Mutex <CDB_MUTEX_GETUSERNAME>", 0) ==
-        0) {
-        ++g_initLines;
-    }
-}
 
 // Answers a wait of the trace's length with one result; counts the releases.
 struct ScriptedMutex : NamedMutex {
@@ -159,34 +145,10 @@ TEST_F(NamedMutexProcess, ChildOpensItForSynchronizeAndWaitsOnAnInheritedHandle)
 }
 #endif
 
-TEST(InitOnce, FirstCallsFromSeveralThreadsRunInitOnce) {
-    for (int round = 0; round < 20; ++round) {
-        configdb::ConfigDbContext context(PlatformDirectoryEnvironment());
-        context.ExchangeTracer(&CountInitLines);
-        g_initLines = 0;
-        std::atomic<bool> go{false};
-        std::vector<std::thread> threads;
-        for (int i = 0; i < 8; ++i) {
-            threads.emplace_back([&] {
-                while (!go.load()) {
-                    std::this_thread::yield();
-                }
-                configdb::GetTempDir(context);
-                EXPECT_TRUE(context.IsInitialized());
-            });
-        }
-        go = true;
-        for (std::thread& thread : threads) {
-            thread.join();
-        }
-        EXPECT_EQ(g_initLines.load(), 1) << "round " << round;
-    }
-}
-
 // A fresh process with the module's trace registered whose first call is a directory query: the
 // query returns, although Init's lines load the trace system, which asks this library again.
 TEST(InitOnce, ADirectoryQueryAsAFreshProcessFirstCallReturns) {
-    EXPECT_EQ(ChildProcess("directories_mutex_child", {"directories-first"}).Wait(), 0);
+    EXPECT_EQ(ChildProcess(kChild, {"directories-first"}).Wait(), 0);
 }
 
 #ifndef _WIN32

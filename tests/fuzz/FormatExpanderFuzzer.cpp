@@ -48,11 +48,6 @@ struct Input {
 
 // Texts of the arguments: a text given with its length has no terminator behind it, so that a
 // read past its end is caught.
-struct TextStore {
-    std::deque<std::vector<char16_t>> wide;
-    std::deque<std::vector<char>> narrow;
-};
-
 template <typename Char>
 FormatArg TextArg(Input& in, std::deque<std::vector<Char>>& store) {
     const bool terminated = in.Byte() % 2 == 0;
@@ -70,24 +65,21 @@ FormatArg TextArg(Input& in, std::deque<std::vector<Char>>& store) {
     }
 }
 
-FormatArg NextArg(Input& in, TextStore& texts) {
-    switch (in.Byte() % 9) {
-        case 0:
-            return trace::MakeFormatArg(static_cast<int32_t>(in.Bits(4)));
-        case 1:
-            return trace::MakeFormatArg(static_cast<uint32_t>(in.Bits(4)));
-        case 2:
-            return trace::MakeFormatArg(static_cast<int64_t>(in.Bits(8)));
-        case 3:
-            return trace::MakeFormatArg(in.Bits(8));
-        case 4:
-            return trace::MakeFormatArg(std::bit_cast<double>(in.Bits(8)));
-        case 5:
-        case 6:
-            return TextArg(in, texts.wide);
-        default:
-            return TextArg(in, texts.narrow);
+// Kinds 0 to 4: a 32-bit signed and unsigned, a 64-bit signed and unsigned number, a double;
+// 5 and 6: a wide text; else a narrow one.
+FormatArg NextArg(Input& in, std::deque<std::vector<char16_t>>& wide,
+                  std::deque<std::vector<char>>& narrow) {
+    const int kind = in.Byte() % 9;
+    if (kind >= 5) {
+        return kind <= 6 ? TextArg(in, wide) : TextArg(in, narrow);
     }
+    const uint64_t bits = in.Bits(kind < 2 ? 4 : 8);
+    const FormatArg numbers[] = {trace::MakeFormatArg(static_cast<int32_t>(bits)),
+                                 trace::MakeFormatArg(static_cast<uint32_t>(bits)),
+                                 trace::MakeFormatArg(static_cast<int64_t>(bits)),
+                                 trace::MakeFormatArg(bits),
+                                 trace::MakeFormatArg(std::bit_cast<double>(bits))};
+    return numbers[kind];
 }
 
 // What the trace system receives of a wide expansion, against the expanded text itself.
@@ -109,10 +101,11 @@ void CheckTraceText(const char16_t* format, std::span<const FormatArg> args,
 template <typename Char>
 void Expand(Input& in) {
     const std::basic_string<Char> format = in.Text<Char>(512, true);
-    TextStore texts;
+    std::deque<std::vector<char16_t>> wide;
+    std::deque<std::vector<char>> narrow;
     std::vector<FormatArg> args;
     while (in.pos < in.size && args.size() < 12) {
-        args.push_back(NextArg(in, texts));
+        args.push_back(NextArg(in, wide, narrow));
     }
     std::basic_string<Char> expanded;
     trace::StringSink<Char> sink(expanded);

@@ -1,78 +1,204 @@
-// The card identification helpers: detection of the active cryptographic provider (a table of
-// outcomes over the smart card database in the in-memory registry, tests/registry holds every
-// backend to the same answers, then the failed queries of the card module), the component name
-// of their traces and the recognition of the maker's virtual readers.
-#include "identification/ActiveCryptoProvider.h"
-#include "identification/HelperInitialize.h"
-#include "identification/ReaderKinds.h"
+// The card identification helpers: the ATR mask table (the smart card database's entries it takes
+// or replaces with the predefined one, tables of several entries, the barriers), detection of the
+// active cryptographic provider (outcomes over the smart card database in the in-memory registry;
+// tests/registry holds every backend to the same answers), the component name of their traces
+// and the recognition of the maker's virtual readers. How PC/SC matches cards against the
+// predefined entry is pinned through the extension (ReaderDiscoveryTest) and on both stacks.
+#include <cstring>
+#include <stdexcept>
 
+#include <gtest/gtest.h>
+
+#include "CapturingTraceSystem.h"
 #include "CardDatabasePcSc.h"
-#include "HelperFixture.h"
+#include "MemoryRegistry.h"
+#include "PcScSimulator.h"
+#include "TestCards.h"
+#include "identification/ActiveCryptoProvider.h"
+#include "identification/AtrTable.h"
+#include "identification/CardIdentificationServices.h"
+#include "identification/HelperInitialize.h"
+#include "identification/MoraAtrMask.h"
+#include "identification/ReaderKinds.h"
 #include "pcsc/LogNames.h"
 #include "pcsc/PcScConstants.h"
+#include "pcsc/SmartCardDatabase.h"
+#include "tracing/TraceLevels.h"
+#include "tracing/TraceSinks.h"
 
 namespace {
 
+using ZEPH_Helper::MoraAtrMask;
 using ZEPH_Helper::VH_GetActiveCryptoProvider;
+using ZEPH_Helper::VH_GetAllTalpoAtr;
 
+// Bytes 12, 13 and 23 and the high four bits of byte 10 of the predefined ATR do not count.
+const std::vector<uint8_t> kPredefinedMask = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                              0xFF, 0xFF, 0x0F, 0xFF, 0x00, 0x00, 0xFF, 0xFF,
+                                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+constexpr char16_t kKmdtCard[] = u"TALPO SmartCard";
+constexpr char kFill[] = "ZEPH_Helper::_FillActualUsedAtr";
 constexpr char kMethod[] = "ZEPH_Helper::VH_GetActiveCryptoProvider";
-// The value names of the database's provider kinds.
-constexpr char16_t kKsp[] = u"Smart Card Key Storage Provider";
-constexpr char16_t kCsp[] = u"Crypto Provider";
-constexpr char16_t kModule[] = u"80000001";
 
-// The entry of one card type in the database: which providers it names, and its card module.
-struct Outcome {
-    const char* name;
-    const char16_t* cardType;
-    bool ksp;
-    bool csp;
-    const char16_t* module;  // null for none
-    uint32_t provider;
-    uint32_t mutation;
-    const char* summary;  // the detail line after "Aktive(r) CryptoProvider: "; null for none
-};
-
-class ProviderOutcome : public HelperTest, public ::testing::WithParamInterface<Outcome> {};
-
-TEST_P(ProviderOutcome, GivesTheProviderTheMutationAndTheirSummary) {
-    const Outcome& outcome = GetParam();
-    const std::u16string key = CalaisKey(outcome.cardType);
-    if (outcome.ksp) {
-        registry.SetString(key, kKsp, u"KSP");
-    }
-    if (outcome.csp) {
-        registry.SetString(key, kCsp, u"CSP");
-    }
-    if (outcome.module != nullptr) {
-        registry.SetString(key, kModule, outcome.module);
-    }
-    CardDatabasePcSc database(pcsc, registry);
-    uint32_t provider = 0xEEEE;
-    uint32_t mutation = 0xEEEE;
-    const bool found = VH_GetActiveCryptoProvider({database, registry}, &provider, &mutation);
-    EXPECT_EQ(found, outcome.provider != 0);
-    EXPECT_EQ(provider, outcome.provider);
-    EXPECT_EQ(mutation, outcome.mutation);
-    EXPECT_EQ(TextsAt(TRACE_DETAIL),
-              outcome.summary == nullptr
-                  ? std::vector<std::string>{}
-                  : std::vector<std::string>{std::string(kMethod) +
-                                             "::Aktive(r) CryptoProvider: " + outcome.summary});
-    EXPECT_EQ(database.OutstandingAllocations(), 0u);
+std::vector<uint8_t> Bytes(const uint8_t* bytes, uint32_t length) {
+    return {bytes, bytes + length};
 }
 
-// The card module's name counts without regard to case; the WDK minidriver, found with both
+RegistryValue Binary(std::vector<uint8_t> bytes) {
+    return {kRegBinary, std::move(bytes)};
+}
+
+// The database key of a card type.
+std::u16string CalaisKey(std::u16string_view cardType) {
+    return std::u16string(kSmartCardDatabaseKey) + u"\\" + std::u16string(cardType);
+}
+
+// A trace capture, the PC/SC simulator for the registered providers and an in-memory registry for
+// the smart card database.
+class HelperTest : public ::testing::Test {
+  protected:
+    void TearDown() override { SetHelperLibComponent(kHelperLibDefaultTraceComponent); }
+
+    // The maker's minidriver with a key storage provider: detection gives provider 3.
+    void RegisterMinidriverWithKsp() {
+        pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderKsp,
+                                 u"Microsoft Smart Card Key Storage Provider");
+        pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCardModule,
+                                 u"C:\\Windows\\System32\\TPKMDT64.DLL");
+    }
+
+    CapturingTraceSystem capture;
+    PcScSimulator pcsc;
+    MemoryRegistry registry;
+    ZEPH_Helper::CardIdentificationServices services{pcsc, registry};
+};
+
+using AtrTableTest = HelperTest;
+
+// The values of the minidriver's card type: an entry that is accepted as it stands, or one that
+// is replaced by the predefined entry while the source stays CALAIS and the card type's name
+// stays in the record.
+TEST_F(AtrTableTest, CalaisEntryIsTakenOrReplacedByThePredefinedOne) {
+    const struct {
+        const char* name;
+        RegistryValue atr, mask;
+        bool accepted;
+    } entries[] = {
+        {"36 bytes", Binary(std::vector<uint8_t>(36, 0x3B)), Binary(std::vector<uint8_t>(36, 0xF0)),
+         true},
+        {"sizes differ", Binary({0x3B, 0x8A, 0x80, 0x01}), Binary({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+         false},
+        {"37 bytes", Binary(std::vector<uint8_t>(37, 0x3B)), Binary(std::vector<uint8_t>(37, 0xFF)),
+         false},
+    };
+    RegisterMinidriverWithKsp();
+    pcsc.SetCardTypeProvider(kKmdtCard, kScardProviderCsp, u"CSP");  // provider 5
+    for (const auto& entry : entries) {
+        SCOPED_TRACE(entry.name);
+        capture.Clear();
+        registry.SetValue(CalaisKey(kKmdtCard), u"ATR", entry.atr);
+        registry.SetValue(CalaisKey(kKmdtCard), u"ATRMask", entry.mask);
+        MoraAtrMask record;
+        ASSERT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
+        EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr),
+                  entry.accepted ? entry.atr.data : kPredefinedAtr);
+        EXPECT_EQ(Bytes(record.rgbMask, record.cbAtr),
+                  entry.accepted ? entry.mask.data : kPredefinedMask);
+        EXPECT_EQ(record.atrSource, 1u);
+        EXPECT_EQ(std::u16string(record.provider), kKmdtCard);
+        EXPECT_EQ(capture.TextsAt(TRACE_WARNING).size(), entry.accepted ? 0u : 2u);
+        EXPECT_EQ(capture.TextsAt(TRACE_INFO).back(),
+                  std::string(kFill) +
+                      "::ATR wurde ermittelt <ATR Type 'TCOS3' Source 'CALAIS' SC Type "
+                      "'PREDEFINED' Provider 'TALPO SmartCard'>");
+    }
+}
+
+TEST_F(AtrTableTest, TablesOfSeveralEntriesFillOnlyTheFirst) {
+    PcScAtrMask table[3];
+    std::memset(table, 0xAA, sizeof table);
+    ASSERT_TRUE(VH_GetAllTalpoAtr(services, table, 3));
+    EXPECT_EQ(Bytes(table[0].rgbMask, table[0].cbAtr), kPredefinedMask);
+    // The public form keeps the caller's bytes beyond each entry's length.
+    EXPECT_EQ(table[0].rgbAtr[24], 0xAA);
+    EXPECT_EQ(table[1].cbAtr + table[2].cbAtr, 0u);
+    EXPECT_EQ(Bytes(table[2].rgbMask, 36), std::vector<uint8_t>(36, 0xAA));
+    // The record form clears every record.
+    MoraAtrMask records[2];
+    records[1].cbAtr = 7;
+    records[1].provider[0] = u'x';
+    ASSERT_TRUE(VH_GetAllTalpoAtr(services, records, 2));
+    EXPECT_EQ(records[1].cbAtr, 0u);
+    EXPECT_EQ(records[1].provider[0], u'\0');
+}
+
+// An empty table and a null provider pointer are refused: nothing is written, PC/SC not asked.
+TEST_F(AtrTableTest, NullPointersAndEmptyTablesAreRefusedAndNothingIsWritten) {
+    MoraAtrMask record;
+    record.cbAtr = 5;
+    uint32_t value = 0xEEEE;
+    EXPECT_FALSE(VH_GetAllTalpoAtr(services, &record, 0));
+    EXPECT_FALSE(VH_GetActiveCryptoProvider(services, nullptr, &value));
+    EXPECT_EQ(record.cbAtr, 5u);
+    EXPECT_EQ(value, 0xEEEEu);
+    EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
+}
+
+// A registry that fails with an exception.
+class ThrowingRegistry final : public RegistryApi {
+  protected:
+    uint32_t OpenKey(std::u16string_view, RegistryView, uint32_t,
+                     std::unique_ptr<RegistryKeyBackend>&) override {
+        throw std::runtime_error("registry gone");
+    }
+};
+
+TEST_F(AtrTableTest, ExceptionOfTheFillIsCaughtByTheRecordFormAndTheTableIsLeftAlone) {
+    RegisterMinidriverWithKsp();
+    ThrowingRegistry throwing;
+    PcScAtrMask entry{};
+    entry.cbAtr = 42;
+    EXPECT_FALSE(VH_GetAllTalpoAtr({pcsc, throwing}, &entry, 1));
+    EXPECT_EQ(entry.cbAtr, 42u);
+    EXPECT_EQ(capture.TextsAt(TRACE_EXCEPTION),
+              std::vector<std::string>{"ZEPH_Helper::VH_GetAllTalpoAtr::Exception gefangen!"});
+}
+
+// The entry of one card type in the database under the value names of its provider kinds: the
+// card module's name counts without regard to case; the WDK minidriver, found with both
 // providers, names its own mutation.
-INSTANTIATE_TEST_SUITE_P(
-    Registrations, ProviderOutcome,
-    ::testing::Values(Outcome{"KspWithMinidriverInLowerCase", kKmdtCard, true, false,
-                              u"C:\\System32\\tpkmdt64.dll", 3, 1,
-                              "<Microsoft CNG mit Minitreiber> Mutation: <normal>"},
-                      Outcome{"KspCspAndWdkMinidriver", kKmdtCard, true, true,
-                              u"C:\\TALPO\\TPQLSAKMDT64.DLL", 5, 2,
-                              "<Microsoft CSP und CNG mit Minitreiber> Mutation: <wdk>"}),
-    [](const ::testing::TestParamInfo<Outcome>& test) { return test.param.name; });
+TEST_F(HelperTest, ProviderOutcomeGivesTheProviderTheMutationAndTheirSummary) {
+    const struct {
+        bool csp;
+        const char16_t* module;
+        uint32_t provider, mutation;
+        const char* summary;  // the detail line after "Aktive(r) CryptoProvider: "
+    } outcomes[] = {
+        {false, u"C:\\System32\\tpkmdt64.dll", 3, 1,
+         "<Microsoft CNG mit Minitreiber> Mutation: <normal>"},
+        {true, u"C:\\TALPO\\TPQLSAKMDT64.DLL", 5, 2,
+         "<Microsoft CSP und CNG mit Minitreiber> Mutation: <wdk>"},
+    };
+    for (const auto& outcome : outcomes) {
+        SCOPED_TRACE(outcome.summary);
+        capture.Clear();
+        registry.SetString(CalaisKey(kKmdtCard), u"Smart Card Key Storage Provider", u"KSP");
+        if (outcome.csp) {  // after the row without: the registry keeps what a row set
+            registry.SetString(CalaisKey(kKmdtCard), u"Crypto Provider", u"CSP");
+        }
+        registry.SetString(CalaisKey(kKmdtCard), u"80000001", outcome.module);
+        CardDatabasePcSc database(pcsc, registry);
+        uint32_t provider = 0xEEEE;
+        uint32_t mutation = 0xEEEE;
+        EXPECT_TRUE(VH_GetActiveCryptoProvider({database, registry}, &provider, &mutation));
+        EXPECT_EQ(provider, outcome.provider);
+        EXPECT_EQ(mutation, outcome.mutation);
+        EXPECT_EQ(capture.TextsAt(TRACE_DETAIL),
+                  std::vector<std::string>{std::string(kMethod) +
+                                           "::Aktive(r) CryptoProvider: " + outcome.summary});
+        EXPECT_EQ(database.OutstandingAllocations(), 0u);
+    }
+}
 
 // A card module's name longer than the platform's query buffer of 260 characters fails its query,
 // which is traced and contributes nothing.
@@ -87,7 +213,7 @@ TEST_F(HelperTest, AFailedCardModuleQueryIsTracedAndContributesNothing) {
                                  std::u16string(chars - driver.size(), u'd') + driver);
         EXPECT_EQ(VH_GetActiveCryptoProvider(services, &provider, &mutation), chars == 259);
     }
-    EXPECT_EQ(TextsAt(TRACE_ERROR).at(0),
+    EXPECT_EQ(capture.TextsAt(TRACE_ERROR).at(0),
               std::string(kMethod) + "::Fehler <" + Latin1(ErrorName(SCARD_E_INSUFFICIENT_BUFFER)) +
                   "> beim Aufruf SCardGetCardTypeProviderName(CALAIS_TALPO_KMDT_T3_KEY/"
                   "SCARD_PROVIDER_CARD_MODULE)!");

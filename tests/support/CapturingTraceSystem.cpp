@@ -15,7 +15,7 @@ CapturingTraceSystem::CapturingTraceSystem(uint16_t levels) : m_levels(levels) {
     [[maybe_unused]] CapturingTraceSystem* const previous = s_active.exchange(this);
     assert(previous == nullptr && "only one test trace system at a time");
     TraceSystemLib::Instance().InstallForTesting(
-        {&ExpShouldTrace, &ExpShouldTraceCategory, &ExpWrite});
+        {&ExpShouldTrace, [](int level, const char*) { return ExpShouldTrace(level); }, &ExpWrite});
 }
 
 CapturingTraceSystem::~CapturingTraceSystem() {
@@ -55,10 +55,6 @@ void CapturingTraceSystem::Clear() {
 bool CapturingTraceSystem::ExpShouldTrace(int level) {
     CapturingTraceSystem* const self = s_active.load();
     return self != nullptr && (self->m_levels.load() & level) != 0;
-}
-
-bool CapturingTraceSystem::ExpShouldTraceCategory(int level, const char*) {
-    return ExpShouldTrace(level);
 }
 
 int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* text) {

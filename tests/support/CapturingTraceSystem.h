@@ -43,7 +43,6 @@ class CapturingTraceSystem {
 
   private:
     static bool ExpShouldTrace(int level);
-    static bool ExpShouldTraceCategory(int level, const char* category);
     static int ExpWrite(int level, const char* category, const char* text);
 
     static std::atomic<CapturingTraceSystem*> s_active;

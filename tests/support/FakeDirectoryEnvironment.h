@@ -1,12 +1,11 @@
-// A DirectoryEnvironment over a directory tree of the test's own and an in-memory registry, and a
-// capture of the directory library's diagnostic messages.
+// A DirectoryEnvironment over a directory tree of the test's own and an in-memory registry.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "MemoryRegistry.h"
 #include "TempDirectory.h"
@@ -33,9 +32,7 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
     // The path below the root, with the platform's separators ("a/b/" keeps its trailing one).
     std::string Path(const std::string& relative) const {
         std::string path = m_root.Path().string() + kPathSeparator + relative;
-        for (char& c : path) {
-            c = c == '/' ? kPathSeparator : c;
-        }
+        std::replace(path.begin(), path.end(), '/', kPathSeparator);
         return path;
     }
     std::string Make(const std::string& relative) const {
@@ -64,7 +61,7 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
     }
     std::u16string ThisModulePathWide() override { return Wide(moduleFile); }
     OsVersionReading ReadOsVersion() override { return {}; }
-    FileVersionReading ReadFileVersion(const std::u16string&) override { return fileVersion; }
+    FileVersionReading ReadFileVersion(const std::u16string&) override { return {}; }
 
     static std::u16string Wide(const std::string& text) {
         return zeph::platform::NarrowToWide(text);
@@ -74,26 +71,7 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
     std::map<KnownFolder, std::string> folders;
     std::string moduleFile;
     std::string executableFile;
-    FileVersionReading fileVersion;
 
   private:
     TempDirectory m_root;
-};
-
-// The messages a context's tracer received, as narrow text with "E " or "I " before each.
-class CapturedDiagnostics {
-  public:
-    explicit CapturedDiagnostics(configdb::ConfigDbContext& context) {
-        Messages().clear();
-        context.ExchangeTracer(&Capture);
-    }
-    static std::vector<std::string>& Messages() {
-        static std::vector<std::string> messages;
-        return messages;
-    }
-
-  private:
-    static void Capture(bool isError, const char16_t* text) {
-        Messages().push_back((isError ? "E " : "I ") + zeph::platform::WideToNarrow(text));
-    }
 };

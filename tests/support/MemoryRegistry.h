@@ -15,10 +15,6 @@ std::vector<uint8_t> RegistryStringBytes(std::u16string_view text);
 
 class MemoryRegistry final : public RegistryApi {
   public:
-    MemoryRegistry();
-
-    // Creates the key with its parents.
-    void CreateKey(std::u16string_view path);
     // Creates the key when needed.
     void SetValue(std::u16string_view path, std::u16string_view name, RegistryValue value);
     // REG_SZ with its terminator.
@@ -31,10 +27,6 @@ class MemoryRegistry final : public RegistryApi {
                      std::unique_ptr<RegistryKeyBackend>& key) override;
 
   private:
-    // Applies a change to a copy of the tree, so that opened keys keep theirs.
-    template <typename Change>
-    void Modify(Change&& change);
-
     mutable std::mutex m_mutex;
-    std::shared_ptr<const RegistryTree> m_tree;
+    std::shared_ptr<const RegistryTree> m_tree = std::make_shared<RegistryTree>();
 };

@@ -1,7 +1,7 @@
-// Registry backends with a way to write fixtures into them, so that one suite checks every
-// backend against the same expectations: the in-memory registry everywhere, the registry file
-// on Linux and the Windows registry (Wine's) on Windows. Each has CreateKey and SetValue, which
-// write a key below HKEY_LOCAL_MACHINE as the view shows it, and Registry().
+// The registry backend of the platform with a way to write fixtures into it, so that one suite
+// checks each against the same expectations: the registry file on Linux and the Windows registry
+// (Wine's) on Windows. Each has CreateKey and SetValue, which write a key below HKEY_LOCAL_MACHINE
+// as the view shows it, and Registry().
 #pragma once
 
 #include <charconv>
@@ -10,7 +10,6 @@
 #include <random>
 #include <string>
 
-#include "MemoryRegistry.h"
 #include "registry/Registry.h"
 
 #ifdef _WIN32
@@ -21,17 +20,16 @@
 #include "registry/RegFileRegistry.h"
 #endif
 
-// A key name that starts with the prefix and goes on with digits drawn at random, so that test
-// programs running side by side, and runs after a killed one, do not share fixtures.
-inline std::u16string UniqueKeyName(std::u16string_view prefix) {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string digits = std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
-    return std::u16string(prefix) + std::u16string(digits.begin(), digits.end());
-}
-
-// The key below SOFTWARE that every fixture key of this process lies in.
+// The key below SOFTWARE that every fixture key of this process lies in: "ZephRegistryTest" and
+// digits drawn at random, so that test programs running side by side, and runs after a killed
+// one, do not share fixtures.
 inline const std::u16string& TestRootName() {
-    static const std::u16string name = UniqueKeyName(u"ZephRegistryTest");
+    static const std::u16string name = [] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const std::string digits =
+            std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
+        return u"ZephRegistryTest" + std::u16string(digits.begin(), digits.end());
+    }();
     return name;
 }
 
@@ -45,21 +43,6 @@ inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
                ? std::u16string(path)
                : std::u16string(u"SOFTWARE\\WOW6432Node").append(path.substr(8));
 }
-
-class MemoryBackend {
-  public:
-    void CreateKey(std::u16string_view path, RegistryView view) {
-        m_registry.CreateKey(StoredPath(path, view));
-    }
-    void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) {
-        m_registry.SetValue(StoredPath(path, view), name, value);
-    }
-    RegistryApi& Registry() { return m_registry; }
-
-  private:
-    MemoryRegistry m_registry;
-};
 
 #ifdef _WIN32
 

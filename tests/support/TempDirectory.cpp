@@ -1,25 +1,21 @@
 #include "TempDirectory.h"
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 
-#include <atomic>
-#include <chrono>
-
-// A fresh directory of a name of this process's own that no directory has yet, which only this
-// user can enter.
+// A fresh directory of a name of this process's own (its clock and a count), which only this user
+// can enter.
 TempDirectory::TempDirectory() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        m_path = std::filesystem::temp_directory_path() /
-                 ("zeph-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        if (std::filesystem::create_directory(m_path)) {
-            std::filesystem::permissions(m_path, std::filesystem::perms::owner_all);
-            return;
-        }
+    m_path = std::filesystem::temp_directory_path() /
+             ("zeph-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    if (!std::filesystem::create_directory(m_path)) {
+        throw std::runtime_error("TempDirectory: " + m_path.string() + " exists already");
     }
-    throw std::runtime_error("TempDirectory: no directory could be created");
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all);
 }
 
 TempDirectory::~TempDirectory() {

@@ -14,30 +14,31 @@ REGSAM ViewFlag(RegistryView view) {
 
 }  // namespace
 
-// Created one level at a time, which tells the uppermost key that did not exist before.
-ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view)
-    : m_path(std::move(path)), m_view(view) {
-    for (size_t end = m_path.find(u'\\');; end = m_path.find(u'\\', end + 1)) {
-        const std::u16string prefix = m_path.substr(0, end);
+// Created one level at a time, which tells the uppermost key that did not exist before; the key
+// itself stays open for its values.
+ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view) : m_view(view) {
+    for (size_t end = path.find(u'\\');; end = path.find(u'\\', end + 1)) {
+        const std::u16string prefix = path.substr(0, end);
         HKEY key = nullptr;
         DWORD disposition = 0;
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(prefix.c_str()), 0, nullptr, 0,
                             KEY_SET_VALUE | ViewFlag(view), nullptr, &key,
-                            &disposition) == ERROR_SUCCESS) {
-            RegCloseKey(key);
-            if (disposition == REG_CREATED_NEW_KEY && m_firstCreated.empty()) {
-                m_firstCreated = prefix;
-            }
+                            &disposition) == ERROR_SUCCESS &&
+            disposition == REG_CREATED_NEW_KEY && m_firstCreated.empty()) {
+            m_firstCreated = prefix;
         }
         if (end == std::u16string::npos) {
+            m_key = key;
             return;
         }
+        RegCloseKey(key);
     }
 }
 
 // Removes the uppermost key it created with everything below it (no key is created directly
 // below the hive).
 ScopedRegistryKey::~ScopedRegistryKey() {
+    RegCloseKey(static_cast<HKEY>(m_key));
     const size_t split = m_firstCreated.rfind(u'\\');
     HKEY parent = nullptr;
     if (split != std::u16string::npos &&
@@ -50,17 +51,10 @@ ScopedRegistryKey::~ScopedRegistryKey() {
 
 uint32_t ScopedRegistryKey::SetValue(std::u16string_view name, uint32_t type,
                                      const std::vector<uint8_t>& data) {
-    HKEY key = nullptr;
-    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_path.c_str()), 0,
-                                KEY_SET_VALUE | ViewFlag(m_view), &key);
-    if (result != ERROR_SUCCESS) {
-        return static_cast<uint32_t>(result);
-    }
     const std::u16string terminated(name);
-    result = RegSetValueExW(key, AsWChar(terminated.c_str()), 0, type, data.data(),
-                            static_cast<DWORD>(data.size()));
-    RegCloseKey(key);
-    return static_cast<uint32_t>(result);
+    return static_cast<uint32_t>(RegSetValueExW(static_cast<HKEY>(m_key),
+                                                AsWChar(terminated.c_str()), 0, type, data.data(),
+                                                static_cast<DWORD>(data.size())));
 }
 
 RegistryFixtureTurn::RegistryFixtureTurn(const char16_t* name)

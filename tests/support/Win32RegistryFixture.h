@@ -19,7 +19,7 @@ class ScopedRegistryKey {
     uint32_t SetValue(std::u16string_view name, uint32_t type, const std::vector<uint8_t>& data);
 
   private:
-    std::u16string m_path;
+    void* m_key = nullptr;  // the key itself, open for setting values
     RegistryView m_view;
     std::u16string m_firstCreated;  // the uppermost key this object created, empty if none
 };

@@ -1,23 +1,121 @@
-// The module's trace interface over the trace system library: what reaches the trace system,
-// in which form, and what never does; the sinks of the extension and the helper library; the
-// entry and exit lines of method traces.
+// The module's trace interface over the trace system library: the printf-style expansion of trace
+// texts, as the Windows printf does it, wide and narrow (on Linux over the platform's narrow
+// texts, UTF-8); what reaches the trace system, in which form, and what never does; the sinks of
+// the extension and the helper library; the entry and exit lines of method traces; the loader with
+// real libraries: which file it takes and which it refuses.
 #include "tracing/TraceInterface.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "CapturingTraceSystem.h"
+#include "FakeDirectoryEnvironment.h"
+#include "directories/TraceSystemSearch.h"
 #include "platform/ProcessClock.h"
+#include "platform/TextConversion.h"
+#include "tracing/DynamicLibrary.h"
+#include "tracing/FormatExpander.h"
 #include "tracing/MethodTrace.h"
 #include "tracing/TraceLevels.h"
 #include "tracing/TraceSinks.h"
+#include "tracing/TraceSystemLib.h"
+
+using zeph::platform::NarrowToWide;
+using zeph::platform::WideToNarrow;
+using zeph::trace::FormatText;
+namespace fs = std::filesystem;
 
 namespace {
+
+const char16_t* const kNullWide = nullptr;
+const char* const kNullNarrow = nullptr;
+
+TEST(FormatExpanderTest, WideFormats) {
+    const std::u16string_view unterminated = std::u16string_view(u"viewed!").substr(0, 6);
+    EXPECT_EQ(FormatText(u"%d|%i|%u|%x|%X", -42, 7, 42u, 0xBEEFu, 0xBEEFu), u"-42|7|42|beef|BEEF");
+    EXPECT_EQ(FormatText(u"[%5d][%05d][%.3d][%.0d]", 42, -42, 5, 0), u"[   42][-0042][005][]");
+    // 32-bit arguments are reinterpreted as printf does.
+    EXPECT_EQ(FormatText(u"%d %u %x", 0xFFFFFFFFu, -1, -1), u"-1 4294967295 ffffffff");
+    EXPECT_EQ(FormatText(u"%0.3f|%.3f|%f", 2.5, 1.2346, 1.5), u"2.500|1.235|1.500000");
+    // Lower-case s takes text of the format's width.
+    EXPECT_EQ(FormatText(u"%s::%S <%s> <%s>", u"CZephExtensionPcSc::Transmit", "narrow",
+                         std::u16string(u"owned"), unterminated),
+              u"CZephExtensionPcSc::Transmit::narrow <owned> <viewed>");
+    EXPECT_EQ(FormatText(u"[%6s][%.3s][%s][%S]", u"ab", u"abcdef", kNullWide, kNullNarrow),
+              u"[    ab][abc][(null)][(null)]");
+    // A precision cuts texts between characters.
+    EXPECT_EQ(FormatText(u"[%.1s][%.2s][%.3s]", u"\U0001F600x", u"\U0001F600x", u"\U0001F600x"),
+              u"[][\U0001F600][\U0001F600x]");
+    EXPECT_EQ(FormatText(u"100%% of %d", 3, u"unused", 4.0), u"100% of 3");
+}
+
+TEST(FormatExpanderTest, NarrowFormats) {
+    const std::string oneUmlaut = WideToNarrow(u"\u00e4");
+    EXPECT_EQ(FormatText("%s: <%S> = \"%s\"", "CDB_GetLogDir", u"LogPfad", std::string("C:\\")),
+              "CDB_GetLogDir: <LogPfad> = \"C:\\\"");
+    EXPECT_EQ(FormatText("[%.0S][%.3S]", u"\u00e4", u"abcd"), "[][abc]");
+    EXPECT_EQ(FormatText(("[%." + std::to_string(oneUmlaut.size()) + "S]").c_str(), u"\u00e4b"),
+              "[" + oneUmlaut + "]");
+    EXPECT_EQ(FormatText("%s", u"wide"), "");
+    EXPECT_EQ(FormatText("%S", "narrow"), "");
+}
+
+// An invalid format, or an argument of the wrong type for its conversion, gives an empty text.
+TEST(FormatExpanderTest, InvalidFormatsGiveAnEmptyText) {
+    for (const std::u16string& text :
+         {FormatText(u"%d", int64_t{1}), FormatText(u"%.3f", 1), FormatText(u"%s", "narrow"),
+          FormatText(u"%wd", 1), FormatText(u"before %q after", 1), FormatText(u"%+d", 1),
+          FormatText(u"%d and %d", 1), FormatText(u"%s", 42), FormatText(u"%999999d", 1),
+          FormatText(u"%.65f", 1.0), FormatText(u"trailing %"),
+          FormatText(static_cast<const char16_t*>(nullptr))}) {
+        EXPECT_EQ(text, u"");
+    }
+}
+
+#ifndef _WIN32
+// Malformed UTF-8 and lone surrogates become replacement characters, one per maximal subpart of an
+// ill-formed sequence.
+TEST(TextConversionTest, LinuxNarrowTextIsUtf8) {
+    const std::pair<std::string, std::u16string> toWide[] = {
+        {"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00e4\u20ac\U0001F600"},
+        {"a\xC3", u"a\uFFFD"},                                        // cut short at the end
+        {"\xC0\xAF\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong
+        {"\xFF\x80z", u"\uFFFD\uFFFDz"},
+    };
+    for (const auto& [narrow, wide] : toWide) {
+        EXPECT_EQ(NarrowToWide(narrow), wide) << narrow;
+    }
+    EXPECT_EQ(WideToNarrow(u"\u00e4\u20ac\U0001F600"), "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
+    EXPECT_EQ(WideToNarrow(std::u16string{u'a', char16_t(0xDC00), char16_t(0xD800), u'b'}),
+              "a\xEF\xBF\xBD\xEF\xBF\xBD"
+              "b");
+}
+
+TEST(TextConversionTest, NarrowPrefixEndsBetweenUtf8Characters) {
+    const struct {
+        const char* text;
+        size_t maxBytes;
+        size_t expected;
+    } cases[] = {
+        {"ab", 5, 2},           {"a\xC3\xA4", 2, 1},
+        {"a\xC3\xA4", 3, 3},    {"\xF0\x9F\x98\x80", 3, 0},
+        {"a\x80\x80", 2, 2},     // stray continuation bytes are characters of their own
+        {"\xC3\xA4\x80", 2, 2},  // the lead announces one continuation byte only
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(zeph::platform::NarrowPrefixLength(c.text, c.maxBytes), c.expected)
+            << c.text << " " << c.maxBytes;
+    }
+}
+#endif
 
 constexpr char16_t kComponent[] = u"ZEPH.Ext.PcSc";
 
@@ -110,7 +208,6 @@ int32_t FakeClock() noexcept {
 struct ScopeOptions {
     int32_t line = 774;
     const char16_t* annotation = u"";
-    int32_t startTicks = 0;
     int32_t elapsedTicks = 47;
     bool setReturnOk = false;
     bool throwAtEnd = false;
@@ -119,7 +216,7 @@ struct ScopeOptions {
 // A traced operation of the extension, as call sites open their scope; an exception it throws
 // is caught by its caller.
 void Power(const ScopeOptions& options) {
-    g_clock = options.startTicks;
+    g_clock = 0;
     try {
         MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"CZephExtensionPcSc::Power", kSource,
                           options.line, options.annotation);
@@ -152,7 +249,6 @@ const std::string kPower = "CZephExtensionPcSc::Power";
 const std::string kEntry = "16 ---> Beginn: " + kPower + " (774) D:\\src\\Extension";
 const std::string kDeferred = "1 ---> Beginn (hh:mm:ss.mmm): " + kPower;
 const std::string kExit = "<--- Ende: " + kPower + " (0.047 sec)";
-const std::u16string kLongAnnotation(5000, u'x');  // converted texts are cut at 4,095
 
 // Each scope's entry and exit line, as "<level> <text>"; a scope of a component traced for
 // exceptions and errors only writes only when an exception leaves it: both lines at level 1, the
@@ -171,9 +267,6 @@ TEST_F(MethodTraceTest, LinesAreWrittenAsTheScopeEnds) {
         // An exception replaces "ok" and moves the exit to level 1.
         {"Exception", ScopeOptions{.setReturnOk = true, .throwAtEnd = true}, false, kEntry,
          "1 " + kExit + kUnwound},
-        {"LongAnnotation", ScopeOptions{.annotation = kLongAnnotation.c_str()}, false,
-         "16 ---> Beginn: " + kPower + " (774) '" + std::string(4095, 'x') + "' D:\\src\\Extension",
-         "16 " + kExit},
         {"ErrorsOnly", ScopeOptions{.setReturnOk = true}, true, "", ""},
         {"ErrorsOnlyException", ScopeOptions{.elapsedTicks = 312, .throwAtEnd = true}, true,
          kDeferred + " (774) '' D:\\src\\Extension",
@@ -190,10 +283,83 @@ TEST_F(MethodTraceTest, LinesAreWrittenAsTheScopeEnds) {
             EXPECT_EQ(line.category, "ZEPH.Ext.PcSc");
             lines.push_back(std::to_string(line.level) + " " + WithoutTimeOfDay(line.text));
         }
-        if (!scope.entry.empty()) {
-            EXPECT_EQ(lines, (std::vector<std::string>{scope.entry, scope.exit}));
+        const std::vector<std::string> expected = {scope.entry, scope.exit};
+        EXPECT_EQ(lines, scope.entry.empty() ? std::vector<std::string>{} : expected);
+    }
+}
+
+// A fresh loader whose finder searches the directories of a fake environment. The module and the
+// executable lie in "Module" and "Host" below its root.
+class LoaderScene {
+  public:
+    LoaderScene() {
+        s_context = &m_context;
+        TraceSystemLib::Instance().ResetForTesting();
+        TraceSystemLib::Instance().SetFinder(&Find);
+    }
+    ~LoaderScene() {
+        TraceSystemLib::Instance().ResetForTesting();
+        TraceSystemLib::Instance().SetFinder(nullptr);
+    }
+
+    // A copy of a variant of the test library (null: a file that is no library) in the
+    // directory; each copy is a library of its own, with counters of its own.
+    std::string Place(const std::string& directory, const char* variant) {
+        const std::string path = env.Make(directory) + kPathSeparator + kTraceSystemLibraryName;
+        if (variant == nullptr) {
+            std::ofstream(path) << "not a library";
         } else {
-            EXPECT_TRUE(lines.empty());
+            fs::copy_file(fs::path(ZEPH_TEST_TRACELIB_DIR) / variant / kTraceSystemLibraryName,
+                          path);
+        }
+        return path;
+    }
+    void UseProgramDirectory(const std::string& directory) {
+        env.SetRegistry("SOFTWARE\\TALPO Mora Compact", "ProgKey", env.Make(directory));
+    }
+    // How often the copy was initialised (loading it here does not initialise it).
+    static int InitCount(const std::string& library) {
+        void* const handle = zeph::trace::LoadDynamicLibrary(library);
+        return reinterpret_cast<int (*)()>(
+            zeph::trace::FindExport(handle, "TestTraceSystemInitCount"))();
+    }
+
+    FakeDirectoryEnvironment env;
+
+  private:
+    static std::string Find() { return configdb::FindTraceSystemLibrary(*s_context); }
+    static inline configdb::ConfigDbContext* s_context = nullptr;
+    configdb::ConfigDbContext m_context{env};
+};
+
+TEST(TraceSystemLoader, ProgramDirectoryBeatsTheExecutablesDirectory) {
+    LoaderScene scene;
+    scene.UseProgramDirectory("Prog");
+    const std::string program = scene.Place("Prog", "complete");
+    const std::string host = scene.Place("Host", "complete");
+    EXPECT_TRUE(TRC_ShouldTrace(TRACE_INFO));
+    EXPECT_TRUE(TRC_ShouldTraceCategory(TRACE_INFO, "ZEPH.Ext.PcSc"));  // its own entry point
+    EXPECT_EQ(LoaderScene::InitCount(program), 1);
+    EXPECT_EQ(LoaderScene::InitCount(host), 0);
+}
+
+// A library that is found but refused ends the search: the good copy in the executable's
+// directory is never tried, and tracing stays off for good.
+TEST(TraceSystemLoader, RefusedLibraryEndsTheSearch) {
+    const std::pair<const char*, const char*> cases[] = {{"a file that is no library", nullptr},
+                                                         {"without ExpDoneTraceSystem", "no_done"},
+                                                         {"without ExpInitTraceSystem", "no_init"}};
+    for (const auto& [name, variant] : cases) {
+        SCOPED_TRACE(name);
+        LoaderScene scene;
+        scene.UseProgramDirectory("Prog");
+        const std::string refused = scene.Place("Prog", variant);
+        const std::string host = scene.Place("Host", "complete");
+        EXPECT_FALSE(TRC_ShouldTrace(TRACE_INFO));
+        EXPECT_FALSE(TraceSystemLib::Instance().Load());
+        EXPECT_EQ(LoaderScene::InitCount(host), 0);
+        if (variant != nullptr) {
+            EXPECT_EQ(LoaderScene::InitCount(refused), 0);
         }
     }
 }

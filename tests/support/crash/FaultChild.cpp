@@ -26,7 +26,6 @@ namespace {
 
 constexpr int kChecked = 0;
 constexpr int kMismatch = 3;
-constexpr uint32_t kAttributeReaderActual = 0x0007AA01;
 
 void Leave(const char* name) {
     const char* dir = std::getenv("ZEPH_CRASH_TEST_DIR");
@@ -61,9 +60,10 @@ bool TracedFault(const ExtensionHarness& h, const std::string& method, const cha
            Expect(h.Traced(TRACE_EXCEPTION, method, caught + code + ">"), "no caught line");
 }
 
+// The reader-name attribute, which the module writes into the host's buffer.
 uint32_t ReadActualReaderInto(ExtensionHarness& h, uint8_t* buffer) {
     uint64_t length = 256;
-    return h.extension->GetAttribute(kAttributeReaderActual, buffer, &length);
+    return h.extension->GetAttribute(0x0007AA01, buffer, &length);
 }
 
 // The processor's division, not the sanitizer's check of it: the fault is what is tested.
