@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "CapturingTraceSystem.h"
 #include "FakeDirectoryEnvironment.h"
@@ -319,9 +320,11 @@ class LoaderScene {
     }
     // How often the copy was initialised (loading it here does not initialise it).
     static int InitCount(const std::string& library) {
+        return Counter(library, "TestTraceSystemInitCount");
+    }
+    static int Counter(const std::string& library, const char* name) {
         void* const handle = zeph::trace::LoadDynamicLibrary(library);
-        return reinterpret_cast<int (*)()>(
-            zeph::trace::FindExport(handle, "TestTraceSystemInitCount"))();
+        return reinterpret_cast<int (*)()>(zeph::trace::FindExport(handle, name))();
     }
 
     FakeDirectoryEnvironment env;
@@ -361,6 +364,31 @@ TEST(TraceSystemLoader, RefusedLibraryEndsTheSearch) {
         if (variant != nullptr) {
             EXPECT_EQ(LoaderScene::InitCount(refused), 0);
         }
+    }
+}
+
+// Two threads whose first lines race: the library is loaded and initialised once, no call
+// reaches it before its initialisation has finished (the test library's is slow on purpose),
+// and both lines arrive.
+TEST(TraceSystemLoader, RacingFirstLinesLoadAndInitialiseOnce) {
+    for (int round = 0; round < 5; ++round) {
+        LoaderScene scene;
+        const std::string library = scene.Place("Module", "complete");
+        std::atomic<bool> go{false};
+        auto writer = [&] {
+            while (!go.load()) {
+                std::this_thread::yield();
+            }
+            TRC_WriteFormat(TRACE_INFO, u"ZEPH.Ext.PcSc", u"first line");
+        };
+        std::thread first(writer);
+        std::thread second(writer);
+        go = true;
+        first.join();
+        second.join();
+        EXPECT_EQ(LoaderScene::InitCount(library), 1);
+        EXPECT_EQ(LoaderScene::Counter(library, "TestTraceSystemEarlyCalls"), 0);
+        EXPECT_EQ(LoaderScene::Counter(library, "TestTraceSystemLines"), 2);
     }
 }
 

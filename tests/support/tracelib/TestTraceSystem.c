@@ -1,22 +1,39 @@
 // A trace system library for the loader's tests. Built in several variants: complete, without
 // ExpDoneTraceSystem (OMIT_DONE), without ExpInitTraceSystem (OMIT_INIT). It counts its
-// initialisations and traces every level.
+// initialisations and the calls that came before one had finished, and traces every level.
 #ifdef _WIN32
+#include <windows.h>
 #define EXPORT __declspec(dllexport)
+#define PAUSE_MS(ms) Sleep(ms)
 #else
+#include <time.h>
 #define EXPORT __attribute__((visibility("default")))
+#define PAUSE_MS(ms) nanosleep(&(struct timespec){0, (ms)*1000000L}, NULL)
 #endif
 
-static int g_initCount;
+#define COUNT(counter) __atomic_fetch_add(&(counter), 1, __ATOMIC_SEQ_CST)
+#define READ(counter) __atomic_load_n(&(counter), __ATOMIC_SEQ_CST)
+
+// Counters shared by the threads that trace through the library.
+static int g_initCount, g_initialised, g_earlyCalls, g_lines;
+
+// Each call of an entry point; one before an initialisation has finished is early.
+static int Called(void) {
+    return READ(g_initialised) ? 1 : (COUNT(g_earlyCalls), 1);
+}
 
 EXPORT int ExpWrite(int level, const char* category, const char* text) {
-    return (void)level, (void)category, (void)text, 0;
+    (void)level, (void)category, (void)text;
+    COUNT(g_lines);
+    return Called() - 1;
 }
 EXPORT int ExpShouldTrace(int level) {
-    return (void)level, 1;
+    (void)level;
+    return Called();
 }
 EXPORT int ExpShouldTraceCategory(int level, const char* category) {
-    return (void)level, (void)category, 1;
+    (void)level, (void)category;
+    return Called();
 }
 
 // An entry point without parameters that answers with the value.
@@ -37,7 +54,17 @@ UNUSED_EXPORTS(ExpAddConsoleListener, ExpAddTextfileListener, ExpRemoveListenerC
 #ifndef OMIT_DONE
 UNUSED_EXPORT(ExpDoneTraceSystem)
 #endif
+
 #ifndef OMIT_INIT
-EXPORT_ANSWERING(ExpInitTraceSystem, (++g_initCount, 0))
+// Slow on purpose: a caller that did not wait for it shows up as an early call.
+EXPORT int ExpInitTraceSystem(void) {
+    COUNT(g_initCount);
+    PAUSE_MS(50);
+    __atomic_store_n(&g_initialised, 1, __ATOMIC_SEQ_CST);
+    return 0;
+}
 #endif
-EXPORT_ANSWERING(TestTraceSystemInitCount, g_initCount)
+
+EXPORT_ANSWERING(TestTraceSystemInitCount, READ(g_initCount))
+EXPORT_ANSWERING(TestTraceSystemEarlyCalls, READ(g_earlyCalls))
+EXPORT_ANSWERING(TestTraceSystemLines, READ(g_lines))
