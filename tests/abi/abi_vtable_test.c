@@ -11,17 +11,7 @@
 #include <dlfcn.h>
 #endif
 
-/* The layout as a C compiler sees it: the public data, the records and the position of every
-   slot. */
-_Static_assert(offsetof(ZephExtension, m_bHostFlag) == 8, "host flag at 8");
-_Static_assert(offsetof(ZephExtension, m_bAtrFilter) == 9, "ATR filter at 9");
-_Static_assert(offsetof(ZephExtension, m_nHostValue) == 12, "host value at 12");
-_Static_assert(offsetof(ZephExtension, m_pfnNotify) == 16, "callback at 16");
-_Static_assert(offsetof(ZephExtension, m_pNotifyContext) == 24, "context at 24");
-_Static_assert(offsetof(ZephExtension, m_szShortName) == 32, "short name at 32");
-_Static_assert(sizeof(ZephNotification) == ZEPH_NOTIFICATION_SIZE, "notification of 156 bytes");
-_Static_assert(offsetof(ZephNotification, szText) == 28, "notification text at 28");
-_Static_assert(sizeof(ZephSendHeader) == 8, "send header of 8 bytes");
+/* The position of every slot as a C compiler sees it (the header asserts the records' layout). */
 #define SLOT_AT(name, index) \
     _Static_assert(offsetof(ZephExtensionVtbl, name) == (index) * sizeof(void*), #name)
 SLOT_AT(ScalarDeletingDestructor, 0);
@@ -35,7 +25,6 @@ SLOT_AT(IsAbsent, 7);
 SLOT_AT(GetState, 8);
 SLOT_AT(Cancel, 9);
 SLOT_AT(Control, 10);
-_Static_assert(sizeof(ZephExtensionVtbl) == 11 * sizeof(void*), "eleven slots");
 
 static int failures = 0;
 

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "StackFixture.h"
-#include "Waits.h"
 #include "pcsc/PcScMemory.h"
 
 namespace realstack {
@@ -21,14 +20,13 @@ class PcScLiteBackendReal : public StackFixture {
 TEST_F(PcScLiteBackendReal, CancelRightAfterTheWaitBeganStillEndsIt) {
     for (int round = 0; round < 50; ++round) {
         PcScReaderState state = Unchanged();
-        auto wait = std::async(std::launch::async, [&] {
-            return Backend().GetStatusChange(LiteContext(), INFINITE, &state, 1);
-        });
+        BackgroundCall<uint32_t> wait(
+            [&] { return Backend().GetStatusChange(LiteContext(), INFINITE, &state, 1); },
+            [&] { Backend().ReleaseContext(LiteContext()); });
         ASSERT_TRUE(AwaitOpenWaits(1)) << "round " << round;
         EXPECT_EQ(Backend().Cancel(LiteContext()), 0u);
-        ASSERT_TRUE(Finishes(wait, [&] { Backend().ReleaseContext(LiteContext()); }))
+        EXPECT_EQ(wait.Get(kCallTimeout), std::optional<uint32_t>(SCARD_E_CANCELLED))
             << "round " << round;
-        EXPECT_EQ(wait.get(), static_cast<uint32_t>(SCARD_E_CANCELLED)) << "round " << round;
     }
 }
 
@@ -63,7 +61,7 @@ TEST_F(PcScLiteBackendReal, WaitsCancelsAndTransmitsOnOneContextEndWithItsReleas
     }
     EXPECT_EQ(Backend().ReleaseContext(LiteContext()), 0u);
     for (auto& call : calls) {
-        ASSERT_TRUE(Finishes(call, [] {}));
+        ASSERT_EQ(call.wait_for(kCallTimeout), std::future_status::ready);
         EXPECT_EQ(call.get(), static_cast<uint32_t>(SCARD_E_INVALID_HANDLE));
     }
 }
@@ -104,17 +102,16 @@ TEST_F(PcScLiteBackendReal, ContextsThatLostPcscdFailAndLeaveNoSocketOnceRelease
         }
         ASSERT_TRUE(AwaitOpenWaits(3));
         Backend().Cancel(LiteContext());
-        auto blocked = std::async(std::launch::async, wait);
+        BackgroundCall<uint32_t> blocked(wait, [&] { Backend().Cancel(LiteContext()); });
         ASSERT_TRUE(AwaitOpenWaits(1));
         EXPECT_EQ(OpenSockets(), 5u) << "the fixture's, the card's, two pooled and a waiting one";
 
         Stack().StopPcscd();
-        ASSERT_TRUE(Finishes(blocked, [&] { Backend().Cancel(LiteContext()); }));
         // The blocked wait mostly sees the connection drop, or, when it was between two of its
         // polls, finds no service (the backend then calls the context invalid at once); when
         // pcscd's own answer to its waiters as it stops comes first, the context counts as valid
         // until the next call is refused.
-        const uint32_t ended = blocked.get();
+        const uint32_t ended = blocked.Get(kCallTimeout).value_or(0);
         const uint32_t validAfterTheWait = Backend().IsValidContext(LiteContext());
         if (ended == static_cast<uint32_t>(SCARD_W_SECURITY_VIOLATION)) {
             EXPECT_EQ(validAfterTheWait, 0u);

@@ -36,21 +36,6 @@ TEST(CardStateOrdinal, TakesTheMostAdvancedStateAbsentWinsAndAProtocolMakesItSpe
     }
 }
 
-TEST(ProtocolConversion, RawMovesBetweenTheTwoValuesOthersPassThrough) {
-    EXPECT_EQ(ToLiteProtocols(SCARD_PROTOCOL_RAW), kLiteProtocolRaw);
-    EXPECT_EQ(ToLiteProtocols(SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), 3u);
-    EXPECT_EQ(ToLiteProtocols(SCARD_PROTOCOL_T1 | SCARD_PROTOCOL_RAW), 2u | kLiteProtocolRaw);
-    EXPECT_EQ(FromLiteProtocol(kLiteProtocolRaw), SCARD_PROTOCOL_RAW);
-    EXPECT_EQ(FromLiteProtocol(SCARD_PROTOCOL_T1), SCARD_PROTOCOL_T1);
-    EXPECT_EQ(FromLiteProtocol(0), SCARD_PROTOCOL_UNDEFINED);
-    const LiteIoRequest lite = ToLiteIoRequest({SCARD_PROTOCOL_RAW, 8});
-    EXPECT_EQ(lite.dwProtocol, kLiteProtocolRaw);
-    EXPECT_EQ(lite.cbPciLength, sizeof(LiteIoRequest));
-    const PcScIoRequest win = FromLiteIoRequest({SCARD_PROTOCOL_T1, sizeof(LiteIoRequest)});
-    EXPECT_EQ(win.dwProtocol, SCARD_PROTOCOL_T1);
-    EXPECT_EQ(win.cbPciLength, 8u);
-}
-
 // Long results become 32-bit codes; pcsc-lite's "unsupported feature" moves to Windows' value;
 // only a reader's failed I/O becomes ERROR_IO_DEVICE (the failed exchanges of a real reader are
 // in PcScLiteBackendRealTest), and a raw exchange may be short.

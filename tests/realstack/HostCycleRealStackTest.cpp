@@ -1,13 +1,16 @@
 // The host's cycle on the real module and the real stack: IsPresent waiting for the insertion,
-// the exchange while IsAbsent waits on a second thread, resets, the removal, Cancel and power
-// down. The stack's own pcsc-lite context plays another application on the same reader.
-//
-// A card that fails in the middle of the host's cycle, on the real module and the real stack: the
-// exchange returns within a bound with the failure PC/SC reports, the removal wait ends, nothing
-// stays connected, and the next IsPresent takes a new card.
-#include <chrono>
+// resets while IsAbsent waits on a second thread, the removal and the next cycle; the stack's own
+// pcsc-lite context plays another application on the same reader. Then the zeph_host program on
+// the real stack, driven as a person (or scripts/host-demo.sh) drives it: the card goes in and
+// out, the program runs its cycles, and a limit ends it.
+#include <sys/wait.h>
 
-#include "PcscHandles.h"
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+
+#include "ModuleTrace.h"
 #include "StackFixture.h"
 #include "TestCards.h"
 
@@ -111,89 +114,134 @@ TEST_F(HostCycleRealStackTest, ColdResetsAroundTheStartOfIsAbsentKeepTheCardUnti
     EXPECT_EQ(Transmit(kSelectMasterFile).data, kStatusOk);
 }
 
-TEST_F(HostCycleRealStackTest, CancelEndsAWaitingIsAbsentAndLetsTheCardGo) {
-    VirtualCardProcess* card = nullptr;
-    ASSERT_EQ(ConnectCard(card).status, ZEPH_STATUS_SUCCESS);
-    auto absent = StartIsAbsent();
-    ASSERT_TRUE(absent->WaitUntilWaiting(kWaitingTimeout)) << "IsAbsent never waited";
+// Wine starts a program in a few seconds.
+constexpr std::chrono::milliseconds kStepTimeout{20000};
 
-    Object().Cancel();
-    EXPECT_EQ(absent->Get(kCallTimeout), std::optional<uint32_t>(ZEPH_STATUS_SUCCESS))
-        << "IsAbsent did not return after Cancel";
-    EXPECT_EQ(ConnectElsewhere(), SCARD_S_SUCCESS) << "the card stayed held after Cancel";
-    EXPECT_EQ(CardState(), kCardAbsent) << "the object still claims a connection";
+// Exit status of a wait status; -1 when the program did not end by itself.
+int ExitStatus(const std::optional<int>& status) {
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
-TEST_F(HostCycleRealStackTest, PowerDownLetsTheCardGo) {
-    VirtualCardProcess* card = nullptr;
-    ASSERT_EQ(ConnectCard(card).status, ZEPH_STATUS_SUCCESS);
-    ASSERT_EQ(ConnectElsewhere(), SCARD_E_SHARING_VIOLATION);
-    SyncCardEvents(*card);  // pcscd powers cards off and on by itself at insertion
-
-    EXPECT_EQ(Power(ZEPH_POWER_DOWN).status, ZEPH_STATUS_SUCCESS);
-    EXPECT_TRUE(card->WaitForEvent("power-off")) << "the card was not powered down";
-    EXPECT_EQ(ConnectElsewhere(), SCARD_S_SUCCESS);
-    EXPECT_EQ(CardState(), kCardAbsent) << "the object still claims a connection";
-    EXPECT_EQ(Transmit(kSelectMasterFile).status, ZEPH_STATUS_NO_MEDIA);
-}
-
-// The module retries a failed exchange (300 ms, then 200 and 100 ms): a card that vanished answers
-// within about 0.5 s. The bound leaves room for slow sanitizer builds.
-constexpr std::chrono::milliseconds kTransmitBound{3000};
-// pcscd and vpcd wait for a silent card without a deadline (measured: more than 60 s), so the
-// exchange ends only when the card is pulled; the test pulls it after this time.
-constexpr std::chrono::milliseconds kSilence{1000};
-constexpr uint32_t kRemovedCard = 0x80100069;  // SCARD_W_REMOVED_CARD, passed on as it is
-
-struct FaultCase {
-    const char* name;
-    VirtualCardOptions card;
-    const char* event;  // the card's event for the failed command
+// The host program as it runs on each platform: the Linux one with the .so, and the Windows one
+// with the DLL under Wine 10 (scripts/wine10-stage.sh names them). Wine 10's winscard lacks
+// SCardLocateCardsByATRW, so the Windows host turns the ATR filter off and says so.
+struct HostLauncher {
+    std::string name;
+    std::vector<std::string> command;
+    std::vector<std::string> firstLines;
 };
 
-class CardFaultRealStackTest : public StackFixture,
-                               public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(CardFaultRealStackTest, TransmitEndsTheRemovalWaitEndsAndTheNextCardIsTaken) {
-    const FaultCase& fault = GetParam();
-    VirtualCardProcess* card = nullptr;
-    ASSERT_EQ(ConnectCard(card, fault.card).status, ZEPH_STATUS_SUCCESS);
-    auto absent = StartIsAbsent();
-    ASSERT_TRUE(absent->WaitUntilWaiting(kWaitingTimeout)) << "IsAbsent never waited";
-
-    BackgroundCall<Answer> transmit([this] { return Transmit(kSelectMasterFile); },
-                                    [card] { card->Remove(); });
-    EXPECT_TRUE(card->WaitForEvent(fault.event));
-    if (fault.card.silent) {
-        transmit.Get(kSilence);
-        ASSERT_TRUE(card->Remove());
+std::vector<HostLauncher> Launchers() {
+    std::vector<HostLauncher> launchers{
+        {"Linux", {ZEPH_HOST_PATH, "--module", ZEPH_MODULE_PATH}, {}}};
+    const char* wine = std::getenv("ZEPH_WINE");
+    const char* host = std::getenv("ZEPH_WINE10_HOST");
+    const char* module = std::getenv("ZEPH_WINE10_MODULE");
+    if (wine != nullptr && host != nullptr && module != nullptr) {
+        launchers.push_back(
+            {"Wine10",
+             {wine, host, "--module", module, "--no-atr-filter"},
+             {"object   ATR filter turned off (--no-atr-filter)", ", ATR filter off"}});
     }
-    const std::optional<Answer> answer = transmit.Get(kTransmitBound);
-    ASSERT_TRUE(answer) << "Transmit did not return";
-    EXPECT_EQ(answer->status, kRemovedCard);
-    EXPECT_EQ(absent->Get(kCallTimeout), std::optional<uint32_t>(ZEPH_STATUS_SUCCESS))
-        << "IsAbsent did not return";
-    EXPECT_EQ(CardState(), 1u);  // SCARD_ABSENT
-    ASSERT_TRUE(card->Write("quit\n"));
-    ASSERT_TRUE(card->WaitForExit(VirtualCardProcess::kEventTimeout));
-
-    Stack().InsertCard();  // a card of the ordinary kind
-    {
-        const PcscCard other(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_EXCLUSIVE);
-        EXPECT_EQ(other.Status(), SCARD_S_SUCCESS) << "the failed card is still held";
-    }
-    const std::optional<PresentAnswer> present = StartIsPresent()->Get(kCallTimeout);
-    ASSERT_TRUE(present) << "IsPresent did not take the new card";
-    EXPECT_EQ(present->status, ZEPH_STATUS_SUCCESS);
-    EXPECT_EQ(Transmit(kSelectMasterFile).data, kStatusOk);
+    return launchers;
 }
 
-// The card vanishes on its first command; or it never answers, until it is pulled.
-INSTANTIATE_TEST_SUITE_P(
-    Faults, CardFaultRealStackTest,
-    ::testing::Values(FaultCase{"VanishesMidApdu", {"", {}, "", 1, false, 0}, "dropped"},
-                      FaultCase{"NeverAnswers", {"", {}, "", 0, true, 0}, "unanswered"}),
-    [](const auto& test) { return std::string(test.param.name); });
+// zeph_host with the further arguments, started; it reads the stack's registry file. Its first
+// lines are expected, and each line asked for names the program's output so far when missing.
+class HostToolRealStackTest : public StackFixture {
+  protected:
+    static ChildProcess::Options Host(std::vector<std::string> args,
+                                      const HostLauncher& launcher = Launchers()[0]) {
+        args.insert(args.begin(), launcher.command.begin(), launcher.command.end());
+        return {args, false, {}};
+    }
+    static void ExpectLines(ChildProcess& host, const std::vector<std::string>& texts) {
+        for (const std::string& text : texts) {
+            EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
+                << "no line with \"" << text << ("\" in:\n" + host.Output());
+        }
+    }
+};
+
+class HostCycleTest : public HostToolRealStackTest,
+                      public ::testing::WithParamInterface<HostLauncher> {};
+
+TEST_P(HostCycleTest, RunsTheWantedCyclesAndEnds) {
+    ChildProcess host(Host({"--cycles", "1", "--apdu", "00A4000C023F00", "--apdu", "00A4020C022F01",
+                            "--apdu", "00B0000005"},
+                           GetParam()));
+    ExpectLines(host, GetParam().firstLines);
+    ExpectLines(host, {"cycle 1  IsPresent: waiting"});
+    VirtualCardProcess& card = Stack().StartCard(kHelloCard);
+    ExpectLines(host,
+                {"IsPresent -> 0x00000000 STATUS_SUCCESS: card connected, protocol 2 T=1",
+                 "ATR 3BBF96008131FE5D00640411000031C073F701D00090007F",
+                 "reader \"" + Stack().ReaderName() + "\"",
+                 "Transmit 00A4000C023F00 -> 0x00000000 STATUS_SUCCESS: SW 9000",
+                 "Transmit 00B0000005 -> 0x00000000 STATUS_SUCCESS: SW 9000, data "
+                 "48656C6C6F = \"Hello\"",
+                 "GetState -> 0x00000000 STATUS_SUCCESS: state 6 SCARD_SPECIFIC, protocol 2 T=1",
+                 "exchange done"});
+    ASSERT_TRUE(card.Remove());
+    ExpectLines(host, {"IsAbsent -> 0x00000000 STATUS_SUCCESS: card removed", "cycle 1  done",
+                       "stop     all cycles done: Cancel", "object destroyed"});
+    EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
+    EXPECT_FALSE(std::ranges::any_of(host.Lines(), [](const std::string& line) {
+        return line.starts_with(kModuleTracePrefix);
+    })) << "no --trace: no trace";
+}
+
+TEST_P(HostCycleTest, TimeLimitEndsARunWithoutCardWithStatus3) {
+    ChildProcess host(Host({"--cycles", "1", "--timeout-ms", "1500"}, GetParam()));
+    ExpectLines(host, GetParam().firstLines);
+    ExpectLines(host, {"stop     time limit of 1500 ms reached: Cancel",
+                       "IsPresent -> 0x00000103 STATUS_PENDING"});
+    EXPECT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 3) << host.Output();
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, HostCycleTest, ::testing::ValuesIn(Launchers()),
+                         [](const auto& launcher) { return launcher.param.name; });
+
+// The module's trace (zeph_host --trace) comes in whole lines, without their mark, among the
+// host's.
+TEST_F(HostToolRealStackTest, TraceInterleavesTheModulesWholeLinesWithTheHosts) {
+    ChildProcess host(Host({"--cycles", "1", "--trace", "error,info,detail"}));
+    ExpectLines(host, {"cycle 1  IsPresent: waiting"});
+    VirtualCardProcess& card = Stack().StartCard();
+    ExpectLines(host, {"exchange done"});
+    ASSERT_TRUE(card.Remove());
+    ExpectLines(host, {"object destroyed"});
+    ASSERT_EQ(ExitStatus(host.WaitForExit(kStepTimeout)), 0) << host.Output();
+
+    const std::string wanted[] = {
+        "INFO ZEPH.Ext.PcSc ---> Beginn: CZephExtensionPcSc::IsPresent",
+        "DETAIL ZEPH.Ext.PcSc CZephExtensionPcSc::Helper_SCardConnect::Connecting in <exclusive> "
+        "mode...",
+        "DETAIL ZEPH.Ext.PcSc CZephExtensionPcSc::IsPresent::SCardConnect erfolgreich - Verbunden "
+        "mit Leser <" +
+            Stack().ReaderName() + ">",
+        "INFO ZEPH.Ext.PcSc <--- Ende: CZephExtensionPcSc::IsPresent",
+        "INFO ZEPH.Ext.PcSc ---> Beginn: CZephExtensionPcSc::Transmit",
+        "INFO ZEPH.Ext.PcSc <--- Ende: CZephExtensionPcSc::Transmit",
+        "INFO ZEPH.Ext.PcSc ---> Beginn: CZephExtensionPcSc::IsAbsent",
+        "INFO ZEPH.Ext.PcSc <--- Ende: CZephExtensionPcSc::IsAbsent",
+    };
+    const std::regex whole(
+        R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3} \[\d+\] \[\d+\] \w+ ZEPH\.\S+ .*)");
+    std::vector<std::string> lines;
+    for (const std::string& line : host.Lines()) {
+        if (line.starts_with(kModuleTracePrefix)) {
+            lines.push_back(line.substr(std::string_view(kModuleTracePrefix).size()));
+            EXPECT_TRUE(std::regex_match(lines.back(), whole)) << "not a whole line: " << line;
+        }
+    }
+    for (const std::string& text : wanted) {
+        EXPECT_TRUE(std::ranges::any_of(
+            lines, [&](const std::string& line) { return line.find(text) != std::string::npos; }))
+            << text << " in:\n"
+            << host.Output();
+    }
+}
 
 }  // namespace
 }  // namespace realstack

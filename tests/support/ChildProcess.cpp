@@ -263,14 +263,4 @@ int ChildProcess::Stop(std::chrono::milliseconds grace) {
     return *m_status;
 }
 
-std::string DescribeWaitStatus(int status) {
-    if (WIFEXITED(status)) {
-        return "exited with " + std::to_string(WEXITSTATUS(status));
-    }
-    if (WIFSIGNALED(status)) {
-        return "killed by signal " + std::to_string(WTERMSIG(status));
-    }
-    return "wait status " + std::to_string(status);
-}
-
 #endif

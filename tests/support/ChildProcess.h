@@ -82,8 +82,3 @@ class ChildProcess {
 #endif
     long m_pid = -1;  // the process id on Linux
 };
-
-#ifndef _WIN32
-// "exited with 0", "killed by signal 9"...
-std::string DescribeWaitStatus(int status);
-#endif

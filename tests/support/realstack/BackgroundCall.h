@@ -57,7 +57,6 @@ class BackgroundCall {
         }
         return m_result.get();
     }
-    pid_t ThreadId() const { return m_tid; }
 
   private:
     std::function<void()> m_abandon;

@@ -44,15 +44,6 @@ PcscCard::PcscCard(const PcscContext& context, const std::string& reader, DWORD 
     : m_status(SCardConnect(context.Handle(), reader.c_str(), shareMode,
                             SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &m_card, &m_protocol)) {}
 
-LONG PcscCard::Disconnect() {
-    if (m_status != SCARD_S_SUCCESS || m_card == 0) {
-        return SCARD_E_INVALID_HANDLE;
-    }
-    const LONG result = SCardDisconnect(m_card, SCARD_LEAVE_CARD);
-    m_card = 0;
-    return result;
-}
-
 size_t OpenSockets() {
     size_t sockets = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {

@@ -33,13 +33,15 @@ class PcscCard {
   public:
     // Connects; the result is in Status(), the handle valid only when it is SCARD_S_SUCCESS.
     PcscCard(const PcscContext& context, const std::string& reader, DWORD shareMode);
-    ~PcscCard() { Disconnect(); }
+    ~PcscCard() {
+        if (m_status == SCARD_S_SUCCESS) {
+            SCardDisconnect(m_card, SCARD_LEAVE_CARD);
+        }
+    }
     PcscCard(const PcscCard&) = delete;
     PcscCard& operator=(const PcscCard&) = delete;
 
     LONG Status() const { return m_status; }
-    SCARDHANDLE Handle() const { return m_card; }
-    LONG Disconnect();
 
   private:
     SCARDHANDLE m_card = 0;

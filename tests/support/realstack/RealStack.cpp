@@ -57,9 +57,8 @@ void RequirePrivateNamespace() {
 
 ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& options) {
     ChildProcess::Options program{{ZEPH_VCARD_PATH, "--port", std::to_string(port)}, true, {}};
-    // An option with its value, where the value is given (a number other than 0).
     const auto add = [&program](const char* option, const std::string& value) {
-        if (!value.empty() && value != "0") {
+        if (!value.empty()) {
             program.argv.insert(program.argv.end(), {option, value});
         }
     };
@@ -68,11 +67,6 @@ ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& optio
         add("--file", file);
     }
     add("--drop-on", options.dropOn);
-    add("--drop-after", std::to_string(options.dropAfter));
-    add("--answer-delay", std::to_string(options.answerDelayMs));
-    if (options.silent) {
-        program.argv.push_back("--silent");
-    }
     return program;
 }
 
@@ -133,8 +127,8 @@ void RealStack::StartPcscd() {
         },
         kPcscdTimeout, std::chrono::milliseconds(20));
     if (!listed || m_pcscd->HasExited()) {
-        const std::string status = DescribeWaitStatus(m_pcscd->Stop());
-        throw std::runtime_error("pcscd did not list its reader in time (it " + status +
+        const std::string status = std::to_string(m_pcscd->Stop());
+        throw std::runtime_error("pcscd did not list its reader in time (wait status " + status +
                                  "); its log:\n" + ReadFile(directory / "pcscd.log"));
     }
     m_context = std::make_unique<PcscContext>();
@@ -171,7 +165,7 @@ bool RealStack::WaitForState(unsigned long wanted) const {
 bool RealStack::StopCards() {
     bool clean = true;
     for (const auto& card : m_cards) {
-        clean = DescribeWaitStatus(card->Stop()) == "exited with 0" && clean;
+        clean = card->Stop() == 0 && clean;  // exited with 0
     }
     m_cards.clear();
     return clean;

@@ -28,9 +28,6 @@ struct VirtualCardOptions {
     std::string atr;                 // hex; empty for the card's predefined ATR
     std::vector<std::string> files;  // "FID=HEX" each
     std::string dropOn;              // hex command prefix the card drops the connection on
-    unsigned dropAfter = 0;          // the card drops the connection on this command; 0: never
-    bool silent = false;             // the card never answers a command
-    unsigned answerDelayMs = 0;      // before each answer
 };
 
 // A zeph_vcard process, driven through its standard input and followed through the event lines
@@ -67,7 +64,6 @@ class RealStack {
     const std::string& ReaderName() const { return m_reader; }
     // "Virtual PCD 00 00", "Virtual PCD 00 01", "Virtual PCD 01 00", ...
     static std::string SlotName(unsigned slot);
-    std::filesystem::path RegistryFile() const { return m_directory.Path() / "registry.reg"; }
     const PcscContext& Context() const { return *m_context; }
     pid_t PcscdPid() const { return m_pcscd->Pid(); }
     // Starts a card and waits until it has connected to vpcd; throws otherwise.

@@ -23,16 +23,6 @@ std::unique_ptr<ModuleLoader>& Module() {
     return module;
 }
 
-// A call that writes up to kCapacity bytes and their count.
-template <typename Call>
-Answer Read(Call call) {
-    Answer answer{0, Bytes(kCapacity)};
-    uint64_t length = kCapacity;
-    answer.status = call(answer.data.data(), &length);
-    answer.data.resize(std::min<uint64_t>(length, kCapacity));
-    return answer;
-}
-
 }  // namespace
 
 StackFixture::StackFixture(StackSetup setup)
@@ -103,7 +93,7 @@ std::unique_ptr<BackgroundCall<uint32_t>> StackFixture::StartIsAbsent() {
 
 PresentAnswer StackFixture::ConnectCard(VirtualCardProcess*& card,
                                         const VirtualCardOptions& options) {
-    auto present = StartIsPresent();
+    auto present = StartIsPresent(*m_object);
     EXPECT_TRUE(present->WaitUntilWaiting(kWaitingTimeout)) << "IsPresent never waited";
     if (card == nullptr) {
         card = &Stack().StartCard(options);
@@ -117,9 +107,12 @@ PresentAnswer StackFixture::ConnectCard(VirtualCardProcess*& card,
 
 Answer StackFixture::Transmit(const Bytes& command, uint32_t protocol) {
     const ZephSendHeader header{protocol, sizeof(ZephSendHeader)};
-    return Read([&](uint8_t* data, uint64_t* length) {
-        return m_object->Transmit(&header, command.data(), command.size(), data, length);
-    });
+    Answer answer{0, Bytes(kCapacity)};
+    uint64_t length = kCapacity;
+    answer.status =
+        m_object->Transmit(&header, command.data(), command.size(), answer.data.data(), &length);
+    answer.data.resize(std::min<uint64_t>(length, kCapacity));
+    return answer;
 }
 
 Answer StackFixture::Power(uint32_t action, uint32_t capacity) {

@@ -65,9 +65,6 @@ class StackFixture : public ::testing::Test {
 
     static std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent(
         CZephExtensionAbstract& object);
-    std::unique_ptr<BackgroundCall<PresentAnswer>> StartIsPresent() {
-        return StartIsPresent(*m_object);
-    }
     std::unique_ptr<BackgroundCall<uint32_t>> StartIsAbsent();
     // The host's first step: IsPresent waits, then the card enters (started with the options
     // when it is not running yet, inserted again otherwise); IsPresent's answer, or a failed

@@ -11,25 +11,10 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <functional>
-#include <future>
 
 #include "WaitUntil.h"
 
 namespace realstack {
-
-// True when the call finishes by the deadline. Otherwise rescue ends it, so that the test can go
-// on without a thread left hanging, and false.
-template <typename T>
-bool Finishes(std::future<T>& call, const std::function<void()>& rescue,
-              std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    if (call.wait_for(timeout) == std::future_status::ready) {
-        return true;
-    }
-    rescue();
-    call.wait();
-    return false;
-}
 
 // The calling thread's id as /proc names it.
 pid_t CurrentThreadId();
