@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "ExtensionHarness.h"
+#include "WaitUntil.h"
 #include "pcsc/PcScConstants.h"
 
 using sim::Call;
@@ -22,14 +23,7 @@ constexpr auto kHang = 10s;
 
 template <typename Predicate>
 bool Await(Predicate predicate) {
-    const auto deadline = std::chrono::steady_clock::now() + kHang;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
+    return WaitUntil(predicate, kHang, 1ms);
 }
 
 // Whether some thread holds `lock` now, tried from a thread of its own: called from inside a

@@ -71,9 +71,11 @@ TEST(ReaderDiscovery, ConnectsTheCardTheHostCanUse) {
         const auto size = static_cast<int>(atr.size());
         uint64_t atrLength = static_cast<uint64_t>(size + row.room);
         uint32_t protocol = 0;
-        EXPECT_EQ(h.extension->IsPresent(reinterpret_cast<const ZephWChar*>(row.manual.c_str()),
-                                         memory.data() + 4, &atrLength, &protocol),
-                  ZEPH_STATUS_SUCCESS);
+        auto present = h.Async([&] {
+            return h.extension->IsPresent(reinterpret_cast<const ZephWChar*>(row.manual.c_str()),
+                                          memory.data() + 4, &atrLength, &protocol);
+        });
+        EXPECT_EQ(h.Finish(present), ZEPH_STATUS_SUCCESS);
         std::vector<uint8_t> expected(memory.size(), 0xA5);
         if (row.room >= 0) {
             std::copy(atr.begin(), atr.end(), expected.begin() + 4);
@@ -94,7 +96,7 @@ TEST(ReaderDiscovery, ReaderArrivingLaterStartsANewListing) {
     auto wait = h.AsyncIsPresent();
     EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     AddCard(h, u"Later Reader", kPredefinedAtr);
-    EXPECT_EQ(wait.get(), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(h.Finish(wait), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), u"Later Reader");
     EXPECT_GE(h.simulator.CallCount(Call::ListReaders), 2u);
 }
@@ -140,7 +142,7 @@ TEST(ReaderDiscovery, UnusableCardIsReportedOnceAndRetriedOnlyAfterItsReaderChan
             h.simulator.RemoveCard(ExtensionHarness::kReader);
             h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
         }
-        EXPECT_EQ(wait.get(), ZEPH_STATUS_SUCCESS);
+        EXPECT_EQ(h.Finish(wait), ZEPH_STATUS_SUCCESS);
         EXPECT_EQ(records.size(), held ? 1u : 0u);
         EXPECT_EQ(h.access.ReaderName(), ExtensionHarness::kReader);
         EXPECT_EQ(h.simulator.CallCount(Call::Connect), 1u);
@@ -158,7 +160,7 @@ TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaitsAndOnlyThatWait) {
     auto wait = h.AsyncIsPresent();
     EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     h.extension->Cancel();
-    EXPECT_EQ(wait.get(), ZEPH_STATUS_PENDING);
+    EXPECT_EQ(h.Finish(wait), ZEPH_STATUS_PENDING);
     EXPECT_EQ(h.access.Context(), 0u);
     EXPECT_EQ(h.simulator.OpenContexts(), 0u);
     EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
@@ -195,7 +197,7 @@ TEST(ReaderDiscovery, ManyReadersWithLongNamesOnlyTheFirst32AreWatched) {
     EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
     EXPECT_EQ(h.simulator.CallCount(Call::Connect), 0u);  // the 36th reader is not watched
     h.simulator.InsertCard(names[4], kPredefinedAtr);
-    EXPECT_EQ(wait.get(), ZEPH_STATUS_SUCCESS);
+    EXPECT_EQ(h.Finish(wait), ZEPH_STATUS_SUCCESS);
     EXPECT_EQ(h.access.ReaderName(), names[4]);
 }
 

@@ -2,10 +2,10 @@
 // that was waiting ends with the status it has for a failed service, nothing hangs, and the
 // host's next IsPresent calls on the same object find the card again.
 #include <chrono>
-#include <thread>
 
 #include "ExtensionHarness.h"
 #include "ScenarioFixture.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -24,22 +24,14 @@ struct HostObject : ExtensionObject {
     // The host calls IsPresent every 100 ms until it connects a card; false at the deadline.
     bool ConnectsWithin(std::chrono::milliseconds bound) {
         const auto deadline = Clock::now() + bound;
-        while (IsPresent() != ZEPH_STATUS_SUCCESS) {
-            if (Clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return Clock::now() <= deadline;
+        return WaitUntil([this] { return IsPresent() == ZEPH_STATUS_SUCCESS; }, bound, 100ms) &&
+               Clock::now() <= deadline;
     }
 };
 
 // The object's context once it has one (0 if it gets none within 10 s).
 ScardContext ContextOnceEstablished(HostObject& object) {
-    const auto deadline = Clock::now() + 10s;
-    while (object.access.Context() == 0 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
+    WaitUntil([&] { return object.access.Context() != 0; }, 10s, 1ms);
     return object.access.Context();
 }
 

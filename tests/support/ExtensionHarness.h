@@ -105,6 +105,15 @@ struct ExtensionHarness {
     std::future<uint32_t> AsyncIsPresent() {
         return Async([this] { return IsPresent(); });
     }
+    // The status of an operation started by Async; one still running after 10 s fails the test
+    // and is cancelled, so that a fault makes the test fail rather than hang.
+    uint32_t Finish(std::future<uint32_t>& operation) {
+        if (operation.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the operation did not return";
+            extension->Cancel();
+        }
+        return operation.get();
+    }
     // SELECT of the master file with `capacity` announced for the answer (64 bytes of room):
     // the status and the bytes reported.
     std::pair<uint32_t, std::vector<uint8_t>> TransmitSelect(uint64_t capacity = 64) {

@@ -1,7 +1,6 @@
 #include "ScenarioFixture.h"
 
-#include <thread>
-
+#include "WaitUntil.h"
 #include "pcsc/PcScConstants.h"
 
 void PcScScenario::SetUp() {
@@ -28,14 +27,8 @@ ScardContext PcScScenario::NewContext() {
 }
 
 bool PcScScenario::AwaitWaits(ScardContext context, size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    while (m_stack->WaitsInProgress(context) < count) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return WaitUntil([&] { return m_stack->WaitsInProgress(context) >= count; }, kDeadline,
+                     std::chrono::milliseconds(1));
 }
 
 PcScReaderState PcScScenario::ReaderState(ScardContext context) {
