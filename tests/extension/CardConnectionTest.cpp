@@ -48,7 +48,7 @@ TEST(CardConnection, OutcomesByReaderSituation) {
                   row.shareMode != 0);
         EXPECT_EQ(h.Steps(), row.steps);
         EXPECT_EQ(h.access.ShareMode(), row.shareMode);
-        EXPECT_EQ(h.simulator.Connections().size(), row.shareMode != 0 ? 1u : 0u);
+        EXPECT_EQ(h.simulator.OpenConnections(), row.shareMode != 0 ? 1u : 0u);
         EXPECT_EQ(h.access.ReaderName(), row.shareMode != 0 ? ExtensionHarness::kReader : u"");
         EXPECT_EQ(h.traces.TextsAt(TRACE_ERROR).size(), row.errors);
         EXPECT_TRUE(row.errors == 0 || h.Traced(TRACE_ERROR, "Helper_SCardConnect", kViolation));
@@ -80,7 +80,7 @@ TEST(CardConnection, FailedStepsLeaveNoConnectionBehind) {
         }
         reconnection = false;
         EXPECT_EQ(h.access.Card(), 0u);
-        EXPECT_TRUE(h.simulator.Connections().empty());
+        EXPECT_EQ(h.simulator.OpenConnections(), 0u);
         EXPECT_TRUE(h.access.Connect(ExtensionHarness::kReader, false));
     }
 }

@@ -35,7 +35,7 @@ TEST(Power, ActionsOnAConnectedCard) {
         EXPECT_EQ(status, row.status);
         EXPECT_EQ(h.Steps(), row.steps);
         EXPECT_EQ(h.access.Card() != 0, row.connected);
-        EXPECT_EQ(h.simulator.Connections().size(), row.connected ? 1u : 0u);
+        EXPECT_EQ(h.simulator.OpenConnections(), row.connected ? 1u : 0u);
         EXPECT_EQ(h.simulator.OpenContexts(), row.action == ZEPH_POWER_DOWN ? 0u : 1u);
         if (row.status == ZEPH_STATUS_SUCCESS && row.action != ZEPH_POWER_DOWN) {
             EXPECT_EQ(atr, kPredefinedAtr);

@@ -64,6 +64,6 @@ TEST(SmartTokenCheck, ReaderWithoutFirmwareVersionIsSwitchedOutOfItsBootLoader) 
         EXPECT_EQ(reader.codes.at(0), h.simulator.ControlCode(55));
         EXPECT_TRUE(h.Traced(TRACE_DETAIL, "Helper_SwitchBootLoaderForSmartToken", row.traced));
         EXPECT_EQ(h.simulator.Journal(Call::Connect).at(0).shareMode, SCARD_SHARE_DIRECT);
-        EXPECT_TRUE(h.simulator.Connections().empty());
+        EXPECT_EQ(h.simulator.OpenConnections(), 0u);
     }
 }

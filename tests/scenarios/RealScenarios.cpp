@@ -2,17 +2,9 @@
 #include "RealScenarioStack.h"
 #include "ScenarioFixture.h"
 
-namespace {
-
-ScenarioSetup MakeRealStack() {
-    auto stack = std::make_unique<RealScenarioStack>();
-    auto& backend = stack->Backend();
-    return {std::move(stack),
-            [&backend](ScardContext context) { return backend.OpenWaits(context); }};
+std::unique_ptr<ScenarioStack> MakeScenarioStack() {
+    return std::make_unique<RealScenarioStack>();
 }
 
-INSTANTIATE_TEST_SUITE_P(Stacks, PcScScenario,
-                         ::testing::Values(ScenarioTarget{"RealStack", &MakeRealStack}),
-                         ScenarioTargetName);
-
-}  // namespace
+INSTANTIATE_TEST_SUITE_P(Stacks, PcScScenario, ::testing::Values("RealStack"),
+                         [](const auto& target) { return target.param; });

@@ -2,16 +2,9 @@
 #include "ScenarioFixture.h"
 #include "SimulatorScenarioStack.h"
 
-namespace {
-
-ScenarioSetup MakeSimulatorStack() {
-    auto stack = std::make_unique<SimulatorScenarioStack>();
-    PcScSimulator& simulator = stack->Simulator();
-    return {std::move(stack), [&simulator](ScardContext) { return simulator.WaitersBlocked(); }};
+std::unique_ptr<ScenarioStack> MakeScenarioStack() {
+    return std::make_unique<SimulatorScenarioStack>();
 }
 
-INSTANTIATE_TEST_SUITE_P(Stacks, PcScScenario,
-                         ::testing::Values(ScenarioTarget{"Simulator", &MakeSimulatorStack}),
-                         ScenarioTargetName);
-
-}  // namespace
+INSTANTIATE_TEST_SUITE_P(Stacks, PcScScenario, ::testing::Values("Simulator"),
+                         [](const auto& target) { return target.param; });

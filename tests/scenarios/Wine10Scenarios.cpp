@@ -3,16 +3,9 @@
 #include "RemoteScenarioStack.h"
 #include "ScenarioFixture.h"
 
-namespace {
-
-ScenarioSetup MakeWine10Stack() {
-    auto stack = std::make_unique<RemoteScenarioStack>();
-    const RemoteScenarioStack& remote = *stack;
-    return {std::move(stack), [&remote](ScardContext) { return remote.WaitsInProgress(); }};
+std::unique_ptr<ScenarioStack> MakeScenarioStack() {
+    return std::make_unique<RemoteScenarioStack>();
 }
 
-INSTANTIATE_TEST_SUITE_P(Stacks, PcScScenario,
-                         ::testing::Values(ScenarioTarget{"Wine10", &MakeWine10Stack}),
-                         ScenarioTargetName);
-
-}  // namespace
+INSTANTIATE_TEST_SUITE_P(Stacks, PcScScenario, ::testing::Values("Wine10"),
+                         [](const auto& target) { return target.param; });

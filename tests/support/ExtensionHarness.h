@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <future>
 #include <string>
@@ -106,8 +105,14 @@ struct ExtensionHarness {
     std::future<uint32_t> AsyncIsPresent() {
         return Async([this] { return IsPresent(); });
     }
-    std::future<uint32_t> AsyncIsAbsent() {
-        return Async([this] { return extension->IsAbsent(); });
+    // The status of an operation started by Async; one still running after 10 s fails the test
+    // and is cancelled, so that a fault makes the test fail rather than hang.
+    uint32_t Finish(std::future<uint32_t>& operation) {
+        if (operation.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the operation did not return";
+            extension->Cancel();
+        }
+        return operation.get();
     }
     // SELECT of the master file with `capacity` announced for the answer (64 bytes of room):
     // the status and the bytes reported.
@@ -175,44 +180,4 @@ struct ExtensionHarness {
 // A harness whose card is connected exclusively, as discovery leaves it.
 struct ConnectedHarness : ExtensionHarness {
     ConnectedHarness() { ConnectCard(); }
-};
-
-// IsPresent on its own thread, as the host runs it, with room for the ATR. A test that stops
-// early cancels the wait rather than leave it behind.
-struct PresenceWait {
-    explicit PresenceWait(ExtensionHarness& h, std::u16string manual = u"")
-        : harness(h), manualReader(std::move(manual)) {
-        static_assert(sizeof(ZephWChar) == sizeof(char16_t));
-        result = ExtensionHarness::Async([this] {
-            return harness.extension->IsPresent(
-                reinterpret_cast<const ZephWChar*>(manualReader.c_str()), atr.data(), &atrLength,
-                &protocol);
-        });
-    }
-    ~PresenceWait() {
-        if (result.valid() &&
-            result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-            harness.extension->Cancel();
-        }
-    }
-    PresenceWait(const PresenceWait&) = delete;
-    PresenceWait& operator=(const PresenceWait&) = delete;
-    // The wait's status; a wait still open after 10 s fails the test and is cancelled.
-    uint32_t Get() {
-        if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-            ADD_FAILURE() << "IsPresent did not return";
-            harness.extension->Cancel();
-        }
-        return result.get();
-    }
-    std::vector<uint8_t> Atr() const {
-        return std::vector<uint8_t>(atr.begin(), atr.begin() + static_cast<ptrdiff_t>(atrLength));
-    }
-
-    ExtensionHarness& harness;
-    std::u16string manualReader;
-    std::array<uint8_t, 36> atr{};
-    uint64_t atrLength = 36;
-    uint32_t protocol = 0;
-    std::future<uint32_t> result;
 };

@@ -6,14 +6,8 @@ using sim::JournalEntry;
 
 PcScSimulator::PcScSimulator() : m_elsewhere(m_contexts.Establish()) {}
 
-uint32_t PcScSimulator::EstablishContext(uint32_t scope, ScardContext* context) {
+uint32_t PcScSimulator::EstablishContext(uint32_t /*scope*/, ScardContext* context) {
     return Perform(JournalEntry{.call = Call::EstablishContext}, [&](Lock&, JournalEntry& entry) {
-        if (context == nullptr) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
-        if (scope > SCARD_SCOPE_SYSTEM) {
-            return SCARD_E_INVALID_VALUE;
-        }
         *context = m_contexts.Establish();
         entry.context = *context;
         return SCARD_S_SUCCESS;
@@ -79,16 +73,10 @@ uint32_t PcScSimulator::GetCardTypeProviderName(ScardContext context, const char
                                                 uint32_t providerId, PcScMemory& provider) {
     provider.Reset();
     PendingText pending;
-    const JournalEntry entry{.call = Call::GetCardTypeProviderName,
-                             .context = context,
-                             .reader = cardName != nullptr ? cardName : u"",
-                             .argument = providerId};
+    const JournalEntry entry{.call = Call::GetCardTypeProviderName, .context = context};
     const uint32_t result = Perform(entry, [&](Lock&, JournalEntry&) {
         if (context != 0 && !m_contexts.Valid(context)) {
             return SCARD_E_INVALID_HANDLE;
-        }
-        if (cardName == nullptr) {
-            return SCARD_E_INVALID_PARAMETER;
         }
         const auto found = m_providers.find({cardName, providerId});
         if (found == m_providers.end()) {
@@ -144,14 +132,10 @@ std::vector<JournalEntry> PcScSimulator::Journal(Call call) const {
     return found;
 }
 
-std::vector<sim::ConnectionInfo> PcScSimulator::Connections() const {
-    const std::lock_guard lock(m_mutex);
-    std::vector<sim::ConnectionInfo> connections;
-    for (const auto& [card, connection] : m_connections.All()) {
-        if (connection.context != m_elsewhere) {
-            connections.push_back({card, connection.context, connection.readerName,
-                                   connection.shareMode, connection.protocol});
-        }
-    }
-    return connections;
+size_t PcScSimulator::OpenConnections() const {
+    return Locked([&] {
+        return static_cast<size_t>(std::count_if(
+            m_connections.All().begin(), m_connections.All().end(),
+            [this](const auto& entry) { return entry.second.context != m_elsewhere; }));
+    });
 }

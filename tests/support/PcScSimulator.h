@@ -31,19 +31,6 @@
 
 #include "sim/SimWorld.h"
 
-namespace sim {
-
-// A connection of the application under test, for inspection.
-struct ConnectionInfo {
-    ScardHandle card = 0;
-    ScardContext context = 0;
-    std::u16string reader{};
-    uint32_t shareMode = 0;
-    uint32_t protocol = 0;
-};
-
-}  // namespace sim
-
 class PcScSimulator final : public PcScApi {
   public:
     using Call = sim::Call;
@@ -138,7 +125,8 @@ class PcScSimulator final : public PcScApi {
     size_t OpenContexts() const {
         return Locked([&] { return m_contexts.Count() - 1; });
     }
-    std::vector<sim::ConnectionInfo> Connections() const;
+    // The card handles of the application under test.
+    size_t OpenConnections() const;
 
     // Status-change waits: how many are blocked now, how many calls have blocked so far, and
     // waiting (up to a deadline that only catches hangs) until these reach a count.
@@ -148,13 +136,11 @@ class PcScSimulator final : public PcScApi {
     uint64_t WaitsBlockedSoFar() const {
         return Locked([&] { return m_waitsBlockedSoFar; });
     }
-    bool AwaitWaitersBlocked(size_t count,
-                             std::chrono::milliseconds deadline = kAwaitDeadline) const {
-        return Await([&] { return m_waitersBlocked >= count; }, deadline);
+    bool AwaitWaitersBlocked(size_t count) const {
+        return Await([&] { return m_waitersBlocked >= count; });
     }
-    bool AwaitWaitsBlockedSoFar(uint64_t total,
-                                std::chrono::milliseconds deadline = kAwaitDeadline) const {
-        return Await([&] { return m_waitsBlockedSoFar >= total; }, deadline);
+    bool AwaitWaitsBlockedSoFar(uint64_t total) const {
+        return Await([&] { return m_waitsBlockedSoFar >= total; });
     }
 
   private:
@@ -165,7 +151,7 @@ class PcScSimulator final : public PcScApi {
         const std::lock_guard lock(m_mutex);
         return read();
     }
-    bool Await(const std::function<bool()>& done, std::chrono::milliseconds deadline) const;
+    bool Await(const std::function<bool()>& done) const;
 
     // Text allocated under the lock, handed to the caller's holder after the lock is released.
     struct PendingText {
@@ -178,17 +164,12 @@ class PcScSimulator final : public PcScApi {
     template <typename Body>
     uint32_t Perform(sim::JournalEntry entry, Body&& body) {
         Lock lock(m_mutex);
-        const sim::SimConnection* connection = m_connections.Find(entry.card);
-        if (connection != nullptr && entry.reader.empty()) {
-            entry.reader = connection->readerName;
-        }
         std::optional<uint32_t> failure = TakeFault(entry.call);
         if (!failure) {
             failure = m_service.Refusal(entry.call, entry.context, entry.card);
         }
-        entry.result = failure ? *failure : body(lock, entry);
-        const uint32_t result = entry.result;
-        m_journal.push_back(std::move(entry));
+        const uint32_t result = failure ? *failure : body(lock, entry);
+        m_journal.push_back(entry);
         return result;
     }
 
@@ -239,9 +220,8 @@ class PcScSimulator final : public PcScApi {
     std::map<Call, std::deque<uint32_t>> m_faults;
     sim::ServiceState m_service;
     std::map<std::pair<std::u16string, uint32_t>, std::u16string> m_providers;
-    // The other application's context and the handles it holds per reader.
+    // The other application's context; its connections are the ones it holds.
     ScardContext m_elsewhere = 0;
-    std::map<std::u16string, std::vector<ScardHandle>> m_held;
     size_t m_waitersBlocked = 0;
     uint64_t m_waitsBlockedSoFar = 0;
 };

@@ -2,7 +2,6 @@
 // module's PcScConstants.h.
 #include "RealScenarioStack.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "PcscHandles.h"
@@ -23,11 +22,7 @@ std::u16string RealScenarioStack::ReaderName() const {
 void RealScenarioStack::InsertCard(const std::vector<uint8_t>& atr) {
     Require(!m_cardAtr, "InsertCard: the reader holds a card already");
     realstack::VirtualCardOptions options;
-    for (const uint8_t byte : atr) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        options.atr += digits;
-    }
+    options.atr = HexText(atr);
     m_stack->InsertCard(options);
     m_cardAtr = atr;
 }

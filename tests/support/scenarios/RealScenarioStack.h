@@ -30,8 +30,9 @@ class RealScenarioStack final : public ScenarioStack {
     void ReleaseCardElsewhere() override;
     void StopService() override;
     void StartService() override;
-
-    zeph::platform::pcsclite::PcScLiteBackend& Backend() { return m_backend; }
+    size_t WaitsInProgress(ScardContext context) const override {
+        return m_backend.OpenWaits(context);
+    }
 
   private:
     // First, so that pcsc-lite is loaded by the backend (which turns off its sharing waits)

@@ -2,7 +2,6 @@
 
 #include <winsock2.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -49,13 +48,7 @@ RemoteScenarioStack::~RemoteScenarioStack() {
 }
 
 void RemoteScenarioStack::InsertCard(const std::vector<uint8_t>& atr) {
-    std::string hex;
-    for (const uint8_t byte : atr) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        hex += digits;
-    }
-    Command("insert " + hex);
+    Command("insert " + HexText(atr));
 }
 
 std::string RemoteScenarioStack::Lacks(const std::string& call) const {
@@ -65,7 +58,7 @@ std::string RemoteScenarioStack::Lacks(const std::string& call) const {
                                       : "";
 }
 
-size_t RemoteScenarioStack::WaitsInProgress() const {
+size_t RemoteScenarioStack::WaitsInProgress(ScardContext /*context*/) const {
     const Clock::time_point last{Clock::duration(m_lastWaitStart.load())};
     return Clock::now() - last >= kWaitSettled ? m_waits.load() : 0;
 }

@@ -34,7 +34,7 @@ class RemoteScenarioStack final : public ScenarioStack {
 
     // Status-change calls in progress, once the latest has run for a while: a wait counts once
     // it has had time to reach pcsc-lite beneath Wine, which a Cancel needs to find it.
-    size_t WaitsInProgress() const;
+    size_t WaitsInProgress(ScardContext context) const override;
 
   private:
     // Sends the command and returns what follows "ok"; throws with the server's error.

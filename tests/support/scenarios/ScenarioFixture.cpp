@@ -1,35 +1,20 @@
 #include "ScenarioFixture.h"
 
-#include <ostream>
-#include <string_view>
-#include <thread>
-
+#include "WaitUntil.h"
 #include "pcsc/PcScConstants.h"
 
-std::string ScenarioTargetName(const ::testing::TestParamInfo<ScenarioTarget>& info) {
-    return info.param.name;
-}
-
-void PrintTo(const ScenarioTarget& target, std::ostream* out) {
-    *out << target.name;
-}
-
 void PcScScenario::SetUp() {
-    m_setup = GetParam().make();
-    ASSERT_NE(m_setup.stack, nullptr);
+    m_stack = MakeScenarioStack();
     m_reader = Stack().ReaderName();
     m_context = NewContext();
     ASSERT_NE(m_context, 0u);
 }
 
 void PcScScenario::TearDown() {
-    if (m_setup.stack == nullptr) {
-        return;
-    }
     for (ScardContext context : m_contexts) {
         Api().ReleaseContext(context);
     }
-    m_setup.stack.reset();
+    m_stack.reset();
 }
 
 ScardContext PcScScenario::NewContext() {
@@ -42,14 +27,8 @@ ScardContext PcScScenario::NewContext() {
 }
 
 bool PcScScenario::AwaitWaits(ScardContext context, size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    while (m_setup.waitsInProgress(context) < count) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return WaitUntil([&] { return m_stack->WaitsInProgress(context) >= count; }, kDeadline,
+                     std::chrono::milliseconds(1));
 }
 
 PcScReaderState PcScScenario::ReaderState(ScardContext context) {

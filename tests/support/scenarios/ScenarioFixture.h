@@ -1,7 +1,7 @@
 // The shared PC/SC scenarios: written once against ScenarioStack and run over every stack that
 // provides one (the simulator, and the real Linux stack of pcscd + vpcd + virtual card), so that
-// the simulator's fidelity to the real stack is measured. Each stack instantiates the suite
-// PcScScenario with a ScenarioTarget.
+// the simulator's fidelity to the real stack is measured. Each stack's program instantiates the
+// suite PcScScenario with the stack's name and defines MakeScenarioStack.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <functional>
 #include <future>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,22 +18,8 @@
 #include "pcsc/PcScApi.h"
 #include "pcsc/PcScConstants.h"
 
-// A stack to run the scenarios on, and what ScenarioStack does not tell: how many status-change
-// waits are in progress on a context (so that a scenario knows its wait has begun).
-struct ScenarioSetup {
-    std::unique_ptr<ScenarioStack> stack;
-    std::function<size_t(ScardContext)> waitsInProgress;
-};
-
-struct ScenarioTarget {
-    std::string name;
-    std::function<ScenarioSetup()> make;
-};
-
-std::string ScenarioTargetName(const ::testing::TestParamInfo<ScenarioTarget>& info);
-void PrintTo(const ScenarioTarget& target, std::ostream* out);
-
-class PcScScenario : public ::testing::TestWithParam<ScenarioTarget> {
+// The parameter is the stack's name.
+class PcScScenario : public ::testing::TestWithParam<std::string> {
   protected:
     // Long enough to mean "hung" on a loaded machine under a sanitizer; a call that blocks where
     // WinSCard answers at once runs into it.
@@ -43,8 +28,8 @@ class PcScScenario : public ::testing::TestWithParam<ScenarioTarget> {
     void SetUp() override;
     void TearDown() override;
 
-    PcScApi& Api() { return m_setup.stack->Api(); }
-    ScenarioStack& Stack() { return *m_setup.stack; }
+    PcScApi& Api() { return m_stack->Api(); }
+    ScenarioStack& Stack() { return *m_stack; }
     const std::u16string& Reader() const { return m_reader; }
     // A context established for the scenario; more come from NewContext. All are released at
     // the end unless the scenario released them.
@@ -84,7 +69,7 @@ class PcScScenario : public ::testing::TestWithParam<ScenarioTarget> {
     }
 
   private:
-    ScenarioSetup m_setup;
+    std::unique_ptr<ScenarioStack> m_stack;
     std::u16string m_reader;
     ScardContext m_context = 0;
     std::vector<ScardContext> m_contexts;

@@ -6,12 +6,26 @@
 
 #include "TestCards.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "pcsc/PcScApi.h"
+
+// The ATR as the virtual card and the stack server take it: two hex digits a byte.
+inline std::string HexText(const std::vector<uint8_t>& bytes) {
+    std::string hex;
+    for (const uint8_t byte : bytes) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        hex += digits;
+    }
+    return hex;
+}
 
 // A stack's way to refuse a change it cannot make.
 inline void Require(bool done, const std::string& what) {
@@ -42,7 +56,14 @@ class ScenarioStack {
     virtual void StopService() = 0;
     virtual void StartService() = 0;
 
+    // How many status-change waits are in progress on the context (so that a scenario knows its
+    // wait has begun).
+    virtual size_t WaitsInProgress(ScardContext context) const = 0;
+
     // Why the stack's PC/SC cannot make this call at all (a platform that lacks the function);
     // empty when it can. A scenario that needs the call is skipped with the reason.
     virtual std::string Lacks(const std::string& /*call*/) const { return {}; }
 };
+
+// The stack of the program: each scenario program links one stack and defines this.
+std::unique_ptr<ScenarioStack> MakeScenarioStack();

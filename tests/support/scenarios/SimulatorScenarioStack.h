@@ -20,9 +20,7 @@ class SimulatorScenarioStack final : public ScenarioStack {
     void ReleaseCardElsewhere() override;
     void StopService() override { m_simulator.StopService(); }
     void StartService() override { m_simulator.StartService(); }
-
-    // For scenarios that need more of the world than ScenarioStack offers.
-    PcScSimulator& Simulator() { return m_simulator; }
+    size_t WaitsInProgress(ScardContext) const override { return m_simulator.WaitersBlocked(); }
 
   private:
     PcScSimulator m_simulator;

@@ -1,14 +1,11 @@
 // The simulator's calls on an open card handle: status, APDUs, reader control and attributes.
 #include <algorithm>
-#include <optional>
 
 #include "PcScSimulator.h"
 
 using sim::JournalEntry;
 
 namespace {
-
-constexpr uint32_t kAttrAtrString = 0x00090303;  // SCARD_ATTR_ATR_STRING
 
 // Bytes into a caller's buffer whose capacity `length` holds; a null buffer asks for the length.
 uint32_t CopyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, uint32_t& length) {
@@ -18,17 +15,6 @@ uint32_t CopyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, uint32_t& l
     }
     length = static_cast<uint32_t>(bytes.size());
     return buffer == nullptr || fits ? SCARD_S_SUCCESS : SCARD_E_INSUFFICIENT_BUFFER;
-}
-
-std::optional<std::vector<uint8_t>> AttributeOf(const sim::SimReader& reader, uint32_t id) {
-    const auto found = reader.attributes.find(id);
-    if (found != reader.attributes.end()) {
-        return found->second;
-    }
-    if (id == kAttrAtrString && reader.card) {
-        return reader.card->atr;
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -50,7 +36,7 @@ uint32_t PcScSimulator::UsableConnection(ScardHandle card, sim::SimConnection*& 
         case sim::HandleWarning::None:
             break;
     }
-    reader = m_readers.FindById(connection->readerId);
+    reader = m_readers.Find(connection->readerName);
     return SCARD_S_SUCCESS;
 }
 
@@ -96,10 +82,6 @@ uint32_t PcScSimulator::Transmit(ScardHandle card, const PcScIoRequest* sendPci,
                                  uint32_t* receiveLength) {
     const JournalEntry entry{.call = Call::Transmit, .card = card};
     return PerformOnCard(entry, [&](sim::SimConnection& connection, sim::SimReader& reader) {
-        if (sendPci == nullptr || send == nullptr || sendLength == 0 || receive == nullptr ||
-            receiveLength == nullptr) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
         if (!reader.card) {
             return SCARD_W_REMOVED_CARD;
         }
@@ -121,11 +103,8 @@ uint32_t PcScSimulator::Transmit(ScardHandle card, const PcScIoRequest* sendPci,
 uint32_t PcScSimulator::Control(ScardHandle card, uint32_t code, const uint8_t* input,
                                 uint32_t inputLength, uint8_t* output, uint32_t outputCapacity,
                                 uint32_t* returned) {
-    const JournalEntry entry{.call = Call::Control, .card = card, .argument = code};
+    const JournalEntry entry{.call = Call::Control, .card = card};
     return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
-        if (returned == nullptr || (input == nullptr && inputLength != 0)) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
         *returned = 0;
         if (!reader.control) {
             return SCARD_E_UNSUPPORTED_FEATURE;
@@ -146,23 +125,18 @@ uint32_t PcScSimulator::Control(ScardHandle card, uint32_t code, const uint8_t* 
 
 uint32_t PcScSimulator::GetAttrib(ScardHandle card, uint32_t id, uint8_t* buffer,
                                   uint32_t* length) {
-    const JournalEntry entry{.call = Call::GetAttrib, .card = card, .argument = id};
+    const JournalEntry entry{.call = Call::GetAttrib, .card = card};
     return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
-        if (length == nullptr) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
-        const std::optional<std::vector<uint8_t>> value = AttributeOf(reader, id);
-        return value ? CopyOut(*value, buffer, *length) : SCARD_E_UNSUPPORTED_FEATURE;
+        const auto found = reader.attributes.find(id);
+        return found != reader.attributes.end() ? CopyOut(found->second, buffer, *length)
+                                                : SCARD_E_UNSUPPORTED_FEATURE;
     });
 }
 
 uint32_t PcScSimulator::SetAttrib(ScardHandle card, uint32_t id, const uint8_t* buffer,
                                   uint32_t length) {
-    const JournalEntry entry{.call = Call::SetAttrib, .card = card, .argument = id};
+    const JournalEntry entry{.call = Call::SetAttrib, .card = card};
     return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
-        if (buffer == nullptr && length != 0) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
         const auto found = reader.attributes.find(id);
         if (found == reader.attributes.end()) {
             return SCARD_E_UNSUPPORTED_FEATURE;

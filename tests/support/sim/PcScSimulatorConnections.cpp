@@ -5,11 +5,6 @@ using sim::JournalEntry;
 
 namespace {
 
-bool ValidShareMode(uint32_t shareMode) {
-    return shareMode == SCARD_SHARE_EXCLUSIVE || shareMode == SCARD_SHARE_SHARED ||
-           shareMode == SCARD_SHARE_DIRECT;
-}
-
 // Whether the reader takes a connection in this mode beside the connections it has (but `self`,
 // a handle that is reconnecting), and the protocol negotiated: T=1 when the caller offers it and
 // a card is in, 0 otherwise.
@@ -18,7 +13,7 @@ uint32_t Admit(const sim::ConnectionTable& connections, const sim::SimReader& re
     if (shareMode != SCARD_SHARE_DIRECT && !reader.card) {
         return SCARD_W_REMOVED_CARD;
     }
-    if (const uint32_t refused = connections.Admit(reader.id, shareMode, self); refused != 0) {
+    if (const uint32_t refused = connections.Admit(reader.name, shareMode, self); refused != 0) {
         return refused;
     }
     negotiated = reader.card ? preferred & SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_UNDEFINED;
@@ -32,14 +27,8 @@ uint32_t Admit(const sim::ConnectionTable& connections, const sim::SimReader& re
 uint32_t PcScSimulator::Connect(ScardContext context, const char16_t* reader, uint32_t shareMode,
                                 uint32_t preferredProtocols, ScardHandle* card,
                                 uint32_t* activeProtocol) {
-    const JournalEntry entry{.call = Call::Connect,
-                             .context = context,
-                             .reader = reader != nullptr ? reader : u"",
-                             .shareMode = shareMode};
+    const JournalEntry entry{.call = Call::Connect, .context = context, .shareMode = shareMode};
     return Perform(entry, [&](Lock&, JournalEntry& journaled) {
-        if (reader == nullptr || card == nullptr || activeProtocol == nullptr) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
         const uint32_t result =
             OpenConnection(context, reader, shareMode, preferredProtocols, *card, *activeProtocol);
         journaled.card = result == SCARD_S_SUCCESS ? *card : 0;
@@ -53,9 +42,6 @@ uint32_t PcScSimulator::OpenConnection(ScardContext context, std::u16string_view
     if (!m_contexts.Valid(context)) {
         return SCARD_E_INVALID_HANDLE;
     }
-    if (!ValidShareMode(shareMode)) {
-        return SCARD_E_INVALID_VALUE;
-    }
     const sim::SimReader* reader = m_readers.Find(readerName);
     if (reader == nullptr) {
         return SCARD_E_UNKNOWN_READER;
@@ -66,7 +52,6 @@ uint32_t PcScSimulator::OpenConnection(ScardContext context, std::u16string_view
         return refused;
     }
     card = m_connections.Open({.context = context,
-                               .readerId = reader->id,
                                .readerName = reader->name,
                                .shareMode = shareMode,
                                .protocol = negotiated});
@@ -92,13 +77,10 @@ uint32_t PcScSimulator::ReconnectLocked(ScardHandle card, uint32_t shareMode, ui
     if (connection == nullptr) {
         return SCARD_E_INVALID_HANDLE;
     }
-    if (!ValidShareMode(shareMode) || initialization > SCARD_EJECT_CARD) {
-        return SCARD_E_INVALID_VALUE;
-    }
     if (connection->warning == sim::HandleWarning::ReaderGone) {
         return SCARD_E_READER_UNAVAILABLE;
     }
-    sim::SimReader& reader = *m_readers.FindById(connection->readerId);
+    sim::SimReader& reader = *m_readers.Find(connection->readerName);
     uint32_t negotiated = 0;
     if (const uint32_t refused =
             Admit(m_connections, reader, shareMode, preferred, card, negotiated);
@@ -129,11 +111,8 @@ uint32_t PcScSimulator::DisconnectLocked(ScardHandle card, uint32_t disposition)
     if (connection == nullptr) {
         return SCARD_E_INVALID_HANDLE;
     }
-    if (disposition > SCARD_EJECT_CARD) {
-        return SCARD_E_INVALID_VALUE;
-    }
     if (connection->Live() && disposition != SCARD_LEAVE_CARD) {
-        sim::SimReader& reader = *m_readers.FindById(connection->readerId);
+        sim::SimReader& reader = *m_readers.Find(connection->readerName);
         if (reader.card) {
             ResetCardIn(reader, card);
         }
@@ -145,5 +124,5 @@ uint32_t PcScSimulator::DisconnectLocked(ScardHandle card, uint32_t disposition)
 
 void PcScSimulator::ResetCardIn(sim::SimReader& reader, ScardHandle except) {
     reader.card->responder.Reset();
-    m_connections.Warn(reader.id, sim::HandleWarning::Reset, except);
+    m_connections.Warn(reader.name, sim::HandleWarning::Reset, except);
 }

@@ -9,8 +9,7 @@ using sim::JournalEntry;
 
 uint32_t PcScSimulator::GetStatusChange(ScardContext context, uint32_t timeoutMs,
                                         PcScReaderState* states, uint32_t count) {
-    const JournalEntry entry{
-        .call = Call::GetStatusChange, .context = context, .argument = timeoutMs};
+    const JournalEntry entry{.call = Call::GetStatusChange, .context = context};
     return Perform(entry, [&](Lock& lock, JournalEntry&) {
         bool blocked = false;
         const uint32_t result = WaitForChange(lock, context, timeoutMs, states, count, blocked);
@@ -24,9 +23,6 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
     const std::optional<uint64_t> cancellations = m_contexts.Cancellations(context);
     if (!cancellations) {
         return SCARD_E_INVALID_HANDLE;
-    }
-    if (states == nullptr && count != 0) {
-        return SCARD_E_INVALID_PARAMETER;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
@@ -69,16 +65,8 @@ uint32_t PcScSimulator::LocateCardsByATR(ScardContext context, const PcScAtrMask
         if (!m_contexts.Valid(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
-        if ((masks == nullptr && maskCount != 0) || (states == nullptr && count != 0)) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
-        const std::span<const PcScAtrMask> maskList(masks, maskCount);
-        if (std::any_of(maskList.begin(), maskList.end(),
-                        [](const PcScAtrMask& m) { return m.cbAtr > SCARD_ATR_CAPACITY; })) {
-            return SCARD_E_INVALID_PARAMETER;
-        }
         for (PcScReaderState& state : std::span(states, count)) {
-            Locate(state, maskList);
+            Locate(state, std::span(masks, maskCount));
         }
         return SCARD_S_SUCCESS;
     });
@@ -99,8 +87,7 @@ void PcScSimulator::Locate(PcScReaderState& entry, std::span<const PcScAtrMask> 
         (entry.dwEventState & ~SCARD_STATE_ATRMATCH) | (matched ? SCARD_STATE_ATRMATCH : 0);
 }
 
-bool PcScSimulator::Await(const std::function<bool()>& done,
-                          std::chrono::milliseconds deadline) const {
+bool PcScSimulator::Await(const std::function<bool()>& done) const {
     Lock lock(m_mutex);
-    return m_changed.wait_for(lock, deadline, done);
+    return m_changed.wait_for(lock, kAwaitDeadline, done);
 }

@@ -5,23 +5,15 @@
 
 bool PcScSimulator::AddReader(const std::u16string& name) {
     const std::lock_guard lock(m_mutex);
-    if (m_readers.Add(name) == nullptr) {
-        return false;
-    }
     Changed();
-    return true;
+    return m_readers.Add(name);
 }
 
 bool PcScSimulator::RemoveReader(const std::u16string& name) {
     const std::lock_guard lock(m_mutex);
-    const sim::SimReader* reader = m_readers.Find(name);
-    if (reader == nullptr) {
-        return false;
-    }
-    m_connections.Warn(reader->id, sim::HandleWarning::ReaderGone);
-    m_readers.Remove(name);
+    m_connections.Warn(name, sim::HandleWarning::ReaderGone);
     Changed();
-    return true;
+    return m_readers.Remove(name);
 }
 
 template <typename Change>
@@ -53,7 +45,7 @@ bool PcScSimulator::RemoveCard(const std::u16string& reader) {
         }
         found.card.reset();
         ++found.eventCount;
-        m_connections.Warn(found.id, sim::HandleWarning::Removed);
+        m_connections.Warn(found.name, sim::HandleWarning::Removed);
         return true;
     });
 }
@@ -78,23 +70,20 @@ uint32_t PcScSimulator::HoldExclusively(const std::u16string& reader) {
     const std::lock_guard lock(m_mutex);
     ScardHandle card = 0;
     uint32_t protocol = 0;
-    const uint32_t result = OpenConnection(m_elsewhere, reader, SCARD_SHARE_EXCLUSIVE,
-                                           SCARD_PROTOCOL_T1, card, protocol);
-    if (result == SCARD_S_SUCCESS) {
-        m_held[reader].push_back(card);
-    }
-    return result;
+    return OpenConnection(m_elsewhere, reader, SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, card,
+                          protocol);
 }
 
 bool PcScSimulator::ReleaseHeld(const std::u16string& reader, uint32_t disposition) {
     const std::lock_guard lock(m_mutex);
-    const auto found = m_held.find(reader);
-    if (found == m_held.end()) {
-        return false;
+    std::vector<ScardHandle> held;
+    for (const auto& [card, connection] : m_connections.All()) {
+        if (connection.context == m_elsewhere && connection.readerName == reader) {
+            held.push_back(card);
+        }
     }
-    for (const ScardHandle card : found->second) {
+    for (const ScardHandle card : held) {
         DisconnectLocked(card, disposition);
     }
-    m_held.erase(found);
-    return true;
+    return !held.empty();
 }

@@ -19,22 +19,21 @@ uint32_t CountOf(uint32_t state) {
 
 }  // namespace
 
-SimReader* ReaderTable::Add(const std::u16string& name) {
+bool ReaderTable::Add(const std::u16string& name) {
     if (Find(name) != nullptr) {
-        return nullptr;
+        return false;
     }
-    SimReader& reader = m_readers.emplace_back();
-    reader.id = m_nextId++;
-    reader.name = name;
-    return &reader;
+    m_readers.emplace_back().name = name;
+    return true;
 }
 
 bool ReaderTable::Remove(const std::u16string& name) {
     return std::erase_if(m_readers, [&name](const SimReader& r) { return r.name == name; }) == 1;
 }
 
-SimReader* ReaderTable::FindIf(const std::function<bool(const SimReader&)>& matches) {
-    const auto found = std::find_if(m_readers.begin(), m_readers.end(), matches);
+SimReader* ReaderTable::Find(std::u16string_view name) {
+    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
+                                    [name](const SimReader& r) { return r.name == name; });
     return found == m_readers.end() ? nullptr : &*found;
 }
 
@@ -61,9 +60,10 @@ void ConnectionTable::CloseContext(ScardContext context) {
     std::erase_if(m_connections, [context](const auto& e) { return e.second.context == context; });
 }
 
-uint32_t ConnectionTable::Admit(uint64_t readerId, uint32_t shareMode, ScardHandle self) const {
+uint32_t ConnectionTable::Admit(std::u16string_view reader, uint32_t shareMode,
+                                ScardHandle self) const {
     for (const auto& [handle, other] : m_connections) {
-        if (handle != self && other.readerId == readerId && other.Live() &&
+        if (handle != self && other.readerName == reader && other.Live() &&
             (Alone(shareMode) || Alone(other.shareMode))) {
             return SCARD_E_SHARING_VIOLATION;
         }
@@ -71,19 +71,19 @@ uint32_t ConnectionTable::Admit(uint64_t readerId, uint32_t shareMode, ScardHand
     return SCARD_S_SUCCESS;
 }
 
-uint32_t ConnectionTable::SharingState(uint64_t readerId) const {
+uint32_t ConnectionTable::SharingState(std::u16string_view reader) const {
     uint32_t state = 0;
     for (const auto& [handle, other] : m_connections) {
-        if (other.readerId == readerId && other.Live()) {
+        if (other.readerName == reader && other.Live()) {
             state |= Alone(other.shareMode) ? SCARD_STATE_EXCLUSIVE : SCARD_STATE_INUSE;
         }
     }
     return state;
 }
 
-void ConnectionTable::Warn(uint64_t readerId, HandleWarning warning, ScardHandle except) {
+void ConnectionTable::Warn(std::u16string_view reader, HandleWarning warning, ScardHandle except) {
     for (auto& [handle, connection] : m_connections) {
-        if (connection.readerId == readerId && (warning == HandleWarning::ReaderGone ||
+        if (connection.readerName == reader && (warning == HandleWarning::ReaderGone ||
                                                 (handle != except && connection.Live() &&
                                                  connection.shareMode != SCARD_SHARE_DIRECT))) {
             connection.warning = warning;
@@ -157,8 +157,8 @@ std::optional<uint32_t> ServiceState::Refusal(Call call, ScardContext context,
 }
 
 uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections) {
-    const uint32_t bits =
-        reader.card ? SCARD_STATE_PRESENT | connections.SharingState(reader.id) : SCARD_STATE_EMPTY;
+    const uint32_t bits = reader.card ? SCARD_STATE_PRESENT | connections.SharingState(reader.name)
+                                      : SCARD_STATE_EMPTY;
     return static_cast<uint32_t>(reader.eventCount) << 16 | bits;
 }
 

@@ -54,20 +54,14 @@ inline const char* CallName(Call call) {
     return kNames[static_cast<size_t>(call)];
 }
 
-// One journaled call, in the order the calls returned. Fields a call does not have stay 0 or empty.
+// One journaled call, in the order the calls returned. Fields a call does not have stay 0.
 struct JournalEntry {
     Call call = Call::EstablishContext;
-    uint32_t result = 0;
     ScardContext context = 0;
     ScardHandle card = 0;
-    // Connect: the reader asked for; calls on a card handle: the handle's reader.
-    std::u16string reader{};
     uint32_t shareMode = 0;  // Connect, Reconnect
     // Reconnect: the initialisation; Disconnect: the disposition.
     uint32_t disposition = 0;
-    // Control: the control code; GetAttrib, SetAttrib: the attribute id; GetStatusChange: the
-    // time-out.
-    uint32_t argument = 0;
 };
 
 // What a reader answers to SCardControl; called under the simulator's lock.
@@ -85,8 +79,6 @@ struct SimCard {
 };
 
 struct SimReader {
-    // Never reused, so that a reader added again under an old name is a new reader.
-    uint64_t id = 0;
     std::u16string name;
     std::optional<SimCard> card;
     // Card insertions and removals so far; reported in bits 16 and up of the reader's state.
@@ -98,26 +90,18 @@ struct SimReader {
 // The readers in the order they were added.
 class ReaderTable {
   public:
-    SimReader* Add(const std::u16string& name);  // null when the name exists already
+    bool Add(const std::u16string& name);  // false when the name exists already
     bool Remove(const std::u16string& name);
-    SimReader* Find(std::u16string_view name) {
-        return FindIf([name](const SimReader& r) { return r.name == name; });
-    }
+    SimReader* Find(std::u16string_view name);
     const SimReader* Find(std::u16string_view name) const {
         return const_cast<ReaderTable*>(this)->Find(name);
-    }
-    SimReader* FindById(uint64_t id) {
-        return FindIf([id](const SimReader& r) { return r.id == id; });
     }
     size_t Count() const { return m_readers.size(); }
     // All names, each zero-terminated, plus the closing zero; empty without readers.
     std::u16string MultiString() const;
 
   private:
-    SimReader* FindIf(const std::function<bool(const SimReader&)>& matches);
-
     std::vector<SimReader> m_readers;
-    uint64_t m_nextId = 1;
 };
 
 // What the next call on a handle learns first.
@@ -130,7 +114,6 @@ enum class HandleWarning : uint8_t {
 
 struct SimConnection {
     ScardContext context = 0;
-    uint64_t readerId = 0;
     std::u16string readerName{};
     uint32_t shareMode = 0;
     uint32_t protocol = 0;
@@ -143,7 +126,8 @@ struct SimConnection {
 
 // The open card handles. An exclusive or direct connection admits no other connection to its
 // reader, a shared one admits shared ones only; handles whose card or reader has gone no longer
-// count. A direct connection needs no card and never gets the removed-card or reset warnings.
+// count (so a reader added again under an old name is a new reader to them). A direct connection
+// needs no card and never gets the removed-card or reset warnings.
 class ConnectionTable {
   public:
     ScardHandle Open(SimConnection connection);
@@ -152,11 +136,11 @@ class ConnectionTable {
     void CloseContext(ScardContext context);
     // SCARD_E_SHARING_VIOLATION unless a connection in `shareMode` may join the reader, not
     // counting `self` (a handle that is reconnecting).
-    uint32_t Admit(uint64_t readerId, uint32_t shareMode, ScardHandle self = 0) const;
+    uint32_t Admit(std::u16string_view reader, uint32_t shareMode, ScardHandle self = 0) const;
     // SCARD_STATE_EXCLUSIVE and/or SCARD_STATE_INUSE as the reader's live connections imply.
-    uint32_t SharingState(uint64_t readerId) const;
+    uint32_t SharingState(std::u16string_view reader) const;
     // Marks the reader's live card (not direct) connections but `except`; ReaderGone marks all.
-    void Warn(uint64_t readerId, HandleWarning warning, ScardHandle except = 0);
+    void Warn(std::u16string_view reader, HandleWarning warning, ScardHandle except = 0);
     const std::map<ScardHandle, SimConnection>& All() const { return m_connections; }
 
   private:
