@@ -86,20 +86,16 @@ TEST(CancelRace, CancelBetweenTheEventCheckAndTheWaitEndsTheWait) {
     EXPECT_TRUE(ended);
     EXPECT_EQ(wait.get(), ZEPH_STATUS_PENDING);
     cancel.get();
-    h.pcsc.beforeStatusChange = nullptr;
-    h.pcsc.onReleaseContext = nullptr;
     h.simulator.ReleaseContext(released);
 }
 
 // The release blocks inside the platform while the host calls IsPresent again at once: the new
 // call waits for a card on a new context and is not ended by the release of the old one.
 TEST(CancelRace, IsPresentDuringASlowReleaseWaitsForTheCard) {
-    // Declared before the object: its destructor's Cancel runs the release hook, which waits on
-    // them.
+    EmptyReader h;
     std::promise<void> releaseMayEnd;
     std::shared_future<void> mayEnd = releaseMayEnd.get_future().share();
     std::atomic<bool> releasing{false};
-    EmptyReader h;
     h.pcsc.onReleaseContext = [&](ScardContext) {
         releasing = true;
         mayEnd.wait();

@@ -78,6 +78,8 @@ struct ExtensionHarness {
         simulator.AddReader(kReader);
         simulator.InsertCard(kReader, kPredefinedAtr);
     }
+    // The object's last Cancel and release reach the platform without the test's hooks.
+    ~ExtensionHarness() { pcsc.DropHooks(); }
     ExtensionHarness(const ExtensionHarness&) = delete;
     ExtensionHarness& operator=(const ExtensionHarness&) = delete;
 

@@ -30,6 +30,17 @@ class InterceptingPcSc : public PcScApi {
     std::function<void(uint32_t timeoutMs)> beforeStatusChange;
     std::function<void(uint32_t result)> afterStatusChange;
 
+    // Forgets every hook. A test's hooks refer to its own locals, which are gone by the time the
+    // object the test drove is cancelled and destroyed.
+    void DropHooks() {
+        onTransmit = nullptr;
+        onStatusChange = nullptr;
+        onListReaders = nullptr;
+        onReleaseContext = nullptr;
+        beforeStatusChange = nullptr;
+        afterStatusChange = nullptr;
+    }
+
     uint32_t EstablishContext(uint32_t scope, ScardContext* context) override {
         return m_target.EstablishContext(scope, context);
     }
