@@ -4,11 +4,11 @@
 
 using sim::JournalEntry;
 
-PcScSimulator::PcScSimulator() : m_elsewhere(m_contexts.Establish()) {}
+PcScSimulator::PcScSimulator() : m_elsewhere(Establish()) {}
 
 uint32_t PcScSimulator::EstablishContext(uint32_t /*scope*/, ScardContext* context) {
     return Perform(JournalEntry{.call = Call::EstablishContext}, [&](Lock&, JournalEntry& entry) {
-        *context = m_contexts.Establish();
+        *context = Establish();
         entry.context = *context;
         return SCARD_S_SUCCESS;
     });
@@ -17,7 +17,7 @@ uint32_t PcScSimulator::EstablishContext(uint32_t /*scope*/, ScardContext* conte
 uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
     const JournalEntry entry{.call = Call::ReleaseContext, .context = context};
     return Perform(entry, [&](Lock&, JournalEntry&) {
-        if (context == m_elsewhere || !m_contexts.Release(context)) {
+        if (context == m_elsewhere || m_contexts.erase(context) == 0) {
             return SCARD_E_INVALID_HANDLE;
         }
         m_memory.ReleaseContext(context);
@@ -34,16 +34,18 @@ uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
 uint32_t PcScSimulator::IsValidContext(ScardContext context) {
     const JournalEntry entry{.call = Call::IsValidContext, .context = context};
     return Perform(entry, [&](Lock&, JournalEntry&) {
-        return m_contexts.Valid(context) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
+        return m_contexts.contains(context) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
     });
 }
 
 uint32_t PcScSimulator::Cancel(ScardContext context) {
     return Perform(JournalEntry{.call = Call::Cancel, .context = context},
                    [&](Lock&, JournalEntry&) {
-                       if (!m_contexts.Cancel(context)) {
+                       const auto found = m_contexts.find(context);
+                       if (found == m_contexts.end()) {
                            return SCARD_E_INVALID_HANDLE;
                        }
+                       ++found->second;
                        Changed();
                        return SCARD_S_SUCCESS;
                    });
@@ -52,41 +54,38 @@ uint32_t PcScSimulator::Cancel(ScardContext context) {
 uint32_t PcScSimulator::ListReaders(ScardContext context, const char16_t* /*groups*/,
                                     PcScMemory& readers) {
     readers.Reset();
-    PendingText pending;
     const JournalEntry entry{.call = Call::ListReaders, .context = context};
-    const uint32_t result = Perform(entry, [&](Lock&, JournalEntry&) {
-        if (context != 0 && !m_contexts.Valid(context)) {
+    return Perform(entry, [&](Lock&, JournalEntry&) {
+        if (context != 0 && !m_contexts.contains(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
-        const std::u16string names = m_readers.MultiString();
-        if (names.empty()) {
+        if (m_readers.empty()) {
             return SCARD_E_NO_READERS_AVAILABLE;
         }
-        pending = Allocate(context, names);
+        std::u16string names;
+        for (const sim::SimReader& reader : m_readers) {
+            names += reader.name + u'\0';
+        }
+        Hand(readers, context, names + u'\0');
         return SCARD_S_SUCCESS;
     });
-    Hand(pending, readers);
-    return result;
 }
 
 uint32_t PcScSimulator::GetCardTypeProviderName(ScardContext context, const char16_t* cardName,
                                                 uint32_t providerId, PcScMemory& provider) {
     provider.Reset();
-    PendingText pending;
     const JournalEntry entry{.call = Call::GetCardTypeProviderName, .context = context};
-    const uint32_t result = Perform(entry, [&](Lock&, JournalEntry&) {
-        if (context != 0 && !m_contexts.Valid(context)) {
+    return Perform(entry, [&](Lock&, JournalEntry&) {
+        if (context != 0 && !m_contexts.contains(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
         const auto found = m_providers.find({cardName, providerId});
         if (found == m_providers.end()) {
             return ERROR_FILE_NOT_FOUND_RESULT;
         }
-        pending = Allocate(context, found->second + u'\0');
+        Hand(provider, context, found->second + u'\0');
         return SCARD_S_SUCCESS;
     });
-    Hand(pending, provider);
-    return result;
 }
 
 uint32_t PcScSimulator::FreeMemory(ScardContext context, const void* memory) {
@@ -96,15 +95,9 @@ uint32_t PcScSimulator::FreeMemory(ScardContext context, const void* memory) {
     });
 }
 
-PcScSimulator::PendingText PcScSimulator::Allocate(ScardContext context,
-                                                   const std::u16string& text) {
-    return {context, m_memory.Allocate(context, text), static_cast<uint32_t>(text.size())};
-}
-
-void PcScSimulator::Hand(const PendingText& pending, PcScMemory& holder) {
-    if (pending.text != nullptr) {
-        holder.Adopt(this, pending.context, pending.text, pending.length);
-    }
+void PcScSimulator::Hand(PcScMemory& holder, ScardContext context, const std::u16string& text) {
+    holder.Adopt(this, context, m_memory.Allocate(context, text),
+                 static_cast<uint32_t>(text.size()));
 }
 
 void PcScSimulator::SetCardTypeProvider(const std::u16string& cardName, uint32_t providerId,

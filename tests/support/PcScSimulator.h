@@ -123,7 +123,7 @@ class PcScSimulator final : public PcScApi {
     }
     // The other application's context is not counted.
     size_t OpenContexts() const {
-        return Locked([&] { return m_contexts.Count() - 1; });
+        return Locked([&] { return m_contexts.size() - 1; });
     }
     // The card handles of the application under test.
     size_t OpenConnections() const;
@@ -152,13 +152,6 @@ class PcScSimulator final : public PcScApi {
         return read();
     }
     bool Await(const std::function<bool()>& done) const;
-
-    // Text allocated under the lock, handed to the caller's holder after the lock is released.
-    struct PendingText {
-        ScardContext context = 0;
-        const char16_t* text = nullptr;
-        uint32_t length = 0;
-    };
 
     // Runs one PC/SC call under the lock: an injected failure or the body's result, journaled.
     template <typename Body>
@@ -190,15 +183,17 @@ class PcScSimulator final : public PcScApi {
     bool ChangeReader(const std::u16string& name, Change&& change);
 
     void Changed() { m_changed.notify_all(); }
+    ScardContext Establish() {
+        m_contexts.emplace(m_nextContext, 0);
+        return m_nextContext++;
+    }
     std::optional<uint32_t> TakeFault(Call call);
-    PendingText Allocate(ScardContext context, const std::u16string& text);
-    void Hand(const PendingText& pending, PcScMemory& holder);
+    // Text allocated under the context into the caller's holder, which the call emptied first.
+    void Hand(PcScMemory& holder, ScardContext context, const std::u16string& text);
 
     uint32_t OpenConnection(ScardContext context, std::u16string_view readerName,
                             uint32_t shareMode, uint32_t preferred, ScardHandle& card,
                             uint32_t& protocol);
-    uint32_t ReconnectLocked(ScardHandle card, uint32_t shareMode, uint32_t preferred,
-                             uint32_t initialization, uint32_t* activeProtocol);
     uint32_t DisconnectLocked(ScardHandle card, uint32_t disposition);
     void ResetCardIn(sim::SimReader& reader, ScardHandle except);
     // The connection behind a handle, or the warning or error that refuses the call.
@@ -212,8 +207,11 @@ class PcScSimulator final : public PcScApi {
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
-    sim::ReaderTable m_readers;
-    sim::ContextTable m_contexts;
+    sim::Readers m_readers;
+    // The open contexts, each with the number of cancellations it received, so that a wait can
+    // tell whether a Cancel came after it started.
+    std::map<ScardContext, uint64_t> m_contexts;
+    ScardContext m_nextContext = 0xC0000001;
     sim::ConnectionTable m_connections;
     sim::MemoryLedger m_memory;
     std::vector<sim::JournalEntry> m_journal;

@@ -36,14 +36,13 @@ uint32_t PcScSimulator::UsableConnection(ScardHandle card, sim::SimConnection*& 
         case sim::HandleWarning::None:
             break;
     }
-    reader = m_readers.Find(connection->readerName);
+    reader = sim::FindReader(m_readers, connection->readerName);
     return SCARD_S_SUCCESS;
 }
 
 uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_t* state,
                                uint32_t* protocol, uint8_t* atr, uint32_t* atrLength) {
     readerName.Reset();
-    PendingText pending;
     // The card state ordinal and protocol; absent after the card's removal.
     uint32_t cardState = SCARD_ABSENT;
     uint32_t cardProtocol = SCARD_PROTOCOL_UNDEFINED;
@@ -61,7 +60,7 @@ uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_
                 cardState = connection.protocol != 0 ? SCARD_SPECIFIC : SCARD_POWERED;
             }
             cardProtocol = connection.protocol;
-            pending = Allocate(connection.context, reader.name + u'\0' + u'\0');
+            Hand(readerName, connection.context, reader.name + u'\0' + u'\0');
             return SCARD_S_SUCCESS;
         });
     if (result == SCARD_S_SUCCESS || result == SCARD_W_REMOVED_CARD) {
@@ -72,7 +71,6 @@ uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_
             *protocol = cardProtocol;
         }
     }
-    Hand(pending, readerName);
     return result;
 }
 

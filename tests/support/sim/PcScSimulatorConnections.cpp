@@ -39,10 +39,10 @@ uint32_t PcScSimulator::Connect(ScardContext context, const char16_t* reader, ui
 uint32_t PcScSimulator::OpenConnection(ScardContext context, std::u16string_view readerName,
                                        uint32_t shareMode, uint32_t preferred, ScardHandle& card,
                                        uint32_t& protocol) {
-    if (!m_contexts.Valid(context)) {
+    if (!m_contexts.contains(context)) {
         return SCARD_E_INVALID_HANDLE;
     }
-    const sim::SimReader* reader = m_readers.Find(readerName);
+    const sim::SimReader* reader = sim::FindReader(m_readers, readerName);
     if (reader == nullptr) {
         return SCARD_E_UNKNOWN_READER;
     }
@@ -67,37 +67,32 @@ uint32_t PcScSimulator::Reconnect(ScardHandle card, uint32_t shareMode, uint32_t
                              .shareMode = shareMode,
                              .disposition = initialization};
     return Perform(entry, [&](Lock&, JournalEntry&) {
-        return ReconnectLocked(card, shareMode, preferredProtocols, initialization, activeProtocol);
+        sim::SimConnection* connection = m_connections.Find(card);
+        if (connection == nullptr) {
+            return SCARD_E_INVALID_HANDLE;
+        }
+        if (connection->warning == sim::HandleWarning::ReaderGone) {
+            return SCARD_E_READER_UNAVAILABLE;
+        }
+        sim::SimReader& reader = *sim::FindReader(m_readers, connection->readerName);
+        uint32_t negotiated = 0;
+        if (const uint32_t refused =
+                Admit(m_connections, reader, shareMode, preferredProtocols, card, negotiated);
+            refused != SCARD_S_SUCCESS) {
+            return refused;
+        }
+        if (initialization != SCARD_LEAVE_CARD && reader.card) {
+            ResetCardIn(reader, card);
+        }
+        connection->shareMode = shareMode;
+        connection->protocol = negotiated;
+        connection->warning = sim::HandleWarning::None;
+        if (activeProtocol != nullptr) {
+            *activeProtocol = negotiated;
+        }
+        Changed();
+        return SCARD_S_SUCCESS;
     });
-}
-
-uint32_t PcScSimulator::ReconnectLocked(ScardHandle card, uint32_t shareMode, uint32_t preferred,
-                                        uint32_t initialization, uint32_t* activeProtocol) {
-    sim::SimConnection* connection = m_connections.Find(card);
-    if (connection == nullptr) {
-        return SCARD_E_INVALID_HANDLE;
-    }
-    if (connection->warning == sim::HandleWarning::ReaderGone) {
-        return SCARD_E_READER_UNAVAILABLE;
-    }
-    sim::SimReader& reader = *m_readers.Find(connection->readerName);
-    uint32_t negotiated = 0;
-    if (const uint32_t refused =
-            Admit(m_connections, reader, shareMode, preferred, card, negotiated);
-        refused != SCARD_S_SUCCESS) {
-        return refused;
-    }
-    if (initialization != SCARD_LEAVE_CARD && reader.card) {
-        ResetCardIn(reader, card);
-    }
-    connection->shareMode = shareMode;
-    connection->protocol = negotiated;
-    connection->warning = sim::HandleWarning::None;
-    if (activeProtocol != nullptr) {
-        *activeProtocol = negotiated;
-    }
-    Changed();
-    return SCARD_S_SUCCESS;
 }
 
 uint32_t PcScSimulator::Disconnect(ScardHandle card, uint32_t disposition) {
@@ -112,7 +107,7 @@ uint32_t PcScSimulator::DisconnectLocked(ScardHandle card, uint32_t disposition)
         return SCARD_E_INVALID_HANDLE;
     }
     if (connection->Live() && disposition != SCARD_LEAVE_CARD) {
-        sim::SimReader& reader = *m_readers.Find(connection->readerName);
+        sim::SimReader& reader = *sim::FindReader(m_readers, connection->readerName);
         if (reader.card) {
             ResetCardIn(reader, card);
         }

@@ -20,10 +20,11 @@ uint32_t PcScSimulator::GetStatusChange(ScardContext context, uint32_t timeoutMs
 
 uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
                                       PcScReaderState* states, uint32_t count, bool& blocked) {
-    const std::optional<uint64_t> cancellations = m_contexts.Cancellations(context);
-    if (!cancellations) {
+    const auto open = m_contexts.find(context);
+    if (open == m_contexts.end()) {
         return SCARD_E_INVALID_HANDLE;
     }
+    const uint64_t cancellations = open->second;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
         if (m_service.Dead(context)) {
@@ -37,7 +38,7 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
             return SCARD_S_SUCCESS;
         }
         // Cancelled after the wait started, or released.
-        if (m_contexts.Cancellations(context) != cancellations) {
+        if (!m_contexts.contains(context) || m_contexts.at(context) != cancellations) {
             return SCARD_E_CANCELLED;
         }
         if (timeoutMs != SCARD_INFINITE && std::chrono::steady_clock::now() >= deadline) {
@@ -62,7 +63,7 @@ uint32_t PcScSimulator::LocateCardsByATR(ScardContext context, const PcScAtrMask
                                          uint32_t count) {
     const JournalEntry entry{.call = Call::LocateCardsByATR, .context = context};
     return Perform(entry, [&](Lock&, JournalEntry&) {
-        if (!m_contexts.Valid(context)) {
+        if (!m_contexts.contains(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
         for (PcScReaderState& state : std::span(states, count)) {
@@ -77,7 +78,8 @@ void PcScSimulator::Locate(PcScReaderState& entry, std::span<const PcScAtrMask> 
         return;
     }
     sim::UpdateEntry(entry, m_readers, m_connections);
-    const sim::SimReader* reader = m_readers.Find(entry.szReader != nullptr ? entry.szReader : u"");
+    const sim::SimReader* reader =
+        sim::FindReader(m_readers, entry.szReader != nullptr ? entry.szReader : u"");
     const bool matched = reader != nullptr && reader->card &&
                          std::any_of(masks.begin(), masks.end(), [reader](const PcScAtrMask& m) {
                              const std::vector<uint8_t>& atr = reader->card->atr;

@@ -5,21 +5,25 @@
 
 bool PcScSimulator::AddReader(const std::u16string& name) {
     const std::lock_guard lock(m_mutex);
+    if (sim::FindReader(m_readers, name) != nullptr) {
+        return false;
+    }
+    m_readers.emplace_back().name = name;
     Changed();
-    return m_readers.Add(name);
+    return true;
 }
 
 bool PcScSimulator::RemoveReader(const std::u16string& name) {
     const std::lock_guard lock(m_mutex);
     m_connections.Warn(name, sim::HandleWarning::ReaderGone);
     Changed();
-    return m_readers.Remove(name);
+    return std::erase_if(m_readers, [&](const auto& r) { return r.name == name; }) == 1;
 }
 
 template <typename Change>
 bool PcScSimulator::ChangeReader(const std::u16string& name, Change&& change) {
     const std::lock_guard lock(m_mutex);
-    sim::SimReader* reader = m_readers.Find(name);
+    sim::SimReader* reader = sim::FindReader(m_readers, name);
     if (reader == nullptr || !change(*reader)) {
         return false;
     }

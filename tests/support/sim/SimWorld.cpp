@@ -19,32 +19,6 @@ uint32_t CountOf(uint32_t state) {
 
 }  // namespace
 
-bool ReaderTable::Add(const std::u16string& name) {
-    if (Find(name) != nullptr) {
-        return false;
-    }
-    m_readers.emplace_back().name = name;
-    return true;
-}
-
-bool ReaderTable::Remove(const std::u16string& name) {
-    return std::erase_if(m_readers, [&name](const SimReader& r) { return r.name == name; }) == 1;
-}
-
-SimReader* ReaderTable::Find(std::u16string_view name) {
-    const auto found = std::find_if(m_readers.begin(), m_readers.end(),
-                                    [name](const SimReader& r) { return r.name == name; });
-    return found == m_readers.end() ? nullptr : &*found;
-}
-
-std::u16string ReaderTable::MultiString() const {
-    std::u16string names;
-    for (const SimReader& reader : m_readers) {
-        names += reader.name + u'\0';
-    }
-    return names.empty() ? names : names + u'\0';
-}
-
 ScardHandle ConnectionTable::Open(SimConnection connection) {
     const ScardHandle handle = m_nextHandle++;
     m_connections.emplace(handle, std::move(connection));
@@ -91,19 +65,6 @@ void ConnectionTable::Warn(std::u16string_view reader, HandleWarning warning, Sc
     }
 }
 
-bool ContextTable::Cancel(ScardContext context) {
-    const auto found = m_cancels.find(context);
-    if (found != m_cancels.end()) {
-        ++found->second;
-    }
-    return found != m_cancels.end();
-}
-
-std::optional<uint64_t> ContextTable::Cancellations(ScardContext context) const {
-    const auto found = m_cancels.find(context);
-    return found == m_cancels.end() ? std::nullopt : std::optional(found->second);
-}
-
 const char16_t* MemoryLedger::Allocate(ScardContext context, const std::u16string& text) {
     auto block = std::make_unique<char16_t[]>(text.size());
     std::copy(text.begin(), text.end(), block.get());
@@ -123,15 +84,15 @@ void MemoryLedger::ReleaseContext(ScardContext context) {
                   [context](const auto& e) { return context != 0 && e.second.context == context; });
 }
 
-void ServiceState::Stop(const ContextTable& contexts, ConnectionTable& connections,
-                        ScardContext survivor) {
+void ServiceState::Stop(const std::map<ScardContext, uint64_t>& contexts,
+                        ConnectionTable& connections, ScardContext survivor) {
     m_running = false;
     for (const auto& [card, connection] : connections.All()) {
         if (connection.context != survivor) {
             m_deadCards.insert(card);
         }
     }
-    for (const auto& [context, cancels] : contexts.All()) {
+    for (const auto& [context, cancels] : contexts) {
         if (context != survivor) {
             m_deadContexts.insert(context);
             connections.CloseContext(context);
@@ -162,7 +123,7 @@ uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections
     return static_cast<uint32_t>(reader.eventCount) << 16 | bits;
 }
 
-bool UpdateEntry(PcScReaderState& entry, const ReaderTable& readers,
+bool UpdateEntry(PcScReaderState& entry, const Readers& readers,
                  const ConnectionTable& connections) {
     const uint32_t current = entry.dwCurrentState;
     if ((current & SCARD_STATE_IGNORE) != 0) {
@@ -171,10 +132,10 @@ bool UpdateEntry(PcScReaderState& entry, const ReaderTable& readers,
     const std::u16string_view name = entry.szReader != nullptr ? entry.szReader : u"";
     bool changed = false;
     uint32_t state = 0;
-    const SimReader* reader = readers.Find(name);
+    const SimReader* reader = FindReader(readers, name);
     entry.cbAtr = 0;
     if (name == kPnPNotificationReader) {
-        state = static_cast<uint32_t>(readers.Count()) << 16;
+        state = static_cast<uint32_t>(readers.size()) << 16;
         changed = CountOf(current) != CountOf(state);
     } else if (reader == nullptr) {
         state = SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE;

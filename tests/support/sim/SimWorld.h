@@ -2,6 +2,7 @@
 // cards, the open contexts and card handles, the memory it hands out and whether the service runs.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -87,22 +88,14 @@ struct SimReader {
     ControlResponder control;
 };
 
-// The readers in the order they were added.
-class ReaderTable {
-  public:
-    bool Add(const std::u16string& name);  // false when the name exists already
-    bool Remove(const std::u16string& name);
-    SimReader* Find(std::u16string_view name);
-    const SimReader* Find(std::u16string_view name) const {
-        return const_cast<ReaderTable*>(this)->Find(name);
-    }
-    size_t Count() const { return m_readers.size(); }
-    // All names, each zero-terminated, plus the closing zero; empty without readers.
-    std::u16string MultiString() const;
-
-  private:
-    std::vector<SimReader> m_readers;
-};
+// The readers in the order they were added; the named one or null.
+using Readers = std::vector<SimReader>;
+template <typename AnyReaders>
+auto* FindReader(AnyReaders& readers, std::u16string_view name) {
+    const auto found = std::find_if(readers.begin(), readers.end(),
+                                    [name](const SimReader& r) { return r.name == name; });
+    return found == readers.end() ? nullptr : &*found;
+}
 
 // What the next call on a handle learns first.
 enum class HandleWarning : uint8_t {
@@ -148,26 +141,6 @@ class ConnectionTable {
     ScardHandle m_nextHandle = 0xCA000001;
 };
 
-// The open contexts, each with the number of cancellations it received, so that a wait can tell
-// whether a Cancel came after it started.
-class ContextTable {
-  public:
-    ScardContext Establish() {
-        m_cancels.emplace(m_next, 0);
-        return m_next++;
-    }
-    bool Release(ScardContext context) { return m_cancels.erase(context) == 1; }
-    bool Valid(ScardContext context) const { return m_cancels.contains(context); }
-    bool Cancel(ScardContext context);
-    std::optional<uint64_t> Cancellations(ScardContext context) const;  // empty when not open
-    size_t Count() const { return m_cancels.size(); }
-    const std::map<ScardContext, uint64_t>& All() const { return m_cancels; }
-
-  private:
-    std::map<ScardContext, uint64_t> m_cancels;
-    ScardContext m_next = 0xC0000001;
-};
-
 // Text handed out as platform-allocated memory. A block lives until FreeMemory returns it or,
 // as WinSCard does, until the context it was allocated under is released: a caller still reading
 // it then reads freed memory, which AddressSanitizer reports.
@@ -195,7 +168,8 @@ class MemoryLedger {
 class ServiceState {
   public:
     // Every context but `survivor` (the other application's) dies with its connections.
-    void Stop(const ContextTable& contexts, ConnectionTable& connections, ScardContext survivor);
+    void Stop(const std::map<ScardContext, uint64_t>& contexts, ConnectionTable& connections,
+              ScardContext survivor);
     void Start() { m_running = true; }
     // The answer the service gives a call before it looks at anything else, if any.
     std::optional<uint32_t> Refusal(Call call, ScardContext context, ScardHandle card) const;
@@ -217,7 +191,7 @@ uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections
 // SCARD_STATE_ATRMATCH take no part). An entry with SCARD_STATE_IGNORE is left alone; an unknown
 // name reads SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE, changed unless the caller knew it unknown;
 // the PnP pseudo-reader carries the number of readers in bits 16 and up.
-bool UpdateEntry(PcScReaderState& entry, const ReaderTable& readers,
+bool UpdateEntry(PcScReaderState& entry, const Readers& readers,
                  const ConnectionTable& connections);
 
 }  // namespace sim
