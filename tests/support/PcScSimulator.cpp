@@ -7,7 +7,7 @@ using sim::JournalEntry;
 PcScSimulator::PcScSimulator() : m_elsewhere(Establish()) {}
 
 uint32_t PcScSimulator::EstablishContext(uint32_t /*scope*/, ScardContext* context) {
-    return Perform(JournalEntry{.call = Call::EstablishContext}, [&](Lock&, JournalEntry& entry) {
+    return Perform({.call = Call::EstablishContext}, [&](Lock&, JournalEntry& entry) {
         *context = Establish();
         entry.context = *context;
         return SCARD_S_SUCCESS;
@@ -15,8 +15,7 @@ uint32_t PcScSimulator::EstablishContext(uint32_t /*scope*/, ScardContext* conte
 }
 
 uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
-    const JournalEntry entry{.call = Call::ReleaseContext, .context = context};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
+    return Perform({.call = Call::ReleaseContext, .context = context}, [&](auto&&...) {
         if (context == m_elsewhere || m_contexts.erase(context) == 0) {
             return SCARD_E_INVALID_HANDLE;
         }
@@ -32,30 +31,27 @@ uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
 }
 
 uint32_t PcScSimulator::IsValidContext(ScardContext context) {
-    const JournalEntry entry{.call = Call::IsValidContext, .context = context};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
+    return Perform({.call = Call::IsValidContext, .context = context}, [&](auto&&...) {
         return m_contexts.contains(context) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
     });
 }
 
 uint32_t PcScSimulator::Cancel(ScardContext context) {
-    return Perform(JournalEntry{.call = Call::Cancel, .context = context},
-                   [&](Lock&, JournalEntry&) {
-                       const auto found = m_contexts.find(context);
-                       if (found == m_contexts.end()) {
-                           return SCARD_E_INVALID_HANDLE;
-                       }
-                       ++found->second;
-                       Changed();
-                       return SCARD_S_SUCCESS;
-                   });
+    return Perform({.call = Call::Cancel, .context = context}, [&](auto&&...) {
+        const auto found = m_contexts.find(context);
+        if (found == m_contexts.end()) {
+            return SCARD_E_INVALID_HANDLE;
+        }
+        ++found->second;
+        Changed();
+        return SCARD_S_SUCCESS;
+    });
 }
 
 uint32_t PcScSimulator::ListReaders(ScardContext context, const char16_t* /*groups*/,
                                     PcScMemory& readers) {
     readers.Reset();
-    const JournalEntry entry{.call = Call::ListReaders, .context = context};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
+    return Perform({.call = Call::ListReaders, .context = context}, [&](auto&&...) {
         if (context != 0 && !m_contexts.contains(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
@@ -74,8 +70,7 @@ uint32_t PcScSimulator::ListReaders(ScardContext context, const char16_t* /*grou
 uint32_t PcScSimulator::GetCardTypeProviderName(ScardContext context, const char16_t* cardName,
                                                 uint32_t providerId, PcScMemory& provider) {
     provider.Reset();
-    const JournalEntry entry{.call = Call::GetCardTypeProviderName, .context = context};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
+    return Perform({.call = Call::GetCardTypeProviderName, .context = context}, [&](auto&&...) {
         if (context != 0 && !m_contexts.contains(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
@@ -89,8 +84,7 @@ uint32_t PcScSimulator::GetCardTypeProviderName(ScardContext context, const char
 }
 
 uint32_t PcScSimulator::FreeMemory(ScardContext context, const void* memory) {
-    const JournalEntry entry{.call = Call::FreeMemory, .context = context};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
+    return Perform({.call = Call::FreeMemory, .context = context}, [&](auto&&...) {
         return m_memory.Free(memory) ? SCARD_S_SUCCESS : SCARD_E_INVALID_PARAMETER;
     });
 }
@@ -107,16 +101,6 @@ void PcScSimulator::SetCardTypeProvider(const std::u16string& cardName, uint32_t
 
 void PcScSimulator::InjectResults(Call call, const std::vector<uint32_t>& results) {
     Locked([&] { m_faults[call].insert(m_faults[call].end(), results.begin(), results.end()); });
-}
-
-std::optional<uint32_t> PcScSimulator::TakeFault(Call call) {
-    std::deque<uint32_t>& queue = m_faults[call];
-    if (queue.empty()) {
-        return std::nullopt;
-    }
-    const uint32_t result = queue.front();
-    queue.pop_front();
-    return result == SCARD_S_SUCCESS ? std::nullopt : std::optional(result);
 }
 
 std::vector<JournalEntry> PcScSimulator::Journal(Call call) const {

@@ -153,11 +153,16 @@ class PcScSimulator final : public PcScApi {
     }
     bool Await(const std::function<bool()>& done) const;
 
-    // Runs one PC/SC call under the lock: an injected failure or the body's result, journaled.
+    // Runs one PC/SC call under the lock, journaled: the next injected failure of its kind, the
+    // service's refusal or the body's result.
     template <typename Body>
     uint32_t Perform(sim::JournalEntry entry, Body&& body) {
         Lock lock(m_mutex);
-        std::optional<uint32_t> failure = TakeFault(entry.call);
+        std::optional<uint32_t> failure;
+        if (std::deque<uint32_t>& faults = m_faults[entry.call]; !faults.empty()) {
+            failure = faults.front() != SCARD_S_SUCCESS ? std::optional(faults.front()) : failure;
+            faults.pop_front();
+        }
         if (!failure) {
             failure = m_service.Refusal(entry.call, entry.context, entry.card);
         }
@@ -169,11 +174,11 @@ class PcScSimulator final : public PcScApi {
     // Runs a call on a card handle whose connection is usable, with that connection and its
     // reader; otherwise the call answers the warning or error of the handle.
     template <typename Body>
-    uint32_t PerformOnCard(sim::JournalEntry entry, Body&& body) {
-        return Perform(std::move(entry), [&](Lock&, sim::JournalEntry& journaled) {
+    uint32_t PerformOnCard(Call call, ScardHandle card, Body&& body) {
+        return Perform({.call = call, .card = card}, [&](auto&&...) {
             sim::SimConnection* connection = nullptr;
             sim::SimReader* reader = nullptr;
-            const uint32_t refused = UsableConnection(journaled.card, connection, reader);
+            const uint32_t refused = UsableConnection(card, connection, reader);
             return refused != SCARD_S_SUCCESS ? refused : body(*connection, *reader);
         });
     }
@@ -187,7 +192,6 @@ class PcScSimulator final : public PcScApi {
         m_contexts.emplace(m_nextContext, 0);
         return m_nextContext++;
     }
-    std::optional<uint32_t> TakeFault(Call call);
     // Text allocated under the context into the caller's holder, which the call emptied first.
     void Hand(PcScMemory& holder, ScardContext context, const std::u16string& text);
 

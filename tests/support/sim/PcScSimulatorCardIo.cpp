@@ -3,8 +3,6 @@
 
 #include "PcScSimulator.h"
 
-using sim::JournalEntry;
-
 namespace {
 
 // Bytes into a caller's buffer whose capacity `length` holds; a null buffer asks for the length.
@@ -46,23 +44,21 @@ uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_
     // The card state ordinal and protocol; absent after the card's removal.
     uint32_t cardState = SCARD_ABSENT;
     uint32_t cardProtocol = SCARD_PROTOCOL_UNDEFINED;
-    const uint32_t result = PerformOnCard(
-        JournalEntry{.call = Call::Status, .card = card},
-        [&](sim::SimConnection& connection, sim::SimReader& reader) {
-            if (atrLength != nullptr) {
-                if (const uint32_t copied = CopyOut(
-                        reader.card ? reader.card->atr : std::vector<uint8_t>(), atr, *atrLength);
-                    copied != 0) {
-                    return copied;
-                }
+    const uint32_t result = PerformOnCard(Call::Status, card, [&](auto& connection, auto& reader) {
+        if (atrLength != nullptr) {
+            if (const uint32_t copied = CopyOut(
+                    reader.card ? reader.card->atr : std::vector<uint8_t>(), atr, *atrLength);
+                copied != 0) {
+                return copied;
             }
-            if (reader.card) {
-                cardState = connection.protocol != 0 ? SCARD_SPECIFIC : SCARD_POWERED;
-            }
-            cardProtocol = connection.protocol;
-            Hand(readerName, connection.context, reader.name + u'\0' + u'\0');
-            return SCARD_S_SUCCESS;
-        });
+        }
+        if (reader.card) {
+            cardState = connection.protocol != 0 ? SCARD_SPECIFIC : SCARD_POWERED;
+        }
+        cardProtocol = connection.protocol;
+        Hand(readerName, connection.context, reader.name + u'\0' + u'\0');
+        return SCARD_S_SUCCESS;
+    });
     if (result == SCARD_S_SUCCESS || result == SCARD_W_REMOVED_CARD) {
         if (state != nullptr) {
             *state = cardState;
@@ -78,8 +74,7 @@ uint32_t PcScSimulator::Transmit(ScardHandle card, const PcScIoRequest* sendPci,
                                  const uint8_t* send, uint32_t sendLength,
                                  PcScIoRequest* receivePci, uint8_t* receive,
                                  uint32_t* receiveLength) {
-    const JournalEntry entry{.call = Call::Transmit, .card = card};
-    return PerformOnCard(entry, [&](sim::SimConnection& connection, sim::SimReader& reader) {
+    return PerformOnCard(Call::Transmit, card, [&](auto& connection, auto& reader) {
         if (!reader.card) {
             return SCARD_W_REMOVED_CARD;
         }
@@ -101,8 +96,7 @@ uint32_t PcScSimulator::Transmit(ScardHandle card, const PcScIoRequest* sendPci,
 uint32_t PcScSimulator::Control(ScardHandle card, uint32_t code, const uint8_t* input,
                                 uint32_t inputLength, uint8_t* output, uint32_t outputCapacity,
                                 uint32_t* returned) {
-    const JournalEntry entry{.call = Call::Control, .card = card};
-    return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
+    return PerformOnCard(Call::Control, card, [&](auto&, auto& reader) {
         *returned = 0;
         if (!reader.control) {
             return SCARD_E_UNSUPPORTED_FEATURE;
@@ -123,8 +117,7 @@ uint32_t PcScSimulator::Control(ScardHandle card, uint32_t code, const uint8_t* 
 
 uint32_t PcScSimulator::GetAttrib(ScardHandle card, uint32_t id, uint8_t* buffer,
                                   uint32_t* length) {
-    const JournalEntry entry{.call = Call::GetAttrib, .card = card};
-    return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
+    return PerformOnCard(Call::GetAttrib, card, [&](auto&, auto& reader) {
         const auto found = reader.attributes.find(id);
         return found != reader.attributes.end() ? CopyOut(found->second, buffer, *length)
                                                 : SCARD_E_UNSUPPORTED_FEATURE;
@@ -133,8 +126,7 @@ uint32_t PcScSimulator::GetAttrib(ScardHandle card, uint32_t id, uint8_t* buffer
 
 uint32_t PcScSimulator::SetAttrib(ScardHandle card, uint32_t id, const uint8_t* buffer,
                                   uint32_t length) {
-    const JournalEntry entry{.call = Call::SetAttrib, .card = card};
-    return PerformOnCard(entry, [&](sim::SimConnection&, sim::SimReader& reader) {
+    return PerformOnCard(Call::SetAttrib, card, [&](auto&, auto& reader) {
         const auto found = reader.attributes.find(id);
         if (found == reader.attributes.end()) {
             return SCARD_E_UNSUPPORTED_FEATURE;

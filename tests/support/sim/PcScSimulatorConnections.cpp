@@ -66,7 +66,7 @@ uint32_t PcScSimulator::Reconnect(ScardHandle card, uint32_t shareMode, uint32_t
                              .card = card,
                              .shareMode = shareMode,
                              .disposition = initialization};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
+    return Perform(entry, [&](auto&&...) {
         sim::SimConnection* connection = m_connections.Find(card);
         if (connection == nullptr) {
             return SCARD_E_INVALID_HANDLE;
@@ -97,8 +97,7 @@ uint32_t PcScSimulator::Reconnect(ScardHandle card, uint32_t shareMode, uint32_t
 
 uint32_t PcScSimulator::Disconnect(ScardHandle card, uint32_t disposition) {
     const JournalEntry entry{.call = Call::Disconnect, .card = card, .disposition = disposition};
-    return Perform(entry,
-                   [&](Lock&, JournalEntry&) { return DisconnectLocked(card, disposition); });
+    return Perform(entry, [&](auto&&...) { return DisconnectLocked(card, disposition); });
 }
 
 uint32_t PcScSimulator::DisconnectLocked(ScardHandle card, uint32_t disposition) {

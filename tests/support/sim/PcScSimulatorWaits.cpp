@@ -5,12 +5,59 @@
 #include "PcScSimulator.h"
 #include "pcsc/AtrMask.h"
 
-using sim::JournalEntry;
+namespace {
+
+constexpr uint32_t kReportedBits = SCARD_STATE_UNKNOWN | SCARD_STATE_EMPTY | SCARD_STATE_PRESENT |
+                                   SCARD_STATE_EXCLUSIVE | SCARD_STATE_INUSE;
+
+uint32_t CountOf(uint32_t state) {
+    return state >> 16;
+}
+
+// Writes the entry's event state (and ATR); true when it differs from the caller's current state:
+// the reported bits differ, or the caller's non-zero event count does (SCARD_STATE_CHANGED and
+// SCARD_STATE_ATRMATCH take no part). An entry with SCARD_STATE_IGNORE is left alone; an unknown
+// name reads SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE, changed unless the caller knew it unknown;
+// the PnP pseudo-reader carries the number of readers in bits 16 and up.
+bool UpdateEntry(PcScReaderState& entry, const sim::Readers& readers,
+                 const sim::ConnectionTable& connections) {
+    const uint32_t current = entry.dwCurrentState;
+    if ((current & SCARD_STATE_IGNORE) != 0) {
+        return false;
+    }
+    const std::u16string_view name = entry.szReader != nullptr ? entry.szReader : u"";
+    bool changed = false;
+    uint32_t state = 0;
+    const sim::SimReader* reader = sim::FindReader(readers, name);
+    entry.cbAtr = 0;
+    if (name == kPnPNotificationReader) {
+        state = static_cast<uint32_t>(readers.size()) << 16;
+        changed = CountOf(current) != CountOf(state);
+    } else if (reader == nullptr) {
+        state = SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE;
+        changed = (current & SCARD_STATE_UNKNOWN) == 0;
+    } else {
+        // Present or empty as SCARD_READERSTATEW reports it, with the event count in bits 16 up.
+        state = static_cast<uint32_t>(reader->eventCount) << 16 |
+                (reader->card ? SCARD_STATE_PRESENT | connections.SharingState(reader->name)
+                              : SCARD_STATE_EMPTY);
+        changed = (current & kReportedBits) != (state & kReportedBits) ||
+                  (CountOf(current) != 0 && CountOf(current) != CountOf(state));
+        if (reader->card) {
+            const size_t length = std::min<size_t>(reader->card->atr.size(), SCARD_ATR_CAPACITY);
+            std::copy_n(reader->card->atr.begin(), length, entry.rgbAtr);
+            entry.cbAtr = static_cast<uint32_t>(length);
+        }
+    }
+    entry.dwEventState = state | (changed ? SCARD_STATE_CHANGED : 0);
+    return changed;
+}
+
+}  // namespace
 
 uint32_t PcScSimulator::GetStatusChange(ScardContext context, uint32_t timeoutMs,
                                         PcScReaderState* states, uint32_t count) {
-    const JournalEntry entry{.call = Call::GetStatusChange, .context = context};
-    return Perform(entry, [&](Lock& lock, JournalEntry&) {
+    return Perform({.call = Call::GetStatusChange, .context = context}, [&](Lock& lock, auto&) {
         bool blocked = false;
         const uint32_t result = WaitForChange(lock, context, timeoutMs, states, count, blocked);
         m_waitersBlocked -= blocked ? 1 : 0;
@@ -32,7 +79,7 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
         }
         bool changed = false;
         for (PcScReaderState& state : std::span(states, count)) {
-            changed = sim::UpdateEntry(state, m_readers, m_connections) || changed;
+            changed = UpdateEntry(state, m_readers, m_connections) || changed;
         }
         if (changed) {
             return SCARD_S_SUCCESS;
@@ -61,8 +108,7 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
 uint32_t PcScSimulator::LocateCardsByATR(ScardContext context, const PcScAtrMask* masks,
                                          uint32_t maskCount, PcScReaderState* states,
                                          uint32_t count) {
-    const JournalEntry entry{.call = Call::LocateCardsByATR, .context = context};
-    return Perform(entry, [&](Lock&, JournalEntry&) {
+    return Perform({.call = Call::LocateCardsByATR, .context = context}, [&](auto&&...) {
         if (!m_contexts.contains(context)) {
             return SCARD_E_INVALID_HANDLE;
         }
@@ -77,7 +123,7 @@ void PcScSimulator::Locate(PcScReaderState& entry, std::span<const PcScAtrMask> 
     if ((entry.dwCurrentState & SCARD_STATE_IGNORE) != 0) {
         return;
     }
-    sim::UpdateEntry(entry, m_readers, m_connections);
+    UpdateEntry(entry, m_readers, m_connections);
     const sim::SimReader* reader =
         sim::FindReader(m_readers, entry.szReader != nullptr ? entry.szReader : u"");
     const bool matched = reader != nullptr && reader->card &&

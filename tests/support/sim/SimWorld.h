@@ -123,20 +123,56 @@ struct SimConnection {
 // needs no card and never gets the removed-card or reset warnings.
 class ConnectionTable {
   public:
-    ScardHandle Open(SimConnection connection);
-    SimConnection* Find(ScardHandle handle);
+    ScardHandle Open(SimConnection connection) {
+        m_connections.emplace(m_nextHandle, std::move(connection));
+        return m_nextHandle++;
+    }
+    SimConnection* Find(ScardHandle handle) {
+        const auto found = m_connections.find(handle);
+        return found == m_connections.end() ? nullptr : &found->second;
+    }
     void Close(ScardHandle handle) { m_connections.erase(handle); }
-    void CloseContext(ScardContext context);
+    void CloseContext(ScardContext context) {
+        std::erase_if(m_connections, [&](const auto& e) { return e.second.context == context; });
+    }
     // SCARD_E_SHARING_VIOLATION unless a connection in `shareMode` may join the reader, not
     // counting `self` (a handle that is reconnecting).
-    uint32_t Admit(std::u16string_view reader, uint32_t shareMode, ScardHandle self = 0) const;
+    uint32_t Admit(std::u16string_view reader, uint32_t shareMode, ScardHandle self) const {
+        for (const auto& [handle, other] : m_connections) {
+            if (handle != self && other.readerName == reader && other.Live() &&
+                (Alone(shareMode) || Alone(other.shareMode))) {
+                return SCARD_E_SHARING_VIOLATION;
+            }
+        }
+        return SCARD_S_SUCCESS;
+    }
     // SCARD_STATE_EXCLUSIVE and/or SCARD_STATE_INUSE as the reader's live connections imply.
-    uint32_t SharingState(std::u16string_view reader) const;
+    uint32_t SharingState(std::u16string_view reader) const {
+        uint32_t state = 0;
+        for (const auto& [handle, other] : m_connections) {
+            if (other.readerName == reader && other.Live()) {
+                state |= Alone(other.shareMode) ? SCARD_STATE_EXCLUSIVE : SCARD_STATE_INUSE;
+            }
+        }
+        return state;
+    }
     // Marks the reader's live card (not direct) connections but `except`; ReaderGone marks all.
-    void Warn(std::u16string_view reader, HandleWarning warning, ScardHandle except = 0);
+    void Warn(std::u16string_view reader, HandleWarning warning, ScardHandle except = 0) {
+        for (auto& [handle, connection] : m_connections) {
+            if (connection.readerName == reader && (warning == HandleWarning::ReaderGone ||
+                                                    (handle != except && connection.Live() &&
+                                                     connection.shareMode != SCARD_SHARE_DIRECT))) {
+                connection.warning = warning;
+            }
+        }
+    }
     const std::map<ScardHandle, SimConnection>& All() const { return m_connections; }
 
   private:
+    static bool Alone(uint32_t shareMode) {
+        return shareMode == SCARD_SHARE_EXCLUSIVE || shareMode == SCARD_SHARE_DIRECT;
+    }
+
     std::map<ScardHandle, SimConnection> m_connections;
     ScardHandle m_nextHandle = 0xCA000001;
 };
@@ -146,10 +182,23 @@ class ConnectionTable {
 // it then reads freed memory, which AddressSanitizer reports.
 class MemoryLedger {
   public:
-    const char16_t* Allocate(ScardContext context, const std::u16string& text);
+    const char16_t* Allocate(ScardContext context, const std::u16string& text) {
+        auto block = std::make_unique<char16_t[]>(text.size());
+        std::copy(text.begin(), text.end(), block.get());
+        const char16_t* address = block.get();
+        m_blocks.emplace(address, Block{context, std::move(block)});
+        return address;
+    }
     // False (and counted) for a pointer never handed out or freed already: a double free.
-    bool Free(const void* block);
-    void ReleaseContext(ScardContext context);
+    bool Free(const void* block) {
+        const bool known = m_blocks.erase(block) == 1;
+        m_invalidFrees += known ? 0 : 1;
+        return known;
+    }
+    void ReleaseContext(ScardContext context) {
+        std::erase_if(m_blocks,
+                      [&](const auto& e) { return context != 0 && e.second.context == context; });
+    }
     size_t Outstanding() const { return m_blocks.size(); }
     size_t InvalidFrees() const { return m_invalidFrees; }
 
@@ -169,10 +218,37 @@ class ServiceState {
   public:
     // Every context but `survivor` (the other application's) dies with its connections.
     void Stop(const std::map<ScardContext, uint64_t>& contexts, ConnectionTable& connections,
-              ScardContext survivor);
+              ScardContext survivor) {
+        m_running = false;
+        for (const auto& [card, connection] : connections.All()) {
+            if (connection.context != survivor) {
+                m_deadCards.insert(card);
+            }
+        }
+        for (const auto& [context, cancels] : contexts) {
+            if (context != survivor) {
+                m_deadContexts.insert(context);
+                connections.CloseContext(context);
+            }
+        }
+    }
     void Start() { m_running = true; }
-    // The answer the service gives a call before it looks at anything else, if any.
-    std::optional<uint32_t> Refusal(Call call, ScardContext context, ScardHandle card) const;
+    // The answer the service gives a call before it looks at anything else, if any. Memory and
+    // the smart card database need no running service; a release lets the application forget a
+    // context whatever became of it.
+    std::optional<uint32_t> Refusal(Call call, ScardContext context, ScardHandle card) const {
+        if (call == Call::FreeMemory || call == Call::GetCardTypeProviderName ||
+            call == Call::ReleaseContext) {
+            return std::nullopt;
+        }
+        if (m_deadContexts.contains(context) || m_deadCards.contains(card)) {
+            return SCARD_E_SERVICE_STOPPED;
+        }
+        if (!m_running && (call == Call::EstablishContext || context == 0) && card == 0) {
+            return SCARD_E_NO_SERVICE;
+        }
+        return std::nullopt;
+    }
     bool Dead(ScardContext context) const { return m_deadContexts.contains(context); }
     void Forget(ScardContext context) { m_deadContexts.erase(context); }
 
@@ -181,17 +257,5 @@ class ServiceState {
     std::set<ScardContext> m_deadContexts;
     std::set<ScardHandle> m_deadCards;
 };
-
-// A reader's state as SCARD_READERSTATEW reports it: SCARD_STATE_EMPTY, or SCARD_STATE_PRESENT
-// with SCARD_STATE_EXCLUSIVE and SCARD_STATE_INUSE as they apply; the event count in bits 16 up.
-uint32_t ReaderState(const SimReader& reader, const ConnectionTable& connections);
-
-// Writes the entry's event state (and ATR); true when it differs from the caller's current state:
-// the reported bits differ, or the caller's non-zero event count does (SCARD_STATE_CHANGED and
-// SCARD_STATE_ATRMATCH take no part). An entry with SCARD_STATE_IGNORE is left alone; an unknown
-// name reads SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE, changed unless the caller knew it unknown;
-// the PnP pseudo-reader carries the number of readers in bits 16 and up.
-bool UpdateEntry(PcScReaderState& entry, const Readers& readers,
-                 const ConnectionTable& connections);
 
 }  // namespace sim
