@@ -6,7 +6,6 @@
 #include <string>
 
 #include "InterceptingPcSc.h"
-#include "pcsc/PcScApi.h"
 #include "pcsc/SmartCardDatabase.h"
 #include "registry/Registry.h"
 #include "sim/SimWorld.h"

@@ -80,8 +80,6 @@ struct ExtensionHarness {
     }
     // The object's last Cancel and release reach the platform without the test's hooks.
     ~ExtensionHarness() { pcsc.DropHooks(); }
-    ExtensionHarness(const ExtensionHarness&) = delete;
-    ExtensionHarness& operator=(const ExtensionHarness&) = delete;
 
     // Establishes the context and connects the reader's card exclusively, as discovery does.
     void ConnectCard() {

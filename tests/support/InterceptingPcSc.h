@@ -8,19 +8,14 @@
 
 #include "pcsc/PcScApi.h"
 
-class InterceptingPcSc : public PcScApi {
-  public:
-    using TransmitHook =
-        std::function<uint32_t(uint32_t result, uint32_t capacityOffered, uint32_t* receiveLength)>;
-    using StatusChangeHook = std::function<void(PcScReaderState* states, uint32_t count)>;
-
-    explicit InterceptingPcSc(PcScApi& target) : m_target(target) {}
-
+// The hooks a test sets; each is called only when set.
+struct PcScHooks {
     // Called after each forwarded Transmit with its result, the capacity it was offered and the
     // length it returned; returns the result to report.
-    TransmitHook onTransmit;
+    std::function<uint32_t(uint32_t result, uint32_t capacityOffered, uint32_t* receiveLength)>
+        onTransmit;
     // Called after each successful forwarded GetStatusChange.
-    StatusChangeHook onStatusChange;
+    std::function<void(PcScReaderState* states, uint32_t count)> onStatusChange;
     // Called before each forwarded ListReaders.
     std::function<void()> onListReaders;
     // Called before each release; the release reaches the target only when it returns true (a
@@ -29,17 +24,15 @@ class InterceptingPcSc : public PcScApi {
     // Called before each GetStatusChange with its time-out, and after it with its result.
     std::function<void(uint32_t timeoutMs)> beforeStatusChange;
     std::function<void(uint32_t result)> afterStatusChange;
+};
+
+class InterceptingPcSc : public PcScApi, public PcScHooks {
+  public:
+    explicit InterceptingPcSc(PcScApi& target) : m_target(target) {}
 
     // Forgets every hook. A test's hooks refer to its own locals, which are gone by the time the
     // object the test drove is cancelled and destroyed.
-    void DropHooks() {
-        onTransmit = nullptr;
-        onStatusChange = nullptr;
-        onListReaders = nullptr;
-        onReleaseContext = nullptr;
-        beforeStatusChange = nullptr;
-        afterStatusChange = nullptr;
-    }
+    void DropHooks() { static_cast<PcScHooks&>(*this) = {}; }
 
     uint32_t EstablishContext(uint32_t scope, ScardContext* context) override {
         return m_target.EstablishContext(scope, context);

@@ -101,7 +101,7 @@ class PcScSimulator final : public PcScApi {
     // Another application connects to the reader's card exclusively and lets it go again. The
     // hold answers what Connect would; its calls are not journaled.
     uint32_t HoldExclusively(const std::u16string& reader);
-    bool ReleaseHeld(const std::u16string& reader, uint32_t disposition = SCARD_LEAVE_CARD);
+    bool ReleaseHeld(const std::u16string& reader);
 
     // Faults and inspection. Injected results are returned, one each, by the next calls of that
     // kind; a queued SCARD_S_SUCCESS lets its call through unchanged.
@@ -172,14 +172,23 @@ class PcScSimulator final : public PcScApi {
     }
 
     // Runs a call on a card handle whose connection is usable, with that connection and its
-    // reader; otherwise the call answers the warning or error of the handle.
+    // reader; otherwise the call answers the warning (a reset once) or error of the handle.
     template <typename Body>
     uint32_t PerformOnCard(Call call, ScardHandle card, Body&& body) {
         return Perform({.call = call, .card = card}, [&](auto&&...) {
-            sim::SimConnection* connection = nullptr;
-            sim::SimReader* reader = nullptr;
-            const uint32_t refused = UsableConnection(card, connection, reader);
-            return refused != SCARD_S_SUCCESS ? refused : body(*connection, *reader);
+            sim::SimConnection* connection = m_connections.Find(card);
+            if (connection == nullptr) {
+                return SCARD_E_INVALID_HANDLE;
+            }
+            const sim::HandleWarning warning =
+                std::exchange(connection->warning,
+                              connection->Live() ? sim::HandleWarning::None : connection->warning);
+            if (warning != sim::HandleWarning::None) {
+                return warning == sim::HandleWarning::Reset     ? SCARD_W_RESET_CARD
+                       : warning == sim::HandleWarning::Removed ? SCARD_W_REMOVED_CARD
+                                                                : SCARD_E_READER_UNAVAILABLE;
+            }
+            return body(*connection, *sim::FindReader(m_readers, connection->readerName));
         });
     }
     // Runs a change of the named reader under the lock; false when the reader is unknown or the
@@ -198,11 +207,7 @@ class PcScSimulator final : public PcScApi {
     uint32_t OpenConnection(ScardContext context, std::u16string_view readerName,
                             uint32_t shareMode, uint32_t preferred, ScardHandle& card,
                             uint32_t& protocol);
-    uint32_t DisconnectLocked(ScardHandle card, uint32_t disposition);
     void ResetCardIn(sim::SimReader& reader, ScardHandle except);
-    // The connection behind a handle, or the warning or error that refuses the call.
-    uint32_t UsableConnection(ScardHandle card, sim::SimConnection*& connection,
-                              sim::SimReader*& reader);
 
     // Counts the call among the blocked waits (and sets `blocked`) once it blocks.
     uint32_t WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -55,9 +56,7 @@ std::string Run(RealScenarioStack& stack, const std::string& line) {
         return "ok";
     } catch (const std::exception& error) {
         std::string what = error.what();
-        for (char& c : what) {
-            c = c == '\n' ? ' ' : c;
-        }
+        std::replace(what.begin(), what.end(), '\n', ' ');
         return "error " + what;
     }
 }

@@ -17,27 +17,6 @@ uint32_t CopyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, uint32_t& l
 
 }  // namespace
 
-uint32_t PcScSimulator::UsableConnection(ScardHandle card, sim::SimConnection*& connection,
-                                         sim::SimReader*& reader) {
-    connection = m_connections.Find(card);
-    if (connection == nullptr) {
-        return SCARD_E_INVALID_HANDLE;
-    }
-    switch (connection->warning) {
-        case sim::HandleWarning::Removed:
-            return SCARD_W_REMOVED_CARD;
-        case sim::HandleWarning::ReaderGone:
-            return SCARD_E_READER_UNAVAILABLE;
-        case sim::HandleWarning::Reset:
-            connection->warning = sim::HandleWarning::None;
-            return SCARD_W_RESET_CARD;
-        case sim::HandleWarning::None:
-            break;
-    }
-    reader = sim::FindReader(m_readers, connection->readerName);
-    return SCARD_S_SUCCESS;
-}
-
 uint32_t PcScSimulator::Status(ScardHandle card, PcScMemory& readerName, uint32_t* state,
                                uint32_t* protocol, uint8_t* atr, uint32_t* atrLength) {
     readerName.Reset();

@@ -97,23 +97,21 @@ uint32_t PcScSimulator::Reconnect(ScardHandle card, uint32_t shareMode, uint32_t
 
 uint32_t PcScSimulator::Disconnect(ScardHandle card, uint32_t disposition) {
     const JournalEntry entry{.call = Call::Disconnect, .card = card, .disposition = disposition};
-    return Perform(entry, [&](auto&&...) { return DisconnectLocked(card, disposition); });
-}
-
-uint32_t PcScSimulator::DisconnectLocked(ScardHandle card, uint32_t disposition) {
-    const sim::SimConnection* connection = m_connections.Find(card);
-    if (connection == nullptr) {
-        return SCARD_E_INVALID_HANDLE;
-    }
-    if (connection->Live() && disposition != SCARD_LEAVE_CARD) {
-        sim::SimReader& reader = *sim::FindReader(m_readers, connection->readerName);
-        if (reader.card) {
-            ResetCardIn(reader, card);
+    return Perform(entry, [&](auto&&...) {
+        const sim::SimConnection* connection = m_connections.Find(card);
+        if (connection == nullptr) {
+            return SCARD_E_INVALID_HANDLE;
         }
-    }
-    m_connections.Close(card);
-    Changed();
-    return SCARD_S_SUCCESS;
+        if (connection->Live() && disposition != SCARD_LEAVE_CARD) {
+            sim::SimReader& reader = *sim::FindReader(m_readers, connection->readerName);
+            if (reader.card) {
+                ResetCardIn(reader, card);
+            }
+        }
+        m_connections.Close(card);
+        Changed();
+        return SCARD_S_SUCCESS;
+    });
 }
 
 void PcScSimulator::ResetCardIn(sim::SimReader& reader, ScardHandle except) {

@@ -78,16 +78,8 @@ uint32_t PcScSimulator::HoldExclusively(const std::u16string& reader) {
                           protocol);
 }
 
-bool PcScSimulator::ReleaseHeld(const std::u16string& reader, uint32_t disposition) {
+bool PcScSimulator::ReleaseHeld(const std::u16string& reader) {
     const std::lock_guard lock(m_mutex);
-    std::vector<ScardHandle> held;
-    for (const auto& [card, connection] : m_connections.All()) {
-        if (connection.context == m_elsewhere && connection.readerName == reader) {
-            held.push_back(card);
-        }
-    }
-    for (const ScardHandle card : held) {
-        DisconnectLocked(card, disposition);
-    }
-    return !held.empty();
+    Changed();
+    return m_connections.CloseContext(m_elsewhere, reader) != 0;
 }

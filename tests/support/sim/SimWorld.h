@@ -132,8 +132,11 @@ class ConnectionTable {
         return found == m_connections.end() ? nullptr : &found->second;
     }
     void Close(ScardHandle handle) { m_connections.erase(handle); }
-    void CloseContext(ScardContext context) {
-        std::erase_if(m_connections, [&](const auto& e) { return e.second.context == context; });
+    // Closes the context's connections, or those to one reader; how many.
+    size_t CloseContext(ScardContext context, std::u16string_view reader = {}) {
+        return std::erase_if(m_connections, [&](const auto& e) {
+            return e.second.context == context && (reader.empty() || e.second.readerName == reader);
+        });
     }
     // SCARD_E_SHARING_VIOLATION unless a connection in `shareMode` may join the reader, not
     // counting `self` (a handle that is reconnecting).
