@@ -1,7 +1,8 @@
 // The shared PC/SC scenarios: written once against ScenarioStack and run over every stack that
 // provides one (the simulator, and the real Linux stack of pcscd + vpcd + virtual card), so that
 // the simulator's fidelity to the real stack is measured. Each stack's program instantiates the
-// suite PcScScenario with the stack's name and defines MakeScenarioStack.
+// suite PcScScenario with the stack's name and links the stack's source, which defines
+// MakeScenarioStack.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -65,5 +65,5 @@ class ScenarioStack {
     virtual std::string Lacks(const std::string& /*call*/) const { return {}; }
 };
 
-// The stack of the program: each scenario program links one stack and defines this.
+// The stack of the program: each scenario program links one stack, whose source defines this.
 std::unique_ptr<ScenarioStack> MakeScenarioStack();

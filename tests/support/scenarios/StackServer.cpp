@@ -1,5 +1,5 @@
-// zeph_stack_server: the real Linux stack (RealScenarioStack) for a scenario program that runs
-// elsewhere, such as the Windows scenarios under Wine 10 (RemoteScenarioStack.h). Listens on a
+// zeph_stack_server: the real Linux stack (RealScenarioStack.cpp) for a scenario program that runs
+// elsewhere, such as the Windows scenarios under Wine 10 (RemoteScenarioStack.cpp). Listens on a
 // loopback port; each connection gets a stack of its own, which goes when the connection closes.
 // Commands, one a line, each answered "ok" or "error <what>" once done:
 //   reader, insert <ATR hex>, remove, hold, release, stop, start
@@ -19,7 +19,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "RealScenarioStack.h"
+#include "ScenarioStack.h"
 #include "platform/TextConversion.h"
 
 namespace {
@@ -33,7 +33,7 @@ std::vector<uint8_t> ParseHex(const std::string& text) {
 }
 
 // One command on the stack; the answer without its line feed.
-std::string Run(RealScenarioStack& stack, const std::string& line) {
+std::string Run(ScenarioStack& stack, const std::string& line) {
     const std::string command = line.substr(0, line.find(' '));
     const std::string argument =
         line.size() > command.size() ? line.substr(command.size() + 1) : "";
@@ -63,10 +63,10 @@ std::string Run(RealScenarioStack& stack, const std::string& line) {
 
 // Serves one connection: a new stack, then its commands until the peer closes.
 void Serve(int connection) {
-    std::unique_ptr<RealScenarioStack> stack;
+    std::unique_ptr<ScenarioStack> stack;
     std::string answer;
     try {
-        stack = std::make_unique<RealScenarioStack>();
+        stack = MakeScenarioStack();
     } catch (const std::exception& error) {
         answer = std::string("error ") + error.what();
     }
