@@ -20,8 +20,7 @@ uint32_t PcScSimulator::ReleaseContext(ScardContext context) {
             return SCARD_E_INVALID_HANDLE;
         }
         m_memory.ReleaseContext(context);
-        if (m_service.Dead(context)) {
-            m_service.Forget(context);
+        if (m_deadContexts.erase(context) == 1) {
             return SCARD_E_SERVICE_STOPPED;
         }
         m_connections.CloseContext(context);
@@ -97,6 +96,23 @@ void PcScSimulator::Hand(PcScMemory& holder, ScardContext context, const std::u1
 void PcScSimulator::SetCardTypeProvider(const std::u16string& cardName, uint32_t providerId,
                                         const std::u16string& provider) {
     Locked([&] { m_providers[{cardName, providerId}] = provider; });
+}
+
+std::optional<uint32_t> PcScSimulator::Refusal(const JournalEntry& call) const {
+    // Memory and the smart card database need no running service; a release lets the
+    // application forget a context whatever became of it.
+    if (call.call == Call::FreeMemory || call.call == Call::GetCardTypeProviderName ||
+        call.call == Call::ReleaseContext) {
+        return std::nullopt;
+    }
+    if (m_deadContexts.contains(call.context) || m_deadCards.contains(call.card)) {
+        return SCARD_E_SERVICE_STOPPED;
+    }
+    if (!m_running && (call.call == Call::EstablishContext || call.context == 0) &&
+        call.card == 0) {
+        return SCARD_E_NO_SERVICE;
+    }
+    return std::nullopt;
 }
 
 void PcScSimulator::InjectResults(Call call, const std::vector<uint32_t>& results) {

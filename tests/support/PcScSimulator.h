@@ -26,6 +26,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <type_traits>
 #include <utility>
 
@@ -34,8 +35,6 @@
 class PcScSimulator final : public PcScApi {
   public:
     using Call = sim::Call;
-    // Long enough to mean "hung" on a loaded machine under a sanitizer.
-    static constexpr std::chrono::milliseconds kAwaitDeadline{10000};
 
     PcScSimulator();
 
@@ -78,17 +77,13 @@ class PcScSimulator final : public PcScApi {
     // The virtual card with this ATR, T=1.
     bool InsertCard(const std::u16string& reader, std::vector<uint8_t> atr);
     bool RemoveCard(const std::u16string& reader);
-    // The PC/SC service stops (every context and card handle of the application dies) and starts
-    // again.
-    void StopService() {
-        Locked([&] {
-            m_service.Stop(m_contexts, m_connections, m_elsewhere);
-            Changed();
-        });
-    }
+    // The PC/SC service stops and starts again. While it is down a new context is refused with
+    // SCARD_E_NO_SERVICE; every context and card handle of the application from before the stop
+    // dies: it answers SCARD_E_SERVICE_STOPPED for ever, and its waits end with that result.
+    void StopService();
     void StartService() {
         Locked([&] {
-            m_service.Start();
+            m_running = true;
             Changed();
         });
     }
@@ -164,7 +159,7 @@ class PcScSimulator final : public PcScApi {
             faults.pop_front();
         }
         if (!failure) {
-            failure = m_service.Refusal(entry.call, entry.context, entry.card);
+            failure = Refusal(entry);
         }
         const uint32_t result = failure ? *failure : body(lock, entry);
         m_journal.push_back(entry);
@@ -197,6 +192,8 @@ class PcScSimulator final : public PcScApi {
     bool ChangeReader(const std::u16string& name, Change&& change);
 
     void Changed() { m_changed.notify_all(); }
+    // The answer the stopped service, or a context or handle from before the stop, gives a call.
+    std::optional<uint32_t> Refusal(const sim::JournalEntry& call) const;
     ScardContext Establish() {
         m_contexts.emplace(m_nextContext, 0);
         return m_nextContext++;
@@ -212,7 +209,6 @@ class PcScSimulator final : public PcScApi {
     // Counts the call among the blocked waits (and sets `blocked`) once it blocks.
     uint32_t WaitForChange(Lock& lock, ScardContext context, uint32_t timeoutMs,
                            PcScReaderState* states, uint32_t count, bool& blocked);
-    void Locate(PcScReaderState& entry, std::span<const PcScAtrMask> masks) const;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
@@ -225,7 +221,9 @@ class PcScSimulator final : public PcScApi {
     sim::MemoryLedger m_memory;
     std::vector<sim::JournalEntry> m_journal;
     std::map<Call, std::deque<uint32_t>> m_faults;
-    sim::ServiceState m_service;
+    bool m_running = true;
+    std::set<ScardContext> m_deadContexts;
+    std::set<ScardHandle> m_deadCards;
     std::map<std::pair<std::u16string, uint32_t>, std::u16string> m_providers;
     // The other application's context; its connections are the ones it holds.
     ScardContext m_elsewhere = 0;

@@ -13,8 +13,11 @@ uint32_t Admit(const sim::ConnectionTable& connections, const sim::SimReader& re
     if (shareMode != SCARD_SHARE_DIRECT && !reader.card) {
         return SCARD_W_REMOVED_CARD;
     }
-    if (const uint32_t refused = connections.Admit(reader.name, shareMode, self); refused != 0) {
-        return refused;
+    for (const auto& [handle, other] : connections.All()) {
+        if (handle != self && other.readerName == reader.name && other.Live() &&
+            (sim::Alone(shareMode) || sim::Alone(other.shareMode))) {
+            return SCARD_E_SHARING_VIOLATION;
+        }
     }
     negotiated = reader.card ? preferred & SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_UNDEFINED;
     return shareMode != SCARD_SHARE_DIRECT && negotiated == SCARD_PROTOCOL_UNDEFINED

@@ -74,7 +74,7 @@ uint32_t PcScSimulator::WaitForChange(Lock& lock, ScardContext context, uint32_t
     const uint64_t cancellations = open->second;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
-        if (m_service.Dead(context)) {
+        if (m_deadContexts.contains(context)) {
             return SCARD_E_SERVICE_STOPPED;
         }
         bool changed = false;
@@ -113,29 +113,27 @@ uint32_t PcScSimulator::LocateCardsByATR(ScardContext context, const PcScAtrMask
             return SCARD_E_INVALID_HANDLE;
         }
         for (PcScReaderState& state : std::span(states, count)) {
-            Locate(state, std::span(masks, maskCount));
+            if ((state.dwCurrentState & SCARD_STATE_IGNORE) != 0) {
+                continue;
+            }
+            UpdateEntry(state, m_readers, m_connections);
+            const sim::SimReader* reader =
+                sim::FindReader(m_readers, state.szReader != nullptr ? state.szReader : u"");
+            const auto matches = [reader](const PcScAtrMask& m) {
+                const std::vector<uint8_t>& atr = reader->card->atr;
+                return AtrMatches(m, atr.data(), static_cast<uint32_t>(atr.size()));
+            };
+            if (reader != nullptr && reader->card &&
+                std::any_of(masks, masks + maskCount, matches)) {
+                state.dwEventState |= SCARD_STATE_ATRMATCH;
+            }
         }
         return SCARD_S_SUCCESS;
     });
 }
 
-void PcScSimulator::Locate(PcScReaderState& entry, std::span<const PcScAtrMask> masks) const {
-    if ((entry.dwCurrentState & SCARD_STATE_IGNORE) != 0) {
-        return;
-    }
-    UpdateEntry(entry, m_readers, m_connections);
-    const sim::SimReader* reader =
-        sim::FindReader(m_readers, entry.szReader != nullptr ? entry.szReader : u"");
-    const bool matched = reader != nullptr && reader->card &&
-                         std::any_of(masks.begin(), masks.end(), [reader](const PcScAtrMask& m) {
-                             const std::vector<uint8_t>& atr = reader->card->atr;
-                             return AtrMatches(m, atr.data(), static_cast<uint32_t>(atr.size()));
-                         });
-    entry.dwEventState =
-        (entry.dwEventState & ~SCARD_STATE_ATRMATCH) | (matched ? SCARD_STATE_ATRMATCH : 0);
-}
-
 bool PcScSimulator::Await(const std::function<bool()>& done) const {
     Lock lock(m_mutex);
-    return m_changed.wait_for(lock, kAwaitDeadline, done);
+    // Long enough to mean "hung" on a loaded machine under a sanitizer.
+    return m_changed.wait_for(lock, std::chrono::seconds(10), done);
 }

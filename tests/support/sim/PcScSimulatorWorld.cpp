@@ -20,6 +20,23 @@ bool PcScSimulator::RemoveReader(const std::u16string& name) {
     return std::erase_if(m_readers, [&](const auto& r) { return r.name == name; }) == 1;
 }
 
+void PcScSimulator::StopService() {
+    const std::lock_guard lock(m_mutex);
+    m_running = false;
+    for (const auto& [card, connection] : m_connections.All()) {
+        if (connection.context != m_elsewhere) {
+            m_deadCards.insert(card);
+        }
+    }
+    for (const auto& [context, cancels] : m_contexts) {
+        if (context != m_elsewhere) {
+            m_deadContexts.insert(context);
+            m_connections.CloseContext(context);
+        }
+    }
+    Changed();
+}
+
 template <typename Change>
 bool PcScSimulator::ChangeReader(const std::u16string& name, Change&& change) {
     const std::lock_guard lock(m_mutex);

@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -117,6 +116,11 @@ struct SimConnection {
     }
 };
 
+// Whether a connection in this share mode keeps every other connection from its reader.
+inline bool Alone(uint32_t shareMode) {
+    return shareMode == SCARD_SHARE_EXCLUSIVE || shareMode == SCARD_SHARE_DIRECT;
+}
+
 // The open card handles. An exclusive or direct connection admits no other connection to its
 // reader, a shared one admits shared ones only; handles whose card or reader has gone no longer
 // count (so a reader added again under an old name is a new reader to them). A direct connection
@@ -137,17 +141,6 @@ class ConnectionTable {
         return std::erase_if(m_connections, [&](const auto& e) {
             return e.second.context == context && (reader.empty() || e.second.readerName == reader);
         });
-    }
-    // SCARD_E_SHARING_VIOLATION unless a connection in `shareMode` may join the reader, not
-    // counting `self` (a handle that is reconnecting).
-    uint32_t Admit(std::u16string_view reader, uint32_t shareMode, ScardHandle self) const {
-        for (const auto& [handle, other] : m_connections) {
-            if (handle != self && other.readerName == reader && other.Live() &&
-                (Alone(shareMode) || Alone(other.shareMode))) {
-                return SCARD_E_SHARING_VIOLATION;
-            }
-        }
-        return SCARD_S_SUCCESS;
     }
     // SCARD_STATE_EXCLUSIVE and/or SCARD_STATE_INUSE as the reader's live connections imply.
     uint32_t SharingState(std::u16string_view reader) const {
@@ -172,10 +165,6 @@ class ConnectionTable {
     const std::map<ScardHandle, SimConnection>& All() const { return m_connections; }
 
   private:
-    static bool Alone(uint32_t shareMode) {
-        return shareMode == SCARD_SHARE_EXCLUSIVE || shareMode == SCARD_SHARE_DIRECT;
-    }
-
     std::map<ScardHandle, SimConnection> m_connections;
     ScardHandle m_nextHandle = 0xCA000001;
 };
@@ -212,53 +201,6 @@ class MemoryLedger {
     };
     std::map<const void*, Block> m_blocks;
     size_t m_invalidFrees = 0;
-};
-
-// Whether the service runs, with WinSCard's answers around a stop: while it is down a new context
-// is refused with SCARD_E_NO_SERVICE; a context from before the stop, and every card handle of it,
-// answers SCARD_E_SERVICE_STOPPED for ever, and its waits end with that result.
-class ServiceState {
-  public:
-    // Every context but `survivor` (the other application's) dies with its connections.
-    void Stop(const std::map<ScardContext, uint64_t>& contexts, ConnectionTable& connections,
-              ScardContext survivor) {
-        m_running = false;
-        for (const auto& [card, connection] : connections.All()) {
-            if (connection.context != survivor) {
-                m_deadCards.insert(card);
-            }
-        }
-        for (const auto& [context, cancels] : contexts) {
-            if (context != survivor) {
-                m_deadContexts.insert(context);
-                connections.CloseContext(context);
-            }
-        }
-    }
-    void Start() { m_running = true; }
-    // The answer the service gives a call before it looks at anything else, if any. Memory and
-    // the smart card database need no running service; a release lets the application forget a
-    // context whatever became of it.
-    std::optional<uint32_t> Refusal(Call call, ScardContext context, ScardHandle card) const {
-        if (call == Call::FreeMemory || call == Call::GetCardTypeProviderName ||
-            call == Call::ReleaseContext) {
-            return std::nullopt;
-        }
-        if (m_deadContexts.contains(context) || m_deadCards.contains(card)) {
-            return SCARD_E_SERVICE_STOPPED;
-        }
-        if (!m_running && (call == Call::EstablishContext || context == 0) && card == 0) {
-            return SCARD_E_NO_SERVICE;
-        }
-        return std::nullopt;
-    }
-    bool Dead(ScardContext context) const { return m_deadContexts.contains(context); }
-    void Forget(ScardContext context) { m_deadContexts.erase(context); }
-
-  private:
-    bool m_running = true;
-    std::set<ScardContext> m_deadContexts;
-    std::set<ScardHandle> m_deadCards;
 };
 
 }  // namespace sim
