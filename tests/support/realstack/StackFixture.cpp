@@ -134,10 +134,6 @@ uint32_t StackFixture::CardState() {
     return state;
 }
 
-long StackFixture::ConnectElsewhere() {
-    return PcscCard(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED).Status();
-}
-
 void StackFixture::SyncCardEvents(VirtualCardProcess& card) {
     ASSERT_EQ(Transmit(kSelectMasterFile).status, ZEPH_STATUS_SUCCESS);
     ASSERT_TRUE(card.WaitForEvent("apdu 00A4000C023F00 9000"));

@@ -76,8 +76,6 @@ class StackFixture : public ::testing::Test {
     Answer Power(uint32_t action, uint32_t capacity = 36);
     // The state GetState reports (SCARD_ABSENT 1 ... SCARD_SPECIFIC 6).
     uint32_t CardState();
-    // What another application's shared connection to the card gets (SCARD_...).
-    long ConnectElsewhere();
     // The card has answered everything sent so far (SELECT of the master file): later event
     // searches see only what follows.
     void SyncCardEvents(VirtualCardProcess& card);
