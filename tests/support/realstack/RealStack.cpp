@@ -156,10 +156,7 @@ bool RealStack::StopCards() {
 std::string RealStack::Logs() const {
     std::string text = "pcscd's log:\n" + m_pcscd->Output();
     for (size_t i = 0; i < m_cards.size(); ++i) {
-        text += "card " + std::to_string(i) + "'s events:\n";
-        for (const std::string& line : m_cards[i]->Lines()) {
-            text += line == "atr" ? "" : "  " + line + "\n";
-        }
+        text += "card " + std::to_string(i) + "'s events:\n" + m_cards[i]->Output();
     }
     return text;
 }
