@@ -23,8 +23,6 @@
 namespace {
 
 using ::testing::Contains;
-using ::testing::IsEmpty;
-using ::testing::Not;
 using ThreadControl::StartProcess;
 using ThreadControl::TC_StartProcessAsyncA;
 
@@ -48,10 +46,6 @@ constexpr char16_t kToolParameters[] = u"ignored";
 constexpr char16_t kMissingProgram[] = u"/zeph-missing/tool";
 const std::vector<std::string> kWaitErrors;  // the wait takes the console path
 #endif
-
-std::string Narrow(const std::u16string& text) {
-    return zeph::platform::WideToNarrow(text);
-}
 
 struct StartCase {
     const char* name;
@@ -105,7 +99,9 @@ TEST(StartProcess, GivesStatusCommandLineAndTraces) {
                                        [&](const std::string& d) { return d.starts_with(start); });
         };
         EXPECT_EQ(traced("Der Programmaufruf <" +
-                         (c.commandLine ? Narrow(*c.commandLine) + "> wird gestartet." : "")),
+                         (c.commandLine
+                              ? zeph::platform::WideToNarrow(*c.commandLine) + "> wird gestartet."
+                              : "")),
                   c.commandLine.has_value());
         EXPECT_EQ(traced("Prozess-Name wurde gequoted: <\""), c.quotingTraced);
         if (c.error == "CreateProcess") {
@@ -146,9 +142,10 @@ TEST(StartProcessAsync, StartsAConsoleProgram) {
     CapturingTraceSystem traces;
     EXPECT_EQ(StartProcess(program.c_str(), parameters.c_str(), nullptr), 0u);
     EXPECT_TRUE(WaitForFile(marker, std::chrono::seconds(20)));
-    EXPECT_THAT(traces.TextsAt(TRACE_WARNING), IsEmpty());
+    EXPECT_THAT(traces.TextsAt(TRACE_WARNING), ::testing::IsEmpty());
     EXPECT_THAT(traces.TextsAt(TRACE_ERROR), ::testing::IsSubsetOf(kWaitErrors));
-    EXPECT_THAT(traces.TextsAt(TRACE_DETAIL), Not(Contains("WaitForInputIdle() war erfolgreich.")));
+    EXPECT_THAT(traces.TextsAt(TRACE_DETAIL),
+                ::testing::Not(Contains("WaitForInputIdle() war erfolgreich.")));
 }
 
 }  // namespace

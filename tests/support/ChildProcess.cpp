@@ -57,6 +57,7 @@ int ChildProcess::Wait() {
 #include <sstream>
 #include <stdexcept>
 
+#include "FileText.h"
 #include "WaitUntil.h"
 
 extern char** environ;
@@ -147,13 +148,7 @@ bool ChildProcess::Write(std::string_view text) {
 }
 
 std::string ChildProcess::Output() const {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got;
-         (got = pread(m_output, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;) {
-        text.append(buffer, static_cast<size_t>(got));
-    }
-    return text;
+    return ReadFileText("/proc/self/fd/" + std::to_string(m_output));
 }
 
 std::vector<std::string> ChildProcess::Lines() const {
