@@ -56,8 +56,6 @@ class RealStack {
     // vpcdReaders: vpcd readers of two slots each; slot s is served on port kVpcdPort + s.
     explicit RealStack(bool noBlocking = true, unsigned vpcdReaders = 1);
     ~RealStack();
-    RealStack(const RealStack&) = delete;
-    RealStack& operator=(const RealStack&) = delete;
 
     static constexpr uint16_t kVpcdPort = 0x8C7B;
 

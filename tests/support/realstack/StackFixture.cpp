@@ -28,8 +28,6 @@ std::unique_ptr<ModuleLoader>& Module() {
 StackFixture::StackFixture(StackSetup setup)
     : m_setup(setup), m_lite(setup.backend ? std::make_unique<Lite>() : nullptr) {}
 
-StackFixture::~StackFixture() = default;
-
 void StackFixture::SetUp() {
     m_stack = std::make_unique<RealStack>(!m_setup.backend, m_setup.vpcdReaders);
     if (m_lite != nullptr) {

@@ -54,7 +54,6 @@ class StackFixture : public ::testing::Test {
     using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
     explicit StackFixture(StackSetup setup = {});
-    ~StackFixture() override;
     void SetUp() override;
     void TearDown() override;
 
