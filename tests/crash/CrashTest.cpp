@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "CapturingTraceSystem.h"
@@ -337,13 +338,13 @@ std::optional<std::string> LldbShowDump(const std::string& dump) {
 }
 #endif
 
-// The dumps in the log directory written (or replaced, by a dump of the same second) since then.
-std::vector<fs::path> DumpsSince(fs::file_time_type since) {
-    std::vector<fs::path> dumps;
+// The dumps in the log directory and when each was written (a dump of the same second as an
+// earlier one replaces it).
+std::map<fs::path, fs::file_time_type> Dumps() {
+    std::map<fs::path, fs::file_time_type> dumps;
     for (const auto& entry : fs::directory_iterator(CDB_GetLogDir(std::string("K7000102"), true))) {
-        if (entry.path().filename().string().find("_AppCrashDump_") != std::string::npos &&
-            entry.last_write_time() >= since) {
-            dumps.push_back(entry.path());
+        if (entry.path().filename().string().find("_AppCrashDump_") != std::string::npos) {
+            dumps[entry.path()] = entry.last_write_time();
         }
     }
     return dumps;
@@ -375,12 +376,17 @@ class FaultProcessTest : public ::testing::TestWithParam<FaultCase> {
 };
 
 TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
-    const auto started = fs::file_time_type::clock::now();
+    const auto before = Dumps();
     EXPECT_EQ(ChildProcess("crash_fault_child", {GetParam().mode}).Wait(), GetParam().exit);
     if (GetParam().signal == nullptr) {
         return;
     }
-    const std::vector<fs::path> added = DumpsSince(started);
+    std::vector<fs::path> added;
+    for (const auto& [dump, written] : Dumps()) {
+        if (!before.contains(dump) || before.at(dump) != written) {
+            added.push_back(dump);
+        }
+    }
     ASSERT_EQ(added.size(), 1u);
     const std::string name = added[0].filename().string();
     EXPECT_TRUE(name.starts_with(std::string("ZEPH.Ext.PcSc__crash_fault_child") + kSuffix + "__V"))
