@@ -331,8 +331,8 @@ std::optional<std::string> LldbShowDump(const std::string& dump) {
         return std::nullopt;
     }
     ChildProcess lldb(
-        {{"/bin/sh", "-c", "lldb-14 --batch -c '" + dump + "' -o 'thread list' -o bt </dev/null"},
-         true});
+        {"/bin/sh", "-c", "lldb-14 --batch -c '" + dump + "' -o 'thread list' -o bt </dev/null"},
+        true);
     lldb.Wait();
     return lldb.Output();
 }

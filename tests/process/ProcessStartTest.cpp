@@ -73,7 +73,6 @@ std::vector<StartCase> AllStartCases() {
         {"Relative", u"morahost.exe", {}, 1000, {}, false, notAbsolute},
         {"Unquoted", tool, parameters, 0, started, true, ""},
         {"Quoted", u"\"" + tool + u"\"", parameters, 0, started, false, ""},
-        {"OpeningQuoteOnly", u"\"" + tool, parameters, 0, started, true, ""},
         {"NoParameters", tool, {}, 0, u"\"" + tool + u"\" ", true, ""},
 #ifdef _WIN32
         {"UncPathIsAbsolute", unc, {}, 1002, u"\"" + unc + u"\" ", true, createFailed},

@@ -138,10 +138,10 @@ std::vector<HostLauncher> Launchers() {
 // lines are expected, and each line asked for names the program's output so far when missing.
 class HostToolRealStackTest : public StackFixture {
   protected:
-    static ChildProcess::Options Host(std::vector<std::string> args,
-                                      const HostLauncher& launcher = Launchers()[0]) {
+    static std::vector<std::string> Host(std::vector<std::string> args,
+                                         const HostLauncher& launcher = Launchers()[0]) {
         args.insert(args.begin(), launcher.command.begin(), launcher.command.end());
-        return {args};
+        return args;
     }
     static void ExpectLines(ChildProcess& host, const std::vector<std::string>& texts) {
         for (const std::string& text : texts) {

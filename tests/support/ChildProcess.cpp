@@ -78,9 +78,10 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
     Spawn(argv, false, false);
 }
 
-ChildProcess::ChildProcess(const Options& options) : m_stopWhenGone(true) {
-    if (const int error = Spawn(options.argv, true, options.errorsToo); error != 0) {
-        throw std::runtime_error("cannot start " + options.argv[0] + ": " + std::strerror(error));
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool errorsToo)
+    : m_stopWhenGone(true) {
+    if (const int error = Spawn(argv, true, errorsToo); error != 0) {
+        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
     }
 }
 

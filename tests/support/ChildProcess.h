@@ -2,7 +2,7 @@
 // arguments (inheritable handles are inherited; a program named without a directory is the one of
 // that name beside the test program), it shares the test's output and is waited for when it goes;
 // under AddressSanitizer it leaves its faults to its own handlers and to the platform's default
-// action, as in a release build. Started from Options (Linux), it is always stopped by its own
+// action, as in a release build. Started from a whole argv (Linux), it is always stopped by its own
 // pid when it goes: SIGTERM, then SIGKILL when it has not ended by the deadline; its standard input
 // is a pipe the test writes to, and its output goes to a file in memory that the test reads back
 // as lines (so that the child never blocks on a full pipe), waiting for a line with a deadline.
@@ -36,12 +36,9 @@ class ChildProcess {
   private:
     void* m_process = nullptr;
 #else
-    struct Options {
-        std::vector<std::string> argv;  // argv[0] is the program's path
-        bool errorsToo = false;         // standard error joins the output, else it is the test's
-    };
-    // Throws std::runtime_error when the child cannot be started.
-    explicit ChildProcess(const Options& options);
+    // argv[0] is the program's path; with errorsToo standard error joins the output, else it is
+    // the test's. Throws std::runtime_error when the child cannot be started.
+    explicit ChildProcess(const std::vector<std::string>& argv, bool errorsToo = false);
 
     // Waits for the end of the process: its exit code, or 1000 + the number of the signal that
     // killed it; -1 when it did not start or has not ended by the deadline.

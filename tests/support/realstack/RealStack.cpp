@@ -52,11 +52,11 @@ void RequirePrivateNamespace() {
     }
 }
 
-ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& options) {
-    ChildProcess::Options program{{ZEPH_VCARD_PATH, "--port", std::to_string(port)}};
+std::vector<std::string> CardProgram(uint16_t port, const VirtualCardOptions& options) {
+    std::vector<std::string> program = {ZEPH_VCARD_PATH, "--port", std::to_string(port)};
     const auto add = [&program](const char* option, const std::string& value) {
         if (!value.empty()) {
-            program.argv.insert(program.argv.end(), {option, value});
+            program.insert(program.end(), {option, value});
         }
     };
     add("--atr", options.atr);
@@ -87,15 +87,14 @@ RealStack::RealStack(bool noBlocking, unsigned vpcdReaders)
 RealStack::~RealStack() = default;
 
 void RealStack::StartPcscd() {
-    ChildProcess::Options pcscd{{ZEPH_PCSCD_PATH, "--foreground", "--config",
-                                 (m_directory.Path() / "reader.conf").string()},
-                                true};
+    std::vector<std::string> pcscd = {ZEPH_PCSCD_PATH, "--foreground", "--config",
+                                      (m_directory.Path() / "reader.conf").string()};
     // One more argument where the service needs it: a newer pcscd asks polkit for every client
     // unless started with --disable-polkit (the Wine 10 stage's chroot has no polkit).
     if (const char* extra = std::getenv("ZEPH_PCSCD_ARGUMENT"); extra != nullptr && *extra != 0) {
-        pcscd.argv.emplace_back(extra);
+        pcscd.emplace_back(extra);
     }
-    m_pcscd = std::make_unique<ChildProcess>(pcscd);
+    m_pcscd = std::make_unique<ChildProcess>(pcscd, true);
     const bool listed = WaitUntil(
         [this] {
             try {
