@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -41,6 +42,25 @@ using realstack::BackgroundCall;
 constexpr std::chrono::milliseconds kCallTimeout{10000};
 constexpr std::chrono::milliseconds kWaitingTimeout{5000};
 const ZephWChar kAnyReader[] = {0};
+
+// True once every thread of the process sleeps on several reads in a row: the process has taken
+// up every request sent to it so far (pcscd has registered a wait it was asked for before a
+// cancellation reaches it). False at the deadline.
+bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout) {
+    const std::filesystem::path tasks = "/proc/" + std::to_string(process) + "/task";
+    int inARow = 0;
+    return WaitUntil(
+        [&] {
+            bool sleeping = true;
+            std::error_code error;
+            for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+                sleeping = sleeping && realstack::SchedulerState(task.path() / "stat") == 'S';
+            }
+            inARow = sleeping && !error ? inARow + 1 : 0;
+            return inARow == 3;
+        },
+        timeout, std::chrono::microseconds(200));
+}
 
 struct TimedResult {
     uint32_t status = 0;
@@ -78,7 +98,7 @@ class HostBenchStack {
     // True once pcscd has taken up every request so far: a wait that a client has sent is then
     // registered, and a cancellation cannot overtake it (Waits.h).
     bool PcscdTookUpRequests() const {
-        return realstack::WaitUntilProcessSleeps(m_stack->PcscdPid(), kWaitingTimeout);
+        return WaitUntilProcessSleeps(m_stack->PcscdPid(), kWaitingTimeout);
     }
     // The reader's state as the stack's context sees it once every bit of wanted is set.
     bool ReaderReaches(DWORD wanted) const { return m_stack->WaitForState(wanted); }

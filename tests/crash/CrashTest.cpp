@@ -39,7 +39,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -331,17 +330,11 @@ std::optional<std::string> LldbShowDump(const std::string& dump) {
     if (std::system("command -v lldb-14 >/dev/null") != 0) {
         return std::nullopt;
     }
-    std::string output;
-    if (FILE* pipe = popen(
-            ("lldb-14 --batch -c '" + dump + "' -o 'thread list' -o bt </dev/null 2>&1").c_str(),
-            "r")) {
-        char chunk[4096];
-        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-            output.append(chunk, n);
-        }
-        pclose(pipe);
-    }
-    return output;
+    ChildProcess lldb(
+        {"/bin/sh", "-c", "lldb-14 --batch -c '" + dump + "' -o 'thread list' -o bt </dev/null"},
+        true);
+    lldb.Wait();
+    return lldb.Output();
 }
 #endif
 

@@ -23,8 +23,6 @@
 namespace {
 
 using ::testing::Contains;
-using ::testing::IsEmpty;
-using ::testing::Not;
 using ThreadControl::StartProcess;
 using ThreadControl::TC_StartProcessAsyncA;
 
@@ -37,8 +35,6 @@ std::u16string Tool() {
 }
 constexpr char16_t kToolParameters[] = u"/c exit";
 constexpr char16_t kMissingProgram[] = u"C:\\zeph-missing\\tool.exe";
-// CreateProcessW finds no program before the leading blank.
-constexpr uint32_t kParametersAloneStatus = 1002;
 // Wine's wait fails on a console child with last error 0 instead of 1471.
 const std::vector<std::string> kWaitErrors = {
     "Beim Warten auf den Prozess-Start trat der Fehler <0> auf!"};
@@ -48,13 +44,8 @@ std::u16string Tool() {
 }
 constexpr char16_t kToolParameters[] = u"ignored";
 constexpr char16_t kMissingProgram[] = u"/zeph-missing/tool";
-constexpr uint32_t kParametersAloneStatus = 0;
 const std::vector<std::string> kWaitErrors;  // the wait takes the console path
 #endif
-
-std::string Narrow(const std::u16string& text) {
-    return zeph::platform::WideToNarrow(text);
-}
 
 struct StartCase {
     const char* name;
@@ -70,7 +61,6 @@ std::vector<StartCase> AllStartCases() {
     const std::u16string tool = Tool();
     const std::u16string parameters = kToolParameters;
     const std::u16string started = u"\"" + tool + u"\" " + parameters;
-    const std::u16string alone = tool + u" " + parameters;
     const std::u16string unc = u"\\\\server\\share\\tool.exe";
     const std::u16string missing = kMissingProgram;
     const std::string bothNull = "Sowohl der Prozessname, als auch die Parameter sind NULL!";
@@ -81,13 +71,9 @@ std::vector<StartCase> AllStartCases() {
     return {
         {"BothNull", {}, {}, 1000, {}, false, bothNull},
         {"Relative", u"morahost.exe", {}, 1000, {}, false, notAbsolute},
-        {"Empty", u"", parameters, 1000, {}, false, notAbsolute},
         {"Unquoted", tool, parameters, 0, started, true, ""},
         {"Quoted", u"\"" + tool + u"\"", parameters, 0, started, false, ""},
-        {"OpeningQuoteOnly", u"\"" + tool, parameters, 0, started, true, ""},
-        {"ClosingQuoteOnly", tool + u"\"", parameters, 0, started, true, ""},
         {"NoParameters", tool, {}, 0, u"\"" + tool + u"\" ", true, ""},
-        {"ParametersAlone", {}, alone, kParametersAloneStatus, u" " + alone, false, ""},
 #ifdef _WIN32
         {"UncPathIsAbsolute", unc, {}, 1002, u"\"" + unc + u"\" ", true, createFailed},
 #else
@@ -112,7 +98,9 @@ TEST(StartProcess, GivesStatusCommandLineAndTraces) {
                                        [&](const std::string& d) { return d.starts_with(start); });
         };
         EXPECT_EQ(traced("Der Programmaufruf <" +
-                         (c.commandLine ? Narrow(*c.commandLine) + "> wird gestartet." : "")),
+                         (c.commandLine
+                              ? zeph::platform::WideToNarrow(*c.commandLine) + "> wird gestartet."
+                              : "")),
                   c.commandLine.has_value());
         EXPECT_EQ(traced("Prozess-Name wurde gequoted: <\""), c.quotingTraced);
         if (c.error == "CreateProcess") {
@@ -153,9 +141,10 @@ TEST(StartProcessAsync, StartsAConsoleProgram) {
     CapturingTraceSystem traces;
     EXPECT_EQ(StartProcess(program.c_str(), parameters.c_str(), nullptr), 0u);
     EXPECT_TRUE(WaitForFile(marker, std::chrono::seconds(20)));
-    EXPECT_THAT(traces.TextsAt(TRACE_WARNING), IsEmpty());
+    EXPECT_THAT(traces.TextsAt(TRACE_WARNING), ::testing::IsEmpty());
     EXPECT_THAT(traces.TextsAt(TRACE_ERROR), ::testing::IsSubsetOf(kWaitErrors));
-    EXPECT_THAT(traces.TextsAt(TRACE_DETAIL), Not(Contains("WaitForInputIdle() war erfolgreich.")));
+    EXPECT_THAT(traces.TextsAt(TRACE_DETAIL),
+                ::testing::Not(Contains("WaitForInputIdle() war erfolgreich.")));
 }
 
 }  // namespace

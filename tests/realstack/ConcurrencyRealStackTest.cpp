@@ -30,6 +30,21 @@ using namespace std::chrono_literals;
 
 constexpr auto kStressTime = 10s;  // for each stress run
 
+// Cancels the objects until each of the threads has ended, then joins them; a call that never ends
+// fails by the test's timeout.
+void CancelUntilJoined(const std::vector<CZephExtensionAbstract*>& objects,
+                       const std::atomic<size_t>& ended, std::vector<std::thread>& threads) {
+    while (ended.load() < threads.size()) {
+        for (CZephExtensionAbstract* object : objects) {
+            object->Cancel();
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+}
+
 // Threads call IsPresent on their objects again and again while one thread cancels a random
 // object every 1-15 ms. No card is in the reader, so every call can only end by a Cancel: each
 // must end as pending. The number of calls that ended.
@@ -57,16 +72,7 @@ int Stress(const std::vector<CZephExtensionAbstract*>& objects, int threadsPerOb
         objects[random() % objects.size()]->Cancel();
     }
     stop = true;
-    // The last calls end by further Cancels; a call that never ends fails by the test's timeout.
-    while (ended.load() < waiters.size()) {
-        for (CZephExtensionAbstract* object : objects) {
-            object->Cancel();
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    for (std::thread& waiter : waiters) {
-        waiter.join();
-    }
+    CancelUntilJoined(objects, ended, waiters);
     return calls.load();
 }
 
@@ -165,9 +171,11 @@ TEST_F(ManyObjectsRealStackTest, EachReaderIsHeldByOneObjectAtATime) {
     for (unsigned slot = 0; slot < kReaders; ++slot) {
         Stack().StartCard({}, slot);
     }
-    std::vector<ObjectPtr> objects;
+    std::vector<ObjectPtr> owned;
+    std::vector<CZephExtensionAbstract*> objects;
     for (size_t i = 0; i < kObjects; ++i) {
-        objects.push_back(NewObject());
+        owned.push_back(NewObject());
+        objects.push_back(owned.back().get());
     }
     std::mutex mutex;
     std::map<std::string, size_t> holder;  // reader -> object
@@ -219,15 +227,7 @@ TEST_F(ManyObjectsRealStackTest, EachReaderIsHeldByOneObjectAtATime) {
     Stack().StopPcscd();
     EXPECT_TRUE(WaitUntil([&] { return ended == kObjects; }, kEnding, 20ms))
         << "objects still waiting after the service stopped";
-    while (ended.load() < kObjects) {
-        for (const ObjectPtr& object : objects) {
-            object->Cancel();
-        }
-        std::this_thread::sleep_for(200ms);
-    }
-    for (std::thread& host : hosts) {
-        host.join();
-    }
+    CancelUntilJoined(objects, ended, hosts);
     EXPECT_GE(cycles.load(), static_cast<int>(kObjects)) << "the objects hardly cycled";
 }
 

@@ -2,24 +2,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <stdexcept>
-
-#include "WaitUntil.h"
-
-extern char** environ;
-#endif
-
-#ifdef _WIN32
 
 ChildProcess::~ChildProcess() {
     Wait();
@@ -62,24 +44,23 @@ int ChildProcess::Wait() {
 }
 
 #else
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-namespace {
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
 
-// Both ends of a pipe that children do not inherit by themselves.
-void OpenPipe(int (&ends)[2]) {
-    if (pipe2(ends, O_CLOEXEC) != 0) {
-        throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
-    }
-}
+#include "FileText.h"
+#include "WaitUntil.h"
 
-void CloseIfOpen(int& fd) {
-    if (fd >= 0) {
-        close(fd);
-        fd = -1;
-    }
-}
-
-}  // namespace
+extern char** environ;
 
 std::filesystem::path ChildProcess::Beside(const std::string& name) {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
@@ -91,36 +72,35 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
     // unwind information lets the module's exception pass a fault inside it.
     setenv("ASAN_OPTIONS",
            "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:replace_intrin=0", 1);
-    Options options;
-    options.argv = {(program.has_parent_path() ? program : Beside(program.string())).string()};
-    options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
-    Spawn(options, false);
+    std::vector<std::string> argv = {
+        (program.has_parent_path() ? program : Beside(program.string())).string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    Spawn(argv, false, false);
 }
 
-ChildProcess::ChildProcess(const Options& options) : m_stopWhenGone(true) {
-    if (const int error = Spawn(options, options.logFile.empty()); error != 0) {
-        throw std::runtime_error("cannot start " + options.argv[0] + ": " + std::strerror(error));
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool errorsToo)
+    : m_stopWhenGone(true) {
+    if (const int error = Spawn(argv, true, errorsToo); error != 0) {
+        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
     }
 }
 
-int ChildProcess::Spawn(const Options& options, bool captureOutput) {
+int ChildProcess::Spawn(const std::vector<std::string>& argv, bool capture, bool errorsToo) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     int input[2] = {-1, -1};
-    int output[2] = {-1, -1};
-    if (options.pipeStdin) {
+    if (capture) {
         // A child that has gone must show up as a failed Write, not end the test process.
         signal(SIGPIPE, SIG_IGN);
-        OpenPipe(input);
+        m_output = memfd_create("child-output", MFD_CLOEXEC);
+        if (m_output < 0 || pipe2(input, O_CLOEXEC) != 0) {
+            throw std::runtime_error(std::string("child's files: ") + std::strerror(errno));
+        }
         posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    }
-    if (captureOutput) {
-        OpenPipe(output);
-        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    } else if (!options.logFile.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, options.logFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, m_output, STDOUT_FILENO);
+        if (errorsToo) {
+            posix_spawn_file_actions_adddup2(&actions, m_output, STDERR_FILENO);
+        }
     }
     // Children start with default signal handling and nothing blocked, whatever the test
     // process set up for itself.
@@ -134,28 +114,21 @@ int ChildProcess::Spawn(const Options& options, bool captureOutput) {
     }
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    std::vector<char*> argv;
-    for (const std::string& arg : options.argv) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
     }
-    argv.push_back(nullptr);
+    args.push_back(nullptr);
     pid_t pid = -1;
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    const int error = posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    CloseIfOpen(input[0]);
-    CloseIfOpen(output[1]);
+    if (input[0] >= 0) {
+        close(input[0]);
+    }
     m_stdin = input[1];
-    if (error != 0) {
-        CloseIfOpen(m_stdin);
-        CloseIfOpen(output[0]);
-        return error;
-    }
-    m_pid = pid;
-    if (output[0] >= 0) {
-        m_reader = std::thread([this, fd = output[0]] { ReadLines(fd); });
-    }
-    return 0;
+    m_pid = error == 0 ? pid : -1;
+    return error;
 }
 
 ChildProcess::~ChildProcess() {
@@ -164,103 +137,71 @@ ChildProcess::~ChildProcess() {
     } else {
         Wait();
     }
-    if (m_reader.joinable()) {
-        m_reader.join();  // the writer has gone: reading ends
+    for (const int fd : {m_stdin, m_output}) {
+        if (fd >= 0) {
+            close(fd);
+        }
     }
 }
 
 bool ChildProcess::Write(std::string_view text) {
-    return m_stdin >= 0 &&
-           write(m_stdin, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    return write(m_stdin, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+std::string ChildProcess::Output() const {
+    return ReadFileText("/proc/self/fd/" + std::to_string(m_output));
+}
+
+std::vector<std::string> ChildProcess::Lines() const {
+    std::istringstream text(Output());
+    std::vector<std::string> lines;
+    // A last line without its line end is still being written.
+    for (std::string line; std::getline(text, line) && !text.eof();) {
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 bool ChildProcess::WaitForLine(std::string_view text, std::chrono::milliseconds timeout,
                                bool anywhere) {
-    std::unique_lock lock(m_mutex);
     bool found = false;
-    m_changed.wait_for(lock, timeout, [&] {
-        for (; m_nextToSearch < m_lines.size() && !found; ++m_nextToSearch) {
-            const std::string& line = m_lines[m_nextToSearch];
-            found = anywhere ? line.find(text) != std::string::npos : line.starts_with(text);
-        }
-        return found || m_ended;
-    });
+    WaitUntil(
+        [&] {
+            const bool ended = HasExited();
+            const std::vector<std::string> lines = Lines();
+            for (; m_nextToSearch < lines.size() && !found; ++m_nextToSearch) {
+                const std::string& line = lines[m_nextToSearch];
+                found = anywhere ? line.find(text) != std::string::npos : line.starts_with(text);
+            }
+            return found || ended;
+        },
+        timeout);
     return found;
-}
-
-std::vector<std::string> ChildProcess::Lines() const {
-    std::lock_guard lock(m_mutex);
-    return m_lines;
-}
-
-std::string ChildProcess::Output() const {
-    std::string text;
-    for (const std::string& line : Lines()) {
-        text += line + "\n";
-    }
-    return text;
-}
-
-void ChildProcess::ReadLines(int fd) {
-    std::string pending;
-    char buffer[4096];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            break;
-        }
-        pending.append(buffer, static_cast<size_t>(got));
-        std::lock_guard lock(m_mutex);
-        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            m_lines.push_back(pending.substr(0, end));
-            pending.erase(0, end + 1);
-        }
-        m_changed.notify_all();
-    }
-    close(fd);
-    std::lock_guard lock(m_mutex);
-    m_ended = true;
-    m_changed.notify_all();
 }
 
 bool ChildProcess::HasExited() {
     int status = 0;
-    if (!m_status && waitpid(Pid(), &status, WNOHANG) == Pid()) {
+    if (!m_status && waitpid(m_pid, &status, WNOHANG) == m_pid) {
         m_status = status;
     }
     return m_status.has_value();
 }
 
-std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    WaitUntil([this] { return HasExited(); }, timeout);
-    return m_status;
-}
-
-int ChildProcess::Wait() {
-    if (m_pid < 0) {
+int ChildProcess::Wait(std::chrono::milliseconds timeout) {
+    if (m_pid < 0 || !WaitUntil([this] { return HasExited(); }, timeout)) {
         return -1;
-    }
-    if (!m_status) {
-        int status = 0;
-        while (waitpid(Pid(), &status, 0) < 0 && errno == EINTR) {
-        }
-        m_status = status;
     }
     return WIFSIGNALED(*m_status) ? 1000 + WTERMSIG(*m_status) : WEXITSTATUS(*m_status);
 }
 
-int ChildProcess::Stop(std::chrono::milliseconds grace) {
+int ChildProcess::Stop() {
     if (!HasExited()) {
-        kill(Pid(), SIGTERM);
-        if (!WaitForExit(grace)) {
-            kill(Pid(), SIGKILL);
-            Wait();
+        kill(m_pid, SIGTERM);
+        if (Wait(std::chrono::seconds(3)) < 0) {
+            kill(m_pid, SIGKILL);
         }
     }
-    CloseIfOpen(m_stdin);
-    return *m_status;
+    return Wait();
 }
 
 #endif

@@ -26,11 +26,7 @@ class ScopedVariable {
 #ifdef _WIN32
         _putenv_s(name.c_str(), value ? value->c_str() : "");  // empty: removed
 #else
-        if (value) {
-            setenv(name.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(name.c_str());
-        }
+        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
 #endif
     }
 

@@ -21,15 +21,13 @@ template <typename Result>
 class BackgroundCall {
   public:
     BackgroundCall(std::function<Result()> call, std::function<void()> abandon)
-        : m_abandon(std::move(abandon)) {
+        : m_abandon(std::move(abandon)), m_task(std::move(call)), m_result(m_task.get_future()) {
         std::promise<pid_t> started;
         std::future<pid_t> threadId = started.get_future();
-        m_result = m_promise.get_future();
-        m_thread =
-            std::thread([this, call = std::move(call), started = std::move(started)]() mutable {
-                started.set_value(CurrentThreadId());
-                m_promise.set_value(call());
-            });
+        m_thread = std::thread([this, started = std::move(started)]() mutable {
+            started.set_value(CurrentThreadId());
+            m_task();
+        });
         m_tid = threadId.get();
     }
     ~BackgroundCall() {
@@ -60,7 +58,7 @@ class BackgroundCall {
 
   private:
     std::function<void()> m_abandon;
-    std::promise<Result> m_promise;
+    std::packaged_task<Result()> m_task;
     std::future<Result> m_result;
     pid_t m_tid = 0;
     std::thread m_thread;

@@ -4,10 +4,7 @@
 #include <sys/statfs.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "PcscHandles.h"
@@ -55,11 +52,11 @@ void RequirePrivateNamespace() {
     }
 }
 
-ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& options) {
-    ChildProcess::Options program{{ZEPH_VCARD_PATH, "--port", std::to_string(port)}, true, {}};
+std::vector<std::string> CardProgram(uint16_t port, const VirtualCardOptions& options) {
+    std::vector<std::string> program = {ZEPH_VCARD_PATH, "--port", std::to_string(port)};
     const auto add = [&program](const char* option, const std::string& value) {
         if (!value.empty()) {
-            program.argv.insert(program.argv.end(), {option, value});
+            program.insert(program.end(), {option, value});
         }
     };
     add("--atr", options.atr);
@@ -70,23 +67,10 @@ ChildProcess::Options CardProgram(uint16_t port, const VirtualCardOptions& optio
     return program;
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
 VirtualCardProcess::VirtualCardProcess(uint16_t port, const VirtualCardOptions& options)
     : ChildProcess(CardProgram(port, options)) {}
-
-std::string RealStack::SlotName(unsigned slot) {
-    char name[32];
-    std::snprintf(name, sizeof name, "Virtual PCD %02u %02u", slot / 2, slot % 2);
-    return name;
-}
 
 RealStack::RealStack(bool noBlocking, unsigned vpcdReaders)
     : m_vpcdReaders(vpcdReaders),
@@ -103,17 +87,14 @@ RealStack::RealStack(bool noBlocking, unsigned vpcdReaders)
 RealStack::~RealStack() = default;
 
 void RealStack::StartPcscd() {
-    const std::filesystem::path& directory = m_directory.Path();
-    ChildProcess::Options pcscd{
-        {ZEPH_PCSCD_PATH, "--foreground", "--config", (directory / "reader.conf").string()},
-        false,
-        (directory / "pcscd.log").string()};
+    std::vector<std::string> pcscd = {ZEPH_PCSCD_PATH, "--foreground", "--config",
+                                      (m_directory.Path() / "reader.conf").string()};
     // One more argument where the service needs it: a newer pcscd asks polkit for every client
     // unless started with --disable-polkit (the Wine 10 stage's chroot has no polkit).
     if (const char* extra = std::getenv("ZEPH_PCSCD_ARGUMENT"); extra != nullptr && *extra != 0) {
-        pcscd.argv.emplace_back(extra);
+        pcscd.emplace_back(extra);
     }
-    m_pcscd = std::make_unique<ChildProcess>(pcscd);
+    m_pcscd = std::make_unique<ChildProcess>(pcscd, true);
     const bool listed = WaitUntil(
         [this] {
             try {
@@ -128,8 +109,8 @@ void RealStack::StartPcscd() {
         kPcscdTimeout, std::chrono::milliseconds(20));
     if (!listed || m_pcscd->HasExited()) {
         const std::string status = std::to_string(m_pcscd->Stop());
-        throw std::runtime_error("pcscd did not list its reader in time (wait status " + status +
-                                 "); its log:\n" + ReadFile(directory / "pcscd.log"));
+        throw std::runtime_error("pcscd did not list its reader in time (exit " + status +
+                                 "); its log:\n" + m_pcscd->Output());
     }
     m_context = std::make_unique<PcscContext>();
 }
@@ -165,19 +146,16 @@ bool RealStack::WaitForState(unsigned long wanted) const {
 bool RealStack::StopCards() {
     bool clean = true;
     for (const auto& card : m_cards) {
-        clean = card->Stop() == 0 && clean;  // exited with 0
+        clean = card->Stop() == 0 && clean;
     }
     m_cards.clear();
     return clean;
 }
 
 std::string RealStack::Logs() const {
-    std::string text = "pcscd's log:\n" + ReadFile(m_directory.Path() / "pcscd.log");
+    std::string text = "pcscd's log:\n" + m_pcscd->Output();
     for (size_t i = 0; i < m_cards.size(); ++i) {
-        text += "card " + std::to_string(i) + "'s events:\n";
-        for (const std::string& line : m_cards[i]->Lines()) {
-            text += line == "atr" ? "" : "  " + line + "\n";
-        }
+        text += "card " + std::to_string(i) + "'s events:\n" + m_cards[i]->Output();
     }
     return text;
 }

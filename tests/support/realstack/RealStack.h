@@ -1,5 +1,5 @@
 // The one real Linux PC/SC stack of the tests and the benchmarks: a private directory
-// (TempDirectory) with pcscd's configuration and log and an empty registry file, which
+// (TempDirectory) with pcscd's configuration and an empty registry file, which
 // ZEPH_REGISTRY_FILE names for this process and every program it starts while the stack lives;
 // a private pcscd with one vpcd reader, a pcsc-lite context of the stack's own (another
 // application on the same reader), and zeph_vcard cards. Children are stopped by pid when it
@@ -56,14 +56,11 @@ class RealStack {
     // vpcdReaders: vpcd readers of two slots each; slot s is served on port kVpcdPort + s.
     explicit RealStack(bool noBlocking = true, unsigned vpcdReaders = 1);
     ~RealStack();
-    RealStack(const RealStack&) = delete;
-    RealStack& operator=(const RealStack&) = delete;
 
     static constexpr uint16_t kVpcdPort = 0x8C7B;
 
+    // The first slot of the first reader; the others are "Virtual PCD 00 01", "... 01 00", ...
     const std::string& ReaderName() const { return m_reader; }
-    // "Virtual PCD 00 00", "Virtual PCD 00 01", "Virtual PCD 01 00", ...
-    static std::string SlotName(unsigned slot);
     const PcscContext& Context() const { return *m_context; }
     pid_t PcscdPid() const { return m_pcscd->Pid(); }
     // Starts a card and waits until it has connected to vpcd; throws otherwise.
@@ -83,7 +80,7 @@ class RealStack {
     std::string Logs() const;
 
   private:
-    const std::string m_reader = SlotName(0);
+    const std::string m_reader = "Virtual PCD 00 00";
     const unsigned m_vpcdReaders;
     TempDirectory m_directory;
     ScopedVariable m_registryFile;

@@ -28,8 +28,6 @@ std::unique_ptr<ModuleLoader>& Module() {
 StackFixture::StackFixture(StackSetup setup)
     : m_setup(setup), m_lite(setup.backend ? std::make_unique<Lite>() : nullptr) {}
 
-StackFixture::~StackFixture() = default;
-
 void StackFixture::SetUp() {
     m_stack = std::make_unique<RealStack>(!m_setup.backend, m_setup.vpcdReaders);
     if (m_lite != nullptr) {
@@ -132,10 +130,6 @@ uint32_t StackFixture::CardState() {
     uint32_t protocol = 0;
     EXPECT_EQ(m_object->GetState(&state, &protocol), ZEPH_STATUS_SUCCESS);
     return state;
-}
-
-long StackFixture::ConnectElsewhere() {
-    return PcscCard(Stack().Context(), Stack().ReaderName(), SCARD_SHARE_SHARED).Status();
 }
 
 void StackFixture::SyncCardEvents(VirtualCardProcess& card) {

@@ -54,7 +54,6 @@ class StackFixture : public ::testing::Test {
     using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
     explicit StackFixture(StackSetup setup = {});
-    ~StackFixture() override;
     void SetUp() override;
     void TearDown() override;
 
@@ -76,8 +75,6 @@ class StackFixture : public ::testing::Test {
     Answer Power(uint32_t action, uint32_t capacity = 36);
     // The state GetState reports (SCARD_ABSENT 1 ... SCARD_SPECIFIC 6).
     uint32_t CardState();
-    // What another application's shared connection to the card gets (SCARD_...).
-    long ConnectElsewhere();
     // The card has answered everything sent so far (SELECT of the master file): later event
     // searches see only what follows.
     void SyncCardEvents(VirtualCardProcess& card);

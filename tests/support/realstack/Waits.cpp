@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 
 namespace realstack {
@@ -19,16 +18,6 @@ constexpr unsigned long kNoTimeout = 0xFFFFFFFFul;
 
 std::string TaskFile(pid_t thread, const char* name) {
     return "/proc/self/task/" + std::to_string(thread) + "/" + name;
-}
-
-// The scheduler state letter of a /proc stat file: the field after the command name in
-// parentheses, which may itself hold spaces and parentheses.
-char SchedulerState(const std::filesystem::path& statFile) {
-    std::ifstream file(statFile);
-    std::string line;
-    std::getline(file, line);
-    const size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
 }
 
 // Sleeping in poll() or ppoll() with a timeout. /proc/.../syscall holds the call's number and
@@ -52,36 +41,27 @@ bool SleepsInStatusChangeWait(pid_t thread) {
     return number == SYS_ppoll && timeout != 0;  // a timespec: there is a timeout
 }
 
-// The predicate, true only once it has held on several calls in a row.
-std::function<bool()> InARow(std::function<bool()> holds) {
-    return [holds = std::move(holds), count = 0]() mutable {
-        count = holds() ? count + 1 : 0;
-        return count == kReadsInARow;
-    };
-}
-
 }  // namespace
+
+char SchedulerState(const std::filesystem::path& statFile) {
+    std::ifstream file(statFile);
+    std::string line;
+    std::getline(file, line);
+    const size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+}
 
 pid_t CurrentThreadId() {
     return static_cast<pid_t>(syscall(SYS_gettid));
 }
 
 bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout) {
-    return WaitUntil(InARow([thread] { return SleepsInStatusChangeWait(thread); }), timeout,
-                     kPollInterval);
-}
-
-bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout) {
-    const std::filesystem::path tasks = "/proc/" + std::to_string(process) + "/task";
+    int inARow = 0;
     return WaitUntil(
-        InARow([tasks] {
-            bool sleeping = true;
-            std::error_code error;
-            for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-                sleeping = sleeping && SchedulerState(task.path() / "stat") == 'S';
-            }
-            return sleeping && !error;
-        }),
+        [&] {
+            inARow = SleepsInStatusChangeWait(thread) ? inARow + 1 : 0;
+            return inARow == kReadsInARow;
+        },
         timeout, kPollInterval);
 }
 

@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "WaitUntil.h"
 
@@ -23,9 +24,8 @@ pid_t CurrentThreadId();
 // reads in a row; false at the deadline.
 bool WaitUntilInStatusChangeWait(pid_t thread, std::chrono::milliseconds timeout);
 
-// True once every thread of the process sleeps on several reads in a row: the process has taken
-// up every request sent to it so far (pcscd has registered a wait it was asked for before a
-// cancellation reaches it). False at the deadline.
-bool WaitUntilProcessSleeps(pid_t process, std::chrono::milliseconds timeout);
+// The scheduler state letter of a /proc stat file ('S': sleeping): the field after the command
+// name in parentheses, which may itself hold spaces and parentheses.
+char SchedulerState(const std::filesystem::path& statFile);
 
 }  // namespace realstack
