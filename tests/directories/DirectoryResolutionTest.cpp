@@ -18,8 +18,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
+#include "directories/ConfigDB.h"
 #include "directories/VersionNote.h"
+#include "registry/RegFileRegistry.h"
 #endif
 
 #include "FakeDirectoryEnvironment.h"
@@ -289,11 +292,51 @@ TEST(ConfigDbDiagnostics, FullPaths) {
     }
 }
 
-// Vista SP2 and its text stand for the classification.
+// Every version the classification tells apart, each code's text once, and the unknown ones.
 TEST(ConfigDbDiagnostics, OsVersions) {
-    EXPECT_EQ(ClassifyOsVersion({OsVersionReading::Source::Read, 0, 2, 6, 0, 2, 1, 0}), 9);
-    EXPECT_STREQ(GetOsVersionText(9), "Windows VISTA SP2");
-    EXPECT_STREQ(GetOsVersionText(42), "Windows Version UNKNOWN");
+    using enum OsVersionReading::Source;
+    const uint32_t nt = 2;
+    const uint32_t ws = 1;  // a workstation; 3 a server, 2 a domain controller
+    const OsVersionReading readings[] = {
+        {Read, 0, nt, 5, 1, 0, ws, 0},  {Read, 0, nt, 5, 1, 1, ws, 0},
+        {Read, 0, nt, 5, 1, 2, ws, 0},  {Read, 0, nt, 5, 1, 3, ws, 0},
+        {Read, 0, nt, 5, 1, 4, ws, 0},  {Read, 0, nt, 5, 2, 0, 3, 0},
+        {Read, 0, nt, 5, 2, 0, 3, 1},   {Read, 0, nt, 6, 0, 0, ws, 0},
+        {Read, 0, nt, 6, 0, 1, ws, 0},  {Read, 0, nt, 6, 0, 2, ws, 0},
+        {Read, 0, nt, 6, 0, 1, 3, 0},   {Read, 0, nt, 6, 1, 0, ws, 0},
+        {Read, 0, nt, 6, 1, 1, ws, 0},  {Read, 0, nt, 6, 1, 1, 3, 0},
+        {Read, 0, nt, 6, 2, 0, ws, 0},  {Read, 0, nt, 6, 2, 0, 3, 0},
+        {Read, 0, nt, 6, 3, 0, ws, 0},  {Read, 0, nt, 6, 3, 0, 2, 0},
+        {Read, 0, nt, 10, 0, 0, ws, 0}, {Read, 0, nt, 10, 0, 0, 3, 0},
+        {Read, 0, nt, 11, 0, 0, ws, 0}, {Read, 0, nt, 12, 3, 0, 3, 0},
+        {Read, 0, nt, 5, 0, 0, ws, 0},  {Read, 0, nt, 6, 4, 0, ws, 0},
+        {Read, 0, nt, 10, 1, 0, ws, 0}, {Read, 0, nt, 9, 0, 0, ws, 0},
+        {Read, 0, 1, 6, 1, 0, ws, 0},
+    };
+    std::string texts;
+    for (const OsVersionReading& reading : readings) {
+        texts.append(GetOsVersionText(ClassifyOsVersion(reading))).append("|");
+    }
+    EXPECT_EQ(texts,
+              "Windows XP|Windows XP SP1|Windows XP SP2|Windows XP SP3|Windows XP|"
+              "Windows 2003 Server|Windows 2003 Server R2|Windows VISTA|Windows VISTA SP1|"
+              "Windows VISTA SP2|Windows 2008 Server|Windows 7|Windows 7 SP1|"
+              "Windows 2008 Server R2|Windows 8|Windows 2012 Server|Windows 8.1|"
+              "Windows 2012 Server R2|Windows 10|Windows 2016 Server|"
+              "Windows Major > 10 und Minor x (nach Win10)|"
+              "Server Windows Major > 10 und Minor x (nach Server2016)|Windows Version UNKNOWN|"
+              "Windows Version UNKNOWN|Windows Version UNKNOWN|Windows Version UNKNOWN|"
+              "Windows Version UNKNOWN|");
+    // A failed reading is traced, and the query's answer with its text.
+    FakeDirectoryEnvironment env;
+    env.osVersion = {CallFailed, -5};
+    ConfigDbContext context(env);
+    CapturedDiagnostics captured(context);
+    EXPECT_EQ(GetOsVersion(context), 0);
+    EXPECT_EQ(std::vector(CapturedDiagnostics::Messages().end() - 2,
+                          CapturedDiagnostics::Messages().end()),
+              (std::vector<std::string>{"E CDB_GetOsVersion: <RtlGetVersion> lieferte Fehler <-5>!",
+                                        "I CDB_GetOsVersion: \"0\" (Windows Version UNKNOWN)"}));
 }
 
 // The path with the platform's separators (the build gives Windows paths with slashes).
@@ -317,6 +360,45 @@ TEST(PlatformFileVersion, ReadsTheVersionBlock) {
 }
 
 #ifndef _WIN32
+
+// The public functions on the process's context over the platform: the user's folders follow the
+// XDG variables (a relative one counts as unset: the default below $HOME), the registry is the
+// registry file, the module is the test program.
+TEST(DirectoryResolution, PublicFunctionsOnTheLinuxPlatform) {
+    const TempDirectory directory;
+    const std::string root = directory.Path().string();
+    const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::filesystem::create_directories(root + "/Alternative");
+    std::filesystem::create_directories(root + "/tmp");
+    directory.Write("registry.reg",
+                    "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\TALPO Mora Compact]\n"
+                    "\"ConfigDBLogDirK7000102\"=\"" +
+                        root + "/Alternative\"\n");
+    const ScopedVariable variables[] = {
+        {"HOME", root + "/home/"},     {"XDG_STATE_HOME", root + "/state//"},
+        {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", std::nullopt},
+        {"TMPDIR", root + "/tmp"},     {kRegistryFileVariable, root + "/registry.reg"}};
+    EXPECT_EQ(CDB_GetLogDir("K7000104", true), root + "/state/Talpo/Log/Mora/");
+    EXPECT_EQ(CDB_GetLogDir(u"K7000102", true), NarrowToWide(root + "/Alternative/"));
+    EXPECT_EQ(CDB_GetKonfigDirCurrentUser("K7000102", true),
+              root + "/home/.config/Talpo/Konfig/MoraCompact/");
+    // Without the maker's environment: the module's directory, the default program directory.
+    EXPECT_EQ(CDB_GetKonfigDir("K7000104"), program.substr(0, program.rfind('/') + 1));
+    EXPECT_EQ(CDB_GetSystemDir(1), CDB_GetKonfigDir("K7000104"));
+    EXPECT_EQ(CDB_GetProgDir("K7000102", true), "/opt/TALPO/PROGRAMM/MoraCompacT/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(CDB_DIRTYPE_LOCALAPPDATA), root + "/home/.local/share/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(CDB_DIRTYPE_COMMON_APPDATA), "/var/lib/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(CDB_DIRTYPE_PROGRAMFILES), "/opt/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(ConfigDBDirType{6}), "");
+    EXPECT_EQ(CBD_GetTempDir(), root + "/tmp/");
+    EXPECT_EQ(CDB_GetThisDllPath(), NarrowToWide(program));
+    EXPECT_EQ(CDB_GetThisDllDir(), CDB_GetKonfigDir("K7000104"));
+    EXPECT_EQ(CDB_GetOsVersion(), 0);
+    EXPECT_EQ(CDB_GetFileVersion(NarrowToWide(ZEPH_TEST_VERSIONED_LIBRARY)), u"5.6.3.4");
+    EXPECT_TRUE(CDB_IsFullPath(u"/x") && !CDB_IsFullPath(u"x/y"));
+    EXPECT_TRUE(CDB_CreateDirectory(root + "/made/deeper"));
+    EXPECT_TRUE(std::filesystem::is_directory(root + "/made/deeper"));
+}
 
 // A small ELF file: its header, the version note as the one note section's content, and the
 // section table (an empty entry, then the note section).

@@ -8,9 +8,11 @@
 // names the smart card database reads under the value names Windows uses.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "FileText.h"
 #include "MemoryRegistry.h"
 #include "RegistryBackends.h"
 #include "pcsc/PcScConstants.h"
@@ -49,6 +51,44 @@ TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
     EXPECT_EQ(*key->FindValue(u"B"), (RegistryValue{kRegBinary, {1, 2, 3, 4}}));
 }
 
+// The keys below a key and the values of the names the export uses, as "  <name> <type>: <bytes>".
+std::string Dump(const RegistryTreeNode& key, const std::string& path) {
+    std::string text = path + "\n";
+    for (const std::string name : {"@", "Expand", "Gone", "Kept", "Multi", "Qword", "Text"}) {
+        const std::u16string wide(name.begin(), name == "@" ? name.begin() : name.end());
+        if (const RegistryValue* value = key.FindValue(wide)) {
+            text += "  " + name + " " + std::to_string(value->type) + ":";
+            for (const uint8_t byte : value->data) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, " %02x", byte);
+                text += hex;
+            }
+            text += "\n";
+        }
+    }
+    for (const auto& [name, child] : key.Children()) {
+        text += Dump(*child, path + "\\" + std::string(name.begin(), name.end()));
+    }
+    return text;
+}
+
+// An export in UTF-16 with its byte order mark, little and big endian: blanks around "=", value
+// and key deletions, the typed forms and a key deleted with its subkeys under another spelling.
+TEST(RegFileValueForms, Utf16ExportGivesItsTree) {
+    const std::string little = ReadFileText(ZEPH_TEST_REGISTRY_DATA "/export-utf16le.reg");
+    std::string big = little;
+    for (size_t i = 0; i + 1 < big.size(); i += 2) {
+        std::swap(big[i], big[i + 1]);
+    }
+    for (const std::string& bytes : {little, big}) {
+        const RegFileParseResult result = Parse(bytes);
+        ASSERT_FALSE(result.diagnostic);
+        EXPECT_EQ(Dump(*result.tree.FindKey(u"HKEY_CURRENT_USER"), "HKEY_CURRENT_USER") +
+                      Dump(*result.tree.FindKey(u"HKEY_LOCAL_MACHINE"), "HKEY_LOCAL_MACHINE"),
+                  ReadFileText(ZEPH_TEST_REGISTRY_DATA "/export-utf16le.txt"));
+    }
+}
+
 // A malformed file: where the diagnostic must point, and a word of what it must say. Each file
 // has a good value before its fault: nothing of it may be used.
 TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
@@ -67,11 +107,29 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
         {good + "\"Bad\"=dword:000000001\n", 5, u"DWORD"},
         {std::string("\xFF\xFE\x41\0B", 5), 1, u"ungerade"},
         {good + std::string(4097 - good.size(), ';'), 0, u"größer als 4096"},
+        {"\n\nREGEDIT5\n", 3, u"Kopfzeile"},
+        {" \r\n", 0, u"ohne Kopfzeile"},
+        {"\xEF\xBB\xBFREGEDIT4\n\"A\"=\"x\"\n", 2, u"vor dem ersten Abschnitt"},
+        {good + "[HKEY_LOCAL_MACHINE\\\\X]\n", 5, u"ungültiger Schlüsselpfad"},
+        {good + "[HKEY_LOCAL\\X]\n", 5, u"unbekannter Stammschlüssel"},
+        {good + "[-HKEY_LOCAL_MACHINE\\X]\n\"A\"=-\n", 6, u"Schlüssel löscht"},
+        {good + "Bad=1\n", 5, u"unerwartete Zeile"},
+        {good + "\"Bad\"=\"\\x\"\n", 5, u"Escape"},
+        {good + "\"Bad\"=hex:01,,02\n", 5, u"Hex-Byte erwartet"},
+        {good + "\"Bad\"=hex:01 02\n", 5, u"','"},
+        {good + "\"Bad\"=hex:01,\\\n\n", 6, u"nach ','"},
+        {good + "\"Bad\"=hex(2:01\n", 5, u"Typangabe"},
+        {good + "\"Bad\"=qword:1\n", 5, u"Wert erwartet"},
+        {good + "\"Bad\"=dword:1 x\n", 5, u"nach dem Wert"},
+        {good + "\"Bad\" 1\n", 5, u"'='"},
+        {good + std::string("\"Bad\"=\"\0\"\n", 10), 5, u"NUL"},
+        {good + "\"Bad\"=hex:\\\n" + std::string(90, '1') + "\\\n" + std::string(90, '1'), 7,
+         u"länger als 150"},
     };
     for (const auto& file : files) {
         SCOPED_TRACE(file.text.substr(0, 120));
         const RegFileParseResult result =
-            Parse(file.text, {.maxFileBytes = 4096, .maxLineChars = 100});
+            Parse(file.text, {.maxFileBytes = 4096, .maxLineChars = 100, .maxEntryChars = 150});
         ASSERT_TRUE(result.diagnostic);
         EXPECT_EQ(result.diagnostic->file, "test.reg");
         EXPECT_EQ(result.diagnostic->line, file.line);

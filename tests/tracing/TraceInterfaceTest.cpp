@@ -56,6 +56,13 @@ TEST(FormatExpanderTest, WideFormats) {
     EXPECT_EQ(FormatText(u"[%.1s][%.2s][%.3s]", u"\U0001F600x", u"\U0001F600x", u"\U0001F600x"),
               u"[][\U0001F600][\U0001F600x]");
     EXPECT_EQ(FormatText(u"100%% of %d", 3, u"unused", 4.0), u"100% of 3");
+    // Length modifiers narrow or widen the argument as printf reads it; h, l and w pick the
+    // width of a text or character; "-" aligns left, "0" fills texts with zeros too.
+    EXPECT_EQ(
+        FormatText(u"[%hd][%hu][%ld][%lu][%lld][%llx][%-4d][%-3s|%03s][%c%hc%lc%wc][%hs%ls%ws]",
+                   70000, 70000u, -1, 1u, int64_t{-5}, uint64_t{255}, 7, u"a", u"b", 65, 66, 67, 68,
+                   "n", u"w", u"x"),
+        u"[4464][4464][-1][1][-5][ff][7   ][a  |00b][ABCD][nwx]");
 }
 
 TEST(FormatExpanderTest, NarrowFormats) {
@@ -67,6 +74,7 @@ TEST(FormatExpanderTest, NarrowFormats) {
               "[" + oneUmlaut + "]");
     EXPECT_EQ(FormatText("%s", u"wide"), "");
     EXPECT_EQ(FormatText("%S", "narrow"), "");
+    EXPECT_EQ(FormatText("[%c%lc%hs%-2c]", 65, 66, "n", 67), "[ABnC ]");
 }
 
 // An invalid format, or an argument of the wrong type for its conversion, gives an empty text.
