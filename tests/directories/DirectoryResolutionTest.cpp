@@ -30,6 +30,7 @@
 #include "directories/DirectoryQueries.h"
 #include "directories/OsVersion.h"
 #include "directories/PathPrimitives.h"
+#include "directories/ShellFolderPath.h"
 #include "platform/TextConversion.h"
 
 using namespace configdb;
@@ -197,31 +198,25 @@ TEST(DirectoryResolution, LogDirBufferCodesAtTheLengthBoundary) {
     EXPECT_EQ(untouched[0], u'\0');
 }
 
-// Only the word "ein", in any case, switches a feature on.
-TEST(ConfigDbDiagnostics, SwitchValues) {
-    for (const auto& [value, on] : {std::pair{"Ein", true}, {"eins", false}, {"on", false}}) {
+// Only the word "ein", in any case, switches a feature on, and only with its directory: a missing
+// one, or one a byte too long for the library's value buffer with its terminator, turns it off.
+TEST(ConfigDbDiagnostics, SwitchValuesAndMissingDirectories) {
+    for (const auto& [value, made, on] : {std::tuple{"Ein", true, true},
+                                          {"eins", true, false},
+                                          {"on", true, false},
+                                          {"ein", false, false}}) {
         FakeDirectoryEnvironment env;
-        SwitchFilesOn(env, env.Make("Trace"), value);
+        SwitchFilesOn(env, made ? env.Make("Trace") : env.Path("Missing"), value);
+        env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", env.Path("Missing"));
+        env.SetRegistry(kProduct, "ConfigDBTracingDirsDirectory", std::string(260, 'x'));
         ConfigDbContext context(env);
+        CapturedDiagnostics captured(context);
         context.EnsureInitialized();
         EXPECT_EQ(context.InternTraceActive(), on) << value;
         EXPECT_EQ(context.Settings().perQueryDumpOn, on) << value;
+        EXPECT_FALSE(context.Settings().alternativeLogDirOn);
     }
-}
-
-TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
-    FakeDirectoryEnvironment env;
-    const std::string missing = env.Path("Missing");
-    SwitchFilesOn(env, missing);
-    env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", missing);
-    // One byte too long for the library's value buffer, with its terminator.
-    env.SetRegistry(kProduct, "ConfigDBTracingDirsDirectory", std::string(260, 'x'));
-    ConfigDbContext context(env);
-    CapturedDiagnostics captured(context);
-    context.EnsureInitialized();
-    EXPECT_FALSE(context.InternTraceActive());
-    EXPECT_FALSE(context.Settings().perQueryDumpOn);
-    EXPECT_FALSE(context.Settings().alternativeLogDirOn);
+    // Read only when switched on, as in the last row.
     EXPECT_THAT(
         CapturedDiagnostics::Messages(),
         testing::Contains(
@@ -337,6 +332,11 @@ TEST(ConfigDbDiagnostics, OsVersions) {
                           CapturedDiagnostics::Messages().end()),
               (std::vector<std::string>{"E CDB_GetOsVersion: <RtlGetVersion> lieferte Fehler <-5>!",
                                         "I CDB_GetOsVersion: \"0\" (Windows Version UNKNOWN)"}));
+    // Before Vista the shell folders come from the older interface.
+    FakeDirectoryEnvironment xp;
+    xp.osVersion = readings[0];
+    ConfigDbContext oldContext(xp);
+    EXPECT_EQ(GetSpecialFolderPath(oldContext, CDB_DIRTYPE_LOCALAPPDATA), xp.Path("Local/"));
 }
 
 // The path with the platform's separators (the build gives Windows paths with slashes).

@@ -18,6 +18,7 @@
 #include "pcsc/PcScConstants.h"
 #include "pcsc/SmartCardDatabase.h"
 #include "registry/RegFileParser.h"
+#include "registry/RegFileText.h"
 #include "registry/RegistryTreeKey.h"
 
 #ifndef _WIN32
@@ -35,20 +36,6 @@ constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 RegFileParseResult Parse(std::string_view text, const RegFileLimits& limits = {}) {
     return ParseRegFile(text, "test.reg", limits);
-}
-
-// An escaped quote and backslash in a text; a binary value over continuation lines.
-TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
-    const RegFileParseResult result = Parse(std::string(kHeader) +
-                                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n"
-                                            R"("Path"="C:\\Program Files\\\"x\"")"
-                                            "\r\n\"B\"=hex:01,02,\\\r\n  03,\\\r\n\t04\r\n");
-    ASSERT_FALSE(result.diagnostic);
-    const RegistryTreeNode* key = result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor");
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(*key->FindValue(u"Path"),
-              (RegistryValue{kRegSz, RegistryStringBytes(u"C:\\Program Files\\\"x\"")}));
-    EXPECT_EQ(*key->FindValue(u"B"), (RegistryValue{kRegBinary, {1, 2, 3, 4}}));
 }
 
 // The keys below a key and the values of the names the export uses, as "  <name> <type>: <bytes>".
@@ -72,8 +59,9 @@ std::string Dump(const RegistryTreeNode& key, const std::string& path) {
     return text;
 }
 
-// An export in UTF-16 with its byte order mark, little and big endian: blanks around "=", value
-// and key deletions, the typed forms and a key deleted with its subkeys under another spelling.
+// An export in UTF-16 with its byte order mark, little and big endian: escapes in a text, blanks
+// around "=", continuation lines, value and key deletions, the typed forms and a key deleted with
+// its subkeys under another spelling.
 TEST(RegFileValueForms, Utf16ExportGivesItsTree) {
     const std::string little = ReadFileText(ZEPH_TEST_REGISTRY_DATA "/export-utf16le.reg");
     std::string big = little;
@@ -136,6 +124,31 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
         EXPECT_NE(result.diagnostic->what.find(file.says), std::u16string::npos)
             << std::string(result.diagnostic->what.begin(), result.diagnostic->what.end());
         EXPECT_TRUE(result.tree.Empty());
+    }
+}
+
+// UTF-8 at the edges of each lead byte's range, which leaves out overlong forms, surrogates and
+// code points above U+10FFFF; "!" stands for a refused file.
+TEST(RegFileDiagnostics, Utf8SequencesAtTheEdgesOfTheirRanges) {
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"\xC2\x80", u"\u0080"},
+        {"\xC1\xBF", u"!"},
+        {"\xE0\xA0\x80", u"\u0800"},
+        {"\xE0\x9F\xBF", u"!"},
+        {"\xED\x9F\xBF", u"\uD7FF"},
+        {"\xED\xA0\x80", u"!"},
+        {"\xF0\x90\x80\x80", u"\U00010000"},
+        {"\xF0\x8F\xBF\xBF", u"!"},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+        {"\xF4\x90\x80\x80", u"!"},
+        {"\xF5\x80\x80\x80", u"!"},
+        {"\xE2\x82", u"!"},
+        {"\xE2\x82\x28", u"!"},
+        {"\xEF\xBB\xBFx", u"x"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        std::u16string text;
+        EXPECT_EQ(DecodeRegFileText(bytes, text) ? u"!" : text, expected) << bytes;
     }
 }
 
