@@ -287,41 +287,21 @@ TEST(ConfigDbDiagnostics, FullPaths) {
     }
 }
 
-// Every version the classification tells apart, each code's text once, and the unknown ones.
+// Every version the classification tells apart, each code's text once, and the unknown ones, as
+// the data file lists them.
 TEST(ConfigDbDiagnostics, OsVersions) {
     using enum OsVersionReading::Source;
-    const uint32_t nt = 2;
-    const uint32_t ws = 1;  // a workstation; 3 a server, 2 a domain controller
-    const OsVersionReading readings[] = {
-        {Read, 0, nt, 5, 1, 0, ws, 0},  {Read, 0, nt, 5, 1, 1, ws, 0},
-        {Read, 0, nt, 5, 1, 2, ws, 0},  {Read, 0, nt, 5, 1, 3, ws, 0},
-        {Read, 0, nt, 5, 1, 4, ws, 0},  {Read, 0, nt, 5, 2, 0, 3, 0},
-        {Read, 0, nt, 5, 2, 0, 3, 1},   {Read, 0, nt, 6, 0, 0, ws, 0},
-        {Read, 0, nt, 6, 0, 1, ws, 0},  {Read, 0, nt, 6, 0, 2, ws, 0},
-        {Read, 0, nt, 6, 0, 1, 3, 0},   {Read, 0, nt, 6, 1, 0, ws, 0},
-        {Read, 0, nt, 6, 1, 1, ws, 0},  {Read, 0, nt, 6, 1, 1, 3, 0},
-        {Read, 0, nt, 6, 2, 0, ws, 0},  {Read, 0, nt, 6, 2, 0, 3, 0},
-        {Read, 0, nt, 6, 3, 0, ws, 0},  {Read, 0, nt, 6, 3, 0, 2, 0},
-        {Read, 0, nt, 10, 0, 0, ws, 0}, {Read, 0, nt, 10, 0, 0, 3, 0},
-        {Read, 0, nt, 11, 0, 0, ws, 0}, {Read, 0, nt, 12, 3, 0, 3, 0},
-        {Read, 0, nt, 5, 0, 0, ws, 0},  {Read, 0, nt, 6, 4, 0, ws, 0},
-        {Read, 0, nt, 10, 1, 0, ws, 0}, {Read, 0, nt, 9, 0, 0, ws, 0},
-        {Read, 0, 1, 6, 1, 0, ws, 0},
-    };
-    std::string texts;
-    for (const OsVersionReading& reading : readings) {
-        texts.append(GetOsVersionText(ClassifyOsVersion(reading))).append("|");
+    std::ifstream versions(ZEPH_TEST_DIRECTORIES_DATA "/os-versions.txt");
+    versions.ignore(1000, '\n');
+    OsVersionReading r{Read};
+    size_t rows = 0;
+    for (std::string text; versions >> r.platformId >> r.major >> r.minor >> r.servicePackMajor >>
+                               r.productType >> r.serverR2Metric &&
+                           std::getline(versions >> std::ws, text);
+         ++rows) {
+        EXPECT_EQ(GetOsVersionText(ClassifyOsVersion(r)), text) << r.major << "." << r.minor;
     }
-    EXPECT_EQ(texts,
-              "Windows XP|Windows XP SP1|Windows XP SP2|Windows XP SP3|Windows XP|"
-              "Windows 2003 Server|Windows 2003 Server R2|Windows VISTA|Windows VISTA SP1|"
-              "Windows VISTA SP2|Windows 2008 Server|Windows 7|Windows 7 SP1|"
-              "Windows 2008 Server R2|Windows 8|Windows 2012 Server|Windows 8.1|"
-              "Windows 2012 Server R2|Windows 10|Windows 2016 Server|"
-              "Windows Major > 10 und Minor x (nach Win10)|"
-              "Server Windows Major > 10 und Minor x (nach Server2016)|Windows Version UNKNOWN|"
-              "Windows Version UNKNOWN|Windows Version UNKNOWN|Windows Version UNKNOWN|"
-              "Windows Version UNKNOWN|");
+    EXPECT_EQ(rows, 27u);
     // A failed reading is traced, and the query's answer with its text.
     FakeDirectoryEnvironment env;
     env.osVersion = {CallFailed, -5};
@@ -334,7 +314,7 @@ TEST(ConfigDbDiagnostics, OsVersions) {
                                         "I CDB_GetOsVersion: \"0\" (Windows Version UNKNOWN)"}));
     // Before Vista the shell folders come from the older interface.
     FakeDirectoryEnvironment xp;
-    xp.osVersion = readings[0];
+    xp.osVersion = {Read, 0, 2, 5, 1, 0, 1, 0};
     ConfigDbContext oldContext(xp);
     EXPECT_EQ(GetSpecialFolderPath(oldContext, CDB_DIRTYPE_LOCALAPPDATA), xp.Path("Local/"));
 }
