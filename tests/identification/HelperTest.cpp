@@ -143,6 +143,16 @@ TEST_F(AtrTableTest, NullPointersAndEmptyTablesAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(record.cbAtr, 5u);
     EXPECT_EQ(value, 0xEEEEu);
     EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
+    // The fill refuses a null record and a source without a name.
+    EXPECT_FALSE(ZEPH_Helper::_FillActualUsedAtr(services, ZEPH_Helper::AtrSource{2}, 0, nullptr));
+    EXPECT_FALSE(ZEPH_Helper::_FillActualUsedAtr(services, ZEPH_Helper::AtrSource{9}, 0, &record));
+    EXPECT_EQ(capture.TextsAt(TRACE_ERROR),
+              (std::vector<std::string>{
+                  "ZEPH_Helper::VH_GetAllTalpoAtr::Der AtrMaskTabellen-Zeiger ist NULL oder hat "
+                  "keine Elemente",
+                  std::string(kMethod) + "::Der Parameter <PE_MORA_CryptoProvider> ist NULL!",
+                  std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!",
+                  std::string(kFill) + "::Unbekannte AtrSource <9>!"}));
 }
 
 // A registry that fails with an exception.
