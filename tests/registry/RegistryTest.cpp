@@ -41,7 +41,8 @@ RegFileParseResult Parse(std::string_view text, const RegFileLimits& limits = {}
 // The keys below a key and the values of the names the export uses, as "  <name> <type>: <bytes>".
 std::string Dump(const RegistryTreeNode& key, const std::string& path) {
     std::string text = path + "\n";
-    for (const std::string name : {"@", "Expand", "Gone", "Kept", "Multi", "Qword", "Text"}) {
+    for (const std::string name :
+         {"@", "Binary", "Empty", "Expand", "Gone", "Kept", "Multi", "Qword", "Text"}) {
         const std::u16string wide(name.begin(), name == "@" ? name.begin() : name.end());
         if (const RegistryValue* value = key.FindValue(wide)) {
             text += "  " + name + " " + std::to_string(value->type) + ":";
@@ -59,21 +60,26 @@ std::string Dump(const RegistryTreeNode& key, const std::string& path) {
     return text;
 }
 
-// An export in UTF-16 with its byte order mark, little and big endian: escapes in a text, blanks
-// around "=", continuation lines, value and key deletions, the typed forms and a key deleted with
-// its subkeys under another spelling.
-TEST(RegFileValueForms, Utf16ExportGivesItsTree) {
-    const std::string little = ReadFileText(ZEPH_TEST_REGISTRY_DATA "/export-utf16le.reg");
+// An export in UTF-16 with its byte order mark, little and big endian: blanks around lines and
+// "=", escapes in a text, continuation lines, value and key deletions, the typed forms and a key
+// deleted with its subkeys under another spelling. A REGEDIT4 file in UTF-8 with its byte order
+// mark, whose string types' bytes are single-byte text.
+TEST(RegFileValueForms, ExportsGiveTheirTrees) {
+    const std::string data = ZEPH_TEST_REGISTRY_DATA;
+    const std::string little = ReadFileText(data + "/export-utf16le.reg");
     std::string big = little;
     for (size_t i = 0; i + 1 < big.size(); i += 2) {
         std::swap(big[i], big[i + 1]);
     }
-    for (const std::string& bytes : {little, big}) {
+    for (const auto& [bytes, expected] :
+         {std::pair{little, "/export-utf16le.txt"},
+          {big, "/export-utf16le.txt"},
+          {ReadFileText(data + "/regedit4-utf8.reg"), "/regedit4-utf8.txt"}}) {
         const RegFileParseResult result = Parse(bytes);
-        ASSERT_FALSE(result.diagnostic);
+        ASSERT_FALSE(result.diagnostic) << expected;
         EXPECT_EQ(Dump(*result.tree.FindKey(u"HKEY_CURRENT_USER"), "HKEY_CURRENT_USER") +
                       Dump(*result.tree.FindKey(u"HKEY_LOCAL_MACHINE"), "HKEY_LOCAL_MACHINE"),
-                  ReadFileText(ZEPH_TEST_REGISTRY_DATA "/export-utf16le.txt"));
+                  ReadFileText(data + expected));
     }
 }
 
