@@ -38,23 +38,19 @@ using zeph::platform::NarrowToWide;
 using Step = FileVersionReading::Step;
 
 namespace {
-// The messages a context's tracer received, as narrow text with "E " or "I " before each.
-class CapturedDiagnostics {
-  public:
-    explicit CapturedDiagnostics(configdb::ConfigDbContext& context) {
-        Messages().clear();
-        context.ExchangeTracer(&Capture);
-    }
-    static std::vector<std::string>& Messages() {
-        static std::vector<std::string> messages;
-        return messages;
-    }
+// The messages the tracer of the context under test received, as narrow text with "E " or "I "
+// before each.
+std::vector<std::string>& Messages() {
+    static std::vector<std::string> messages;
+    return messages;
+}
 
-  private:
-    static void Capture(bool isError, const char16_t* text) {
+void CaptureDiagnostics(ConfigDbContext& context) {
+    Messages().clear();
+    context.ExchangeTracer([](bool isError, const char16_t* text) {
         Messages().push_back((isError ? "E " : "I ") + zeph::platform::WideToNarrow(text));
-    }
-};
+    });
+}
 
 constexpr char kProduct[] = "SOFTWARE\\TALPO Mora Compact";
 const char* const kTraceFiles[] = {"ConfigDB_Intern.log", "K7000102_TracingDirs.log",
@@ -210,7 +206,7 @@ TEST(ConfigDbDiagnostics, SwitchValuesAndMissingDirectories) {
         env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", env.Path("Missing"));
         env.SetRegistry(kProduct, "ConfigDBTracingDirsDirectory", std::string(260, 'x'));
         ConfigDbContext context(env);
-        CapturedDiagnostics captured(context);
+        CaptureDiagnostics(context);
         context.EnsureInitialized();
         EXPECT_EQ(context.InternTraceActive(), on) << value;
         EXPECT_EQ(context.Settings().perQueryDumpOn, on) << value;
@@ -218,7 +214,7 @@ TEST(ConfigDbDiagnostics, SwitchValuesAndMissingDirectories) {
     }
     // Read only when switched on, as in the last row.
     EXPECT_THAT(
-        CapturedDiagnostics::Messages(),
+        Messages(),
         testing::Contains(
             "E Init: Fehler <234> beim Lesen des Eintrags \"ConfigDBTracingDirsDirectory\"!"));
 }
@@ -230,10 +226,10 @@ TEST(ConfigDbDiagnostics, TraceFilesAndAlternativeLogDir) {
     SwitchFilesOn(env, env.Make("Trace"));
     env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", env.Make("Alternative"));
     ConfigDbContext context(env);
-    CapturedDiagnostics captured(context);
+    CaptureDiagnostics(context);
     const std::string log = GetLogDir(context, "K7000104", true);
     EXPECT_EQ(GetLogDir(context, "K7000102", false), env.Path("Alternative/"));
-    EXPECT_EQ(CapturedDiagnostics::Messages().back(),
+    EXPECT_EQ(Messages().back(),
               "I CDB_GetLogDir: LogPfad <K7000102> = \"" + env.Path("Alternative/") + "\"");
     const auto dumped = FileMessages(env.Path("Trace/K7000102_TracingDirs.log"));
     ASSERT_EQ(dumped.size(), 5u);
@@ -304,10 +300,9 @@ TEST(ConfigDbDiagnostics, OsVersions) {
     FakeDirectoryEnvironment env;
     env.osVersion = {CallFailed, -5};
     ConfigDbContext context(env);
-    CapturedDiagnostics captured(context);
+    CaptureDiagnostics(context);
     EXPECT_EQ(GetOsVersion(context), 0);
-    EXPECT_EQ(std::vector(CapturedDiagnostics::Messages().end() - 2,
-                          CapturedDiagnostics::Messages().end()),
+    EXPECT_EQ(std::vector(Messages().end() - 2, Messages().end()),
               (std::vector<std::string>{"E CDB_GetOsVersion: <RtlGetVersion> lieferte Fehler <-5>!",
                                         "I CDB_GetOsVersion: \"0\" (Windows Version UNKNOWN)"}));
     // Before Vista the shell folders come from the older interface.
@@ -327,12 +322,12 @@ std::u16string SystemPath(const std::string& path) {
 TEST(PlatformFileVersion, ReadsTheVersionBlock) {
     ConfigDbContext context(PlatformDirectoryEnvironment());
     context.EnsureInitialized();
-    CapturedDiagnostics captured(context);
+    CaptureDiagnostics(context);
     const std::u16string missing = SystemPath(ZEPH_TEST_VERSIONED_LIBRARY ".missing");
     EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_VERSIONED_LIBRARY)), u"5.6.3.4");
     EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_UNVERSIONED_LIBRARY)), u"0.0.0.0");
     EXPECT_EQ(GetFileVersion(context, missing), u"0.0.0.0");
-    EXPECT_THAT(CapturedDiagnostics::Messages(),
+    EXPECT_THAT(Messages(),
                 testing::Contains("E _GetFileVersionFromFile: Der Dateiname <" +
                                   zeph::platform::WideToNarrow(missing) + "> existiert nicht!"));
 }
