@@ -18,8 +18,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "ScopedVariable.h"
 #include "TempDirectory.h"
+#include "directories/ConfigDB.h"
 #include "directories/VersionNote.h"
+#include "registry/RegFileRegistry.h"
 #endif
 
 #include "FakeDirectoryEnvironment.h"
@@ -27,6 +30,7 @@
 #include "directories/DirectoryQueries.h"
 #include "directories/OsVersion.h"
 #include "directories/PathPrimitives.h"
+#include "directories/ShellFolderPath.h"
 #include "platform/TextConversion.h"
 
 using namespace configdb;
@@ -34,23 +38,19 @@ using zeph::platform::NarrowToWide;
 using Step = FileVersionReading::Step;
 
 namespace {
-// The messages a context's tracer received, as narrow text with "E " or "I " before each.
-class CapturedDiagnostics {
-  public:
-    explicit CapturedDiagnostics(configdb::ConfigDbContext& context) {
-        Messages().clear();
-        context.ExchangeTracer(&Capture);
-    }
-    static std::vector<std::string>& Messages() {
-        static std::vector<std::string> messages;
-        return messages;
-    }
+// The messages the tracer of the context under test received, as narrow text with "E " or "I "
+// before each.
+std::vector<std::string>& Messages() {
+    static std::vector<std::string> messages;
+    return messages;
+}
 
-  private:
-    static void Capture(bool isError, const char16_t* text) {
+void CaptureDiagnostics(ConfigDbContext& context) {
+    Messages().clear();
+    context.ExchangeTracer([](bool isError, const char16_t* text) {
         Messages().push_back((isError ? "E " : "I ") + zeph::platform::WideToNarrow(text));
-    }
-};
+    });
+}
 
 constexpr char kProduct[] = "SOFTWARE\\TALPO Mora Compact";
 const char* const kTraceFiles[] = {"ConfigDB_Intern.log", "K7000102_TracingDirs.log",
@@ -194,33 +194,27 @@ TEST(DirectoryResolution, LogDirBufferCodesAtTheLengthBoundary) {
     EXPECT_EQ(untouched[0], u'\0');
 }
 
-// Only the word "ein", in any case, switches a feature on.
-TEST(ConfigDbDiagnostics, SwitchValues) {
-    for (const auto& [value, on] : {std::pair{"Ein", true}, {"eins", false}, {"on", false}}) {
+// Only the word "ein", in any case, switches a feature on, and only with its directory: a missing
+// one, or one a byte too long for the library's value buffer with its terminator, turns it off.
+TEST(ConfigDbDiagnostics, SwitchValuesAndMissingDirectories) {
+    for (const auto& [value, made, on] : {std::tuple{"Ein", true, true},
+                                          {"eins", true, false},
+                                          {"on", true, false},
+                                          {"ein", false, false}}) {
         FakeDirectoryEnvironment env;
-        SwitchFilesOn(env, env.Make("Trace"), value);
+        SwitchFilesOn(env, made ? env.Make("Trace") : env.Path("Missing"), value);
+        env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", env.Path("Missing"));
+        env.SetRegistry(kProduct, "ConfigDBTracingDirsDirectory", std::string(260, 'x'));
         ConfigDbContext context(env);
+        CaptureDiagnostics(context);
         context.EnsureInitialized();
         EXPECT_EQ(context.InternTraceActive(), on) << value;
         EXPECT_EQ(context.Settings().perQueryDumpOn, on) << value;
+        EXPECT_FALSE(context.Settings().alternativeLogDirOn);
     }
-}
-
-TEST(ConfigDbDiagnostics, MissingDirectoryTurnsItsFeatureOff) {
-    FakeDirectoryEnvironment env;
-    const std::string missing = env.Path("Missing");
-    SwitchFilesOn(env, missing);
-    env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", missing);
-    // One byte too long for the library's value buffer, with its terminator.
-    env.SetRegistry(kProduct, "ConfigDBTracingDirsDirectory", std::string(260, 'x'));
-    ConfigDbContext context(env);
-    CapturedDiagnostics captured(context);
-    context.EnsureInitialized();
-    EXPECT_FALSE(context.InternTraceActive());
-    EXPECT_FALSE(context.Settings().perQueryDumpOn);
-    EXPECT_FALSE(context.Settings().alternativeLogDirOn);
+    // Read only when switched on, as in the last row.
     EXPECT_THAT(
-        CapturedDiagnostics::Messages(),
+        Messages(),
         testing::Contains(
             "E Init: Fehler <234> beim Lesen des Eintrags \"ConfigDBTracingDirsDirectory\"!"));
 }
@@ -232,10 +226,10 @@ TEST(ConfigDbDiagnostics, TraceFilesAndAlternativeLogDir) {
     SwitchFilesOn(env, env.Make("Trace"));
     env.SetRegistry(kProduct, "ConfigDBLogDirK7000102", env.Make("Alternative"));
     ConfigDbContext context(env);
-    CapturedDiagnostics captured(context);
+    CaptureDiagnostics(context);
     const std::string log = GetLogDir(context, "K7000104", true);
     EXPECT_EQ(GetLogDir(context, "K7000102", false), env.Path("Alternative/"));
-    EXPECT_EQ(CapturedDiagnostics::Messages().back(),
+    EXPECT_EQ(Messages().back(),
               "I CDB_GetLogDir: LogPfad <K7000102> = \"" + env.Path("Alternative/") + "\"");
     const auto dumped = FileMessages(env.Path("Trace/K7000102_TracingDirs.log"));
     ASSERT_EQ(dumped.size(), 5u);
@@ -276,24 +270,46 @@ TEST(ConfigDbDiagnostics, LinksUnderTheTraceFileNamesAreNotWrittenThrough) {
     }
 }
 
+#ifdef _WIN32  // the Linux paths: PublicFunctionsOnTheLinuxPlatform
 TEST(ConfigDbDiagnostics, FullPaths) {
-#ifdef _WIN32
     for (const auto& [path, full] : {std::pair{u"C:\\x.exe", true},
                                      {u"\\\\srv\\x.exe", true},
                                      {u"\\dir\\x.exe", false},
                                      {u"C:x.exe", false}}) {
-#else
-    for (const auto& [path, full] : {std::pair{u"/usr/bin/x", true}, {u"dir/x", false}}) {
-#endif
         EXPECT_EQ(IsFullPath(path), full);
     }
 }
+#endif
 
-// Vista SP2 and its text stand for the classification.
+// Every version the classification tells apart, each code's text once, and the unknown ones, as
+// the data file lists them.
 TEST(ConfigDbDiagnostics, OsVersions) {
-    EXPECT_EQ(ClassifyOsVersion({OsVersionReading::Source::Read, 0, 2, 6, 0, 2, 1, 0}), 9);
-    EXPECT_STREQ(GetOsVersionText(9), "Windows VISTA SP2");
-    EXPECT_STREQ(GetOsVersionText(42), "Windows Version UNKNOWN");
+    using enum OsVersionReading::Source;
+    std::ifstream versions(ZEPH_TEST_DIRECTORIES_DATA "/os-versions.txt");
+    versions.ignore(1000, '\n');
+    OsVersionReading r{Read};
+    size_t rows = 0;
+    for (std::string text; versions >> r.platformId >> r.major >> r.minor >> r.servicePackMajor >>
+                               r.productType >> r.serverR2Metric &&
+                           std::getline(versions >> std::ws, text);
+         ++rows) {
+        EXPECT_EQ(GetOsVersionText(ClassifyOsVersion(r)), text) << r.major << "." << r.minor;
+    }
+    EXPECT_EQ(rows, 27u);
+    // A failed reading is traced, and the query's answer with its text.
+    FakeDirectoryEnvironment env;
+    env.osVersion = {CallFailed, -5};
+    ConfigDbContext context(env);
+    CaptureDiagnostics(context);
+    EXPECT_EQ(GetOsVersion(context), 0);
+    EXPECT_EQ(std::vector(Messages().end() - 2, Messages().end()),
+              (std::vector<std::string>{"E CDB_GetOsVersion: <RtlGetVersion> lieferte Fehler <-5>!",
+                                        "I CDB_GetOsVersion: \"0\" (Windows Version UNKNOWN)"}));
+    // Before Vista the shell folders come from the older interface.
+    FakeDirectoryEnvironment xp;
+    xp.osVersion = {Read, 0, 2, 5, 1, 0, 1, 0};
+    ConfigDbContext oldContext(xp);
+    EXPECT_EQ(GetSpecialFolderPath(oldContext, CDB_DIRTYPE_LOCALAPPDATA), xp.Path("Local/"));
 }
 
 // The path with the platform's separators (the build gives Windows paths with slashes).
@@ -306,17 +322,56 @@ std::u16string SystemPath(const std::string& path) {
 TEST(PlatformFileVersion, ReadsTheVersionBlock) {
     ConfigDbContext context(PlatformDirectoryEnvironment());
     context.EnsureInitialized();
-    CapturedDiagnostics captured(context);
+    CaptureDiagnostics(context);
     const std::u16string missing = SystemPath(ZEPH_TEST_VERSIONED_LIBRARY ".missing");
     EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_VERSIONED_LIBRARY)), u"5.6.3.4");
     EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_UNVERSIONED_LIBRARY)), u"0.0.0.0");
     EXPECT_EQ(GetFileVersion(context, missing), u"0.0.0.0");
-    EXPECT_THAT(CapturedDiagnostics::Messages(),
+    EXPECT_THAT(Messages(),
                 testing::Contains("E _GetFileVersionFromFile: Der Dateiname <" +
                                   zeph::platform::WideToNarrow(missing) + "> existiert nicht!"));
 }
 
 #ifndef _WIN32
+
+// The public functions on the process's context over the platform: the user's folders follow the
+// XDG variables (a relative one counts as unset: the default below $HOME), the registry is the
+// registry file, the module is the test program.
+TEST(DirectoryResolution, PublicFunctionsOnTheLinuxPlatform) {
+    const TempDirectory directory;
+    const std::string root = directory.Path().string();
+    const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::filesystem::create_directories(root + "/Alternative");
+    std::filesystem::create_directories(root + "/tmp");
+    directory.Write("registry.reg",
+                    "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\TALPO Mora Compact]\n"
+                    "\"ConfigDBLogDirK7000102\"=\"" +
+                        root + "/Alternative\"\n");
+    const ScopedVariable variables[] = {
+        {"HOME", root + "/home/"},     {"XDG_STATE_HOME", root + "/state//"},
+        {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", std::nullopt},
+        {"TMPDIR", root + "/tmp"},     {kRegistryFileVariable, root + "/registry.reg"}};
+    EXPECT_EQ(CDB_GetLogDir("K7000104", true), root + "/state/Talpo/Log/Mora/");
+    EXPECT_EQ(CDB_GetLogDir(u"K7000102", true), NarrowToWide(root + "/Alternative/"));
+    EXPECT_EQ(CDB_GetKonfigDirCurrentUser("K7000102", true),
+              root + "/home/.config/Talpo/Konfig/MoraCompact/");
+    // Without the maker's environment: the module's directory, the default program directory.
+    EXPECT_EQ(CDB_GetKonfigDir("K7000104"), program.substr(0, program.rfind('/') + 1));
+    EXPECT_EQ(CDB_GetSystemDir(1), CDB_GetKonfigDir("K7000104"));
+    EXPECT_EQ(CDB_GetProgDir("K7000102", true), "/opt/TALPO/PROGRAMM/MoraCompacT/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(CDB_DIRTYPE_LOCALAPPDATA), root + "/home/.local/share/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(CDB_DIRTYPE_COMMON_APPDATA), "/var/lib/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(CDB_DIRTYPE_PROGRAMFILES), "/opt/");
+    EXPECT_EQ(CDB_GetSpecialFolderPath(ConfigDBDirType{6}), "");
+    EXPECT_EQ(CBD_GetTempDir(), root + "/tmp/");
+    EXPECT_EQ(CDB_GetThisDllPath(), NarrowToWide(program));
+    EXPECT_EQ(CDB_GetThisDllDir(), CDB_GetKonfigDir("K7000104"));
+    EXPECT_EQ(CDB_GetOsVersion(), 0);
+    EXPECT_EQ(CDB_GetFileVersion(NarrowToWide(ZEPH_TEST_VERSIONED_LIBRARY)), u"5.6.3.4");
+    EXPECT_TRUE(CDB_IsFullPath(u"/x") && !CDB_IsFullPath(u"x/y"));
+    EXPECT_TRUE(CDB_CreateDirectory(root + "/made/deeper"));
+    EXPECT_TRUE(std::filesystem::is_directory(root + "/made/deeper"));
+}
 
 // A small ELF file: its header, the version note as the one note section's content, and the
 // section table (an empty entry, then the note section).

@@ -4,6 +4,7 @@
 // tests/registry holds every backend to the same answers), the component name of their traces
 // and the recognition of the maker's virtual readers. How PC/SC matches cards against the
 // predefined entry is pinned through the extension (ReaderDiscoveryTest) and on both stacks.
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -142,6 +143,16 @@ TEST_F(AtrTableTest, NullPointersAndEmptyTablesAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(record.cbAtr, 5u);
     EXPECT_EQ(value, 0xEEEEu);
     EXPECT_EQ(pcsc.CallCount(sim::Call::GetCardTypeProviderName), 0u);
+    // The fill refuses a null record and a source without a name.
+    EXPECT_FALSE(ZEPH_Helper::_FillActualUsedAtr(services, ZEPH_Helper::AtrSource{2}, 0, nullptr));
+    EXPECT_FALSE(ZEPH_Helper::_FillActualUsedAtr(services, ZEPH_Helper::AtrSource{9}, 0, &record));
+    EXPECT_EQ(capture.TextsAt(TRACE_ERROR),
+              (std::vector<std::string>{
+                  "ZEPH_Helper::VH_GetAllTalpoAtr::Der AtrMaskTabellen-Zeiger ist NULL oder hat "
+                  "keine Elemente",
+                  std::string(kMethod) + "::Der Parameter <PE_MORA_CryptoProvider> ist NULL!",
+                  std::string(kFill) + "::MoraAtrMask Zeiger ist NULL!",
+                  std::string(kFill) + "::Unbekannte AtrSource <9>!"}));
 }
 
 // A registry that fails with an exception.
@@ -224,6 +235,27 @@ TEST_F(HelperTest, InitializeGivesTheHelperLibraryTheExtensionsComponent) {
     ASSERT_EQ(GetHelperLibComponent(), u"ZEPH.Help.Lib");
     EXPECT_TRUE(ZEPH_Helper::VH_Initialize());
     EXPECT_EQ(GetHelperLibComponent(), u"ZEPH.Ext.PcSc");
+}
+
+// Every name of the record's enumerations, and "UNKNOWN" beside each; a provider that fills its
+// 64 units ends there.
+TEST(MoraAtrMaskText, NamesEachCodeAndEndsTheProviderAtItsCapacity) {
+    MoraAtrMask record;
+    record.atrType = 3;
+    std::fill(std::begin(record.provider), std::end(record.provider), u'p');
+    std::u16string texts = ZEPH_Helper::MoraAtrMaskText(record);
+    for (const uint32_t code : {0u, 1u, 2u, 3u, 4u, 5u, 14u, 24u, 25u, 34u, 35u}) {
+        texts.append(u"|").append(ZEPH_Helper::ScTypeText(code));
+        texts.append(u" ").append(ZEPH_Helper::AtrSourceText(code));
+        texts.append(u" ").append(ZEPH_Helper::AtrTypeText(code));
+    }
+    EXPECT_EQ(texts, u"ATR Type 'TCOS3' Source 'UNKNOWN' SC Type 'PREDEFINED' Provider '" +
+                         std::u16string(64, u'p') +
+                         u"'|PREDEFINED UNKNOWN UNKNOWN|KV CALAIS UNKNOWN|UNKNOWN PREDEFINED "
+                         u"UNKNOWN|UNKNOWN UNKNOWN TCOS3|Norma UNKNOWN UNKNOWN|KMDT Fake RVW "
+                         u"UNKNOWN UNKNOWN|Norma LX UNKNOWN UNKNOWN|Norma RY UNKNOWN UNKNOWN|KMDT "
+                         u"Fake HLNK UNKNOWN UNKNOWN|Norma Talpo UNKNOWN UNKNOWN|UNKNOWN UNKNOWN "
+                         u"UNKNOWN");
 }
 
 // A virtual reader's name lies strictly between the prefix followed by a blank and the prefix

@@ -8,14 +8,17 @@
 // names the smart card database reads under the value names Windows uses.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "FileText.h"
 #include "MemoryRegistry.h"
 #include "RegistryBackends.h"
 #include "pcsc/PcScConstants.h"
 #include "pcsc/SmartCardDatabase.h"
 #include "registry/RegFileParser.h"
+#include "registry/RegFileText.h"
 #include "registry/RegistryTreeKey.h"
 
 #ifndef _WIN32
@@ -35,18 +38,49 @@ RegFileParseResult Parse(std::string_view text, const RegFileLimits& limits = {}
     return ParseRegFile(text, "test.reg", limits);
 }
 
-// An escaped quote and backslash in a text; a binary value over continuation lines.
-TEST(RegFileValueForms, EachFormGivesItsTypeAndBytes) {
-    const RegFileParseResult result = Parse(std::string(kHeader) +
-                                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n"
-                                            R"("Path"="C:\\Program Files\\\"x\"")"
-                                            "\r\n\"B\"=hex:01,02,\\\r\n  03,\\\r\n\t04\r\n");
-    ASSERT_FALSE(result.diagnostic);
-    const RegistryTreeNode* key = result.tree.FindKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor");
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(*key->FindValue(u"Path"),
-              (RegistryValue{kRegSz, RegistryStringBytes(u"C:\\Program Files\\\"x\"")}));
-    EXPECT_EQ(*key->FindValue(u"B"), (RegistryValue{kRegBinary, {1, 2, 3, 4}}));
+// The keys below a key and the values of the names the export uses, as "  <name> <type>: <bytes>".
+std::string Dump(const RegistryTreeNode& key, const std::string& path) {
+    std::string text = path + "\n";
+    for (const std::string name :
+         {"@", "Binary", "Empty", "Expand", "Gone", "Kept", "Multi", "Qword", "Text"}) {
+        const std::u16string wide(name.begin(), name == "@" ? name.begin() : name.end());
+        if (const RegistryValue* value = key.FindValue(wide)) {
+            text += "  " + name + " " + std::to_string(value->type) + ":";
+            for (const uint8_t byte : value->data) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, " %02x", byte);
+                text += hex;
+            }
+            text += "\n";
+        }
+    }
+    for (const auto& [name, child] : key.Children()) {
+        text += Dump(*child, path + "\\" + std::string(name.begin(), name.end()));
+    }
+    return text;
+}
+
+// An export in UTF-16 with its byte order mark, little and big endian: blanks around lines and
+// "=", escapes in a text, continuation lines, value and key deletions, the typed forms and a key
+// deleted with its subkeys under another spelling. A REGEDIT4 file in UTF-8 with its byte order
+// mark, whose string types' bytes are single-byte text.
+TEST(RegFileValueForms, ExportsGiveTheirTrees) {
+    const std::string data = ZEPH_TEST_REGISTRY_DATA;
+    const std::string little = ReadFileText(data + "/export-utf16le.reg");
+    std::string big = little;
+    for (size_t i = 0; i + 1 < big.size(); i += 2) {
+        std::swap(big[i], big[i + 1]);
+    }
+    for (const auto& [bytes, expected] :
+         {std::pair{little, "/export-utf16le.txt"},
+          {big, "/export-utf16le.txt"},
+          {ReadFileText(data + "/regedit4-utf8.reg"), "/regedit4-utf8.txt"}}) {
+        const RegFileParseResult result = Parse(bytes);
+        ASSERT_FALSE(result.diagnostic) << expected;
+        EXPECT_EQ(Dump(*result.tree.FindKey(u"HKEY_CURRENT_USER"), "HKEY_CURRENT_USER") +
+                      Dump(*result.tree.FindKey(u"HKEY_LOCAL_MACHINE"), "HKEY_LOCAL_MACHINE"),
+                  ReadFileText(data + expected));
+    }
 }
 
 // A malformed file: where the diagnostic must point, and a word of what it must say. Each file
@@ -67,17 +101,60 @@ TEST(RegFileDiagnostics, NameFileAndLineAndKeepNothing) {
         {good + "\"Bad\"=dword:000000001\n", 5, u"DWORD"},
         {std::string("\xFF\xFE\x41\0B", 5), 1, u"ungerade"},
         {good + std::string(4097 - good.size(), ';'), 0, u"größer als 4096"},
+        {"\n\nREGEDIT5\n", 3, u"Kopfzeile"},
+        {" \r\n", 0, u"ohne Kopfzeile"},
+        {"\xEF\xBB\xBFREGEDIT4\n\"A\"=\"x\"\n", 2, u"vor dem ersten Abschnitt"},
+        {good + "[HKEY_LOCAL_MACHINE\\\\X]\n", 5, u"ungültiger Schlüsselpfad"},
+        {good + "[HKEY_LOCAL\\X]\n", 5, u"unbekannter Stammschlüssel"},
+        {good + "[-HKEY_LOCAL_MACHINE\\X]\n\"A\"=-\n", 6, u"Schlüssel löscht"},
+        {good + "Bad=1\n", 5, u"unerwartete Zeile"},
+        {good + "\"Bad\"=\"\\x\"\n", 5, u"Escape"},
+        {good + "\"Bad\"=hex:01,,02\n", 5, u"Hex-Byte erwartet"},
+        {good + "\"Bad\"=hex:01 02\n", 5, u"','"},
+        {good + "\"Bad\"=hex:01,\\\n\n", 6, u"nach ','"},
+        {good + "\"Bad\"=hex(2:01\n", 5, u"Typangabe"},
+        {good + "\"Bad\"=qword:1\n", 5, u"Wert erwartet"},
+        {good + "\"Bad\"=dword:1 x\n", 5, u"nach dem Wert"},
+        {good + "\"Bad\" 1\n", 5, u"'='"},
+        {good + std::string("\"Bad\"=\"\0\"\n", 10), 5, u"NUL"},
+        {good + "\"Bad\"=hex:\\\n" + std::string(90, '1') + "\\\n" + std::string(90, '1'), 7,
+         u"länger als 150"},
     };
     for (const auto& file : files) {
         SCOPED_TRACE(file.text.substr(0, 120));
         const RegFileParseResult result =
-            Parse(file.text, {.maxFileBytes = 4096, .maxLineChars = 100});
+            Parse(file.text, {.maxFileBytes = 4096, .maxLineChars = 100, .maxEntryChars = 150});
         ASSERT_TRUE(result.diagnostic);
         EXPECT_EQ(result.diagnostic->file, "test.reg");
         EXPECT_EQ(result.diagnostic->line, file.line);
         EXPECT_NE(result.diagnostic->what.find(file.says), std::u16string::npos)
             << std::string(result.diagnostic->what.begin(), result.diagnostic->what.end());
         EXPECT_TRUE(result.tree.Empty());
+    }
+}
+
+// UTF-8 at the edges of each lead byte's range, which leaves out overlong forms, surrogates and
+// code points above U+10FFFF; "!" stands for a refused file.
+TEST(RegFileDiagnostics, Utf8SequencesAtTheEdgesOfTheirRanges) {
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"\xC2\x80", u"\u0080"},
+        {"\xC1\xBF", u"!"},
+        {"\xE0\xA0\x80", u"\u0800"},
+        {"\xE0\x9F\xBF", u"!"},
+        {"\xED\x9F\xBF", u"\uD7FF"},
+        {"\xED\xA0\x80", u"!"},
+        {"\xF0\x90\x80\x80", u"\U00010000"},
+        {"\xF0\x8F\xBF\xBF", u"!"},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+        {"\xF4\x90\x80\x80", u"!"},
+        {"\xF5\x80\x80\x80", u"!"},
+        {"\xE2\x82", u"!"},
+        {"\xE2\x82\x28", u"!"},
+        {"\xEF\xBB\xBFx", u"x"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        std::u16string text;
+        EXPECT_EQ(DecodeRegFileText(bytes, text) ? u"!" : text, expected) << bytes;
     }
 }
 

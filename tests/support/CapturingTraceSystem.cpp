@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "registry/RegFileText.h"
 #include "tracing/Latin1.h"
 #include "tracing/TraceSystemLib.h"
 
@@ -67,18 +68,11 @@ int CapturingTraceSystem::ExpWrite(int level, const char* category, const char* 
     return 1;
 }
 
+// Through the module's own UTF-8 decoder, which the registry file uses.
 std::string Latin1(std::string_view utf8) {
-    std::string latin1;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if ((byte & 0xE0u) == 0xC0u && i + 1 < utf8.size()) {
-            const auto next = static_cast<unsigned char>(utf8[++i]);
-            latin1 += static_cast<char>(((byte & 0x1Fu) << 6) | (next & 0x3Fu));
-        } else {
-            latin1 += static_cast<char>(byte);
-        }
-    }
-    return latin1;
+    std::u16string text;
+    DecodeRegFileText(utf8, text);
+    return Latin1(std::u16string_view(text));
 }
 
 std::string Latin1(std::u16string_view text) {

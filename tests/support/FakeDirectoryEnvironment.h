@@ -60,7 +60,7 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
         return thisModule ? moduleFile : executableFile;
     }
     std::u16string ThisModulePathWide() override { return Wide(moduleFile); }
-    OsVersionReading ReadOsVersion() override { return {}; }
+    OsVersionReading ReadOsVersion() override { return osVersion; }
     FileVersionReading ReadFileVersion(const std::u16string&) override { return {}; }
 
     static std::u16string Wide(const std::string& text) {
@@ -68,6 +68,7 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
     }
 
     MemoryRegistry registry;
+    OsVersionReading osVersion;
     std::map<KnownFolder, std::string> folders;
     std::string moduleFile;
     std::string executableFile;

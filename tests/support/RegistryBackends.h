@@ -37,13 +37,6 @@ inline std::u16string TestRoot() {
     return u"SOFTWARE\\" + TestRootName();
 }
 
-// The path the 64-bit view shows a key under when it was written for the view.
-inline std::u16string StoredPath(std::u16string_view path, RegistryView view) {
-    return view == RegistryView::Bit64
-               ? std::u16string(path)
-               : std::u16string(u"SOFTWARE\\WOW6432Node").append(path.substr(8));
-}
-
 #ifdef _WIN32
 
 // Each fixture key removes what it created when the backend ends, in any order: a key already
@@ -96,8 +89,10 @@ class FileBackend {
         char digits[8];
         return {digits, std::to_chars(digits, digits + sizeof digits, number, 16).ptr};
     }
+    // The 32-bit view's keys are written where the 64-bit view shows them.
     void Section(std::u16string_view path, RegistryView view) {
-        m_text.append("\r\n[HKEY_LOCAL_MACHINE\\").append(Ascii(StoredPath(path, view)) + "]\r\n");
+        const std::string wow = view == RegistryView::Bit32 ? "SOFTWARE\\WOW6432Node" : "SOFTWARE";
+        m_text.append("\r\n[HKEY_LOCAL_MACHINE\\" + wow + Ascii(path.substr(8)) + "]\r\n");
     }
     void Save() {
         m_directory.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n" + m_text);

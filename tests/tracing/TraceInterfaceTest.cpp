@@ -56,6 +56,13 @@ TEST(FormatExpanderTest, WideFormats) {
     EXPECT_EQ(FormatText(u"[%.1s][%.2s][%.3s]", u"\U0001F600x", u"\U0001F600x", u"\U0001F600x"),
               u"[][\U0001F600][\U0001F600x]");
     EXPECT_EQ(FormatText(u"100%% of %d", 3, u"unused", 4.0), u"100% of 3");
+    // Length modifiers narrow or widen the argument as printf reads it; h, l and w pick the
+    // width of a text or character; "-" aligns left, "0" fills texts with zeros too.
+    EXPECT_EQ(
+        FormatText(u"[%hd][%hu][%ld][%lu][%lld][%llx][%-4d][%-3s|%03s][%c%hc%lc%wc][%hs%ls%ws]",
+                   70000, 70000u, -1, 1u, int64_t{-5}, uint64_t{255}, 7, u"a", u"b", 65, 66, 67, 68,
+                   "n", u"w", u"x"),
+        u"[4464][4464][-1][1][-5][ff][7   ][a  |00b][ABCD][nwx]");
 }
 
 TEST(FormatExpanderTest, NarrowFormats) {
@@ -67,6 +74,11 @@ TEST(FormatExpanderTest, NarrowFormats) {
               "[" + oneUmlaut + "]");
     EXPECT_EQ(FormatText("%s", u"wide"), "");
     EXPECT_EQ(FormatText("%S", "narrow"), "");
+    EXPECT_EQ(FormatText("[%c%lc%hs%-2c]", 65, 66, "n", 67), "[ABnC ]");
+    EXPECT_EQ(
+        FormatText("[%hd][%hu][%ld][%lu][%lld][%llx][%X][%5.3d][%-4d][%.3f][%5%][%03s]", 70000,
+                   70000u, -1, 1u, int64_t{-5}, uint64_t{255}, 0xABu, 7, -7, 0.25, "b"),
+        "[4464][4464][-1][1][-5][ff][AB][  007][-7  ][0.250][%][00b]");
 }
 
 // An invalid format, or an argument of the wrong type for its conversion, gives an empty text.
@@ -76,8 +88,16 @@ TEST(FormatExpanderTest, InvalidFormatsGiveAnEmptyText) {
           FormatText(u"%wd", 1), FormatText(u"before %q after", 1), FormatText(u"%+d", 1),
           FormatText(u"%d and %d", 1), FormatText(u"%s", 42), FormatText(u"%999999d", 1),
           FormatText(u"%.65f", 1.0), FormatText(u"trailing %"),
-          FormatText(static_cast<const char16_t*>(nullptr))}) {
+          FormatText(static_cast<const char16_t*>(nullptr)), FormatText(u"%lls", u"x"),
+          FormatText(u"%c", u"x"), FormatText(u"%\u00e4", 1), FormatText(u"%.9999999d", 1),
+          FormatText(u"%u", 1.0), FormatText(u"%llc", 1), FormatText(u"%hs", u"x")}) {
         EXPECT_EQ(text, u"");
+    }
+    for (const std::string& text :
+         {FormatText("%d", int64_t{1}), FormatText("%.3f", 1), FormatText("%wd", 1),
+          FormatText("%q", 1), FormatText("%d"), FormatText("%.65f", 1.0), FormatText("%lls", "x"),
+          FormatText("%c", "x"), FormatText("%u", 1.0), FormatText("%S", 1)}) {
+        EXPECT_EQ(text, "");
     }
 }
 
