@@ -145,26 +145,6 @@ TEST(ReaderDiscovery, UnusableCardIsReportedOnceAndRetriedOnlyAfterItsReaderChan
     }
 }
 
-// A Cancel before the wait ends it without waiting, one during the wait ends it and releases the
-// context and PC/SC's memory once; the next wait is not ended by it.
-TEST(ReaderDiscovery, CancelEndsTheWaitBeforeAndWhileItWaitsAndOnlyThatWait) {
-    ExtensionHarness h;
-    h.simulator.RemoveCard(ExtensionHarness::kReader);
-    h.extension->Cancel();
-    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_PENDING);
-    EXPECT_EQ(h.simulator.WaitsBlockedSoFar(), 0u);
-    auto wait = h.AsyncIsPresent();
-    EXPECT_TRUE(h.simulator.AwaitWaitersBlocked(1));
-    h.extension->Cancel();
-    EXPECT_EQ(h.Finish(wait), ZEPH_STATUS_PENDING);
-    EXPECT_EQ(h.access.Context(), 0u);
-    EXPECT_EQ(h.simulator.OpenContexts(), 0u);
-    EXPECT_EQ(h.simulator.OutstandingAllocations(), 0u);
-    EXPECT_EQ(h.simulator.InvalidFrees(), 0u);  // the list was not freed again after the release
-    h.simulator.InsertCard(ExtensionHarness::kReader, kPredefinedAtr);
-    EXPECT_EQ(h.IsPresent(), ZEPH_STATUS_SUCCESS);
-}
-
 // A listing the host cancels ends as cancelled; one that fails keeps the context, which the
 // service still knows, and a broken link to the service renews it.
 TEST(ReaderDiscovery, ListingCancelledOrFailing) {
