@@ -1,16 +1,14 @@
 // A C++ host built for the MSVC ABI (clang --target=x86_64-pc-windows-msvc) without a C runtime:
-// it loads the module through its export with the host interface header, whose offset assertions
-// thus hold under that ABI too, reads the public data, calls every operation once without a card
-// and destroys the object with delete, which reaches slot 0 through the header's virtual
-// destructor.
-// Each failed check is printed; the exit code is 0 when all held, 1 when one failed, 2 when the
-// module gave no object.
+// it loads the module from the directory it runs in through its export with the host interface
+// header, whose offset assertions thus hold under that ABI too, reads the public data, calls every
+// operation once without a card and destroys the object with delete, which reaches slot 0 through
+// the header's virtual destructor. Each failed check is printed; the exit code is 0 when all held,
+// 1 when one failed, 2 when the module gave no object.
 #include "zeph/ZephExtensionAbi.h"
 
 extern "C" {
 __declspec(dllimport) void* LoadLibraryA(const char* name);
 __declspec(dllimport) ZephGetNewInstanceFn GetProcAddress(void* module, const char* name);
-__declspec(dllimport) const char* GetCommandLineA();
 __declspec(dllimport) void* GetStdHandle(uint32_t which);
 __declspec(dllimport) int WriteFile(void* file, const void* data, uint32_t size, uint32_t* written,
                                     void* overlapped);
@@ -44,27 +42,6 @@ void Expect(bool condition, const char* what) {
 bool IsPcScObject(const CZephExtensionAbstract* x) {
     const char* name = x->m_szShortName;
     return name[0] == 'P' && name[1] == 'c' && name[2] == 'S' && name[3] == 'c' && name[4] == '\0';
-}
-
-// The module's path: the first argument of the command line, quotes dropped.
-const char* ModulePath() {
-    static char path[1024];
-    const char* p = GetCommandLineA();
-    bool quoted = false;
-    for (; *p != '\0' && (quoted || *p != ' '); ++p) {
-        quoted = *p == '"' ? !quoted : quoted;
-    }
-    while (*p == ' ') {
-        ++p;
-    }
-    size_t n = 0;
-    for (; *p != '\0' && n + 1 < sizeof(path); ++p) {
-        if (*p != '"') {
-            path[n++] = *p;
-        }
-    }
-    path[n] = '\0';
-    return path;
 }
 
 void CallEveryOperation(CZephExtensionAbstract& x) {
@@ -107,12 +84,12 @@ void operator delete(void*) noexcept {
 }
 
 extern "C" void HostMain() {
-    void* module = LoadLibraryA(ModulePath());
+    void* module = LoadLibraryA("ZEPH_Ext_PcSc.dll");
     ZephGetNewInstanceFn factory =
         module != nullptr ? GetProcAddress(module, ZEPH_EXT_FACTORY_NAME) : nullptr;
     CZephExtensionAbstract* x = factory != nullptr ? factory() : nullptr;
     if (x == nullptr) {
-        Print("usage: abi_msvc_host_test MODULE (whose export returns an object)\n");
+        Print("no object from the export of ZEPH_Ext_PcSc.dll in the working directory\n");
         ExitProcess(2);
     }
     Expect(IsPcScObject(x) && x->m_bHostFlag == 0 && x->m_bAtrFilter == 1 && x->m_nHostValue == 0 &&

@@ -60,68 +60,63 @@ TEST(RemovalWait, EndsByRemovalCancelOrAFailingStateQuery) {
     }
 }
 
-// A reader attribute into a guarded buffer: read only with a connected card, written only with
-// the room it needs (one byte less gets nothing and learns the size needed); null buffers are
-// refused, and writing one needs the card as well.
-TEST(ReaderAttributes, ReadIntoTheRoomGivenOnTheConnectedReaderOnly) {
+// A reader attribute into a guarded buffer: a vendor's only with a connected card, the module's
+// own (the physical reader's name in the platform's narrow text and its terminator) always;
+// written only with the room it needs, and never past it. One byte less gets nothing and keeps
+// the host's length, except where the reader told the size needed. Null buffers are refused, and
+// writing an attribute needs the card as well.
+TEST(ReaderAttributes, ReadIntoTheRoomGivenOnly) {
     const uint32_t vendor = 0x00010100;
-    const uint8_t value[] = {'Z'};
+    const std::u16string kOther = u"\u041b\u0435\u0441\u0435\u0440 \u00c4";
     const struct {
-        bool connected;
-        uint64_t capacity;
+        uint32_t id;
+        std::u16string reader;  // connected; empty: none
+        int room;               // beyond the value's size
         uint32_t status;
-        std::string read;  // the bytes, or for a failed read the length the host learns
+        bool learnsSize;
     } rows[] = {
-        {false, 16, ZEPH_STATUS_NOT_SUPPORTED, "16"},
-        {true, 4, ZEPH_STATUS_SUCCESS, "ACME"},
-        {true, 3, ZEPH_STATUS_NOT_SUPPORTED, "4"},
+        {vendor, u"", 12, ZEPH_STATUS_NOT_SUPPORTED, false},
+        {vendor, ExtensionHarness::kReader, 0, ZEPH_STATUS_SUCCESS, true},
+        {vendor, ExtensionHarness::kReader, -1, ZEPH_STATUS_NOT_SUPPORTED, true},
+        {SCARD_ATTR_ZEPH_READER_ACTUAL, u"", -1, ZEPH_STATUS_NOT_SUPPORTED, false},
+        {SCARD_ATTR_ZEPH_READER_ACTUAL, u"", 0, ZEPH_STATUS_SUCCESS, true},
+        {SCARD_ATTR_ZEPH_READER_ACTUAL, ExtensionHarness::kReader, -1, ZEPH_STATUS_NOT_SUPPORTED,
+         false},
+        {SCARD_ATTR_ZEPH_READER_ACTUAL, ExtensionHarness::kReader, 0, ZEPH_STATUS_SUCCESS, true},
+        {SCARD_ATTR_ZEPH_READER_ACTUAL, kOther, -1, ZEPH_STATUS_NOT_SUPPORTED, false},
+        {SCARD_ATTR_ZEPH_READER_ACTUAL, kOther, 0, ZEPH_STATUS_SUCCESS, true},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.capacity);
+        SCOPED_TRACE(testing::Message() << row.id << " room " << row.room);
         ExtensionHarness h;
         h.simulator.SetAttribute(ExtensionHarness::kReader, vendor, {'A', 'C', 'M', 'E'});
-        if (row.connected) {
-            h.ConnectThroughDiscovery();
-        }
-        std::string buffer(16, '\0');
-        uint64_t length = row.capacity;
-        EXPECT_EQ(
-            h.extension->GetAttribute(vendor, reinterpret_cast<uint8_t*>(buffer.data()), &length),
-            row.status);
-        EXPECT_EQ(row.status == 0 ? buffer.substr(0, length) : std::to_string(length), row.read);
-        const size_t written = row.status == 0 ? length : 0;
-        EXPECT_EQ(buffer.substr(written), std::string(16 - written, '\0'));  // nothing past it
-        EXPECT_EQ(h.extension->SetAttribute(vendor, value, 1),
-                  row.connected ? ZEPH_STATUS_SUCCESS : ZEPH_STATUS_NOT_SUPPORTED);
-        EXPECT_EQ(h.extension->GetAttribute(vendor, nullptr, &length), ZEPH_E_POINTER);
-        EXPECT_EQ(h.extension->SetAttribute(vendor, nullptr, 1), ZEPH_E_POINTER);
-    }
-}
-
-// The module's own attribute, the physical reader's name: written only with room for the name in
-// the platform's narrow text and its terminator, and never past that.
-TEST(ReaderAttributes, OwnAttributeNeedsRoomForTheConvertedNameAndItsTerminator) {
-    for (const std::u16string& reader :
-         {std::u16string(), std::u16string(u"Sim Reader 0"),
-          std::u16string(u"\u041b\u0435\u0441\u0435\u0440 \u00c4")}) {
-        ExtensionHarness h;
-        if (!reader.empty()) {
+        if (row.reader == kOther) {
             h.simulator.RemoveReader(ExtensionHarness::kReader);
-            h.simulator.AddReader(reader);
-            h.simulator.InsertCard(reader, kPredefinedAtr);
+            h.simulator.AddReader(kOther);
+            h.simulator.InsertCard(kOther, kPredefinedAtr);
+        }
+        if (!row.reader.empty()) {
             h.ConnectThroughDiscovery();
         }
-        const std::string narrow = zeph::platform::WideToNarrow(reader);
-        std::vector<uint8_t> buffer(narrow.size() + 8, 0xAA);
-        uint64_t length = narrow.size();
-        EXPECT_EQ(h.extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer.data(), &length),
-                  ZEPH_STATUS_NOT_SUPPORTED);
-        EXPECT_EQ(buffer[0], 0xAA);
-        length = narrow.size() + 1;
-        EXPECT_EQ(h.extension->GetAttribute(SCARD_ATTR_ZEPH_READER_ACTUAL, buffer.data(), &length),
-                  ZEPH_STATUS_SUCCESS);
-        EXPECT_EQ(length, narrow.size() + 1);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data())), narrow);
-        EXPECT_EQ(buffer[narrow.size() + 1], 0xAA);
+        const std::string value = row.id == vendor
+                                      ? std::string("ACME")
+                                      : zeph::platform::WideToNarrow(row.reader) + '\0';
+        std::vector<uint8_t> buffer(value.size() + 16, 0xAA);
+        const uint64_t capacity = value.size() + static_cast<uint64_t>(row.room);
+        uint64_t length = capacity;
+        EXPECT_EQ(h.extension->GetAttribute(row.id, buffer.data(), &length), row.status);
+        EXPECT_EQ(length, row.learnsSize ? value.size() : capacity);
+        std::vector<uint8_t> expected(buffer.size(), 0xAA);
+        if (row.status == ZEPH_STATUS_SUCCESS) {
+            std::copy(value.begin(), value.end(), expected.begin());
+        }
+        EXPECT_EQ(buffer, expected);
+        if (row.id == vendor) {
+            const uint8_t written[] = {'Z'};
+            EXPECT_EQ(h.extension->SetAttribute(vendor, written, 1),
+                      row.reader.empty() ? ZEPH_STATUS_NOT_SUPPORTED : ZEPH_STATUS_SUCCESS);
+            EXPECT_EQ(h.extension->GetAttribute(vendor, nullptr, &length), ZEPH_E_POINTER);
+            EXPECT_EQ(h.extension->SetAttribute(vendor, nullptr, 1), ZEPH_E_POINTER);
+        }
     }
 }

@@ -29,12 +29,6 @@ struct HostObject : ExtensionObject {
     }
 };
 
-// The object's context once it has one (0 if it gets none within 10 s).
-ScardContext ContextOnceEstablished(HostObject& object) {
-    WaitUntil([&] { return object.access.Context() != 0; }, 10s, 1ms);
-    return object.access.Context();
-}
-
 // Within 2 s of the card's presence after the service is back.
 constexpr auto kReconnectBound = 2s;
 
@@ -43,7 +37,8 @@ constexpr auto kReconnectBound = 2s;
 TEST_P(PcScScenario, ServiceRestartWhileIsPresentWaitsTheNextCallsFindTheCardAgain) {
     HostObject object(Stack());
     auto present = Start([&] { return object.IsPresent(); });
-    ASSERT_TRUE(AwaitWaits(ContextOnceEstablished(object), 1));
+    ASSERT_TRUE(WaitUntil([&] { return object.access.Context() != 0; }, 10s, 1ms));
+    ASSERT_TRUE(AwaitWaits(object.access.Context(), 1));
     Stack().StopService();
     ASSERT_TRUE(Finishes(present, [&] { object->Cancel(); }));
     EXPECT_EQ(present.get(), ZEPH_STATUS_INVALID_DEVICE_STATE);
