@@ -107,9 +107,6 @@ Query Log(const char* id, bool create) {
 std::string Konfig(ConfigDbContext& c) {
     return GetKonfigDir(c, "K7000104");
 }
-Query Prog(const char* id, bool create) {
-    return [=](ConfigDbContext& c) { return GetProgDir(c, id, create); };
-}
 
 // Who a directory the query creates serves: the user alone (0700 on Linux) or the machine (the
 // platform's default); None where the query creates nothing.
@@ -147,8 +144,8 @@ const struct {
     {"user konfig created", Nothing,
      [](auto& c) { return GetKonfigDirCurrentUser(c, "K7000102", true); },
      "Roaming/Talpo/Konfig/MoraCompact/", true, Made::PerUser},
-    {"component program directory joined", TalpoEnvironment, Prog("K7000104", false),
-     "Prog/K7000104/", true},
+    {"component program directory joined", TalpoEnvironment,
+     [](auto& c) { return GetProgDir(c, "K7000104", false); }, "Prog/K7000104/", true},
 };
 
 TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
