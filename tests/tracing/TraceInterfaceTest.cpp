@@ -32,12 +32,8 @@
 using zeph::platform::NarrowToWide;
 using zeph::platform::WideToNarrow;
 using zeph::trace::FormatText;
-namespace fs = std::filesystem;
 
 namespace {
-
-const char16_t* const kNullWide = nullptr;
-const char* const kNullNarrow = nullptr;
 
 TEST(FormatExpanderTest, WideFormats) {
     const std::u16string_view unterminated = std::u16string_view(u"viewed!").substr(0, 6);
@@ -50,7 +46,8 @@ TEST(FormatExpanderTest, WideFormats) {
     EXPECT_EQ(FormatText(u"%s::%S <%s> <%s>", u"CZephExtensionPcSc::Transmit", "narrow",
                          std::u16string(u"owned"), unterminated),
               u"CZephExtensionPcSc::Transmit::narrow <owned> <viewed>");
-    EXPECT_EQ(FormatText(u"[%6s][%.3s][%s][%S]", u"ab", u"abcdef", kNullWide, kNullNarrow),
+    EXPECT_EQ(FormatText(u"[%6s][%.3s][%s][%S]", u"ab", u"abcdef",
+                         static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr)),
               u"[    ab][abc][(null)][(null)]");
     // A precision cuts texts between characters.
     EXPECT_EQ(FormatText(u"[%.1s][%.2s][%.3s]", u"\U0001F600x", u"\U0001F600x", u"\U0001F600x"),
@@ -312,8 +309,9 @@ class LoaderScene {
         if (variant == nullptr) {
             std::ofstream(path) << "not a library";
         } else {
-            fs::copy_file(fs::path(ZEPH_TEST_TRACELIB_DIR) / variant / kTraceSystemLibraryName,
-                          path);
+            std::filesystem::copy_file(
+                std::filesystem::path(ZEPH_TEST_TRACELIB_DIR) / variant / kTraceSystemLibraryName,
+                path);
         }
         return path;
     }
