@@ -8,7 +8,6 @@
 // names the smart card database reads under the value names Windows uses.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,9 +40,7 @@ std::string Dump(const RegistryTreeNode& key, const std::string& path) {
         if (const RegistryValue* value = key.FindValue(wide)) {
             text += "  " + name + " " + std::to_string(value->type) + ":";
             for (const uint8_t byte : value->data) {
-                char hex[4];
-                std::snprintf(hex, sizeof hex, " %02x", byte);
-                text += hex;
+                text += {' ', "0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
             }
             text += "\n";
         }
