@@ -40,15 +40,12 @@ using Step = FileVersionReading::Step;
 namespace {
 // The messages the tracer of the context under test received, as narrow text with "E " or "I "
 // before each.
-std::vector<std::string>& Messages() {
-    static std::vector<std::string> messages;
-    return messages;
-}
+std::vector<std::string> g_messages;
 
 void CaptureDiagnostics(ConfigDbContext& context) {
-    Messages().clear();
+    g_messages.clear();
     context.ExchangeTracer([](bool isError, const char16_t* text) {
-        Messages().push_back((isError ? "E " : "I ") + zeph::platform::WideToNarrow(text));
+        g_messages.push_back((isError ? "E " : "I ") + zeph::platform::WideToNarrow(text));
     });
 }
 
@@ -107,9 +104,6 @@ Query Log(const char* id, bool create) {
 std::string Konfig(ConfigDbContext& c) {
     return GetKonfigDir(c, "K7000104");
 }
-Query Prog(const char* id, bool create) {
-    return [=](ConfigDbContext& c) { return GetProgDir(c, id, create); };
-}
 
 // Who a directory the query creates serves: the user alone (0700 on Linux) or the machine (the
 // platform's default); None where the query creates nothing.
@@ -147,8 +141,8 @@ const struct {
     {"user konfig created", Nothing,
      [](auto& c) { return GetKonfigDirCurrentUser(c, "K7000102", true); },
      "Roaming/Talpo/Konfig/MoraCompact/", true, Made::PerUser},
-    {"component program directory joined", TalpoEnvironment, Prog("K7000104", false),
-     "Prog/K7000104/", true},
+    {"component program directory joined", TalpoEnvironment,
+     [](auto& c) { return GetProgDir(c, "K7000104", false); }, "Prog/K7000104/", true},
 };
 
 TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
@@ -214,7 +208,7 @@ TEST(ConfigDbDiagnostics, SwitchValuesAndMissingDirectories) {
     }
     // Read only when switched on, as in the last row.
     EXPECT_THAT(
-        Messages(),
+        g_messages,
         testing::Contains(
             "E Init: Fehler <234> beim Lesen des Eintrags \"ConfigDBTracingDirsDirectory\"!"));
 }
@@ -229,7 +223,7 @@ TEST(ConfigDbDiagnostics, TraceFilesAndAlternativeLogDir) {
     CaptureDiagnostics(context);
     const std::string log = GetLogDir(context, "K7000104", true);
     EXPECT_EQ(GetLogDir(context, "K7000102", false), env.Path("Alternative/"));
-    EXPECT_EQ(Messages().back(),
+    EXPECT_EQ(g_messages.back(),
               "I CDB_GetLogDir: LogPfad <K7000102> = \"" + env.Path("Alternative/") + "\"");
     const auto dumped = FileMessages(env.Path("Trace/K7000102_TracingDirs.log"));
     ASSERT_EQ(dumped.size(), 5u);
@@ -302,7 +296,7 @@ TEST(ConfigDbDiagnostics, OsVersions) {
     ConfigDbContext context(env);
     CaptureDiagnostics(context);
     EXPECT_EQ(GetOsVersion(context), 0);
-    EXPECT_EQ(std::vector(Messages().end() - 2, Messages().end()),
+    EXPECT_EQ(std::vector(g_messages.end() - 2, g_messages.end()),
               (std::vector<std::string>{"E CDB_GetOsVersion: <RtlGetVersion> lieferte Fehler <-5>!",
                                         "I CDB_GetOsVersion: \"0\" (Windows Version UNKNOWN)"}));
     // Before Vista the shell folders come from the older interface.
@@ -327,7 +321,7 @@ TEST(PlatformFileVersion, ReadsTheVersionBlock) {
     EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_VERSIONED_LIBRARY)), u"5.6.3.4");
     EXPECT_EQ(GetFileVersion(context, SystemPath(ZEPH_TEST_UNVERSIONED_LIBRARY)), u"0.0.0.0");
     EXPECT_EQ(GetFileVersion(context, missing), u"0.0.0.0");
-    EXPECT_THAT(Messages(),
+    EXPECT_THAT(g_messages,
                 testing::Contains("E _GetFileVersionFromFile: Der Dateiname <" +
                                   zeph::platform::WideToNarrow(missing) + "> existiert nicht!"));
 }

@@ -32,12 +32,8 @@
 using zeph::platform::NarrowToWide;
 using zeph::platform::WideToNarrow;
 using zeph::trace::FormatText;
-namespace fs = std::filesystem;
 
 namespace {
-
-const char16_t* const kNullWide = nullptr;
-const char* const kNullNarrow = nullptr;
 
 TEST(FormatExpanderTest, WideFormats) {
     const std::u16string_view unterminated = std::u16string_view(u"viewed!").substr(0, 6);
@@ -50,7 +46,8 @@ TEST(FormatExpanderTest, WideFormats) {
     EXPECT_EQ(FormatText(u"%s::%S <%s> <%s>", u"CZephExtensionPcSc::Transmit", "narrow",
                          std::u16string(u"owned"), unterminated),
               u"CZephExtensionPcSc::Transmit::narrow <owned> <viewed>");
-    EXPECT_EQ(FormatText(u"[%6s][%.3s][%s][%S]", u"ab", u"abcdef", kNullWide, kNullNarrow),
+    EXPECT_EQ(FormatText(u"[%6s][%.3s][%s][%S]", u"ab", u"abcdef",
+                         static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr)),
               u"[    ab][abc][(null)][(null)]");
     // A precision cuts texts between characters.
     EXPECT_EQ(FormatText(u"[%.1s][%.2s][%.3s]", u"\U0001F600x", u"\U0001F600x", u"\U0001F600x"),
@@ -105,15 +102,10 @@ TEST(FormatExpanderTest, InvalidFormatsGiveAnEmptyText) {
 // Malformed UTF-8 and lone surrogates become replacement characters, one per maximal subpart of an
 // ill-formed sequence.
 TEST(TextConversionTest, LinuxNarrowTextIsUtf8) {
-    const std::pair<std::string, std::u16string> toWide[] = {
-        {"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00e4\u20ac\U0001F600"},
-        {"a\xC3", u"a\uFFFD"},                                        // cut short at the end
-        {"\xC0\xAF\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong
-        {"\xFF\x80z", u"\uFFFD\uFFFDz"},
-    };
-    for (const auto& [narrow, wide] : toWide) {
-        EXPECT_EQ(NarrowToWide(narrow), wide) << narrow;
-    }
+    // Whole characters; overlong forms; stray bytes; a character cut short at the end.
+    EXPECT_EQ(
+        NarrowToWide("\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80|\xC0\xAF\xE0\x80\x80|\xFF\x80|a\xC3"),
+        u"\u00e4\u20ac\U0001F600|\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD|\uFFFD\uFFFD|a\uFFFD");
     EXPECT_EQ(WideToNarrow(u"\u00e4\u20ac\U0001F600"), "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
     EXPECT_EQ(WideToNarrow(std::u16string{u'a', char16_t(0xDC00), char16_t(0xD800), u'b'}),
               "a\xEF\xBF\xBD\xEF\xBF\xBD"
@@ -121,19 +113,17 @@ TEST(TextConversionTest, LinuxNarrowTextIsUtf8) {
 }
 
 TEST(TextConversionTest, NarrowPrefixEndsBetweenUtf8Characters) {
-    const struct {
-        const char* text;
-        size_t maxBytes;
-        size_t expected;
-    } cases[] = {
-        {"ab", 5, 2},           {"a\xC3\xA4", 2, 1},
-        {"a\xC3\xA4", 3, 3},    {"\xF0\x9F\x98\x80", 3, 0},
-        {"a\x80\x80", 2, 2},     // stray continuation bytes are characters of their own
-        {"\xC3\xA4\x80", 2, 2},  // the lead announces one continuation byte only
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(zeph::platform::NarrowPrefixLength(c.text, c.maxBytes), c.expected)
-            << c.text << " " << c.maxBytes;
+    // Stray continuation bytes are characters of their own; the lead announces one continuation
+    // byte only.
+    for (const auto& [text, maxBytes, expected] :
+         {std::tuple<const char*, size_t, size_t>{"ab", 5, 2},
+          {"a\xC3\xA4", 2, 1},
+          {"a\xC3\xA4", 3, 3},
+          {"\xF0\x9F\x98\x80", 3, 0},
+          {"a\x80\x80", 2, 2},
+          {"\xC3\xA4\x80", 2, 2}}) {
+        EXPECT_EQ(zeph::platform::NarrowPrefixLength(text, maxBytes), expected)
+            << text << " " << maxBytes;
     }
 }
 #endif
@@ -222,10 +212,6 @@ const std::string kUnwound =
 
 std::atomic<int32_t> g_clock{0};
 
-int32_t FakeClock() noexcept {
-    return g_clock.load();
-}
-
 struct ScopeOptions {
     int32_t line = 774;
     const char16_t* annotation = u"";
@@ -252,20 +238,6 @@ void Power(const ScopeOptions& options) {
     }
 }
 
-// A deferred entry line carries the time of day of the scope's start: "hh:mm:ss.mmm" in place.
-std::string WithoutTimeOfDay(const std::string& text) {
-    static const std::regex kDeferred(R"(^---> Beginn \(\d\d:\d\d:\d\d\.\d\d\d\): )");
-    return std::regex_replace(text, kDeferred, "---> Beginn (hh:mm:ss.mmm): ");
-}
-
-class MethodTraceTest : public ::testing::Test {
-  protected:
-    void SetUp() override { zeph::platform::SetProcessClockForTesting(&FakeClock); }
-    void TearDown() override { zeph::platform::SetProcessClockForTesting(nullptr); }
-
-    CapturingTraceSystem m_capture;
-};
-
 const std::string kPower = "CZephExtensionPcSc::Power";
 const std::string kEntry = "16 ---> Beginn: " + kPower + " (774) D:\\src\\Extension";
 const std::string kDeferred = "1 ---> Beginn (hh:mm:ss.mmm): " + kPower;
@@ -274,7 +246,7 @@ const std::string kExit = "<--- Ende: " + kPower + " (0.047 sec)";
 // Each scope's entry and exit line, as "<level> <text>"; a scope of a component traced for
 // exceptions and errors only writes only when an exception leaves it: both lines at level 1, the
 // entry with the time of day and always with its annotation.
-TEST_F(MethodTraceTest, LinesAreWrittenAsTheScopeEnds) {
+TEST(MethodTraceTest, LinesAreWrittenAsTheScopeEnds) {
     const struct {
         const char* name;
         ScopeOptions options;
@@ -293,20 +265,27 @@ TEST_F(MethodTraceTest, LinesAreWrittenAsTheScopeEnds) {
          kDeferred + " (774) '' D:\\src\\Extension",
          "1 <--- Ende: " + kPower + " (0.312 sec)" + kUnwound},
     };
+    // A deferred entry line carries the time of day of the scope's start: "hh:mm:ss.mmm" in place.
+    const std::regex timeOfDay(R"(^---> Beginn \(\d\d:\d\d:\d\d\.\d\d\d\): )");
+    CapturingTraceSystem capture;
+    zeph::platform::SetProcessClockForTesting([]() noexcept { return g_clock.load(); });
     for (const auto& scope : scopes) {
         SCOPED_TRACE(scope.name);
-        m_capture.Clear();
-        m_capture.SetLevels(scope.errorsOnly ? TRACE_EXCEPTION | TRACE_ERROR
-                                             : CapturingTraceSystem::kAllLevels);
+        capture.Clear();
+        capture.SetLevels(scope.errorsOnly ? TRACE_EXCEPTION | TRACE_ERROR
+                                           : CapturingTraceSystem::kAllLevels);
         Power(scope.options);
         std::vector<std::string> lines;
-        for (const TraceLine& line : m_capture.Lines()) {
+        for (const TraceLine& line : capture.Lines()) {
             EXPECT_EQ(line.category, "ZEPH.Ext.PcSc");
-            lines.push_back(std::to_string(line.level) + " " + WithoutTimeOfDay(line.text));
+            lines.push_back(
+                std::to_string(line.level) + " " +
+                std::regex_replace(line.text, timeOfDay, "---> Beginn (hh:mm:ss.mmm): "));
         }
-        const std::vector<std::string> expected = {scope.entry, scope.exit};
-        EXPECT_EQ(lines, scope.entry.empty() ? std::vector<std::string>{} : expected);
+        EXPECT_EQ(lines, (scope.entry.empty() ? std::vector<std::string>{}
+                                              : std::vector{scope.entry, scope.exit}));
     }
+    zeph::platform::SetProcessClockForTesting(nullptr);
 }
 
 // A fresh loader whose finder searches the directories of a fake environment. The module and the
@@ -330,19 +309,18 @@ class LoaderScene {
         if (variant == nullptr) {
             std::ofstream(path) << "not a library";
         } else {
-            fs::copy_file(fs::path(ZEPH_TEST_TRACELIB_DIR) / variant / kTraceSystemLibraryName,
-                          path);
+            std::filesystem::copy_file(
+                std::filesystem::path(ZEPH_TEST_TRACELIB_DIR) / variant / kTraceSystemLibraryName,
+                path);
         }
         return path;
     }
-    void UseProgramDirectory(const std::string& directory) {
-        env.SetRegistry("SOFTWARE\\TALPO Mora Compact", "ProgKey", env.Make(directory));
+    void UseProgramDirectory() {
+        env.SetRegistry("SOFTWARE\\TALPO Mora Compact", "ProgKey", env.Make("Prog"));
     }
-    // How often the copy was initialised (loading it here does not initialise it).
-    static int InitCount(const std::string& library) {
-        return Counter(library, "TestTraceSystemInitCount");
-    }
-    static int Counter(const std::string& library, const char* name) {
+    // A counter of the copy, as TestTraceSystemInitCount: how often it was initialised (loading it
+    // here does not initialise it).
+    static int Counter(const std::string& library, const char* name = "TestTraceSystemInitCount") {
         void* const handle = zeph::trace::LoadDynamicLibrary(library);
         return reinterpret_cast<int (*)()>(zeph::trace::FindExport(handle, name))();
     }
@@ -357,13 +335,13 @@ class LoaderScene {
 
 TEST(TraceSystemLoader, ProgramDirectoryBeatsTheExecutablesDirectory) {
     LoaderScene scene;
-    scene.UseProgramDirectory("Prog");
+    scene.UseProgramDirectory();
     const std::string program = scene.Place("Prog", "complete");
     const std::string host = scene.Place("Host", "complete");
     EXPECT_TRUE(TRC_ShouldTrace(TRACE_INFO));
     EXPECT_TRUE(TRC_ShouldTraceCategory(TRACE_INFO, "ZEPH.Ext.PcSc"));  // its own entry point
-    EXPECT_EQ(LoaderScene::InitCount(program), 1);
-    EXPECT_EQ(LoaderScene::InitCount(host), 0);
+    EXPECT_EQ(LoaderScene::Counter(program), 1);
+    EXPECT_EQ(LoaderScene::Counter(host), 0);
 }
 
 // A library that is found but refused ends the search: the good copy in the executable's
@@ -375,14 +353,14 @@ TEST(TraceSystemLoader, RefusedLibraryEndsTheSearch) {
     for (const auto& [name, variant] : cases) {
         SCOPED_TRACE(name);
         LoaderScene scene;
-        scene.UseProgramDirectory("Prog");
+        scene.UseProgramDirectory();
         const std::string refused = scene.Place("Prog", variant);
         const std::string host = scene.Place("Host", "complete");
         EXPECT_FALSE(TRC_ShouldTrace(TRACE_INFO));
         EXPECT_FALSE(TraceSystemLib::Instance().Load());
-        EXPECT_EQ(LoaderScene::InitCount(host), 0);
+        EXPECT_EQ(LoaderScene::Counter(host), 0);
         if (variant != nullptr) {
-            EXPECT_EQ(LoaderScene::InitCount(refused), 0);
+            EXPECT_EQ(LoaderScene::Counter(refused), 0);
         }
     }
 }
@@ -406,7 +384,7 @@ TEST(TraceSystemLoader, RacingFirstLinesLoadAndInitialiseOnce) {
         go = true;
         first.join();
         second.join();
-        EXPECT_EQ(LoaderScene::InitCount(library), 1);
+        EXPECT_EQ(LoaderScene::Counter(library), 1);
         EXPECT_EQ(LoaderScene::Counter(library, "TestTraceSystemEarlyCalls"), 0);
         EXPECT_EQ(LoaderScene::Counter(library, "TestTraceSystemLines"), 2);
     }
