@@ -144,8 +144,13 @@ TEST_F(AtrTableTest, NullPointersAndEmptyTablesAreRefusedAndNothingIsWritten) {
     // The fill refuses a null record and a source without a name.
     EXPECT_FALSE(ZEPH_Helper::_FillActualUsedAtr(services, ZEPH_Helper::AtrSource{2}, 0, nullptr));
     EXPECT_FALSE(ZEPH_Helper::_FillActualUsedAtr(services, ZEPH_Helper::AtrSource{9}, 0, &record));
-    // Each refusal is traced as an error.
-    EXPECT_EQ(capture.TextsAt(TRACE_ERROR).size(), 4u);
+    EXPECT_EQ(capture.TextsAt(TRACE_ERROR),
+              (std::vector<std::string>{
+                  "ZEPH_Helper::VH_GetAllTalpoAtr::Der AtrMaskTabellen-Zeiger ist NULL oder hat "
+                  "keine Elemente",
+                  std::string(kMethod) + "::Der Parameter <PE_MORA_CryptoProvider> ist NULL!",
+                  "ZEPH_Helper::_FillActualUsedAtr::MoraAtrMask Zeiger ist NULL!",
+                  "ZEPH_Helper::_FillActualUsedAtr::Unbekannte AtrSource <9>!"}));
 }
 
 // A registry that fails with an exception.
