@@ -138,20 +138,20 @@ std::vector<HostLauncher> Launchers() {
 
 // zeph_host with the further arguments, started; it reads the stack's registry file. Its first
 // lines are expected, and each line asked for names the program's output so far when missing.
-class HostToolRealStackTest : public StackFixture {
-  protected:
-    static std::vector<std::string> Host(std::vector<std::string> args,
-                                         const HostLauncher& launcher = Launchers()[0]) {
-        args.insert(args.begin(), launcher.command.begin(), launcher.command.end());
-        return args;
+std::vector<std::string> Host(std::vector<std::string> args,
+                              const HostLauncher& launcher = Launchers()[0]) {
+    args.insert(args.begin(), launcher.command.begin(), launcher.command.end());
+    return args;
+}
+
+void ExpectLines(ChildProcess& host, const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) {
+        EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
+            << "no line with \"" << text << ("\" in:\n" + host.Output());
     }
-    static void ExpectLines(ChildProcess& host, const std::vector<std::string>& texts) {
-        for (const std::string& text : texts) {
-            EXPECT_TRUE(host.WaitForLine(text, kStepTimeout, true))
-                << "no line with \"" << text << ("\" in:\n" + host.Output());
-        }
-    }
-};
+}
+
+using HostToolRealStackTest = StackFixture;
 
 class HostCycleTest : public HostToolRealStackTest,
                       public ::testing::WithParamInterface<HostLauncher> {};
