@@ -106,9 +106,7 @@ int ChildProcess::Spawn(const std::vector<std::string>& argv, bool capture) {
     sigset_t signals;
     sigemptyset(&signals);
     posix_spawnattr_setsigmask(&attributes, &signals);
-    for (const int handled : {SIGPIPE, SIGTERM, SIGINT}) {
-        sigaddset(&signals, handled);
-    }
+    sigfillset(&signals);
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> args;
