@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "Waits.h"
+#include "BackgroundCall.h"
 
 HostLoop::HostLoop(CZephExtensionAbstract& object, uint32_t expected)
     : m_object(object), m_expected(expected), m_thread([this] { Run(); }) {

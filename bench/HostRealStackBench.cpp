@@ -14,7 +14,7 @@
 //   5 ms.
 //
 // Every wait is seen blocked in its PC/SC wait, and pcscd idle, before the event is caused
-// (Waits.h): a Cancel that overtook the wait's registration in pcscd would be lost. The
+// (BackgroundCall.h): a Cancel that overtook the wait's registration in pcscd would be lost. The
 // program starts its own pcscd and card, so it runs only inside the real-stack harness's private
 // namespaces: bench/run-host-realstack-bench.sh.
 #include <benchmark/benchmark.h>
@@ -96,7 +96,7 @@ class HostBenchStack {
     const realstack::PcscContext& Direct() const { return m_stack->Context(); }
 
     // True once pcscd has taken up every request so far: a wait that a client has sent is then
-    // registered, and a cancellation cannot overtake it (Waits.h).
+    // registered, and a cancellation cannot overtake it (BackgroundCall.h).
     bool PcscdTookUpRequests() const {
         return WaitUntilProcessSleeps(m_stack->PcscdPid(), kWaitingTimeout);
     }

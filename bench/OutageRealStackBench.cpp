@@ -23,10 +23,10 @@
 #include <string>
 #include <thread>
 
+#include "BackgroundCall.h"
 #include "HostLoop.h"
 #include "ModuleLoader.h"
 #include "RealStack.h"
-#include "Waits.h"
 
 namespace {
 

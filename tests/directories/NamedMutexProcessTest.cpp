@@ -13,7 +13,6 @@
 #include "ChildProcess.h"
 #include "FileText.h"
 #include "TempDirectory.h"
-#include "WaitForFile.h"
 #include "directories/InternTraceLine.h"
 #include "platform/ProcessIds.h"
 

@@ -75,17 +75,16 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
     std::vector<std::string> argv = {
         (program.has_parent_path() ? program : Beside(program.string())).string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    Spawn(argv, false, false);
+    Spawn(argv, false);
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool errorsToo)
-    : m_stopWhenGone(true) {
-    if (const int error = Spawn(argv, true, errorsToo); error != 0) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv) : m_stopWhenGone(true) {
+    if (const int error = Spawn(argv, true); error != 0) {
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
     }
 }
 
-int ChildProcess::Spawn(const std::vector<std::string>& argv, bool capture, bool errorsToo) {
+int ChildProcess::Spawn(const std::vector<std::string>& argv, bool capture) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     int input[2] = {-1, -1};
@@ -98,9 +97,7 @@ int ChildProcess::Spawn(const std::vector<std::string>& argv, bool capture, bool
         }
         posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, m_output, STDOUT_FILENO);
-        if (errorsToo) {
-            posix_spawn_file_actions_adddup2(&actions, m_output, STDERR_FILENO);
-        }
+        posix_spawn_file_actions_adddup2(&actions, m_output, STDERR_FILENO);
     }
     // Children start with default signal handling and nothing blocked, whatever the test
     // process set up for itself.
@@ -109,9 +106,7 @@ int ChildProcess::Spawn(const std::vector<std::string>& argv, bool capture, bool
     sigset_t signals;
     sigemptyset(&signals);
     posix_spawnattr_setsigmask(&attributes, &signals);
-    for (const int handled : {SIGPIPE, SIGTERM, SIGINT}) {
-        sigaddset(&signals, handled);
-    }
+    sigfillset(&signals);
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> args;

@@ -4,8 +4,9 @@
 // under AddressSanitizer it leaves its faults to its own handlers and to the platform's default
 // action, as in a release build. Started from a whole argv (Linux), it is always stopped by its own
 // pid when it goes: SIGTERM, then SIGKILL when it has not ended by the deadline; its standard input
-// is a pipe the test writes to, and its output goes to a file in memory that the test reads back
-// as lines (so that the child never blocks on a full pipe), waiting for a line with a deadline.
+// is a pipe the test writes to, and its output and errors go to a file in memory that the test
+// reads back as lines (so that the child never blocks on a full pipe), waiting for a line with a
+// deadline.
 #pragma once
 
 #include <chrono>
@@ -36,9 +37,9 @@ class ChildProcess {
   private:
     void* m_process = nullptr;
 #else
-    // argv[0] is the program's path; with errorsToo standard error joins the output, else it is
-    // the test's. Throws std::runtime_error when the child cannot be started.
-    explicit ChildProcess(const std::vector<std::string>& argv, bool errorsToo = false);
+    // argv[0] is the program's path; standard error joins the output. Throws std::runtime_error
+    // when the child cannot be started.
+    explicit ChildProcess(const std::vector<std::string>& argv);
 
     // Waits for the end of the process: its exit code, or 1000 + the number of the signal that
     // killed it; -1 when it did not start or has not ended by the deadline.
@@ -62,7 +63,7 @@ class ChildProcess {
     std::string Output() const;
 
   private:
-    int Spawn(const std::vector<std::string>& argv, bool capture, bool errorsToo);
+    int Spawn(const std::vector<std::string>& argv, bool capture);
 
     bool m_stopWhenGone = false;
     int m_stdin = -1;

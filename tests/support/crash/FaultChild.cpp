@@ -2,7 +2,7 @@
 // purpose and checks what it can see from inside; the test checks the exit, the dump and the
 // restart from outside.
 //
-//   crash_fault_child divide|pointer|outside|other-thread|foreign-stack|sent|measure
+//   crash_fault_child divide|pointer|outside|other_thread|foreign_stack|sent|measure
 //   (no argument: a restarted instance; it leaves "restarted" in $ZEPH_CRASH_TEST_DIR)
 #include <algorithm>
 #include <chrono>
@@ -177,11 +177,11 @@ int main(int argc, char** argv) {
         {"divide", DivideInsideOperation},
         {"pointer", BadPointerInsideOperation},
 #ifndef _WIN32
-        {"foreign-stack", FaultOnForeignAlternateStack},
+        {"foreign_stack", FaultOnForeignAlternateStack},
         {"sent", SentSignalInsideOperation},
 #endif
         {"outside", FaultOutsideOperation},
-        {"other-thread", FaultOnForeignThread},
+        {"other_thread", FaultOnForeignThread},
         {"measure", MeasureFaults},
     };
     for (const auto& [mode, run] : modes) {

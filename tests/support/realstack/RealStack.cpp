@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #include "PcscHandles.h"
@@ -94,7 +95,7 @@ void RealStack::StartPcscd() {
     if (const char* extra = std::getenv("ZEPH_PCSCD_ARGUMENT"); extra != nullptr && *extra != 0) {
         pcscd.emplace_back(extra);
     }
-    m_pcscd = std::make_unique<ChildProcess>(pcscd, true);
+    m_pcscd = std::make_unique<ChildProcess>(pcscd);
     const bool listed = WaitUntil(
         [this] {
             try {

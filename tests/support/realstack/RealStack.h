@@ -9,8 +9,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>

@@ -18,10 +18,7 @@ constexpr uint32_t kGuard = 16;  // bytes on either side of an ATR buffer, which
 constexpr uint8_t kGuardByte = 0xA5;
 
 // Loaded once for the program, as a host loads it once for all its readers.
-std::unique_ptr<ModuleLoader>& Module() {
-    static std::unique_ptr<ModuleLoader> module;
-    return module;
-}
+std::unique_ptr<ModuleLoader> g_module;
 
 }  // namespace
 
@@ -36,10 +33,10 @@ void StackFixture::SetUp() {
         m_lite->readerName = zeph::platform::NarrowToWide(Stack().ReaderName());
         return;
     }
-    if (Module() == nullptr) {
-        Module() = std::make_unique<ModuleLoader>(ZEPH_MODULE_PATH);
+    if (g_module == nullptr) {
+        g_module = std::make_unique<ModuleLoader>(ZEPH_MODULE_PATH);
     }
-    ASSERT_NE(Module()->Factory(), nullptr) << ZEPH_MODULE_PATH << ": " << Module()->Error();
+    ASSERT_NE(g_module->Factory(), nullptr) << ZEPH_MODULE_PATH << ": " << g_module->Error();
     m_object = NewObject();
     ASSERT_NE(m_object, nullptr) << ZEPH_EXT_FACTORY_NAME << " returned no object";
 }
@@ -60,7 +57,7 @@ void StackFixture::TearDown() {
 }
 
 StackFixture::ObjectPtr StackFixture::NewObject() {
-    return ObjectPtr(Module()->Factory()(), [](CZephExtensionAbstract* object) {
+    return ObjectPtr(g_module->Factory()(), [](CZephExtensionAbstract* object) {
         if (object != nullptr) {
             object->Cancel();
             object->ScalarDeletingDestructor(1);
@@ -69,24 +66,22 @@ StackFixture::ObjectPtr StackFixture::NewObject() {
 }
 
 std::unique_ptr<BackgroundCall<PresentAnswer>> StackFixture::StartIsPresent(
-    CZephExtensionAbstract& target) {
-    CZephExtensionAbstract* object = &target;
+    CZephExtensionAbstract& object) {
     return std::make_unique<BackgroundCall<PresentAnswer>>(
-        [object] {
+        [&object] {
             PresentAnswer answer;
             uint8_t atr[kAtrCapacity] = {};
             uint64_t atrLength = sizeof(atr);
-            answer.status = object->IsPresent(kAnyReader, atr, &atrLength, &answer.protocol);
+            answer.status = object.IsPresent(kAnyReader, atr, &atrLength, &answer.protocol);
             answer.atr.assign(atr, atr + std::min<uint64_t>(atrLength, sizeof(atr)));
             return answer;
         },
-        [object] { object->Cancel(); });
+        [&object] { object.Cancel(); });
 }
 
 std::unique_ptr<BackgroundCall<uint32_t>> StackFixture::StartIsAbsent() {
-    CZephExtensionAbstract* object = m_object.get();
-    return std::make_unique<BackgroundCall<uint32_t>>([object] { return object->IsAbsent(); },
-                                                      [object] { object->Cancel(); });
+    return std::make_unique<BackgroundCall<uint32_t>>([this] { return m_object->IsAbsent(); },
+                                                      [this] { m_object->Cancel(); });
 }
 
 PresentAnswer StackFixture::ConnectCard(VirtualCardProcess*& card,

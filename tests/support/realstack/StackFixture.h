@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "BackgroundCall.h"

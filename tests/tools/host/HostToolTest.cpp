@@ -60,10 +60,6 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::hours kForever{1};
 
-void SleepUntil(const std::atomic<bool>& flag) {
-    WaitUntil([&] { return flag.load(); }, kForever, 1ms);
-}
-
 // The first request runs the action once and keeps its reason. The host destroys the object
 // right after its own request returns: a request that lost the race must not return while the
 // winner's action (the module's Cancel) still runs.
@@ -73,12 +69,12 @@ TEST(StopRequestTest, LaterRequestReturnsOnlyAfterTheActionHasRun) {
     std::atomic<int> actions{0};
     StopRequest stop([&](const std::string&) {
         actionEntered = true;
-        SleepUntil(release);
+        WaitUntil([&] { return release.load(); }, kForever, 1ms);
         ++actions;
     });
     EXPECT_FALSE(stop.Requested());
     std::thread first([&] { EXPECT_TRUE(stop.Request("SIGINT")); });
-    SleepUntil(actionEntered);
+    WaitUntil([&] { return actionEntered.load(); }, kForever, 1ms);
     std::atomic<bool> secondReturned{false};
     std::thread second([&] {
         EXPECT_FALSE(stop.Request("all cycles done"));

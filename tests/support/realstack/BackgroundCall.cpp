@@ -1,4 +1,4 @@
-#include "Waits.h"
+#include "BackgroundCall.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>
