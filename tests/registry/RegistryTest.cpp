@@ -320,6 +320,8 @@ TEST(RegistryPathLimits, KeyNamesOfMoreThan255CharactersAreInvalid) {
 TEST(SmartCardDatabaseTest, FindsTheProviderOfTheCardTypeInItsStringValue) {
     const std::u16string key = std::u16string(kSmartCardDatabaseKey) + u"\\TALPO SmartCard";
     const RegistryValue csp{kRegSz, RegistryStringBytes(u"CSP")};
+    const RegistryValue binary{kRegBinary, {0x41, 0}};
+    const RegistryValue unterminated{kRegSz, {0x41, 0, 0x42, 0, 0x43}};  // an odd last byte too
     const struct {
         std::u16string card;
         uint32_t providerId;
@@ -329,9 +331,8 @@ TEST(SmartCardDatabaseTest, FindsTheProviderOfTheCardTypeInItsStringValue) {
     } rows[] = {
         {u"talpo smartcard", kScardProviderCsp, csp, 0, u"CSP"},
         {u"TALPO SmartCard\\Nested", kScardProviderCsp, csp, SCARD_E_UNKNOWN_CARD, u""},
-        {u"TALPO SmartCard", kScardProviderCsp, {kRegBinary, {0x41, 0}}, kInvalidDataResult, u""},
-        // Unterminated, with an odd last byte too.
-        {u"TALPO SmartCard", kScardProviderCsp, {kRegSz, {0x41, 0, 0x42, 0, 0x43}}, 0, u"AB"},
+        {u"TALPO SmartCard", kScardProviderCsp, binary, kInvalidDataResult, u""},
+        {u"TALPO SmartCard", kScardProviderCsp, unterminated, 0, u"AB"},
     };
     for (const auto& row : rows) {
         MemoryRegistry registry;
