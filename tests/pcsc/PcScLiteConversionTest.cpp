@@ -21,6 +21,7 @@ TEST(CardStateOrdinal, TakesTheMostAdvancedStateAbsentWinsAndAProtocolMakesItSpe
     } cases[] = {
         {0, 0, SCARD_UNKNOWN},
         {kLiteStatePresent, 0, SCARD_PRESENT},
+        {kLiteStatePresent | kLiteStateSwallowed, 0, SCARD_SWALLOWED},
         {kPowered, 0, SCARD_POWERED},
         {kPowered | kLiteStateNegotiable, 0, SCARD_NEGOTIABLE},
         {kLiteStateAbsent | kLiteStatePowered, 0, SCARD_ABSENT},
@@ -38,6 +39,7 @@ TEST(CardStateOrdinal, TakesTheMostAdvancedStateAbsentWinsAndAProtocolMakesItSpe
 // in PcScLiteBackendRealTest), and a raw exchange may be short.
 TEST(ResultConversion, ResultsAndTransmitResults) {
     EXPECT_EQ(ToWinResult(0x8010000BL), SCARD_E_SHARING_VIOLATION);
+    EXPECT_EQ(ToWinResult(0x8010001FL), SCARD_E_UNSUPPORTED_FEATURE);  // pcsc-lite's own code
     EXPECT_EQ(ToWinResult(0x80100022L), SCARD_E_UNSUPPORTED_FEATURE);
     const struct {
         uint32_t result;
