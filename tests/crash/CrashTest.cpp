@@ -19,6 +19,7 @@
 #include "ChildProcess.h"
 #include "FileText.h"
 #include "MemoryRegistry.h"
+#include "RegistryBackends.h"
 #include "ScopedVariable.h"
 #include "TempDirectory.h"
 #include "crash/CrashSettings.h"
@@ -30,8 +31,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include "Win32RegistryFixture.h"
 #else
 #include <elf.h>
 #include <sys/stat.h>
@@ -279,35 +278,30 @@ TEST(BuildIdNotes, OnlyAWholeNoteOfAtMost64BytesIsTaken) {
 constexpr int kAccessViolationEnd = static_cast<int>(0xC0000005);
 constexpr char kSuffix[] = ".exe";
 constexpr int kExitMinusOne = -1;
-
-// The options in the real registry for as long as it lives. The key and the log directory the
-// crashes prune are the machine's: the crash tests, which ctest runs side by side, take turns.
-struct HostOptions {
-    explicit HostOptions(const TempDirectory&) {
-        key.SetValue(u"ShowCrashMessage", kRegDword, {1, 0, 0, 0});
-        key.SetValue(u"ShouldRestartMoraHost", kRegDword, {1, 0, 0, 0});
-    }
-    RegistryFixtureTurn turn{u"ZephCrashTestTurn"};
-    ScopedRegistryKey key{u"Software\\TALPO Mora compact\\Options", RegistryView::Bit64};
-};
 #else
 constexpr int kAccessViolationEnd = 1000 + 11;  // killed by SIGSEGV
 constexpr char kSuffix[] = "";
 constexpr int kExitMinusOne = 255;
-
-// The options in a registry file the child reads.
-struct HostOptions {
-    explicit HostOptions(const TempDirectory& dir)
-        : file("ZEPH_REGISTRY_FILE",
-               dir.Write("options.reg",
-                         "Windows Registry Editor Version 5.00\r\n\r\n"
-                         "[HKEY_LOCAL_MACHINE\\Software\\TALPO Mora compact\\Options]\r\n"
-                         "\"ShowCrashMessage\"=dword:00000001\r\n"
-                         "\"ShouldRestartMoraHost\"=dword:00000001\r\n")) {}
-    ScopedVariable file;
-};
-
 #endif
+
+// Both crash options on where the child reads them, for as long as the object lives: in the real
+// registry, whose key and the log directory the crashes prune are the machine's (the crash tests,
+// which ctest runs side by side, take turns), or in the registry file the variable names.
+struct HostOptions {
+    HostOptions() {
+        for (const char16_t* name : {u"ShowCrashMessage", u"ShouldRestartMoraHost"}) {
+            registry.SetValue(u"SOFTWARE\\TALPO Mora compact\\Options", RegistryView::Bit64, name,
+                              {kRegDword, {1, 0, 0, 0}});
+        }
+    }
+#ifdef _WIN32
+    RegistryFixtureTurn turn{u"ZephCrashTestTurn"};
+    Win32Backend registry;
+#else
+    FileBackend registry;
+    ScopedVariable file{"ZEPH_REGISTRY_FILE", registry.Path()};
+#endif
+};
 
 // The dumps in the log directory and when each was written (a dump of the same second as an
 // earlier one replaces it).
@@ -408,7 +402,7 @@ TEST(FaultRestartTest, FollowsTheOptionsInsideTheHostOnly) {
         const fs::path copy =
             marks.Path() / ((host ? "morahost" : "otherhost") + std::string(kSuffix));
         fs::copy_file(ChildProcess::Beside("crash_fault_child"), copy);
-        const HostOptions options(marks);
+        const HostOptions options;
         EXPECT_EQ(ChildProcess(copy, {"pointer"}).Wait(), host ? kExitMinusOne : 0);
         EXPECT_EQ(fs::exists(marks.Path() / "message"), host);
         EXPECT_EQ(WaitForFile(marks.Path() / "restarted", std::chrono::seconds(host ? 20 : 1)),

@@ -82,6 +82,7 @@ class FileBackend {
         Save();
     }
     RegistryApi& Registry() { return m_registry; }
+    const std::string& Path() const { return m_path; }
 
   private:
     static std::string Ascii(std::u16string_view text) { return {text.begin(), text.end()}; }

@@ -1,18 +1,9 @@
-// The host tool's parts that need no module: command APDUs, where the module is looked for, and
-// the stop request that a signal, a time limit or the last cycle makes.
+// The host tool's part that needs no module: the command APDUs it takes from its command line.
+// Loading the module and stopping a run (the last cycle, a time limit) are what the real-stack host
+// tests see of the tool.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <thread>
-#include <vector>
-
 #include "ApduHex.h"
-#include "ModuleLoader.h"
-#include "StopRequest.h"
-#include "TempDirectory.h"
-#include "WaitUntil.h"
 
 namespace {
 
@@ -35,62 +26,6 @@ TEST(ApduHexTest, AcceptsEachShapeOfACommandAndRefusesMismatchedLengths) {
     std::string error;
     EXPECT_EQ(ParseApdu("00 a4 00 0c-02:3f 00", error),
               (std::vector<uint8_t>{0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00}));
-}
-
-#ifdef _WIN32
-constexpr const char* kModule = "ZEPH_Ext_PcSc.dll";
-#else
-constexpr const char* kModule = "ZEPH_Ext_PcSc.so";
-#endif
-
-// The first place where the module exists; where none has it, the build tree's.
-TEST(ModuleLoaderTest, TakesTheFirstCandidateThatExists) {
-    const TempDirectory root;
-    const std::filesystem::path program = root.Path() / "bin" / "zeph_host";
-    std::filesystem::create_directories(root.Path() / "bin");
-    EXPECT_EQ(DefaultModulePath(program.string()), DefaultModuleCandidates(program.string())[0])
-        << "none exists: the build tree's, for the error message";
-
-    std::filesystem::create_directories(root.Path() / "lib" / "zeph");
-    root.Write(std::string("lib/zeph/") + kModule, "");
-    EXPECT_EQ(DefaultModulePath(program.string()), DefaultModuleCandidates(program.string())[1]);
-}
-
-using namespace std::chrono_literals;
-
-constexpr std::chrono::hours kForever{1};
-
-// The first request runs the action once and keeps its reason. The host destroys the object
-// right after its own request returns: a request that lost the race must not return while the
-// winner's action (the module's Cancel) still runs.
-TEST(StopRequestTest, LaterRequestReturnsOnlyAfterTheActionHasRun) {
-    std::atomic<bool> actionEntered{false};
-    std::atomic<bool> release{false};
-    std::atomic<int> actions{0};
-    StopRequest stop([&](const std::string&) {
-        actionEntered = true;
-        WaitUntil([&] { return release.load(); }, kForever, 1ms);
-        ++actions;
-    });
-    EXPECT_FALSE(stop.Requested());
-    std::thread first([&] { EXPECT_TRUE(stop.Request("SIGINT")); });
-    WaitUntil([&] { return actionEntered.load(); }, kForever, 1ms);
-    std::atomic<bool> secondReturned{false};
-    std::thread second([&] {
-        EXPECT_FALSE(stop.Request("all cycles done"));
-        EXPECT_EQ(actions.load(), 1) << "returned while the action still ran";
-        secondReturned = true;
-    });
-    std::this_thread::sleep_for(20ms);  // gives the second request time to return too early
-    EXPECT_FALSE(secondReturned);
-    release = true;
-    first.join();
-    second.join();
-    EXPECT_TRUE(secondReturned);
-    EXPECT_TRUE(stop.Requested());
-    EXPECT_TRUE(stop.WaitFor(kForever));
-    EXPECT_EQ(stop.Reason(), "SIGINT");
-    EXPECT_EQ(actions.load(), 1);
 }
 
 }  // namespace
