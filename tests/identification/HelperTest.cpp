@@ -48,10 +48,8 @@ RegistryValue Binary(std::vector<uint8_t> bytes) {
     return {kRegBinary, std::move(bytes)};
 }
 
-// The database key of a card type.
-std::u16string CalaisKey(std::u16string_view cardType) {
-    return std::u16string(kSmartCardDatabaseKey) + u"\\" + std::u16string(cardType);
-}
+// The database key of that card type.
+const std::u16string kKmdtKey = std::u16string(kSmartCardDatabaseKey) + u"\\" + kKmdtCard;
 
 // A trace capture, the PC/SC simulator for the registered providers and an in-memory registry for
 // the smart card database.
@@ -96,8 +94,8 @@ TEST_F(AtrTableTest, CalaisEntryIsTakenOrReplacedByThePredefinedOne) {
     for (const auto& entry : entries) {
         SCOPED_TRACE(entry.name);
         capture.Clear();
-        registry.SetValue(CalaisKey(kKmdtCard), u"ATR", entry.atr);
-        registry.SetValue(CalaisKey(kKmdtCard), u"ATRMask", entry.mask);
+        registry.SetValue(kKmdtKey, u"ATR", entry.atr);
+        registry.SetValue(kKmdtKey, u"ATRMask", entry.mask);
         MoraAtrMask record;
         ASSERT_TRUE(VH_GetAllTalpoAtr(services, &record, 1));
         EXPECT_EQ(Bytes(record.rgbAtr, record.cbAtr),
@@ -191,11 +189,11 @@ TEST_F(HelperTest, ProviderOutcomeGivesTheProviderTheMutationAndTheirSummary) {
     for (const auto& outcome : outcomes) {
         SCOPED_TRACE(outcome.summary);
         capture.Clear();
-        registry.SetString(CalaisKey(kKmdtCard), u"Smart Card Key Storage Provider", u"KSP");
+        registry.SetString(kKmdtKey, u"Smart Card Key Storage Provider", u"KSP");
         if (outcome.csp) {  // after the row without: the registry keeps what a row set
-            registry.SetString(CalaisKey(kKmdtCard), u"Crypto Provider", u"CSP");
+            registry.SetString(kKmdtKey, u"Crypto Provider", u"CSP");
         }
-        registry.SetString(CalaisKey(kKmdtCard), u"80000001", outcome.module);
+        registry.SetString(kKmdtKey, u"80000001", outcome.module);
         CardDatabasePcSc database(pcsc, registry);
         uint32_t provider = 0xEEEE;
         uint32_t mutation = 0xEEEE;

@@ -15,10 +15,6 @@
 #include "platform/TextConversion.h"
 #include "tracing/TraceLevels.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
 
 using ::testing::Contains;
@@ -28,20 +24,14 @@ using ThreadControl::TC_StartProcessAsyncA;
 
 // A program that ends at once whatever its parameters, and parameters that make it do so.
 #ifdef _WIN32
-std::u16string Tool() {
-    wchar_t directory[MAX_PATH] = {};
-    GetSystemDirectoryW(directory, MAX_PATH);
-    return zeph::platform::AsChar16(directory) + std::u16string(u"\\cmd.exe");
-}
+constexpr char16_t kTool[] = u"C:\\windows\\system32\\cmd.exe";  // in Wine's system directory
 constexpr char16_t kToolParameters[] = u"/c exit";
 constexpr char16_t kMissingProgram[] = u"C:\\zeph-missing\\tool.exe";
 // Wine's wait fails on a console child with last error 0 instead of 1471.
 const std::vector<std::string> kWaitErrors = {
     "Beim Warten auf den Prozess-Start trat der Fehler <0> auf!"};
 #else
-std::u16string Tool() {
-    return u"/bin/true";
-}
+constexpr char16_t kTool[] = u"/bin/true";
 constexpr char16_t kToolParameters[] = u"ignored";
 constexpr char16_t kMissingProgram[] = u"/zeph-missing/tool";
 const std::vector<std::string> kWaitErrors;  // the wait takes the console path
@@ -58,7 +48,7 @@ struct StartCase {
 };
 
 std::vector<StartCase> AllStartCases() {
-    const std::u16string tool = Tool();
+    const std::u16string tool = kTool;
     const std::u16string parameters = kToolParameters;
     const std::u16string started = u"\"" + tool + u"\" " + parameters;
     const std::u16string unc = u"\\\\server\\share\\tool.exe";
@@ -76,6 +66,8 @@ std::vector<StartCase> AllStartCases() {
         {"NoParameters", tool, {}, 0, u"\"" + tool + u"\" ", true, ""},
 #ifdef _WIN32
         {"UncPathIsAbsolute", unc, {}, 1002, u"\"" + unc + u"\" ", true, createFailed},
+        {"RootRelativePath", u"\\dir\\x.exe", {}, 1000, {}, false, notAbsolute},
+        {"DriveRelativePath", u"C:x.exe", {}, 1000, {}, false, notAbsolute},
 #else
         {"BackslashPathIsRelative", unc, {}, 1000, {}, false, notAbsolute},
 #endif
@@ -130,7 +122,7 @@ TEST(StartProcessAsync, StartsAConsoleProgram) {
     TempDirectory directory;
     const std::filesystem::path marker = directory.Path() / "started";
 #ifdef _WIN32
-    const std::u16string program = Tool();
+    const std::u16string program = kTool;
     const std::u16string parameters = u"/c echo started> " + marker.u16string();
 #else
     const std::u16string program = u"/usr/bin/touch";
