@@ -171,8 +171,7 @@ TEST(DirectoryResolution, ChainsSettleOnTheirDirectory) {
 TEST(DirectoryResolution, LogDirBufferCodesAtTheLengthBoundary) {
     FakeDirectoryEnvironment env;
     ConfigDbContext context(env);
-    const std::u16string directory =
-        FakeDirectoryEnvironment::Wide(GetLogDir(context, "K7000104", true));
+    const std::u16string directory = NarrowToWide(GetLogDir(context, "K7000104", true));
     const uint32_t length = static_cast<uint32_t>(directory.size());
     for (const auto& [capacity, code] :
          {std::pair{length, kLogDirBufferTooSmall}, std::pair{length + 1, kLogDirCopied}}) {

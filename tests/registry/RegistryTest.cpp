@@ -287,7 +287,7 @@ TEST_F(RegistryConformance, QueriesAndReadsValuesAsTheWindowsRegistryDoes) {
 
 TEST_F(RegistryConformance, CountsAndEnumeratesSubkeysInNameOrder) {
     for (const char16_t* name : {u"b2", u"A1", u"c3"}) {
-        m_backend.CreateKey(kKey + u"\\" + name, RegistryView::Bit64);
+        m_backend.SetValue(kKey + u"\\" + name, RegistryView::Bit64, u"ATR", kBinary);
     }
     RegistryKey key;
     ASSERT_EQ(Open(kKey, key), kRegistrySuccess);

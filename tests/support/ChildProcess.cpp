@@ -118,9 +118,7 @@ int ChildProcess::Spawn(const std::vector<std::string>& argv, bool capture) {
     const int error = posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (input[0] >= 0) {
-        close(input[0]);
-    }
+    close(input[0]);  // -1 when nothing is captured: refused, harmless
     m_stdin = input[1];
     m_pid = error == 0 ? pid : -1;
     return error;
@@ -132,11 +130,8 @@ ChildProcess::~ChildProcess() {
     } else {
         Wait();
     }
-    for (const int fd : {m_stdin, m_output}) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
+    close(m_stdin);  // as above
+    close(m_output);
 }
 
 bool ChildProcess::Write(std::string_view text) {

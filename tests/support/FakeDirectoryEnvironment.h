@@ -14,8 +14,8 @@
 
 class FakeDirectoryEnvironment final : public DirectoryEnvironment {
   public:
-    // The shell folders, the temporary directory and the module's directory exist below the root;
-    // the executable lies in its own directory.
+    // The shell folders, the temporary directory, the module's directory and the executable's
+    // (another one) exist below the root.
     FakeDirectoryEnvironment() {
         for (const auto& [folder, name] : {std::pair{KnownFolder::LocalAppDataLow, "LocalLow"},
                                            {KnownFolder::LocalAppData, "Local"},
@@ -24,9 +24,9 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
                                            {KnownFolder::ProgramFilesX86, "ProgramFiles"}}) {
             folders[folder] = Make(name);
         }
-        Make("Temp");
-        moduleFile = Make("Module") + kPathSeparator + "zeph_module";
-        executableFile = Make("Host") + kPathSeparator + "host";
+        for (const char* directory : {"Temp", "Module", "Host"}) {
+            Make(directory);
+        }
     }
 
     // The path below the root, with the platform's separators ("a/b/" keeps its trailing one).
@@ -57,22 +57,20 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
     }
     std::string TempPath() override { return Path("Temp/"); }
     std::string ModuleFileName(bool thisModule) override {
-        return thisModule ? moduleFile : executableFile;
+        return Path(thisModule ? "Module/zeph_module" : "Host/host");
     }
-    std::u16string ThisModulePathWide() override { return Wide(moduleFile); }
+    std::u16string ThisModulePathWide() override { return Wide(ModuleFileName(true)); }
     OsVersionReading ReadOsVersion() override { return osVersion; }
     FileVersionReading ReadFileVersion(const std::u16string&) override { return {}; }
-
-    static std::u16string Wide(const std::string& text) {
-        return zeph::platform::NarrowToWide(text);
-    }
 
     MemoryRegistry registry;
     OsVersionReading osVersion;
     std::map<KnownFolder, std::string> folders;
-    std::string moduleFile;
-    std::string executableFile;
 
   private:
+    static std::u16string Wide(const std::string& text) {
+        return zeph::platform::NarrowToWide(text);
+    }
+
     TempDirectory m_root;
 };

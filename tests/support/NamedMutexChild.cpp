@@ -41,12 +41,6 @@ int Hold(NamedMutex& mutex, const std::string& marker, int milliseconds) {
     return result;
 }
 
-#ifdef _WIN32
-int WaitOnHandle(HANDLE handle, const char* milliseconds) {
-    return static_cast<int>(WaitForSingleObject(handle, std::stoul(milliseconds)));
-}
-#endif
-
 // Init's first line goes to the module's trace, whose first line searches for the trace system
 // through this library. A hang ends after 20 s with 102.
 int DirectoriesFirst() {
@@ -67,12 +61,12 @@ int main(int argc, char** argv) {
     }
     const std::string command = argc > 2 ? argv[1] : "";
 #ifdef _WIN32
-    if (command == "open" && argc == 4) {
-        const HANDLE handle = OpenMutexA(SYNCHRONIZE, FALSE, argv[2]);
-        return handle == nullptr ? 100 : WaitOnHandle(handle, argv[3]);
-    }
-    if (command == "wait" && argc == 4) {
-        return WaitOnHandle(reinterpret_cast<HANDLE>(std::stoull(argv[2])), argv[3]);
+    if ((command == "open" || command == "wait") && argc == 4) {
+        const HANDLE handle = command == "open" ? OpenMutexA(SYNCHRONIZE, FALSE, argv[2])
+                                                : reinterpret_cast<HANDLE>(std::stoull(argv[2]));
+        return handle == nullptr
+                   ? 100
+                   : static_cast<int>(WaitForSingleObject(handle, std::stoul(argv[3])));
     }
 #endif
     uint32_t error = 0;

@@ -1,7 +1,7 @@
 // The registry backend of the platform with a way to write fixtures into it, so that one suite
 // checks each against the same expectations: the registry file on Linux and the Windows registry
-// (Wine's) on Windows. Each has CreateKey and SetValue, which write a key below HKEY_LOCAL_MACHINE
-// as the view shows it, and Registry().
+// (Wine's) on Windows. Each has SetValue, which writes a value (and its key) below
+// HKEY_LOCAL_MACHINE as the view shows it, and Registry().
 #pragma once
 
 #include <charconv>
@@ -43,19 +43,14 @@ inline std::u16string TestRoot() {
 // gone with the tree of another is left as it is.
 class Win32Backend {
   public:
-    void CreateKey(std::u16string_view path, RegistryView view) { Key(path, view); }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
                   const RegistryValue& value) {
-        Key(path, view).SetValue(name, value.type, value.data);
+        m_keys.push_back(std::make_unique<ScopedRegistryKey>(std::u16string(path), view));
+        m_keys.back()->SetValue(name, value.type, value.data);
     }
     RegistryApi& Registry() { return m_registry; }
 
   private:
-    ScopedRegistryKey& Key(std::u16string_view path, RegistryView view) {
-        m_keys.push_back(std::make_unique<ScopedRegistryKey>(std::u16string(path), view));
-        return *m_keys.back();
-    }
-
     Win32Registry m_registry;
     std::vector<std::unique_ptr<ScopedRegistryKey>> m_keys;
 };
@@ -67,10 +62,6 @@ class FileBackend {
   public:
     FileBackend() : m_path(m_directory.Write("registry.reg", "")), m_registry(m_path) {}
 
-    void CreateKey(std::u16string_view path, RegistryView view) {
-        Section(path, view);
-        Save();
-    }
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
                   const RegistryValue& value) {
         Section(path, view);
