@@ -19,8 +19,6 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::StartsWith;
-using ThreadControl::StartProcess;
-using ThreadControl::TC_StartProcessAsyncA;
 
 // A program that ends at once whatever its parameters, and parameters that make it do so.
 #ifdef _WIN32
@@ -80,8 +78,8 @@ TEST(StartProcess, GivesStatusCommandLineAndTraces) {
         SCOPED_TRACE(c.name);
         CapturingTraceSystem traces;
         const uint32_t status =
-            StartProcess(c.program ? c.program->c_str() : nullptr,
-                         c.parameters ? c.parameters->c_str() : nullptr, nullptr);
+            ThreadControl::StartProcess(c.program ? c.program->c_str() : nullptr,
+                                        c.parameters ? c.parameters->c_str() : nullptr, nullptr);
         EXPECT_EQ(status, c.status);
         const std::vector<std::string> errors = traces.TextsAt(TRACE_ERROR);
         const auto traced = [&traces](const std::string& start) {
@@ -110,8 +108,8 @@ TEST(StartProcess, GivesStatusCommandLineAndTraces) {
 TEST(StartProcessAsync, ConvertsTheNameBytewise) {
     EXPECT_EQ(ThreadControl::ConvertToUnicode("C:\\M\xF6ra"), u"C:\\M\u00F6ra");
     CapturingTraceSystem traces;
-    EXPECT_EQ(TC_StartProcessAsyncA(nullptr), 1000u);
-    EXPECT_EQ(TC_StartProcessAsyncA("morahost.exe"), 1000u);
+    EXPECT_EQ(ThreadControl::TC_StartProcessAsyncA(nullptr), 1000u);
+    EXPECT_EQ(ThreadControl::TC_StartProcessAsyncA("morahost.exe"), 1000u);
     EXPECT_THAT(traces.TextsAt(TRACE_DETAIL),
                 Contains("Funktionsaufruf mit Prozessname: <morahost.exe>, Parameter: <NULL>, "
                          "Warten auf Prozess-Ende: <Nein>"));
@@ -129,7 +127,7 @@ TEST(StartProcessAsync, StartsAConsoleProgram) {
     const std::u16string parameters = marker.u16string();
 #endif
     CapturingTraceSystem traces;
-    EXPECT_EQ(StartProcess(program.c_str(), parameters.c_str(), nullptr), 0u);
+    EXPECT_EQ(ThreadControl::StartProcess(program.c_str(), parameters.c_str(), nullptr), 0u);
     EXPECT_TRUE(WaitForFile(marker, std::chrono::seconds(20)));
     EXPECT_THAT(traces.TextsAt(TRACE_WARNING), ::testing::IsEmpty());
     EXPECT_THAT(traces.TextsAt(TRACE_ERROR), ::testing::IsSubsetOf(kWaitErrors));

@@ -47,9 +47,8 @@ class FakeDirectoryEnvironment final : public DirectoryEnvironment {
 
     RegistryApi& Registry() override { return registry; }
     int32_t KnownFolderPath(KnownFolder folder, uint32_t, std::string& path) override {
-        const auto found = folders.find(folder);
-        path = found == folders.end() ? std::string() : found->second;
-        return found == folders.end() ? static_cast<int32_t>(0x80070002u) : 0;
+        path = folders.contains(folder) ? folders[folder] : std::string();
+        return path.empty() ? static_cast<int32_t>(0x80070002u) : 0;  // a missing one
     }
     int32_t FolderPathByCsidl(int32_t, std::string& path) override {
         path = folders[KnownFolder::LocalAppData];

@@ -6,15 +6,13 @@
 
 #include <charconv>
 #include <chrono>
-#include <memory>
 #include <random>
 #include <string>
 
 #include "registry/Registry.h"
 
 #ifdef _WIN32
-#include "Win32RegistryFixture.h"
-#include "registry/Win32Registry.h"
+#include "Win32RegistryFixture.h"  // Win32Backend
 #else
 #include "TempDirectory.h"
 #include "registry/RegFileRegistry.h"
@@ -24,12 +22,11 @@
 // digits drawn at random, so that test programs running side by side, and runs after a killed
 // one, do not share fixtures.
 inline const std::u16string& TestRootName() {
-    static const std::u16string name = [] {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        const std::string digits =
-            std::to_string(std::random_device{}() ^ static_cast<uint32_t>(now));
-        return u"ZephRegistryTest" + std::u16string(digits.begin(), digits.end());
-    }();
+    static const std::string digits = std::to_string(
+        std::random_device{}() ^
+        static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    static const std::u16string name =
+        u"ZephRegistryTest" + std::u16string(digits.begin(), digits.end());
     return name;
 }
 
@@ -37,40 +34,25 @@ inline std::u16string TestRoot() {
     return u"SOFTWARE\\" + TestRootName();
 }
 
-#ifdef _WIN32
-
-// Each fixture key removes what it created when the backend ends, in any order: a key already
-// gone with the tree of another is left as it is.
-class Win32Backend {
-  public:
-    void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
-                  const RegistryValue& value) {
-        m_keys.push_back(std::make_unique<ScopedRegistryKey>(std::u16string(path), view));
-        m_keys.back()->SetValue(name, value.type, value.data);
-    }
-    RegistryApi& Registry() { return m_registry; }
-
-  private:
-    Win32Registry m_registry;
-    std::vector<std::unique_ptr<ScopedRegistryKey>> m_keys;
-};
-
-#else
+#ifndef _WIN32
 
 // Writes the fixtures as a registry export file, rewritten after every change.
 class FileBackend {
   public:
     FileBackend() : m_path(m_directory.Write("registry.reg", "")), m_registry(m_path) {}
 
+    // The 32-bit view's keys are written where the 64-bit view shows them; the file is written
+    // again after every value.
     void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
                   const RegistryValue& value) {
-        Section(path, view);
+        const std::string wow = view == RegistryView::Bit32 ? "SOFTWARE\\WOW6432Node" : "SOFTWARE";
+        m_text.append("\r\n[HKEY_LOCAL_MACHINE\\" + wow + Ascii(path.substr(8)) + "]\r\n");
         m_text.append("\"").append(Ascii(name) + "\"=hex(" + Hex(value.type) + "):");
         for (size_t i = 0; i < value.data.size(); ++i) {
             m_text.append(i > 0 ? "," : "").append(Hex(value.data[i]));
         }
         m_text += "\r\n";
-        Save();
+        m_directory.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n" + m_text);
     }
     RegistryApi& Registry() { return m_registry; }
     const std::string& Path() const { return m_path; }
@@ -80,14 +62,6 @@ class FileBackend {
     static std::string Hex(uint32_t number) {
         char digits[8];
         return {digits, std::to_chars(digits, digits + sizeof digits, number, 16).ptr};
-    }
-    // The 32-bit view's keys are written where the 64-bit view shows them.
-    void Section(std::u16string_view path, RegistryView view) {
-        const std::string wow = view == RegistryView::Bit32 ? "SOFTWARE\\WOW6432Node" : "SOFTWARE";
-        m_text.append("\r\n[HKEY_LOCAL_MACHINE\\" + wow + Ascii(path.substr(8)) + "]\r\n");
-    }
-    void Save() {
-        m_directory.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n" + m_text);
     }
 
     TempDirectory m_directory;

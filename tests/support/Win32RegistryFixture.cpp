@@ -14,47 +14,41 @@ REGSAM ViewFlag(RegistryView view) {
 
 }  // namespace
 
-// Created one level at a time, which tells the uppermost key that did not exist before; the key
-// itself stays open for its values.
-ScopedRegistryKey::ScopedRegistryKey(std::u16string path, RegistryView view) : m_view(view) {
+// Created one level at a time, which tells the keys that did not exist before.
+void Win32Backend::SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
+                            const RegistryValue& value) {
+    HKEY key = nullptr;
     for (size_t end = path.find(u'\\');; end = path.find(u'\\', end + 1)) {
-        const std::u16string prefix = path.substr(0, end);
-        HKEY key = nullptr;
+        const std::u16string prefix(path.substr(0, end));
         DWORD disposition = 0;
+        RegCloseKey(std::exchange(key, nullptr));  // the parent
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWChar(prefix.c_str()), 0, nullptr, 0,
                             KEY_SET_VALUE | ViewFlag(view), nullptr, &key,
                             &disposition) == ERROR_SUCCESS &&
-            disposition == REG_CREATED_NEW_KEY && m_firstCreated.empty()) {
-            m_firstCreated = prefix;
+            disposition == REG_CREATED_NEW_KEY) {
+            m_created.emplace_back(prefix, view);
         }
         if (end == std::u16string::npos) {
-            m_key = key;
-            return;
+            break;
         }
-        RegCloseKey(key);
     }
-}
-
-// Removes the uppermost key it created with everything below it (no key is created directly
-// below the hive).
-ScopedRegistryKey::~ScopedRegistryKey() {
-    RegCloseKey(static_cast<HKEY>(m_key));
-    const size_t split = m_firstCreated.rfind(u'\\');
-    HKEY parent = nullptr;
-    if (split != std::u16string::npos &&
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(m_firstCreated.substr(0, split).c_str()), 0,
-                      KEY_ALL_ACCESS | ViewFlag(m_view), &parent) == ERROR_SUCCESS) {
-        RegDeleteTreeW(parent, AsWChar(m_firstCreated.c_str() + split + 1));
-        RegCloseKey(parent);
-    }
-}
-
-uint32_t ScopedRegistryKey::SetValue(std::u16string_view name, uint32_t type,
-                                     const std::vector<uint8_t>& data) {
     const std::u16string terminated(name);
-    return static_cast<uint32_t>(RegSetValueExW(static_cast<HKEY>(m_key),
-                                                AsWChar(terminated.c_str()), 0, type, data.data(),
-                                                static_cast<DWORD>(data.size())));
+    RegSetValueExW(key, AsWChar(terminated.c_str()), 0, value.type, value.data.data(),
+                   static_cast<DWORD>(value.data.size()));
+    RegCloseKey(key);
+}
+
+// No key is created directly below the hive.
+Win32Backend::~Win32Backend() {
+    for (const auto& [created, view] : m_created) {
+        const size_t split = created.rfind(u'\\');
+        HKEY parent = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWChar(created.substr(0, split).c_str()), 0,
+                          KEY_ALL_ACCESS | ViewFlag(view), &parent) == ERROR_SUCCESS) {
+            RegDeleteTreeW(parent, AsWChar(created.c_str() + split + 1));
+            RegCloseKey(parent);
+        }
+    }
 }
 
 RegistryFixtureTurn::RegistryFixtureTurn(const char16_t* name)

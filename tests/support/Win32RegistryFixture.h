@@ -1,27 +1,31 @@
-// A key written into the Windows registry (Wine's, in the tests) for one test: created below
-// HKEY_LOCAL_MACHINE with its missing parents, and removed with everything it created when the
-// object goes out of scope. Keys that existed before are left as they were, apart from the
-// values a test sets in them.
+// Fixtures in the Windows registry (Wine's, in the tests): the backend that writes values below
+// HKEY_LOCAL_MACHINE for the registry tests and the crash options, and a turn for fixtures that
+// several test programs share.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "registry/Registry.h"
+#include "registry/Win32Registry.h"
 
-class ScopedRegistryKey {
+// Creates the keys of the values it sets with their missing parents, and removes, when it ends,
+// every key it created with everything below it, in any order: a key already gone with the tree of
+// another is left as it is. Keys that existed before stay, apart from the values set in them.
+class Win32Backend {
   public:
-    ScopedRegistryKey(std::u16string path, RegistryView view);
-    ~ScopedRegistryKey();
-    ScopedRegistryKey(const ScopedRegistryKey&) = delete;
-    ScopedRegistryKey& operator=(const ScopedRegistryKey&) = delete;
+    ~Win32Backend();
+    Win32Backend(const Win32Backend&) = delete;
+    Win32Backend& operator=(const Win32Backend&) = delete;
 
-    uint32_t SetValue(std::u16string_view name, uint32_t type, const std::vector<uint8_t>& data);
+    void SetValue(std::u16string_view path, RegistryView view, std::u16string_view name,
+                  const RegistryValue& value);
+    RegistryApi& Registry() { return m_registry; }
 
   private:
-    void* m_key = nullptr;  // the key itself, open for setting values
-    RegistryView m_view;
-    std::u16string m_firstCreated;  // the uppermost key this object created, empty if none
+    Win32Registry m_registry;
+    std::vector<std::pair<std::u16string, RegistryView>> m_created;
 };
 
 // A system-wide turn for fixtures that several test programs use (such as the crash options and

@@ -206,7 +206,6 @@ TEST_F(TraceInterfaceTest, SinksWriteErrorsAtLevel2AndOthersAt16UnderTheirCompon
     EXPECT_EQ(GetHelperLibComponent(), std::u16string(63, u'h'));
 }
 
-constexpr char16_t kSource[] = u"D:\\src\\Extension";
 const std::string kUnwound =
     "\t Returnwert: Fehlerinfo: StackUnwinding ~MethodTrace: Es ist eine Exception aufgetreten";
 
@@ -225,8 +224,8 @@ struct ScopeOptions {
 void Power(const ScopeOptions& options) {
     g_clock = 0;
     try {
-        MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"CZephExtensionPcSc::Power", kSource,
-                          options.line, options.annotation);
+        MethodTrace trace(TRACE_INFO, u"ZEPH.Ext.PcSc", u"CZephExtensionPcSc::Power",
+                          u"D:\\src\\Extension", options.line, options.annotation);
         g_clock += options.elapsedTicks;
         if (options.setReturnOk) {
             trace.SetReturnOk();
@@ -315,9 +314,6 @@ class LoaderScene {
         }
         return path;
     }
-    void UseProgramDirectory() {
-        env.SetRegistry("SOFTWARE\\TALPO Mora Compact", "ProgKey", env.Make("Prog"));
-    }
     // A counter of the copy, as TestTraceSystemInitCount: how often it was initialised (loading it
     // here does not initialise it).
     static int Counter(const std::string& library, const char* name = "TestTraceSystemInitCount") {
@@ -344,7 +340,7 @@ TEST(TraceSystemLoader, TheProgramDirectorysLibraryEndsTheSearch) {
         SCOPED_TRACE(name);
         const bool taken = std::string_view(name) == "taken";
         LoaderScene scene;
-        scene.UseProgramDirectory();
+        scene.env.SetRegistry("SOFTWARE\\TALPO Mora Compact", "ProgKey", scene.env.Make("Prog"));
         const std::string program = scene.Place("Prog", variant);
         const std::string host = scene.Place("Host", "complete");
         EXPECT_EQ(TRC_ShouldTrace(TRACE_INFO), taken);
