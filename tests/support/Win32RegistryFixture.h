@@ -15,6 +15,7 @@
 // another is left as it is. Keys that existed before stay, apart from the values set in them.
 class Win32Backend {
   public:
+    Win32Backend() = default;
     ~Win32Backend();
     Win32Backend(const Win32Backend&) = delete;
     Win32Backend& operator=(const Win32Backend&) = delete;
