@@ -22,6 +22,9 @@ namespace realstack {
 
 class PcscContext;  // PcscHandles.h: pcsc-lite's headers stay out of the module's files
 
+// The sockets among the process's descriptors: each pcsc-lite context holds one.
+size_t OpenSockets();
+
 struct VirtualCardOptions {
     std::string atr;                 // hex; empty for the card's predefined ATR
     std::vector<std::string> files;  // "FID=HEX" each
