@@ -73,12 +73,5 @@ TEST(MultiString, SplitsUtf8NamesUpToTheLengthOrAnEmptyNameAndRebuildsThemAsUtf1
     EXPECT_TRUE(SplitMultiString(nullptr, 10).empty());
 }
 
-TEST(PnPName, MatchesRegardlessOfAsciiCaseOnly) {
-    EXPECT_TRUE(IsPnPNotificationName("\\\\?PnP?\\Notification"));
-    EXPECT_TRUE(IsPnPNotificationName("\\\\?pnp?\\NOTIFICATION"));
-    EXPECT_FALSE(IsPnPNotificationName("\\\\?PnP?\\Notification2"));
-    EXPECT_FALSE(IsPnPNotificationName("\\?PnP?\\Notification"));
-}
-
 }  // namespace
 }  // namespace zeph::platform::pcsclite

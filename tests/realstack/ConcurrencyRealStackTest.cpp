@@ -160,7 +160,7 @@ constexpr std::chrono::milliseconds kEnding = 30s;
 
 class ManyObjectsRealStackTest : public StackFixture {
   protected:
-    ManyObjectsRealStackTest() : StackFixture({kReaders / 2}) {}
+    ManyObjectsRealStackTest() : StackFixture(kReaders / 2) {}
 };
 
 TEST_F(ManyObjectsRealStackTest, EachReaderIsHeldByOneObjectAtATime) {

@@ -49,9 +49,6 @@ class PcscCard {
     LONG m_status;
 };
 
-// The sockets among the process's descriptors: each pcsc-lite context holds one.
-size_t OpenSockets();
-
 // "SCARD_E_SHARING_VIOLATION (0x8010000B)": for failure messages.
 std::string DescribeResult(LONG result);
 

@@ -22,6 +22,9 @@ namespace realstack {
 
 class PcscContext;  // PcscHandles.h: pcsc-lite's headers stay out of the module's files
 
+// The sockets among the process's descriptors: each pcsc-lite context holds one.
+size_t OpenSockets();
+
 struct VirtualCardOptions {
     std::string atr;                 // hex; empty for the card's predefined ATR
     std::vector<std::string> files;  // "FID=HEX" each
@@ -60,7 +63,6 @@ class RealStack {
     // The first slot of the first reader; the others are "Virtual PCD 00 01", "... 01 00", ...
     const std::string& ReaderName() const { return m_reader; }
     const PcscContext& Context() const { return *m_context; }
-    pid_t PcscdPid() const { return m_pcscd->Pid(); }
     // Starts a card and waits until it has connected to vpcd; throws otherwise.
     VirtualCardProcess& StartCard(const VirtualCardOptions& options = {}, unsigned slot = 0);
     // Starts a card and waits until PC/SC shows it present; throws otherwise.

@@ -4,8 +4,6 @@
 #include <iostream>
 
 #include "ModuleLoader.h"
-#include "WaitUntil.h"
-#include "platform/TextConversion.h"
 
 namespace realstack {
 
@@ -22,17 +20,8 @@ std::unique_ptr<ModuleLoader> g_module;
 
 }  // namespace
 
-StackFixture::StackFixture(StackSetup setup)
-    : m_setup(setup), m_lite(setup.backend ? std::make_unique<Lite>() : nullptr) {}
-
 void StackFixture::SetUp() {
-    m_stack = std::make_unique<RealStack>(!m_setup.backend, m_setup.vpcdReaders);
-    if (m_lite != nullptr) {
-        ASSERT_TRUE(m_lite->library.Loaded()) << m_lite->library.Status();
-        ASSERT_EQ(Backend().EstablishContext(SCARD_SCOPE_SYSTEM, &LiteContext()), 0u);
-        m_lite->readerName = zeph::platform::NarrowToWide(Stack().ReaderName());
-        return;
-    }
+    m_stack = std::make_unique<RealStack>(true, m_vpcdReaders);
     if (g_module == nullptr) {
         g_module = std::make_unique<ModuleLoader>(ZEPH_MODULE_PATH);
     }
@@ -43,9 +32,6 @@ void StackFixture::SetUp() {
 
 void StackFixture::TearDown() {
     m_object.reset();  // releases the context before pcscd goes
-    if (m_lite != nullptr) {
-        Backend().ReleaseContext(LiteContext());
-    }
     if (m_stack == nullptr) {
         return;
     }
@@ -130,33 +116,6 @@ uint32_t StackFixture::CardState() {
 void StackFixture::SyncCardEvents(VirtualCardProcess& card) {
     ASSERT_EQ(Transmit(kSelectMasterFile).status, ZEPH_STATUS_SUCCESS);
     ASSERT_TRUE(card.WaitForEvent("apdu 00A4000C023F00 9000"));
-}
-
-uint32_t StackFixture::Connect(uint32_t shareMode, ScardHandle* card) {
-    uint32_t protocol = 0;
-    return Backend().Connect(LiteContext(), m_lite->readerName.c_str(), shareMode,
-                             SCARD_PROTOCOL_T1, card, &protocol);
-}
-
-uint32_t StackFixture::Transmit(ScardHandle card, const Bytes& command) {
-    const PcScIoRequest pci{SCARD_PROTOCOL_T1, sizeof(PcScIoRequest)};
-    uint8_t answer[kCapacity];
-    uint32_t length = sizeof(answer);
-    return Backend().Transmit(card, &pci, command.data(), static_cast<uint32_t>(command.size()),
-                              nullptr, answer, &length);
-}
-
-PcScReaderState StackFixture::Unchanged() {
-    PcScReaderState state{};
-    state.szReader = m_lite->readerName.c_str();
-    EXPECT_EQ(Backend().GetStatusChange(LiteContext(), 0, &state, 1), 0u);
-    state.dwCurrentState = state.dwEventState;
-    return state;
-}
-
-bool StackFixture::AwaitOpenWaits(size_t count) {
-    return WaitUntil([&] { return Backend().OpenWaits(LiteContext()) == count; }, kCallTimeout,
-                     std::chrono::microseconds(100));
 }
 
 }  // namespace realstack

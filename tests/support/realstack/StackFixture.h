@@ -2,10 +2,8 @@
 // cards must end cleanly, with pcscd's log and the cards' events shown when the test failed. A
 // test of the module gets one object of the real module, loaded through its export as a host
 // loads it (further objects on request; each is cancelled and destroyed through slot 0 when it
-// goes). A test of the pcsc-lite backend gets the backend with a context instead: its library is
-// loaded before the stack's first pcsc-lite call and the stack's own PCSCLITE_NO_BLOCKING is left
-// out, since the backend has to turn pcsc-lite's sharing waits off by itself. pcsc-lite's headers
-// define the WinSCard names as macros; their values agree with the module's where tests use them.
+// goes). pcsc-lite's headers define the WinSCard names as macros; their values agree with the
+// module's where tests use them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,8 +17,6 @@
 #include "PcscHandles.h"
 #include "RealStack.h"
 #include "TestCards.h"
-#include "pcsc/pcsclite/PcScLiteBackend.h"
-#include "pcsc/pcsclite/PcScLiteLibrary.h"
 #include "zeph/ZephExtensionAbi.h"
 
 namespace realstack {
@@ -38,11 +34,6 @@ struct Answer {
     Bytes data;  // the response, the ATR or the attribute
 };
 
-struct StackSetup {
-    unsigned vpcdReaders = 1;
-    bool backend = false;  // the pcsc-lite backend instead of an object of the module
-};
-
 class StackFixture : public ::testing::Test {
   protected:
     // Generous: a PC/SC wait ends within pcscd's polling interval (400 ms) of the event.
@@ -52,7 +43,7 @@ class StackFixture : public ::testing::Test {
 
     using ObjectPtr = std::unique_ptr<CZephExtensionAbstract, void (*)(CZephExtensionAbstract*)>;
 
-    explicit StackFixture(StackSetup setup = {});
+    explicit StackFixture(unsigned vpcdReaders = 1) : m_vpcdReaders(vpcdReaders) {}
     void SetUp() override;
     void TearDown() override;
 
@@ -78,25 +69,8 @@ class StackFixture : public ::testing::Test {
     // searches see only what follows.
     void SyncCardEvents(VirtualCardProcess& card);
 
-    // The backend's side (StackSetup::backend).
-    zeph::platform::pcsclite::PcScLiteBackend& Backend() { return m_lite->backend; }
-    ScardContext& LiteContext() { return m_lite->context; }
-    uint32_t Connect(uint32_t shareMode, ScardHandle* card);
-    uint32_t Transmit(ScardHandle card, const Bytes& command = kSelectMasterFile);
-    // The reader's record with its current state as the state the caller believes in.
-    PcScReaderState Unchanged();
-    bool AwaitOpenWaits(size_t count);
-
   private:
-    struct Lite {
-        zeph::platform::pcsclite::PcScLiteLibrary library;
-        zeph::platform::pcsclite::PcScLiteBackend backend{library};
-        ScardContext context = 0;
-        std::u16string readerName;
-    };
-
-    const StackSetup m_setup;
-    std::unique_ptr<Lite> m_lite;
+    const unsigned m_vpcdReaders;
     std::unique_ptr<RealStack> m_stack;
     ObjectPtr m_object{nullptr, nullptr};
 };

@@ -69,6 +69,7 @@ class RealScenarioStack final : public ScenarioStack {
     size_t WaitsInProgress(ScardContext context) const override {
         return m_backend.OpenWaits(context);
     }
+    realstack::RealStack& Real() { return *m_stack; }
 
   private:
     // First, so that pcsc-lite is loaded by the backend (which turns off its sharing waits)
@@ -81,6 +82,10 @@ class RealScenarioStack final : public ScenarioStack {
 };
 
 }  // namespace
+
+realstack::RealStack& RealStackOf(ScenarioStack& stack) {
+    return static_cast<RealScenarioStack&>(stack).Real();
+}
 
 std::unique_ptr<ScenarioStack> MakeScenarioStack() {
     return std::make_unique<RealScenarioStack>();
