@@ -2,7 +2,7 @@
 // resets while IsAbsent waits on a second thread, the removal and the next cycle; the stack's own
 // pcsc-lite context plays another application on the same reader. Then the zeph_host program on
 // the real stack, driven as a person (or scripts/host-demo.sh) drives it: the card goes in and
-// out, the program runs its cycles and ends.
+// out, the program runs its cycles, and a limit ends it.
 #include <gmock/gmock.h>
 
 #include <algorithm>
@@ -179,6 +179,13 @@ TEST_P(HostCycleTest, RunsTheWantedCyclesAndEnds) {
     EXPECT_FALSE(std::ranges::any_of(host.Lines(), [](const std::string& line) {
         return line.starts_with(kModuleTracePrefix);
     })) << "no --trace: no trace";
+}
+
+TEST_P(HostCycleTest, TimeLimitEndsARunWithoutCardWithStatus3) {
+    ChildProcess host(Host({"--cycles", "1", "--timeout-ms", "1500"}, GetParam()));
+    ExpectLines(host, {"stop     time limit of 1500 ms reached: Cancel",
+                       "IsPresent -> 0x00000103 STATUS_PENDING"});
+    EXPECT_EQ(host.Wait(kStepTimeout), 3) << host.Output();
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, HostCycleTest, ::testing::ValuesIn(Launchers()),
