@@ -63,6 +63,7 @@ class RealStack {
     // The first slot of the first reader; the others are "Virtual PCD 00 01", "... 01 00", ...
     const std::string& ReaderName() const { return m_reader; }
     const PcscContext& Context() const { return *m_context; }
+    pid_t PcscdPid() const { return m_pcscd->Pid(); }
     // Starts a card and waits until it has connected to vpcd; throws otherwise.
     VirtualCardProcess& StartCard(const VirtualCardOptions& options = {}, unsigned slot = 0);
     // Starts a card and waits until PC/SC shows it present; throws otherwise.
