@@ -51,6 +51,16 @@ ValueHandler Apdu(HostOptions& options) {
     };
 }
 
+ValueHandler Reader(HostOptions& options) {
+    return [&options](std::string_view name) -> std::string {
+        if (name.empty()) {
+            return "--reader wants a reader name";
+        }
+        options.manualReader = name;
+        return "";
+    };
+}
+
 ValueHandler Trace(HostOptions& options) {
     return [&options](std::string_view levels) -> std::string {
         if (levels.empty()) {
@@ -80,12 +90,20 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
                  [&](unsigned n) { options.timeout = std::chrono::milliseconds(n); })},
          {"--state-queries", Number("--state-queries", 0, kMostStateQueries,
                                     [&](unsigned n) { options.stateQueries = n; })},
-         {"--trace", Trace(options)}},
+         {"--trace", Trace(options)},
+         {"--reader", Reader(options)}},
         {{"--dirs", [&] { options.dirs = true; }},
+         {"--diagnose", [&] { options.diagnose = true; }},
+         {"--json", [&] { options.json = true; }},
          {"--no-atr-filter", [&] { options.atrFilter = false; }}},
         true,
         Module(options)};
     result.outcome = zeph::tools::ParseCommandLine(args, table, result.error);
+    if (result.outcome == ParsedHostOptions::Outcome::Run &&
+        (options.json || !options.manualReader.empty()) && !options.diagnose) {
+        result.outcome = ParsedHostOptions::Outcome::Error;
+        result.error = "--json and --reader go with --diagnose";
+    }
     if (result.outcome == ParsedHostOptions::Outcome::Run && options.apdus.empty()) {
         options.apdus.push_back(DefaultApdu());
     }
@@ -95,6 +113,8 @@ std::string HostUsage() {
     return "usage: zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N]\n"
            "                 [--timeout-ms MS] [--state-queries N] [--trace LEVELS]\n"
            "                 [--no-atr-filter] [--dirs]\n"
+           "       zeph_host [--module PATH | PATH] --diagnose [--json] [--reader NAME]\n"
+           "                 [--trace LEVELS]\n"
            "\n"
            "Runs the host's cycle on the extension module: IsPresent waits for a card; once one\n"
            "is connected, IsAbsent waits for its removal on a second thread while the commands\n"
@@ -116,5 +136,12 @@ std::string HostUsage() {
            "  --no-atr-filter     turn the object's ATR filter off: any card is used (for\n"
            "                      a PC/SC without SCardLocateCardsByATR, such as Wine 10's)\n"
            "  --dirs              print the directories the module resolves for the product,\n"
-           "                      with the directory library's messages, and end\n";
+           "                      with the directory library's messages, and end\n"
+           "  --diagnose          show what the module sees and decides, without touching a\n"
+           "                      card: module, trace system, directories, configuration,\n"
+           "                      readers with the ATR filter's verdict, crash dumps; exit\n"
+           "                      status 0 a card the module would take, 1 none, 2 no PC/SC\n"
+           "                      service, 3 the module cannot be used\n"
+           "  --json              the diagnosis as one JSON object\n"
+           "  --reader NAME       the diagnosis with the host's manual reader setting\n";
 }

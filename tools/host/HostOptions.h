@@ -2,6 +2,7 @@
 //
 //   zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N] [--timeout-ms MS]
 //             [--state-queries N] [--trace LEVELS] [--no-atr-filter] [--dirs]
+//   zeph_host [--module PATH | PATH] --diagnose [--json] [--reader NAME] [--trace LEVELS]
 #pragma once
 
 #include <chrono>
@@ -32,6 +33,11 @@ struct HostOptions {
     bool atrFilter = true;
     // Print what the directory library resolves for the product instead of running the cycle.
     bool dirs = false;
+    // Report what the module sees and decides (DiagnosisOutput.h) instead of running the cycle;
+    // as JSON; with the host's manual reader setting.
+    bool diagnose = false;
+    bool json = false;
+    std::string manualReader;
 };
 
 struct ParsedHostOptions {

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "DiagnosisOutput.h"
 #include "DirectoryReport.h"
 #include "HostCycle.h"
 #include "HostLog.h"
@@ -17,6 +18,7 @@
 #include "ModuleTrace.h"
 #include "StopRequest.h"
 #include "StopSignals.h"
+#include "platform/TextConversion.h"
 #include "zeph/ZephExtensionAbi.h"
 
 namespace {
@@ -35,6 +37,13 @@ void ShowNotification(const ZephNotification* record, void* context) {
         static_cast<HostLog*>(context)->Line("notice   from \"%.4s\": %.127s", record->szShortName,
                                              record->szText);
     }
+}
+
+int RunDiagnosis(const std::string& modulePath, const HostOptions& options) {
+    const DiagnosisReport report =
+        Diagnose({modulePath, zeph::platform::NarrowToWide(options.manualReader)});
+    (options.json ? PrintDiagnosisJson : PrintDiagnosisText)(stdout, report);
+    return static_cast<int>(report.status);
 }
 
 }  // namespace
@@ -72,6 +81,9 @@ int main(int argc, char** argv) {
                                        : options.modulePath;
     if (options.dirs) {
         return PrintDirectoryReport(log, modulePath);
+    }
+    if (options.diagnose) {
+        return RunDiagnosis(modulePath, options);
     }
     ModuleLoader module(modulePath);
     if (module.Factory() == nullptr) {

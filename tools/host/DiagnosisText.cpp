@@ -1,0 +1,152 @@
+// The diagnosis for a person: one aligned line per finding, the verdict last.
+
+#include "DiagnosisOutput.h"
+#include "Hex.h"
+
+namespace {
+
+using zeph::tools::ToHex;
+
+class TextOut {
+  public:
+    explicit TextOut(std::FILE* out) : m_out(out) {}
+    void Line(const char* label, const std::string& text) {
+        std::fprintf(m_out, "%-10s %s\n", label, text.c_str());
+    }
+
+  private:
+    std::FILE* m_out;
+};
+
+std::string Flag(bool on) {
+    return on ? "on" : "off";
+}
+
+std::string Quoted(const std::string& text, const char* before = "") {
+    std::string quoted = before;
+    return quoted.append("\"").append(text).append("\"");
+}
+
+std::string ByteText(int value) {
+    if (value < 0) {
+        return "none";
+    }
+    const uint8_t byte = static_cast<uint8_t>(value);
+    return ToHex({&byte, 1});
+}
+
+void PrintModule(TextOut& out, const ModuleFindings& module) {
+    out.Line("module", module.path);
+    out.Line("", "version " + (module.version.empty() ? "none" : module.version) + ", zeph_host " +
+                     module.toolVersion +
+                     (module.version == module.toolVersion ? "" : "  (warning: versions differ)"));
+    if (!module.answers) {
+        out.Line("", "not usable: " + module.error);
+        return;
+    }
+    out.Line("", "object short name " + Quoted(module.shortName) + ", ATR filter " +
+                     Flag(module.atrFilter) + ", host flag " + std::to_string(module.hostFlag) +
+                     ", host value " + std::to_string(module.hostValue));
+}
+
+void PrintTraceSystem(TextOut& out, const TraceSystemFindings& trace) {
+    for (const std::string& candidate : trace.searched) {
+        out.Line("trace", "searched " + candidate);
+    }
+    if (!trace.error.empty()) {
+        out.Line("trace", trace.found.empty() ? trace.error : trace.found + ": " + trace.error);
+        return;
+    }
+    std::string missing;
+    for (const std::string& name : trace.missingExports) {
+        missing += " " + name;
+    }
+    out.Line("trace", trace.found + ": loads, " +
+                          (missing.empty() ? "exports every name" : "lacks" + missing));
+}
+
+// The directory library's own word on where a directory came from: its last message that names
+// how the path was found or set.
+std::string Origin(const std::vector<std::string>& notes) {
+    for (auto note = notes.rbegin(); note != notes.rend(); ++note) {
+        if (!note->starts_with("error: ") && (note->find("ermittelt") != std::string::npos ||
+                                              note->find("eingestellt") != std::string::npos)) {
+            return *note;
+        }
+    }
+    return notes.empty() ? "" : notes.back();
+}
+
+void PrintDirectories(TextOut& out, const std::vector<DirectoryFinding>& directories) {
+    for (const DirectoryFinding& directory : directories) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%-12s", directory.name.c_str());
+        out.Line("dirs", name + directory.path + (directory.exists ? "" : "  (missing)"));
+        out.Line("", std::string("             from ").append(Origin(directory.notes)));
+    }
+}
+
+void PrintConfiguration(TextOut& out, const ConfigurationFindings& config) {
+    out.Line(
+        "config",
+        "registry " + config.registry + (config.registryExists ? "" : "  (missing)") +
+            (config.registryProblem.empty() ? "" : "  (not used: " + config.registryProblem + ")"));
+    out.Line("", "provider " + std::to_string(config.provider) + " " + config.providerText + " (" +
+                     config.mutationText + "), card type " +
+                     (config.cardType.empty() ? "none" : Quoted(config.cardType)));
+    for (const MaskFinding& mask : config.masks) {
+        out.Line("", "mask " + ToHex(mask.atr) + " / " + ToHex(mask.mask) + " (" + mask.source +
+                         (mask.cardType.empty() ? "" : Quoted(mask.cardType, " ")) + ")");
+    }
+    out.Line("", "crash message " + Flag(config.showCrashMessage) + ", restart " +
+                     Flag(config.restartHost) + "; this process " +
+                     (config.countsAsHost ? "counts" : "does not count") + " as the host");
+}
+
+void PrintReader(TextOut& out, const ReaderFinding& reader) {
+    std::string line = Quoted(reader.name) + " " + StateFlagNames(reader.state);
+    if (!reader.atr.empty()) {
+        line += " ATR " + ToHex(reader.atr);
+    }
+    out.Line("reader", line + ": " + ReaderVerdictText(reader.verdict) +
+                           (reader.smartToken ? " (boot-loader reader of the Smart Token)" : ""));
+    for (const AtrDifference& d : reader.differences) {
+        out.Line("", "byte " + std::to_string(d.index) + ": card " + ByteText(d.card) +
+                         ", mask wants " + ByteText(d.expected) + " under " + ByteText(d.mask));
+    }
+}
+
+void PrintPcSc(TextOut& out, const PcScFindings& pcsc) {
+    if (pcsc.serviceError != 0) {
+        return;
+    }
+    out.Line("pcsc", std::to_string(pcsc.readers.size()) + " reader(s); masks compared " +
+                         (pcsc.masksComparedInTool ? "by this tool (the platform cannot locate "
+                                                     "cards by ATR)"
+                                                   : "by PC/SC"));
+    for (const ReaderFinding& reader : pcsc.readers) {
+        PrintReader(out, reader);
+    }
+}
+
+void PrintCrashes(TextOut& out, const CrashFindings& crashes) {
+    out.Line(
+        "crashes",
+        std::to_string(crashes.count) + " dump(s) in " +
+            (crashes.logDirectory.empty() ? "no log directory" : crashes.logDirectory) +
+            (crashes.count == 0 ? ""
+                                : ", newest " + crashes.newest + " (" + crashes.newestTime + ")"));
+}
+
+}  // namespace
+
+void PrintDiagnosisText(std::FILE* file, const DiagnosisReport& report) {
+    TextOut out(file);
+    PrintModule(out, report.module);
+    PrintTraceSystem(out, report.traceSystem);
+    PrintDirectories(out, report.directories);
+    PrintConfiguration(out, report.configuration);
+    PrintPcSc(out, report.pcsc);
+    PrintCrashes(out, report.crashes);
+    out.Line("verdict", report.verdict);
+}
