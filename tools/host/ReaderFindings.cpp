@@ -101,7 +101,7 @@ ReaderFinding Finding(const PcScReaderState& state, const std::u16string& name,
     reader.name = zeph::platform::WideToNarrow(name);
     reader.virtualKind = VirtualKind(name);
     reader.smartToken = IsSmartTokenReader(name);
-    reader.state = state.dwEventState & 0xFFFF;
+    reader.state = state.dwEventState & 0xFFFF & ~SCARD_STATE_CHANGED;  // what changed is ours
     if ((state.dwEventState & SCARD_STATE_PRESENT) != 0) {
         reader.atr.assign(state.rgbAtr, state.rgbAtr + std::min(state.cbAtr, SCARD_ATR_CAPACITY));
     }
