@@ -83,5 +83,9 @@ struct DiagnosisReport {
     std::string verdict;  // one line
 };
 
+// The name of a PC/SC error as the module's trace gives it, with its code: "<NO_SERVICE>
+// (0x8010001D)".
+std::string ServiceErrorText(uint32_t error);
+
 // Sets the status and the verdict line from the findings.
 void JudgeReport(DiagnosisReport& report);

@@ -118,12 +118,14 @@ void PrintReader(TextOut& out, const ReaderFinding& reader) {
 
 void PrintPcSc(TextOut& out, const PcScFindings& pcsc) {
     if (pcsc.serviceError != 0) {
+        out.Line("pcsc", "the service does not answer: " + ServiceErrorText(pcsc.serviceError));
         return;
     }
     out.Line("pcsc", std::to_string(pcsc.readers.size()) + " reader(s); masks compared " +
-                         (pcsc.masksComparedInTool ? "by this tool (the platform cannot locate "
-                                                     "cards by ATR)"
-                                                   : "by PC/SC"));
+                         (pcsc.masksComparedInTool
+                              ? "by this tool: this PC/SC cannot locate cards by ATR, so the "
+                                "module takes a card here only with its ATR filter off"
+                              : "by PC/SC"));
     for (const ReaderFinding& reader : pcsc.readers) {
         PrintReader(out, reader);
     }

@@ -1,6 +1,7 @@
 // The verdict of a diagnosis: the module first (no card is taken by a module that cannot be
 // used), then the service, then the readers in listing order.
 #include <algorithm>
+#include <cstdio>
 
 #include "DiagnosisReport.h"
 #include "pcsc/LogNames.h"
@@ -22,6 +23,12 @@ std::string ReasonsPerReader(const std::vector<ReaderFinding>& readers) {
 
 }  // namespace
 
+std::string ServiceErrorText(uint32_t error) {
+    char code[16];
+    std::snprintf(code, sizeof code, " (0x%08X)", error);
+    return zeph::platform::WideToNarrow(ErrorName(error)) + code;
+}
+
 void JudgeReport(DiagnosisReport& report) {
     if (!report.module.answers) {
         report.status = DiagnosisStatus::ModuleUnusable;
@@ -30,8 +37,8 @@ void JudgeReport(DiagnosisReport& report) {
     }
     if (report.pcsc.serviceError != 0) {
         report.status = DiagnosisStatus::NoService;
-        report.verdict = "the PC/SC service cannot be reached: " +
-                         zeph::platform::WideToNarrow(ErrorName(report.pcsc.serviceError));
+        report.verdict =
+            "the PC/SC service cannot be reached: " + ServiceErrorText(report.pcsc.serviceError);
         return;
     }
     const auto& readers = report.pcsc.readers;
