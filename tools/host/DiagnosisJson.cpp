@@ -2,6 +2,7 @@
 #include "DiagnosisOutput.h"
 #include "Hex.h"
 #include "JsonWriter.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -133,5 +134,5 @@ void PrintDiagnosisJson(std::FILE* file, const DiagnosisReport& report) {
     json.Number("exitStatus", static_cast<int>(report.status))
         .String("verdict", report.verdict)
         .End();
-    std::fprintf(file, "%s\n", json.Text().c_str());
+    std::fprintf(file, "%s\n", zeph::tools::PlatformTextToUtf8(json.Text()).c_str());
 }

@@ -2,20 +2,26 @@
 
 #include "DiagnosisOutput.h"
 #include "Hex.h"
+#include "Utf8Text.h"
 
 namespace {
 
 using zeph::tools::ToHex;
 
+// The report's lines, collected in the platform's text and written as UTF-8.
 class TextOut {
   public:
-    explicit TextOut(std::FILE* out) : m_out(out) {}
     void Line(const char* label, const std::string& text) {
-        std::fprintf(m_out, "%-10s %s\n", label, text.c_str());
+        char column[16];
+        std::snprintf(column, sizeof column, "%-10s ", label);
+        m_text.append(column).append(text).append("\n");
+    }
+    void Write(std::FILE* file) const {
+        std::fputs(zeph::tools::PlatformTextToUtf8(m_text).c_str(), file);
     }
 
   private:
-    std::FILE* m_out;
+    std::string m_text;
 };
 
 std::string Flag(bool on) {
@@ -81,7 +87,8 @@ void PrintDirectories(TextOut& out, const std::vector<DirectoryFinding>& directo
     for (const DirectoryFinding& directory : directories) {
         char name[16];
         std::snprintf(name, sizeof name, "%-12s", directory.name.c_str());
-        out.Line("dirs", name + directory.path + (directory.exists ? "" : "  (missing)"));
+        out.Line("dirs", name + (directory.path.empty() ? "none" : directory.path) +
+                             (directory.exists ? "" : "  (missing)"));
         out.Line("", std::string("             from ").append(Origin(directory.notes)));
     }
 }
@@ -143,7 +150,7 @@ void PrintCrashes(TextOut& out, const CrashFindings& crashes) {
 }  // namespace
 
 void PrintDiagnosisText(std::FILE* file, const DiagnosisReport& report) {
-    TextOut out(file);
+    TextOut out;
     PrintModule(out, report.module);
     PrintTraceSystem(out, report.traceSystem);
     PrintDirectories(out, report.directories);
@@ -151,4 +158,5 @@ void PrintDiagnosisText(std::FILE* file, const DiagnosisReport& report) {
     PrintPcSc(out, report.pcsc);
     PrintCrashes(out, report.crashes);
     out.Line("verdict", report.verdict);
+    out.Write(file);
 }
