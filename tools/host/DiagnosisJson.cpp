@@ -107,6 +107,8 @@ void WritePcSc(JsonWriter& json, const PcScFindings& pcsc) {
     json.BeginObject("pcsc")
         .Bool("serviceAnswers", pcsc.serviceError == 0)
         .Number("serviceError", pcsc.serviceError)
+        .String("serviceErrorText",
+                pcsc.serviceError != 0 ? ServiceErrorText(pcsc.serviceError) : "")
         .Bool("masksComparedInTool", pcsc.masksComparedInTool)
         .BeginArray("readers");
     for (const ReaderFinding& reader : pcsc.readers) {
