@@ -110,6 +110,36 @@ void PrintConfiguration(TextOut& out, const ConfigurationFindings& config) {
                      (config.countsAsHost ? "counts" : "does not count") + " as the host");
 }
 
+// "1-7, 9, 14-22": the indexes of the differences, runs joined.
+std::string IndexRanges(const std::vector<AtrDifference>& differences) {
+    std::string ranges;
+    for (size_t i = 0; i < differences.size(); ++i) {
+        const size_t first = i;
+        while (i + 1 < differences.size() && differences[i + 1].index == differences[i].index + 1) {
+            ++i;
+        }
+        ranges.append(ranges.empty() ? "" : ", ").append(std::to_string(differences[first].index));
+        if (i != first) {
+            ranges.append("-").append(std::to_string(differences[i].index));
+        }
+    }
+    return ranges;
+}
+
+// A near miss byte by byte; a card of another kind by the ranges where it differs.
+void PrintDifferences(TextOut& out, const std::vector<AtrDifference>& differences) {
+    constexpr size_t kMostShownBytes = 4;
+    if (differences.size() > kMostShownBytes) {
+        out.Line("", "differs from the mask in " + std::to_string(differences.size()) +
+                         " bytes: " + IndexRanges(differences));
+        return;
+    }
+    for (const AtrDifference& d : differences) {
+        out.Line("", "byte " + std::to_string(d.index) + ": card " + ByteText(d.card) +
+                         ", mask wants " + ByteText(d.expected) + " under " + ByteText(d.mask));
+    }
+}
+
 void PrintReader(TextOut& out, const ReaderFinding& reader) {
     std::string line = Quoted(reader.name) + " " + StateFlagNames(reader.state);
     if (!reader.atr.empty()) {
@@ -117,10 +147,7 @@ void PrintReader(TextOut& out, const ReaderFinding& reader) {
     }
     out.Line("reader", line + ": " + ReaderVerdictText(reader.verdict) +
                            (reader.smartToken ? " (boot-loader reader of the Smart Token)" : ""));
-    for (const AtrDifference& d : reader.differences) {
-        out.Line("", "byte " + std::to_string(d.index) + ": card " + ByteText(d.card) +
-                         ", mask wants " + ByteText(d.expected) + " under " + ByteText(d.mask));
-    }
+    PrintDifferences(out, reader.differences);
 }
 
 void PrintPcSc(TextOut& out, const PcScFindings& pcsc) {
