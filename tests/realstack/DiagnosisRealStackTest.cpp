@@ -37,14 +37,6 @@ struct VerdictCase {
 };
 
 const VerdictCase kVerdicts[] = {
-    {"Accepted",
-     {},
-     false,
-     {},
-     0,
-     {"reader     \"Virtual PCD 00 00\" PRESENT|ATRMATCH ATR "
-      "3BBF96008131FE5D00640411000031C073F701D00090007F: accepted",
-      "verdict    the module would take the card in \"Virtual PCD 00 00\""}},
     {"ForeignAtr",
      {"3BBF96008131FE5D00640412000031C073F701D00090007F", {}, ""},
      false,

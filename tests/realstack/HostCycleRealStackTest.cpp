@@ -188,6 +188,19 @@ TEST_P(HostCycleTest, TimeLimitEndsARunWithoutCardWithStatus3) {
     EXPECT_EQ(host.Wait(kStepTimeout), 3) << host.Output();
 }
 
+// The diagnosis with a matching card in the reader; where the platform cannot locate cards by ATR
+// (Wine 10) the tool compares the masks itself and says so.
+TEST_P(HostCycleTest, DiagnosisNamesTheReaderOfAMatchingCard) {
+    Stack().InsertCard();
+    std::vector<std::string> args = Host({"--diagnose"}, GetParam());
+    std::erase(args, "--no-atr-filter");
+    ChildProcess host(args);
+    EXPECT_EQ(host.Wait(kStepTimeout), 0) << host.Output();
+    ExpectLines(host, {GetParam().name == "Linux" ? "masks compared by PC/SC"
+                                                  : "masks compared by this tool",
+                       "verdict    the module would take the card in \"" + Stack().ReaderName()});
+}
+
 INSTANTIATE_TEST_SUITE_P(Hosts, HostCycleTest, ::testing::ValuesIn(Launchers()),
                          [](const auto& launcher) { return launcher.param.name; });
 
