@@ -10,9 +10,7 @@ namespace ExceptionTranslator {
 
 namespace {
 
-// One procedure at a time holds the watchdog: the thread that armed it, which alone may disarm it.
-// The fault it guards is kept for SIGALRM's handler.
-std::atomic<pid_t> g_owner{0};
+// One procedure at a time holds the watchdog; the fault it guards is kept for SIGALRM's handler.
 std::atomic<int> g_guardedSignal{0};
 timer_t g_timer{};
 struct sigaction g_previousAlarm {};
@@ -23,12 +21,11 @@ void OnAlarm(int /*signal*/) {
 
 }  // namespace
 
-bool ArmFaultWatchdog(int faultSignal) noexcept {
-    pid_t idle = 0;
-    if (!g_owner.compare_exchange_strong(idle, gettid())) {
-        return false;
+void ArmFaultWatchdog(int faultSignal) noexcept {
+    int idle = 0;
+    if (!g_guardedSignal.compare_exchange_strong(idle, faultSignal)) {
+        return;
     }
-    g_guardedSignal.store(faultSignal);
     struct sigaction alarm {};
     alarm.sa_handler = &OnAlarm;
     alarm.sa_flags = SA_ONSTACK;
@@ -39,24 +36,20 @@ bool ArmFaultWatchdog(int faultSignal) noexcept {
     event.sigev_signo = SIGALRM;
     event._sigev_un._tid = gettid();
     if (timer_create(CLOCK_MONOTONIC, &event, &g_timer) != 0) {
-        sigaction(SIGALRM, &g_previousAlarm, nullptr);
-        g_owner.store(0);
-        return false;
+        return;
     }
     itimerspec expiry{};
     expiry.it_value.tv_sec = kProcedureSeconds;
     timer_settime(g_timer, 0, &expiry, nullptr);
-    return true;
 }
 
 void DisarmFaultWatchdog() noexcept {
-    if (g_owner.load() != gettid()) {
+    if (g_guardedSignal.load() == 0) {
         return;
     }
     timer_delete(g_timer);
     sigaction(SIGALRM, &g_previousAlarm, nullptr);
     g_guardedSignal.store(0);
-    g_owner.store(0);
 }
 
 void EndWithFault(int faultSignal) noexcept {
