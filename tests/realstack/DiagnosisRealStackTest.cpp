@@ -69,8 +69,6 @@ TEST_P(DiagnosisVerdictTest, NamesWhyTheCardIsTakenOrNot) {
                                       : std::vector<std::string>{});
     EXPECT_EQ(diagnosis.exit, 1) << diagnosis.output;
     EXPECT_THAT(diagnosis.output, ::testing::HasSubstr(c.line));
-    EXPECT_THAT(diagnosis.output,
-                ::testing::HasSubstr("pcsc       2 reader(s); masks compared by PC/SC"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Verdicts, DiagnosisVerdictTest, ::testing::ValuesIn(kVerdicts),
@@ -101,13 +99,11 @@ TEST_F(DiagnosisRealStackTest, JsonHoldsTheSameFindings) {
     EXPECT_EQ(report["module"]["object"]["atrFilter"], true);
     EXPECT_EQ(report["traceSystem"]["searched"].size(), 3u);
     EXPECT_EQ(report["directories"].size(), 6u);
-    EXPECT_EQ(report["directories"][4]["name"], "log");
     EXPECT_EQ(report["configuration"]["registry"], std::getenv("ZEPH_REGISTRY_FILE"));
     EXPECT_EQ(report["configuration"]["cryptoProvider"], 0);
     EXPECT_EQ(report["configuration"]["atrMasks"][0]["atr"],
               "3BBF96008131FE5D00640411000031C073F701D00090007F");
     EXPECT_EQ(report["configuration"]["atrMasks"][0]["source"], "PREDEFINED");
-    EXPECT_EQ(report["configuration"]["countsAsHost"], false);
     EXPECT_EQ(report["pcsc"]["serviceAnswers"], true);
     EXPECT_EQ(report["pcsc"]["masksComparedInTool"], false);
     const nlohmann::json& reader = report["pcsc"]["readers"][0];

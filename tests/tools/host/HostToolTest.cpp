@@ -33,45 +33,33 @@ TEST(ApduHexTest, AcceptsEachShapeOfACommandAndRefusesMismatchedLengths) {
               (std::vector<uint8_t>{0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00}));
 }
 
-// Every verdict but the manual setting, once through PC/SC's own ATR location and once where the
-// platform has none (the tool compares); the examination leaves no context or memory behind.
-TEST(ReaderFindingsTest, JudgesEachReaderAsTheModuleWouldAndLeavesNothingOpen) {
+// What no reader of the real stack can be: one of the maker's virtual readers with a card in it
+// (ignored) and the vendor token's reader (marked), beside a card that is taken; judged where the
+// platform cannot locate cards by ATR, so the tool compares. Nothing is left open.
+TEST(ReaderFindingsTest, IgnoresTheMakersReadersMarksTheTokenAndLeavesNothingOpen) {
     PcScAtrMask mask{24, {}, {}};
     std::ranges::copy(ZEPH_Helper::kPredefinedAtr, mask.rgbAtr);
     std::ranges::copy(ZEPH_Helper::kPredefinedAtrMask, mask.rgbMask);
-    std::vector<uint8_t> nearMiss = kPredefinedAtr;
-    nearMiss[11] = 0x12;
-    for (const bool locatedByPcSc : {true, false}) {
-        PcScSimulator simulator;
-        for (const char16_t* reader : {u"TALPO Virtueller SmartCard Leser 0", u"Reader A",
-                                       u"Reader B", u"KOBIL Systems Smart Token 1", u"Reader C"}) {
-            simulator.AddReader(reader);
-        }
-        simulator.InsertCard(u"TALPO Virtueller SmartCard Leser 0", kPredefinedAtr);
-        simulator.InsertCard(u"Reader A", kPredefinedAtr);
-        simulator.HoldExclusively(u"Reader A");
-        simulator.InsertCard(u"Reader B", nearMiss);
-        simulator.InsertCard(u"Reader C", kPredefinedAtr);
-        if (!locatedByPcSc) {
-            simulator.InjectResults(sim::Call::LocateCardsByATR, {SCARD_E_UNSUPPORTED_FEATURE});
-        }
-        const PcScFindings findings = ExamineReaders(simulator, {mask}, u"");
-        EXPECT_EQ(findings.masksComparedInTool, !locatedByPcSc);
-        std::vector<std::string> verdicts;
-        for (const ReaderFinding& reader : findings.readers) {
-            verdicts.push_back(reader.name + ": " + ReaderVerdictText(reader.verdict) + " " +
-                               reader.virtualKind + (reader.smartToken ? "token" : ""));
-        }
-        EXPECT_EQ(verdicts,
-                  (std::vector<std::string>{
-                      "TALPO Virtueller SmartCard Leser 0: ignored virtual reader reader",
-                      "Reader A: held exclusively ", "Reader B: foreign ATR ",
-                      "KOBIL Systems Smart Token 1: empty token", "Reader C: accepted "}));
-        ASSERT_EQ(findings.readers[2].differences.size(), 1u);
-        EXPECT_EQ(findings.readers[2].differences[0].index, 11u);
-        EXPECT_EQ(simulator.OpenContexts(), 0u);
-        EXPECT_EQ(simulator.OutstandingAllocations(), 0u);
+    PcScSimulator simulator;
+    for (const char16_t* reader :
+         {u"TALPO Virtueller SmartCard Leser 0", u"KOBIL Systems Smart Token 1", u"Reader C"}) {
+        simulator.AddReader(reader);
     }
+    simulator.InsertCard(u"TALPO Virtueller SmartCard Leser 0", kPredefinedAtr);
+    simulator.InsertCard(u"Reader C", kPredefinedAtr);
+    simulator.InjectResults(sim::Call::LocateCardsByATR, {SCARD_E_UNSUPPORTED_FEATURE});
+    const PcScFindings findings = ExamineReaders(simulator, {mask}, u"");
+    EXPECT_TRUE(findings.masksComparedInTool);
+    std::vector<std::string> verdicts;
+    for (const ReaderFinding& reader : findings.readers) {
+        verdicts.push_back(reader.name + ": " + ReaderVerdictText(reader.verdict) + " " +
+                           reader.virtualKind + (reader.smartToken ? "token" : ""));
+    }
+    EXPECT_EQ(verdicts, (std::vector<std::string>{
+                            "TALPO Virtueller SmartCard Leser 0: ignored virtual reader reader",
+                            "KOBIL Systems Smart Token 1: empty token", "Reader C: accepted "}));
+    EXPECT_EQ(simulator.OpenContexts(), 0u);
+    EXPECT_EQ(simulator.OutstandingAllocations(), 0u);
 }
 
 }  // namespace
