@@ -51,22 +51,13 @@ ValueHandler Apdu(HostOptions& options) {
     };
 }
 
-ValueHandler Reader(HostOptions& options) {
-    return [&options](std::string_view name) -> std::string {
-        if (name.empty()) {
-            return "--reader wants a reader name";
+// A text that must not be empty, stored in `target`; `refusal` says what the option wants.
+ValueHandler NonEmptyText(std::string& target, const char* refusal) {
+    return [&target, refusal](std::string_view text) -> std::string {
+        if (text.empty()) {
+            return refusal;
         }
-        options.manualReader = name;
-        return "";
-    };
-}
-
-ValueHandler Trace(HostOptions& options) {
-    return [&options](std::string_view levels) -> std::string {
-        if (levels.empty()) {
-            return "--trace wants trace levels, e.g. info,error";
-        }
-        options.traceLevels = levels;
+        target = text;
         return "";
     };
 }
@@ -90,8 +81,9 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
                  [&](unsigned n) { options.timeout = std::chrono::milliseconds(n); })},
          {"--state-queries", Number("--state-queries", 0, kMostStateQueries,
                                     [&](unsigned n) { options.stateQueries = n; })},
-         {"--trace", Trace(options)},
-         {"--reader", Reader(options)}},
+         {"--trace",
+          NonEmptyText(options.traceLevels, "--trace wants trace levels, e.g. info,error")},
+         {"--reader", NonEmptyText(options.manualReader, "--reader wants a reader name")}},
         {{"--dirs", [&] { options.dirs = true; }},
          {"--diagnose", [&] { options.diagnose = true; }},
          {"--json", [&] { options.json = true; }},
