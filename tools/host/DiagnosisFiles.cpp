@@ -44,7 +44,7 @@ struct DirectoryQuery {
     std::string (*query)(configdb::ConfigDbContext&);
 };
 
-const DirectoryQuery kDirectoryQueries[] = {
+constexpr DirectoryQuery kDirectoryQueries[] = {
     {"program", [](auto& c) { return configdb::GetProgDir(c, kOwnComponentId, true); }},
     {"data", [](auto& c) { return configdb::GetDataDir(c, kOwnComponentId, false, "Data"); }},
     {"config", [](auto& c) { return configdb::GetKonfigDir(c, kOwnComponentId); }},

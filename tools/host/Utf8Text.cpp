@@ -39,7 +39,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
         if (IsHigh(unit) && i + 1 < text.size() && IsLow(text[i + 1])) {
-            Append(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[++i] - 0xDC00));
+            const char32_t high = char32_t{unit} - char32_t{0xD800};
+            const char32_t low = char32_t{text[++i]} - char32_t{0xDC00};
+            Append(out, char32_t{0x10000} + (high << 10) + low);
         } else {
             Append(out, IsHigh(unit) || IsLow(unit) ? char32_t{0xFFFD} : char32_t{unit});
         }
