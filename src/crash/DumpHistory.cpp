@@ -9,7 +9,6 @@
 #include "crash/DumpHistoryKey.h"
 #include "crash/DumpTrace.h"
 #include "crash/MiniDumps.h"
-#include "tracing/FormatExpander.h"
 #include "tracing/MethodTrace.h"
 #include "tracing/TraceInterface.h"
 #include "tracing/TraceLevels.h"
@@ -28,9 +27,7 @@ const char16_t* NamingText(bool currentNaming) {
 std::u16string GetMiniDumpFilemask(bool currentNaming, LogDirectoryCache& logDirectory) {
     MethodTrace trace(TRACE_DETAIL, CrashComponent(), u"ExceptionTranslator::GetMiniDumpFilemask",
                       kDumpSource, __LINE__);
-    std::u16string mask = zeph::trace::FormatText(
-        currentNaming ? u"%s*__V*_AppCrashDump_*.dmp.txt" : u"%s*__AppCrashDump_*.dmp.txt",
-        logDirectory.Directory());
+    std::u16string mask = std::u16string(logDirectory.Directory()) + DumpFileMask(currentNaming);
     if (mask.size() > kMaxPathChars) {
         mask.clear();
     }
@@ -50,6 +47,10 @@ void DeleteDump(const std::u16string& path) {
 }
 
 }  // namespace
+
+const char16_t* DumpFileMask(bool currentNaming) {
+    return currentNaming ? u"*__V*_AppCrashDump_*.dmp.txt" : u"*__AppCrashDump_*.dmp.txt";
+}
 
 void AddFileToMap(bool currentNaming, DumpHistoryMap& map, const std::u16string& fileName,
                   LogDirectoryCache& logDirectory) {

@@ -15,6 +15,10 @@ using DumpHistoryMap = std::multimap<std::u16string, std::u16string>;
 
 inline constexpr size_t kKeptDumps = 5;
 
+// The file-name part of the dumps' search mask: "*__V*_AppCrashDump_*.dmp.txt" for the current
+// naming, "*__AppCrashDump_*.dmp.txt" for the older one.
+const char16_t* DumpFileMask(bool currentNaming);
+
 // ClearDumpHistory over the given log directory.
 void ClearDumpHistory(bool currentNaming, LogDirectoryCache& logDirectory);
 

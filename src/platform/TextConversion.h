@@ -16,6 +16,10 @@ std::u16string NarrowToWide(std::string_view narrow);
 // code page's default character on Windows.
 std::string WideToNarrow(std::u16string_view wide);
 
+// UTF-16 as UTF-8 on every platform (what a report for other programs needs); lone surrogates
+// become U+FFFD. On Linux it is WideToNarrow.
+std::string WideToUtf8(std::u16string_view wide);
+
 // The length of the longest prefix of `narrow` of at most `maxBytes` bytes that does not end
 // inside a multi-byte character, so that a cut text still converts without a broken character.
 size_t NarrowPrefixLength(std::string_view narrow, size_t maxBytes) noexcept;

@@ -1,5 +1,5 @@
 #include "DiagnosisConfiguration.h"
-#include "DiagnosisModule.h"
+#include "DiagnosisFiles.h"
 #include "DiagnosisOutput.h"
 #include "pcsc/PlatformPcSc.h"
 

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "DiagnosisModule.h"
+#include "DiagnosisFiles.h"
 #include "ModuleEnvironment.h"
 #include "crash/DumpFileSystem.h"
+#include "crash/DumpHistory.h"
 #include "crash/DumpHistoryKey.h"
 #include "directories/ConfigDB.h"
 #include "directories/DirectoryQueries.h"
@@ -121,9 +122,9 @@ CrashFindings ExamineCrashes(const std::string& logDirectory) {
         return crashes;
     }
     std::u16string newestKey;
-    for (const char16_t* mask : {u"*__V*_AppCrashDump_*.dmp.txt", u"*__AppCrashDump_*.dmp.txt"}) {
-        for (const std::u16string& name :
-             ExceptionTranslator::FindDumpFiles(NarrowToWide(logDirectory) + mask)) {
+    for (const bool currentNaming : {true, false}) {
+        for (const std::u16string& name : ExceptionTranslator::FindDumpFiles(
+                 NarrowToWide(logDirectory) + ExceptionTranslator::DumpFileMask(currentNaming))) {
             const std::u16string key = ExceptionTranslator::DumpHistoryKey(name);
             ++crashes.count;
             if (crashes.newest.empty() || key > newestKey) {

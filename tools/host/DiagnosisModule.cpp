@@ -1,6 +1,6 @@
 // The module part of a diagnosis: loaded as a host loads it, asked for one object whose public
 // data is read, and destroyed again through slot 0. Nothing else of the object runs.
-#include "DiagnosisModule.h"
+#include "DiagnosisFiles.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "DirectoryReport.h"
 
-#include "DiagnosisModule.h"
+#include "DiagnosisFiles.h"
 
 int PrintDirectoryReport(HostLog& log, const std::string& modulePath) {
     for (const DirectoryFinding& directory : ExamineDirectories(modulePath)) {

@@ -74,9 +74,3 @@ JsonWriter& JsonWriter::Bool(std::string_view name, bool value) {
     m_text += value ? "true" : "false";
     return *this;
 }
-
-JsonWriter& JsonWriter::Null(std::string_view name) {
-    Member(name);
-    m_text += "null";
-    return *this;
-}

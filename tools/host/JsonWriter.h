@@ -16,7 +16,6 @@ class JsonWriter {
     JsonWriter& String(std::string_view name, std::string_view value);
     JsonWriter& Number(std::string_view name, int64_t value);
     JsonWriter& Bool(std::string_view name, bool value);
-    JsonWriter& Null(std::string_view name);
 
     // The text once every object and array has ended.
     const std::string& Text() const { return m_text; }

@@ -121,6 +121,10 @@ std::string WideToNarrow(std::u16string_view wide) {
     return narrow;
 }
 
+std::string WideToUtf8(std::u16string_view wide) {
+    return WideToNarrow(wide);
+}
+
 // A cut before a continuation byte is moved back to the lead byte of its sequence, provided that
 // lead byte announces enough continuation bytes to reach the cut; stray continuation bytes are
 // characters of their own (each converts to U+FFFD).

@@ -20,20 +20,32 @@ std::u16string NarrowToWide(std::string_view narrow) {
     return wide;
 }
 
-std::string WideToNarrow(std::u16string_view wide) {
+namespace {
+
+std::string WideToCodePage(std::u16string_view wide, UINT codePage) {
     if (wide.empty() || wide.size() > INT_MAX) {
         return {};
     }
     const int inLength = static_cast<int>(wide.size());
     const wchar_t* in = AsWChar(wide.data());
     const int outLength =
-        WideCharToMultiByte(CP_ACP, 0, in, inLength, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, in, inLength, nullptr, 0, nullptr, nullptr);
     if (outLength <= 0) {
         return {};
     }
     std::string narrow(static_cast<size_t>(outLength), '\0');
-    WideCharToMultiByte(CP_ACP, 0, in, inLength, narrow.data(), outLength, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, in, inLength, narrow.data(), outLength, nullptr, nullptr);
     return narrow;
+}
+
+}  // namespace
+
+std::string WideToNarrow(std::u16string_view wide) {
+    return WideToCodePage(wide, CP_ACP);
+}
+
+std::string WideToUtf8(std::u16string_view wide) {
+    return WideToCodePage(wide, CP_UTF8);
 }
 
 // Steps through the text by characters of the ANSI code page: a lead byte of a double-byte
