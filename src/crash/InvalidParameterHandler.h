@@ -5,6 +5,10 @@
 
 namespace ExceptionTranslator {
 
+// Installs the module's handler once; Windows passes invalid arguments of other threads, and of the
+// module's threads outside an operation, on to the handler installed before.
 void InstallInvalidParameterHandler() noexcept;
+// Puts the handler installed before back (done at unload), unless another has been set since.
+void RemoveInvalidParameterHandler() noexcept;
 
 }  // namespace ExceptionTranslator

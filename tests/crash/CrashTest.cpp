@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,7 @@
 #include "TempDirectory.h"
 #include "crash/CrashSettings.h"
 #include "crash/DumpHistory.h"
+#include "crash/InvalidParameterHandler.h"
 #include "crash/MiniDumpName.h"
 #include "crash/MiniDumps.h"
 #include "directories/ConfigDB.h"
@@ -268,6 +270,27 @@ TEST(BuildIdNotes, OnlyAWholeNoteOfAtMost64BytesIsTaken) {
 #endif
 
 #ifdef _WIN32
+std::atomic<int> g_previousHandlerCalls{0};
+
+void __cdecl PreviousHandler(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t) {
+    ++g_previousHandlerCalls;
+}
+
+// The runtime's handler of invalid arguments acts for the module's threads only: another thread's
+// invalid argument goes to the handler that was there before, which is back once the module's is
+// removed (at unload).
+TEST(InvalidParameterHandler, PassesOtherThreadsOnAndIsPutBackAtUnload) {
+    _set_invalid_parameter_handler(&PreviousHandler);
+    InstallInvalidParameterHandler();
+    const _invalid_parameter_handler ours = _set_invalid_parameter_handler(nullptr);
+    _set_invalid_parameter_handler(ours);
+    ASSERT_NE(ours, &PreviousHandler);
+    std::thread([ours] { ours(L"expression", L"function", L"file", 1, 0); }).join();
+    EXPECT_EQ(g_previousHandlerCalls.load(), 1);
+    RemoveInvalidParameterHandler();
+    EXPECT_EQ(_set_invalid_parameter_handler(nullptr), &PreviousHandler);
+}
+
 constexpr int kAccessViolationEnd = static_cast<int>(0xC0000005);
 constexpr char kSuffix[] = ".exe";
 constexpr int kExitMinusOne = -1;
