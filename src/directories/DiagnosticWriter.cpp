@@ -87,11 +87,16 @@ void InternTraceV(ConfigDbContext& context, const char* fileName, const char* fo
         const int length = std::vsnprintf(nullptr, 0, format, measure);
         va_end(measure);
         std::string message;
-        const bool formatted = FormatNarrow(message, format, args);
+        bool formatted = false;
+        try {
+            formatted = FormatNarrow(message, format, args);
+        } catch (const std::bad_alloc&) {
+            // No memory for the message: the line still goes out, saying there was nothing.
+        }
         const std::string line = ComposeInternTraceLine(formatted ? &message : nullptr, length);
         AppendInternTraceLine(context.TraceMutex(), fileName, line);
     } catch (...) {
-        // A line that cannot be composed is lost, as a line whose file cannot be opened is.
+        // A line that cannot be composed at all is lost, as a line whose file cannot be opened is.
     }
 }
 
