@@ -336,6 +336,7 @@ struct FaultCase {
     int exit;
     const char* signal;  // the stop reason lldb shows of the dump; null: no dump
     const char* frame;   // the faulting function, in the backtrace lldb shows
+    bool others;         // the dump shows the child's three other threads where they were
 };
 
 class FaultProcessTest : public ::testing::TestWithParam<FaultCase> {
@@ -381,12 +382,17 @@ TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
     }
     ChildProcess lldb(
         {"/bin/sh", "-c",
-         "lldb-14 --batch -c '" + added[0].string() + "' -o 'thread list' -o bt </dev/null"});
+         "lldb-14 --batch -c '" + added[0].string() + "' -o 'thread list' -o 'bt all' </dev/null"});
     lldb.Wait();
     const std::string shown = lldb.Output();
-    EXPECT_NE(shown.find(std::string("stop reason = signal ") + GetParam().signal),
+    const size_t selected = shown.find("* thread #");  // the faulting thread is the selected one
+    EXPECT_NE(shown.substr(selected, shown.find('\n', selected) - selected)
+                  .find(std::string("stop reason = signal ") + GetParam().signal),
               std::string::npos)
         << shown;
+    for (const char* other : {"BlockOnPipe", "SleepUntilReleased", "SpinUntilReleased"}) {
+        EXPECT_EQ(shown.find(other) != std::string::npos, GetParam().others) << shown;
+    }
     const size_t frame = shown.find(GetParam().frame);
     EXPECT_NE(frame, std::string::npos) << shown;
     EXPECT_NE(shown.find("frame #", frame), std::string::npos) << shown;  // and its callers
@@ -394,14 +400,16 @@ TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
 }
 
 const FaultCase kFaults[] = {
-    {"divide", 0, "SIGFPE", "Divide"},
-    {"pointer", 0, "SIGSEGV", "CopyReaderName"},
+    {"divide", 0, "SIGFPE", "Divide", false},
+    {"pointer", 0, "SIGSEGV", "CopyReaderName", false},
 #ifndef _WIN32
-    {"foreign_stack", 0, "SIGSEGV", "CopyReaderName"},
-    {"sent", kAccessViolationEnd, nullptr, nullptr},
+    {"foreign_stack", 0, "SIGSEGV", "CopyReaderName", false},
+    {"sent", kAccessViolationEnd, nullptr, nullptr, false},
+    {"threads", 0, "SIGSEGV", "CopyReaderName", true},
+    {"untraceable", 0, "SIGSEGV", "CopyReaderName", false},
 #endif
-    {"outside", kAccessViolationEnd, nullptr, nullptr},
-    {"other_thread", kAccessViolationEnd, nullptr, nullptr},
+    {"outside", kAccessViolationEnd, nullptr, nullptr, false},
+    {"other_thread", kAccessViolationEnd, nullptr, nullptr, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultProcessTest, ::testing::ValuesIn(kFaults),

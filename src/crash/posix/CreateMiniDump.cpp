@@ -6,6 +6,7 @@
 #include "crash/posix/LinuxMiniDump.h"
 #include "platform/TextConversion.h"
 #include "tracing/MethodTrace.h"
+#include "tracing/TraceInterface.h"
 #include "tracing/TraceLevels.h"
 
 namespace ExceptionTranslator {
@@ -18,9 +19,16 @@ void CreateMiniDump(const CrashRecord* record, const char16_t* fileName) noexcep
             return;
         }
         const std::string path = zeph::platform::WideToNarrow(fileName);
-        if (WriteLinuxMiniDump(path.c_str(), record != nullptr ? *record : CrashRecord{}) ==
-            DumpFileOutcome::Refused) {
+        int tracingRefused = 0;
+        const DumpFileOutcome outcome = WriteLinuxMiniDump(
+            path.c_str(), record != nullptr ? *record : CrashRecord{}, &tracingRefused);
+        if (outcome == DumpFileOutcome::Refused) {
             TraceRefusedDumpFile(fileName);
+        } else if (tracingRefused != 0) {
+            TRC_WriteFormat(TRACE_EXCEPTION, CrashComponent(),
+                            u"MiniDump <%s> enthält nur den Thread der Exception - die anderen "
+                            u"Threads dürfen nicht verfolgt werden (Fehler <%d>)!",
+                            fileName, tracingRefused);
         }
     } catch (...) {  // no dump
     }

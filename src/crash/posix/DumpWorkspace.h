@@ -1,5 +1,6 @@
 // The memory the dump writer works in, reserved before any fault: the maps text and its parsed
-// mappings, the modules, a buffer for the other /proc files and one for a module's UTF-16 name.
+// mappings, the modules, a buffer for the other /proc files, one for a module's UTF-16 name, and
+// the other threads with their helper's stack.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 
 #include "crash/posix/LoadedModules.h"
 #include "crash/posix/MiniDumpFormat.h"
+#include "crash/posix/OtherThreads.h"
 #include "crash/posix/ProcMaps.h"
 
 namespace ExceptionTranslator::minidump {
@@ -26,6 +28,7 @@ struct DumpWorkspace {
     char text[kTextCapacity];
     char16_t name[kNameCapacity];
     ContextAmd64 context;
+    OtherThreads otherThreads;
     uint32_t processors = 0;  // online when the memory was reserved
 };
 

@@ -53,9 +53,11 @@ void WriteThreadStreams(md::DumpFile& file, const CrashRecord& record, md::DumpW
     }
     const md::FaultingThread thread =
         md::AppendFaultingThread(file, workspace.context, workspace.mappings, maps.count);
-    directory.Add(md::WriteThreadList(file, record, thread));
+    md::AppendOtherThreads(file, record.thread, workspace.mappings, maps.count,
+                           workspace.otherThreads);
+    directory.Add(md::WriteThreadList(file, record, thread, workspace.otherThreads));
     directory.Add(md::WriteException(file, record, thread));
-    directory.Add(md::WriteMemoryList(file, thread));
+    directory.Add(md::WriteMemoryList(file, thread, workspace.otherThreads));
 }
 
 void WriteProcessStreams(md::DumpFile& file, md::DumpWorkspace& workspace,
@@ -102,7 +104,8 @@ bool ReserveLinuxMiniDumpMemory() noexcept {
     return md::ReserveWorkspace();
 }
 
-DumpFileOutcome WriteLinuxMiniDump(const char* path, const CrashRecord& record) noexcept {
+DumpFileOutcome WriteLinuxMiniDump(const char* path, const CrashRecord& record,
+                                   int* tracingRefused) noexcept {
     md::DumpWorkspace* workspace = md::Workspace();
     if (workspace == nullptr || path == nullptr || g_writing.test_and_set()) {
         return DumpFileOutcome::Failed;
@@ -112,6 +115,9 @@ DumpFileOutcome WriteLinuxMiniDump(const char* path, const CrashRecord& record) 
     const int fd = md::OpenDumpFile(path, outcome);
     if (fd >= 0) {
         const bool written = WriteDump(fd, record, *workspace);
+        if (tracingRefused != nullptr) {
+            *tracingRefused = workspace->otherThreads.refusal;
+        }
         outcome = close(fd) == 0 && written ? DumpFileOutcome::Written : DumpFileOutcome::Failed;
     }
     errno = savedErrno;

@@ -52,4 +52,39 @@ void FillContext(const ucontext_t& signalContext, ContextAmd64& context) noexcep
     }
 }
 
+void FillContext(const user_regs_struct& registers, const user_fpregs_struct& fpu,
+                 ContextAmd64& context) noexcept {
+    context = ContextAmd64{};
+    context.contextFlags =
+        kContextControl | kContextInteger | kContextSegments | kContextFloatingPoint;
+    const user_regs_struct& r = registers;
+    context.rax = r.rax;
+    context.rcx = r.rcx;
+    context.rdx = r.rdx;
+    context.rbx = r.rbx;
+    context.rsp = r.rsp;
+    context.rbp = r.rbp;
+    context.rsi = r.rsi;
+    context.rdi = r.rdi;
+    context.r8 = r.r8;
+    context.r9 = r.r9;
+    context.r10 = r.r10;
+    context.r11 = r.r11;
+    context.r12 = r.r12;
+    context.r13 = r.r13;
+    context.r14 = r.r14;
+    context.r15 = r.r15;
+    context.rip = r.rip;
+    context.eFlags = static_cast<uint32_t>(r.eflags);
+    context.segCs = static_cast<uint16_t>(r.cs);
+    context.segDs = static_cast<uint16_t>(r.ds);
+    context.segEs = static_cast<uint16_t>(r.es);
+    context.segFs = static_cast<uint16_t>(r.fs);
+    context.segGs = static_cast<uint16_t>(r.gs);
+    context.segSs = static_cast<uint16_t>(r.ss);
+    static_assert(sizeof(fpu) == sizeof(context.fltSave.bytes), "both are the FXSAVE image");
+    std::memcpy(context.fltSave.bytes, &fpu, sizeof(context.fltSave.bytes));
+    context.mxCsr = fpu.mxcsr;
+}
+
 }  // namespace ExceptionTranslator::minidump

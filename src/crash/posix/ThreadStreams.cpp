@@ -36,29 +36,48 @@ MemoryDescriptor AppendRange(DumpFile& file, Range range) noexcept {
     return {range.start, file.AppendMemory(range.start, range.end - range.start)};
 }
 
+bool Captured(const OtherThread& thread) noexcept {
+    return thread.context.dataSize > 0;
+}
+
 }  // namespace
+
+MemoryDescriptor AppendStack(DumpFile& file, uint64_t stackPointer, const Mapping* mappings,
+                             size_t count) noexcept {
+    return AppendRange(
+        file, ReadableRange(stackPointer, kRedZone, kMaxStack - kRedZone, mappings, count));
+}
 
 FaultingThread AppendFaultingThread(DumpFile& file, const ContextAmd64& context,
                                     const Mapping* mappings, size_t count) noexcept {
     FaultingThread thread;
     thread.context = file.AppendRecord(context);
-    thread.stack = AppendRange(
-        file, ReadableRange(context.rsp, kRedZone, kMaxStack - kRedZone, mappings, count));
+    thread.stack = AppendStack(file, context.rsp, mappings, count);
     thread.code =
         AppendRange(file, ReadableRange(context.rip, kCodeAround, kCodeAround, mappings, count));
     return thread;
 }
 
-Directory WriteThreadList(DumpFile& file, const CrashRecord& record,
-                          const FaultingThread& thread) noexcept {
-    const uint32_t threads = 1;
+Directory WriteThreadList(DumpFile& file, const CrashRecord& record, const FaultingThread& thread,
+                          const OtherThreads& others) noexcept {
+    uint32_t threads = 1;
+    for (uint32_t i = 0; i < others.count; ++i) {
+        threads += Captured(others.threads[i]) ? 1u : 0u;
+    }
     const LocationDescriptor list = file.AppendRecord(threads);
     Thread entry;
     entry.threadId = static_cast<uint32_t>(record.thread);
     entry.stack = thread.stack;
     entry.threadContext = thread.context;
     file.AppendRecord(entry);
-    return {kThreadListStream, {sizeof(threads) + sizeof(entry), list.rva}};
+    for (uint32_t i = 0; i < others.count; ++i) {
+        const OtherThread& other = others.threads[i];
+        if (Captured(other)) {
+            file.AppendRecord(Thread{other.id, 0, 0, 0, 0, other.stack, other.context});
+        }
+    }
+    return {kThreadListStream,
+            {static_cast<uint32_t>(sizeof(threads) + threads * sizeof(entry)), list.rva}};
 }
 
 Directory WriteException(DumpFile& file, const CrashRecord& record,
@@ -74,16 +93,24 @@ Directory WriteException(DumpFile& file, const CrashRecord& record,
     return {kExceptionStream, file.AppendRecord(stream)};
 }
 
-Directory WriteMemoryList(DumpFile& file, const FaultingThread& thread) noexcept {
-    MemoryDescriptor ranges[2];
+Directory WriteMemoryList(DumpFile& file, const FaultingThread& thread,
+                          const OtherThreads& others) noexcept {
     uint32_t count = 0;
-    for (const MemoryDescriptor& range : {thread.stack, thread.code}) {
-        if (range.memory.dataSize > 0) {
-            ranges[count++] = range;
+    auto each = [&](auto&& visit) {
+        for (const MemoryDescriptor* range : {&thread.stack, &thread.code}) {
+            visit(*range);
         }
-    }
+        for (uint32_t i = 0; i < others.count; ++i) {
+            visit(others.threads[i].stack);
+        }
+    };
+    each([&count](const MemoryDescriptor& range) { count += range.memory.dataSize > 0 ? 1u : 0u; });
     const LocationDescriptor list = file.AppendRecord(count);
-    file.Append(ranges, count * sizeof(MemoryDescriptor));
+    each([&file](const MemoryDescriptor& range) {
+        if (range.memory.dataSize > 0) {
+            file.AppendRecord(range);
+        }
+    });
     return {kMemoryListStream,
             {static_cast<uint32_t>(sizeof(count) + count * sizeof(MemoryDescriptor)), list.rva}};
 }

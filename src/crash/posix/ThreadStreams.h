@@ -1,11 +1,13 @@
-// The faulting thread in the dump: its context and stack memory, the thread list naming it, the
-// exception stream with the signal, and the memory list that lets a debugger read the stack.
+// The threads in the dump: the faulting thread's context and stack memory, the thread list naming
+// it first and then the other threads, the exception stream with the signal, and the memory list
+// that lets a debugger read the stacks.
 #pragma once
 
 #include <cstddef>
 
 #include "crash/CrashRecord.h"
 #include "crash/posix/DumpFile.h"
+#include "crash/posix/OtherThreads.h"
 #include "crash/posix/ProcMaps.h"
 
 namespace ExceptionTranslator::minidump {
@@ -21,10 +23,17 @@ struct FaultingThread {
 FaultingThread AppendFaultingThread(DumpFile& file, const ContextAmd64& context,
                                     const Mapping* mappings, size_t count) noexcept;
 
-Directory WriteThreadList(DumpFile& file, const CrashRecord& record,
-                          const FaultingThread& thread) noexcept;
+// Appends up to 64 KiB of stack from `stackPointer` (and the red zone below it), cut to the
+// readable mapping that holds it; with no mappings known the range is taken as it is.
+MemoryDescriptor AppendStack(DumpFile& file, uint64_t stackPointer, const Mapping* mappings,
+                             size_t count) noexcept;
+
+// The other threads are those whose registers were read.
+Directory WriteThreadList(DumpFile& file, const CrashRecord& record, const FaultingThread& thread,
+                          const OtherThreads& others) noexcept;
 Directory WriteException(DumpFile& file, const CrashRecord& record,
                          const FaultingThread& thread) noexcept;
-Directory WriteMemoryList(DumpFile& file, const FaultingThread& thread) noexcept;
+Directory WriteMemoryList(DumpFile& file, const FaultingThread& thread,
+                          const OtherThreads& others) noexcept;
 
 }  // namespace ExceptionTranslator::minidump

@@ -2,7 +2,8 @@
 // purpose and checks what it can see from inside; the test checks the exit, the dump and the
 // restart from outside.
 //
-//   crash_fault_child divide|pointer|outside|other_thread|foreign_stack|sent|measure
+//   crash_fault_child divide|pointer|outside|other_thread|foreign_stack|sent|threads|untraceable|
+//                     measure
 //   (no argument: a restarted instance; it leaves "restarted" in $ZEPH_CRASH_TEST_DIR)
 #include <algorithm>
 #include <chrono>
@@ -14,8 +15,15 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstddef>
 #endif
 
 #include "ExtensionHarness.h"
@@ -84,12 +92,21 @@ int DivideInsideOperation() {
                : kMismatch;
 }
 
-// The module writes its own attribute through a pointer the host got wrong.
-int BadPointerInsideOperation() {
+// The module writes its own attribute through a pointer the host got wrong; `alsoTraced`, when
+// given, is part of another line the fault must trace.
+int BadPointerInsideOperation(const char* alsoTraced = nullptr) {
     ExtensionHarness h;
+    const auto traced = [&h](const char* part) {
+        return Expect(std::ranges::any_of(h.traces.TextsAt(TRACE_EXCEPTION),
+                                          [part](const auto& line) {
+                                              return line.find(part) != std::string::npos;
+                                          }),
+                      part);
+    };
     const bool faulted =
         Expect(ReadActualReaderInto(h, g_badPointer) != ZEPH_STATUS_SUCCESS, "no error") &&
-        TracedFault(h, "GetAttribute", kAccessCode);
+        TracedFault(h, "GetAttribute", kAccessCode) &&
+        (alsoTraced == nullptr || traced(alsoTraced));
     uint8_t name[256] = {};
     return faulted && Expect(ReadActualReaderInto(h, name) == ZEPH_STATUS_SUCCESS, "no recovery")
                ? kChecked
@@ -134,6 +151,62 @@ int SentSignalInsideOperation() {
 }
 #endif
 
+#ifndef _WIN32
+std::atomic<bool> g_released{false};
+
+__attribute__((noinline)) void BlockOnPipe(int end) {
+    char byte = 0;
+    static_cast<void>(read(end, &byte, 1));
+}
+
+__attribute__((noinline)) void SleepUntilReleased() {
+    while (!g_released.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+__attribute__((noinline)) void SpinUntilReleased() {
+    while (!g_released.load()) {
+    }
+}
+
+// The system refuses ptrace to this process from here on, as a container's policy may.
+bool RefuseTracing() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_ptrace, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// The bad pointer while three more threads run: blocked in a read, sleeping, spinning.
+int FaultBesideThreeThreads(bool untraceable) {
+    int ends[2] = {};
+    if ((untraceable && !RefuseTracing()) || pipe(ends) != 0) {
+        return kMismatch;
+    }
+    std::thread threads[] = {std::thread(BlockOnPipe, ends[0]), std::thread(SleepUntilReleased),
+                             std::thread(SpinUntilReleased)};
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // each in its function
+    const int result = BadPointerInsideOperation(
+        untraceable ? "nur den Thread der Exception - die anderen Threads d\xfcrfen nicht verfolgt "
+                      "werden (Fehler <1>)!"
+                    : nullptr);
+    g_released = true;
+    static_cast<void>(write(ends[1], "x", 1));
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    // Without ptrace the leak check at exit, which stops the threads with it, cannot run.
+    std::fflush(nullptr);
+    _exit(result);
+}
+#endif
+
 int FaultOutsideOperation() {
     ExtensionHarness h;
     *g_badPointer = 1;
@@ -175,10 +248,12 @@ int main(int argc, char** argv) {
     ExceptionTranslator::SetCrashMessageShower(&LeaveMessageMark);
     const std::pair<std::string_view, int (*)()> modes[] = {
         {"divide", DivideInsideOperation},
-        {"pointer", BadPointerInsideOperation},
+        {"pointer", [] { return BadPointerInsideOperation(); }},
 #ifndef _WIN32
         {"foreign_stack", FaultOnForeignAlternateStack},
         {"sent", SentSignalInsideOperation},
+        {"threads", [] { return FaultBesideThreeThreads(false); }},
+        {"untraceable", [] { return FaultBesideThreeThreads(true); }},
 #endif
         {"outside", FaultOutsideOperation},
         {"other_thread", FaultOnForeignThread},
