@@ -386,6 +386,7 @@ TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
     lldb.Wait();
     const std::string shown = lldb.Output();
     const size_t selected = shown.find("* thread #");  // the faulting thread is the selected one
+    ASSERT_NE(selected, std::string::npos) << shown;
     EXPECT_NE(shown.substr(selected, shown.find('\n', selected) - selected)
                   .find(std::string("stop reason = signal ") + GetParam().signal),
               std::string::npos)

@@ -31,7 +31,7 @@ struct OtherThreads {
     uint32_t count = 0;
     int refusal = 0;  // the error of a refused attempt to trace a thread; 0 when none was refused
     std::atomic<bool> mayTrace{false};
-    char listing[4096];  // directory entries of /proc/self/task
+    alignas(8) char listing[4096];  // directory entries of /proc/self/task
     alignas(16) unsigned char helperStack[kHelperStackSize];
 };
 
