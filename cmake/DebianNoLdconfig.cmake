@@ -4,12 +4,14 @@
 # host and the module load them by path), so the calls do nothing but make dpkg rebuild the cache.
 # Each of the project's .deb files that has such scripts is repacked without them. A script that
 # does anything besides CPack's ldconfig call stops the packaging instead of being dropped.
+cmake_minimum_required(VERSION 3.25)
 find_program(ZEPH_DPKG_DEB dpkg-deb REQUIRED)
 
 # True in `result` when `script` holds nothing but CPack's ldconfig call.
 function(zeph_only_ldconfig script result)
     file(STRINGS ${script} lines)
-    list(FILTER lines EXCLUDE REGEX "^(#!/bin/sh|set -e|if \\[ \"\\$1\" = \"[a-z]+\" \\]; then|\tldconfig|fi|)$")
+    set(boilerplate "#!/bin/sh|set -e|if \\[ \"\\$1\" = \"[a-z]+\" \\]; then|\tldconfig|fi|")
+    list(FILTER lines EXCLUDE REGEX "^(${boilerplate})$")
     if(lines)
         set(${result} FALSE PARENT_SCOPE)
     else()
@@ -20,7 +22,8 @@ endfunction()
 function(zeph_drop_ldconfig_scripts deb)
     set(tree ${deb}.tree)
     file(REMOVE_RECURSE ${tree})
-    execute_process(COMMAND ${ZEPH_DPKG_DEB} --raw-extract ${deb} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND ${ZEPH_DPKG_DEB} --raw-extract ${deb} ${tree}
+        COMMAND_ERROR_IS_FATAL ANY)
     set(dropped FALSE)
     foreach(name postinst postrm)
         set(script ${tree}/DEBIAN/${name})

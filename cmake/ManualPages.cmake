@@ -18,9 +18,10 @@ function(zeph_manual_page target summary)
     set(program $<TARGET_FILE:${target}>)
     if(WIN32)
         set(program ${zeph_man_dir}/${target}-under-wine.sh)
-        file(GENERATE OUTPUT ${program} FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
-            CONTENT "#!/bin/sh\nset -e\n'${CMAKE_SOURCE_DIR}/scripts/wine-run.sh' \
-'$<TARGET_FILE:${target}>' \"$@\" | tr -d '\\r'\n")
+        file(GENERATE OUTPUT ${program}
+            CONTENT "#!/bin/bash\nset -euo pipefail\n'${CMAKE_SOURCE_DIR}/scripts/wine-run.sh' \
+'$<TARGET_FILE:${target}>' \"$@\" | tr -d '\\r'\n"
+            FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
     endif()
     set(help2man ${ZEPH_HELP2MAN} --no-info --section 1 --source ZEPH --name ${summary}
         --output ${page} ${program})
@@ -28,7 +29,8 @@ function(zeph_manual_page target summary)
         set(output ${zeph_man_dir}/${target}.txt)
         add_custom_command(OUTPUT ${output}
             COMMAND ${help2man}
-            COMMAND sh -c "MANWIDTH=80 '${ZEPH_MAN}' -E ascii -l '${page}' | '${ZEPH_COL}' -bx > '${output}'"
+            COMMAND bash -c "set -o pipefail; MANWIDTH=80 '${ZEPH_MAN}' -E ascii -l '${page}' \
+| '${ZEPH_COL}' -bx > '${output}'"
             DEPENDS ${target} VERBATIM)
         install(FILES ${output} DESTINATION ${zeph_doc_dir})
     else()
