@@ -31,11 +31,17 @@ endif()
 # The project has no licence file; its README is the one document shipped.
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${zeph_doc_dir})
 
+# The programs' manual pages; the .deb's copyright and changelog.
+include(${CMAKE_CURRENT_LIST_DIR}/ManualPages.cmake)
+if(NOT WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/DebianDocuments.cmake)
+endif()
+
 set(CPACK_PACKAGE_NAME ${ZEPH_PACKAGE_NAME})
 set(CPACK_PACKAGE_VENDOR "ZEPH")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "PC/SC extension module for a virtual smart card reader, with its host and test tools")
+    "PC/SC extension module for virtual smart card readers, with host and test tools")
 set(CPACK_PACKAGE_CONTACT ${ZEPH_PACKAGE_MAINTAINER})
 set(CPACK_RESOURCE_FILE_README ${CMAKE_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_FILE_NAME ${ZEPH_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME})
@@ -52,17 +58,20 @@ else()
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ZEPH_PACKAGE_MAINTAINER})
     set(CPACK_DEBIAN_PACKAGE_SECTION misc)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    # Below the summary; Debian wants lines of at most 80 characters.
     string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
-        "The module ZEPH_Ext_PcSc.so carries a virtual reader's requests out on a physical\n"
-        "reader through pcsc-lite, which it loads at run time (libpcsclite.so.1). Beside it in\n"
-        "/usr/lib/zeph/ lies the trace system stand-in it writes its trace through.\n"
-        "zeph_host runs a host's cycle on the module; zeph_vcard is a virtual card for the\n"
-        "vpcd reader driver of pcscd.")
+        "The module ZEPH_Ext_PcSc.so carries a virtual reader's requests out on a\n"
+        "physical reader through pcsc-lite, which it loads at run time\n"
+        "(libpcsclite.so.1). Beside it in /usr/lib/zeph/ lies the trace system\n"
+        "stand-in it writes its trace through. zeph_host runs a host's cycle on the\n"
+        "module; zeph_vcard is a virtual card for the vpcd reader driver of pcscd.")
     # The C and C++ runtime from dpkg-shlibdeps; pcsc-lite by hand, as it is loaded with dlopen.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS libpcsclite1)
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS pcscd)
     set(CPACK_DEBIAN_PACKAGE_SUGGESTS vsmartcard-vpcd)
+    # No ldconfig calls for the private library directory (cmake/DebianNoLdconfig.cmake).
+    list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianNoLdconfig.cmake)
 endif()
 
 include(CPack)

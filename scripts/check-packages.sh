@@ -4,7 +4,9 @@
 # .deb's fields and that its version is the module's, then unpacks the .deb into a scratch root
 # (dpkg -x, nothing is installed into the machine) and runs one host cycle with the unpacked
 # zeph_host, its default module and zeph_vcard on a private PC/SC stack (scripts/host-demo.sh in
-# tests/support/realstack/run-in-namespace.sh).
+# tests/support/realstack/run-in-namespace.sh). The manual pages (and the ZIP's text of
+# zeph_host's) must name the options of the programs' --help; lintian must find no error and no
+# warning in any .deb or .ddeb of the project.
 #
 #   check-packages.sh
 set -euo pipefail
@@ -40,6 +42,41 @@ project_version() {
     sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
 }
 
+# The option names (--name) a text mentions, one a line, sorted.
+option_names() {
+    grep -oE -- '--[a-z][a-z-]*' | sort -u
+}
+
+# The option names in a manual page's text (standard input) are the ones in `program --help`.
+same_options() {
+    local what=$1 program=$2
+    local in_page in_help
+    in_page=$(option_names)
+    in_help=$("$program" --help | option_names)
+    if [ -n "$in_help" ] && [ "$in_page" = "$in_help" ]; then
+        ok "$what names the $(wc -l <<<"$in_help") options of $(basename "$program") --help"
+    else
+        fail "$what: options differ from $(basename "$program") --help (< page, > --help)"
+        diff <(echo "$in_page") <(echo "$in_help") || true
+    fi
+}
+
+# lintian on every Debian package of the project the Linux build made (.deb and .ddeb): any
+# error or warning fails; overrides only from the package's own overrides file.
+check_lintian() {
+    local version=$1 package
+    local packages=(build/linux/"$name"*_"$version"_*.deb build/linux/"$name"*_"$version"_*.ddeb)
+    for package in "${packages[@]}"; do
+        [ -f "$package" ] || continue
+        if lintian --fail-on error,warning "$package" >"$work/lintian.log" 2>&1; then
+            ok "lintian: $package: no errors, no warnings"
+        else
+            grep -v 'running with root privileges' "$work/lintian.log" || true
+            fail "lintian: $package"
+        fi
+    done
+}
+
 # Builds the shipped targets only (cpack installs, it builds nothing), then the packages.
 make_packages() {
     local preset=$1 generators=$2
@@ -51,7 +88,8 @@ make_packages() {
 }
 
 # --- Linux
-make_packages linux "DEB;TGZ" ZEPH_Ext_PcSc zeph_trace_system zeph_host zeph_vcard
+make_packages linux "DEB;TGZ" ZEPH_Ext_PcSc zeph_trace_system zeph_host zeph_vcard \
+    zeph_manual_pages
 version=$(project_version build/linux)
 deb=build/linux/${name}_${version}_$(dpkg --print-architecture).deb
 tgz=build/linux/$name-$version-Linux.tar.gz
@@ -60,7 +98,11 @@ bin/zeph_vcard
 lib/zeph/ZEPH_Ext_PcSc.so
 lib/zeph/TpUmTraceSystem001_x64.so
 share/doc/$name/README.md
-share/doc/$name/registry.reg.example"
+share/doc/$name/registry.reg.example
+share/doc/$name/copyright
+share/doc/$name/changelog.gz
+share/man/man1/zeph_host.1.gz
+share/man/man1/zeph_vcard.1.gz"
 for package in "$deb" "$tgz"; do
     [ -f "$package" ] || { fail "no $package"; }
 done
@@ -77,6 +119,14 @@ if [ -f "$deb" ]; then
 
     unpacked=$work/root
     dpkg -x "$deb" "$unpacked"
+
+    # The manual pages and changelog follow the programs and the version.
+    for program in zeph_host zeph_vcard; do
+        same_options "man $program" "$unpacked/usr/bin/$program" < <(MANWIDTH=200 \
+            man -E ascii -l "$unpacked/usr/share/man/man1/$program.1.gz" | col -bx)
+    done
+    zcat "$unpacked/usr/share/doc/$name/changelog.gz" | head -n 1 | grep -qF "$name ($version)" ||
+        fail "the changelog's first entry is not $name ($version)"
 
     # The module's ELF version note: the signature, then file and product version as two
     # doublewords each (major.minor, patch.tweak), little-endian.
@@ -127,6 +177,8 @@ if [ -f "$deb" ]; then
     fi
 fi
 
+check_lintian "$version"
+
 if [ -f "$tgz" ]; then
     same_files "$tgz" "$(sed "s|^|$name-$version-Linux/|" <<<"$shipped")" \
         "$(tar -tzf "$tgz" | grep -v '/$')"
@@ -134,13 +186,19 @@ fi
 
 # --- Windows: the ZIP, when the Windows build tree is there (scripts/run-tests.sh builds it)
 if [ -f build/windows/CMakeCache.txt ]; then
-    make_packages windows ZIP ZEPH_Ext_PcSc zeph_trace_system zeph_host
+    make_packages windows ZIP ZEPH_Ext_PcSc zeph_trace_system zeph_host zeph_manual_pages
     version=$(project_version build/windows)
     zip=build/windows/$name-$version-win64.zip
     if [ -f "$zip" ]; then
         same_files "$zip" "$(printf "%s\n" ZEPH_Ext_PcSc.dll TpUmTraceSystem001_x64.dll \
-            zeph_host.exe README.md | sed "s|^|$name-$version-win64/|")" \
+            zeph_host.exe README.md zeph_host.txt | sed "s|^|$name-$version-win64/|")" \
             "$(cmake -E tar tf "$zip" | grep -v '/$')"
+        # The page's text, made under Wine from zeph_host.exe, against the Linux zeph_host.
+        (cd "$work" && cmake -E tar xf "$root/$zip")
+        if [ -n "${unpacked:-}" ]; then
+            same_options "zeph_host.txt of the ZIP" "$unpacked/usr/bin/zeph_host" \
+                <"$work/$name-$version-win64/zeph_host.txt"
+        fi
     else
         fail "no $zip"
     fi

@@ -10,6 +10,9 @@ CommandLineOutcome ParseCommandLine(const std::vector<std::string_view>& args,
         if (name == "--help" || name == "-h") {
             return CommandLineOutcome::Help;
         }
+        if (name == "--version") {
+            return CommandLineOutcome::Version;
+        }
         if (table.operand && !name.starts_with("--")) {
             error = table.operand(name);
             continue;

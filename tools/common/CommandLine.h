@@ -1,4 +1,5 @@
-// The walk over a tool's command line: options with a value each, help, and the first error.
+// The walk over a tool's command line: options with a value each, help, version and the first
+// error.
 #pragma once
 
 #include <functional>
@@ -23,11 +24,11 @@ struct OptionTable {
     ValueHandler operand;
 };
 
-enum class CommandLineOutcome { Run, Help, Error };
+enum class CommandLineOutcome { Run, Help, Version, Error };
 
 // Walks the arguments after the program name in order. "--help" or "-h" where an option is due
-// ends the walk with Help. The first error ends it with Error and the error's text: "missing
-// value after NAME", "unknown option NAME" or the handler's own.
+// ends the walk with Help, "--version" with Version. The first error ends it with Error and the
+// error's text: "missing value after NAME", "unknown option NAME" or the handler's own.
 CommandLineOutcome ParseCommandLine(const std::vector<std::string_view>& args,
                                     const OptionTable& table, std::string& error);
 

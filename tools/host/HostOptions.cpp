@@ -102,16 +102,14 @@ ParsedHostOptions ParseHostOptions(const std::vector<std::string_view>& args) {
     return result;
 }
 std::string HostUsage() {
-    return "usage: zeph_host [--module PATH | PATH] [--apdu HEX]... [--cycles N]\n"
-           "                 [--timeout-ms MS] [--state-queries N] [--trace LEVELS]\n"
-           "                 [--no-atr-filter] [--dirs]\n"
-           "       zeph_host [--module PATH | PATH] --diagnose [--json] [--reader NAME]\n"
-           "                 [--trace LEVELS]\n"
+    return "Usage: zeph_host [OPTION]... [PATH]\n"
+           "  or:  zeph_host --diagnose [--json] [--reader NAME] [--trace LEVELS] [PATH]\n"
            "\n"
            "Runs the host's cycle on the extension module: IsPresent waits for a card; once one\n"
            "is connected, IsAbsent waits for its removal on a second thread while the commands\n"
            "are sent, the physical reader's name is read and GetState is queried; after the\n"
-           "removal the cycle starts again. Ctrl-C ends the run through Cancel.\n"
+           "removal the cycle starts again. Ctrl-C ends the run through Cancel. PATH is the\n"
+           "module, as --module PATH.\n"
            "\n"
            "  --module PATH       the module (default: the first of ../../module/,\n"
            "                      ../lib/zeph/ and this program's directory that has it)\n"
@@ -135,5 +133,7 @@ std::string HostUsage() {
            "                      status 0 a card the module would take, 1 none, 2 no PC/SC\n"
            "                      service, 3 the module cannot be used\n"
            "  --json              the diagnosis as one JSON object\n"
-           "  --reader NAME       the diagnosis with the host's manual reader setting\n";
+           "  --reader NAME       the diagnosis with the host's manual reader setting\n"
+           "  --help              show this text and end\n"
+           "  --version           show the program's version and end\n";
 }

@@ -51,6 +51,10 @@ int RunDiagnosis(const std::string& modulePath, const HostOptions& options) {
 int main(int argc, char** argv) {
     const ParsedHostOptions parsed =
         ParseHostOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+    if (parsed.outcome == ParsedHostOptions::Outcome::Version) {
+        std::printf("zeph_host %s\n", ZEPH_TOOL_VERSION);
+        return 0;
+    }
     if (parsed.outcome != ParsedHostOptions::Outcome::Run) {
         const bool help = parsed.outcome == ParsedHostOptions::Outcome::Help;
         if (!help) {

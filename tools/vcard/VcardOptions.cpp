@@ -135,7 +135,11 @@ ParsedOptions ParseVcardOptions(const std::vector<std::string_view>& args) {
     return result;
 }
 std::string VcardUsage() {
-    return "usage: zeph_vcard [options]\n"
+    return "Usage: zeph_vcard [OPTION]...\n"
+           "\n"
+           "A virtual smart card for the vpcd reader driver of pcscd: connects to the driver\n"
+           "and answers the reader's commands as a card with the given ATR and files would.\n"
+           "\n"
            "  --host H              reader driver host (default 127.0.0.1)\n"
            "  --port N              reader driver port, decimal or 0x hex (default 35963)\n"
            "  --connect-timeout MS  keep retrying the connection this long (default 10000)\n"
@@ -146,6 +150,9 @@ std::string VcardUsage() {
            "  --drop-after N        drop the connection on the Nth command of a connection\n"
            "  --silent              never answer a command\n"
            "  --answer-delay MS     wait this long before each answer\n"
+           "  --help                show this text and end\n"
+           "  --version             show the program's version and end\n"
+           "\n"
            "Commands on standard input, one a line: remove, insert, quit.\n";
 }
 

@@ -32,6 +32,10 @@ int StopSignals() {
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const vcard::ParsedOptions parsed = vcard::ParseVcardOptions(args);
+    if (parsed.outcome == vcard::ParsedOptions::Outcome::Version) {
+        std::printf("zeph_vcard %s\n", ZEPH_TOOL_VERSION);
+        return 0;
+    }
     if (parsed.outcome != vcard::ParsedOptions::Outcome::Run) {
         const bool help = parsed.outcome == vcard::ParsedOptions::Outcome::Help;
         if (!help) {
