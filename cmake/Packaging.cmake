@@ -65,4 +65,5 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SUGGESTS vsmartcard-vpcd)
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/DebugSymbols.cmake)
 include(CPack)
