@@ -16,8 +16,14 @@ set(zeph_shipped_code ZEPH_Ext_PcSc zeph_core zeph_trace_system zeph_tools_commo
 if(NOT WIN32)
     list(APPEND zeph_shipped_code zeph_vcard zeph_vcard_lib)
 endif()
+# DWARF 4 in the PE files: lldb-14 finds no source file names in a PE file's DWARF 5 line tables
+# (its .debug_line_str), and shows a Windows dump's lines without their files.
+set(zeph_debug_option -g)
+if(WIN32)
+    set(zeph_debug_option -gdwarf-4)
+endif()
 foreach(target IN LISTS zeph_shipped_code)
-    target_compile_options(${target} PRIVATE -g)
+    target_compile_options(${target} PRIVATE ${zeph_debug_option})
 endforeach()
 
 # The generators that split the debug information off need the binaries unstripped
