@@ -56,7 +56,7 @@ build_id() {
 # Each shipped ELF binary below TREE is stripped, and TREE/usr/lib/debug (the debug-symbols
 # package unpacked over it) holds its debug information under its build id, and nothing else.
 check_debug_symbols_package() {
-    local dbgsym=$1 tree=$2 binary id debug expected=""
+    local dbgsym=$1 tree=$2 binary id debug expected="" before=$failures
     [ "$(dpkg-deb -f "$dbgsym" Package)" = "$name-dbgsym" ] || fail "$dbgsym: its package name"
     [ "$(dpkg-deb -f "$dbgsym" Depends)" = "$name (= $version)" ] ||
         fail "$dbgsym does not depend on exactly $name $version"
@@ -74,8 +74,28 @@ check_debug_symbols_package() {
             fail "${binary#"$tree"/} is not stripped"
         fi
     done
+    [ "$failures" -ne "$before" ] ||
+        ok "each ELF binary of the .deb is stripped, its debug file found by its build id"
     same_files "$dbgsym" "${expected%$'\n'}" \
         "$(dpkg-deb --fsys-tarfile "$dbgsym" | tar -t | grep -v '/$' | sed 's|^\./||')"
+}
+
+# The tarball's binaries are stripped alike: the debug-symbols package below DEBUG serves them too.
+check_tarball_debug_files() {
+    local tgz=$1 debug=$2 binary id missing=""
+    mkdir -p "$work/tgz"
+    tar -xzf "$tgz" -C "$work/tgz"
+    for binary in "$work"/tgz/*/bin/* "$work"/tgz/*/lib/zeph/*.so; do
+        id=$(build_id "$binary")
+        if [ -z "$id" ] || [ ! -f "$debug/.build-id/${id:0:2}/${id:2}.debug" ]; then
+            missing+=" ${binary##*/}"
+        fi
+    done
+    if [ -z "$missing" ]; then
+        ok "the debug-symbols package holds the debug files of the tarball's binaries"
+    else
+        fail "no debug file in the debug-symbols package for the tarball's$missing"
+    fi
 }
 
 # The debug link of a PE binary: the file name, then (after padding) the file's CRC-32 as four
@@ -96,18 +116,20 @@ file_crc() {
 # Each shipped .dll and .exe in DIR is stripped and links to a debug file in SYMBOLS with that
 # file's checksum; the symbols ZIP holds those debug files below SYMBOLS and nothing else.
 check_symbols_zip() {
-    local zip=$1 dir=$2 symbols=$3 binary link crc expected=""
+    local zip=$1 dir=$2 symbols=$3 binary link crc expected="" before=$failures
     for binary in "$dir"/*.dll "$dir"/*.exe; do
         read -r link crc <<<"$(debug_link "$binary")"
         expected+="${symbols##*/}/$link"$'\n'
         if [ -z "$link" ]; then
             fail "${binary##*/} has no debug link"
         elif [ ! -f "$symbols/$link" ] || [ "$(file_crc "$symbols/$link")" != "$crc" ]; then
-            fail "${binary##*/} links to $link, which the symbols ZIP does not hold with its checksum"
+            fail "${binary##*/} links to $link, not in the symbols ZIP with that checksum"
         elif x86_64-w64-mingw32-objdump -h "$binary" | grep -q '\.debug_info'; then
             fail "${binary##*/} is not stripped"
         fi
     done
+    [ "$failures" -ne "$before" ] ||
+        ok "each binary of the ZIP is stripped and links to its debug file"
     same_files "$zip" "${expected%$'\n'}" "$(cmake -E tar tf "$zip" | grep -v '/$')"
 }
 
@@ -147,7 +169,8 @@ read_linux_dump() {
     dump=$(new_dump "$work/state" "$work/state/mark")
     [ -n "$dump" ] || { fail "the unpacked module wrote no dump"; return; }
     names_the_fault "a Linux dump with the debug-symbols package" "$module" "signal SIGSEGV" \
-        "$(lldb_backtrace "$dump" -O "settings set target.debug-file-search-paths $tree/usr/lib/debug")"
+        "$(lldb_backtrace "$dump" \
+            -O "settings set target.debug-file-search-paths $tree/usr/lib/debug")"
 }
 
 # A dump the DLL of the unpacked ZIP writes under Wine 8 (dbghelp's MiniDumpWriteDump), read with
@@ -166,7 +189,7 @@ read_windows_dump() {
         >"$work/wine-fault.log" 2>&1 || status=$?
     wine_stop
     [ "$status" -eq 0 ] ||
-        { cat "$work/wine-fault.log"; fail "the C host's fault in the unpacked DLL under Wine"; return; }
+        { cat "$work/wine-fault.log"; fail "the C host's fault in the DLL under Wine"; return; }
     dump=$(new_dump "$WINEPREFIX/drive_c/users" "$work/mark")
     [ -n "$dump" ] || { fail "the unpacked DLL wrote no dump under Wine"; return; }
     read -r link _ <<<"$(debug_link "$dir/$module")"
@@ -270,6 +293,7 @@ fi
 if [ -f "$tgz" ]; then
     same_files "$tgz" "$(sed "s|^|$name-$version-Linux/|" <<<"$shipped")" \
         "$(tar -tzf "$tgz" | grep -v '/$')"
+    [ -d "$work/root/usr/lib/debug" ] && check_tarball_debug_files "$tgz" "$work/root/usr/lib/debug"
 fi
 
 # --- Windows: the ZIP, when the Windows build tree is there (scripts/run-tests.sh builds it)
