@@ -5,7 +5,8 @@
 #   binaries it strips: /usr/lib/debug/.build-id/xx/yyyy.debug, found by the build id. The
 #   tarball's binaries, stripped alike, carry the same build ids.
 # - Windows: a symbols ZIP beside the package ZIP, one <binary>.debug per shipped .dll and .exe,
-#   which the stripped binary names in its .gnu_debuglink section (cmake/SplitWindowsDebugInfo.cmake).
+#   which the stripped binary names in its .gnu_debuglink section
+#   (cmake/SplitWindowsDebugInfo.cmake).
 #
 # Included from cmake/Packaging.cmake, after the shipped targets exist and before include(CPack).
 
