@@ -28,7 +28,7 @@ if(NOT WIN32)
     # The README's example of the registry file that /etc/zeph/registry.reg would be.
     install(FILES ${CMAKE_SOURCE_DIR}/docs/registry.reg.example DESTINATION ${zeph_doc_dir})
 endif()
-# The project has no licence file; its README is the one document shipped.
+# The README; the project has no licence file (the .deb states its terms in its copyright file).
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${zeph_doc_dir})
 
 # The programs' manual pages; the .deb's copyright and changelog.
@@ -74,4 +74,5 @@ else()
     list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianNoLdconfig.cmake)
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/DebugSymbols.cmake)
 include(CPack)

@@ -8,6 +8,12 @@
 # zeph_host's) must name the options of the programs' --help; lintian must find no error and no
 # warning in any .deb or .ddeb of the project.
 #
+# The debug information beside them: the .deb's debug-symbols package holds one debug file per
+# shipped ELF binary, found by its build id; the Windows symbols ZIP one per shipped .dll and .exe,
+# named with its checksum by the binary's debug link. A dump that the stripped module wrote (the C
+# host test, abi_vtable_test, reading the module's own attribute into a bad pointer) is read by
+# lldb-14 with those files, on Linux and under Wine 8, and must name the faulting function.
+#
 #   check-packages.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -77,6 +83,158 @@ check_lintian() {
     done
 }
 
+# --- The debug information (README, "Reading a user's dump")
+
+# The build id of an ELF file, in hexadecimal.
+build_id() {
+    readelf -n "$1" 2>/dev/null | sed -n 's/^ *Build ID: //p'
+}
+
+# Each shipped ELF binary below TREE is stripped, and TREE/usr/lib/debug (the debug-symbols
+# package unpacked over it) holds its debug information under its build id, and nothing else.
+check_debug_symbols_package() {
+    local dbgsym=$1 tree=$2 binary id debug expected="" before=$failures
+    [ "$(dpkg-deb -f "$dbgsym" Package)" = "$name-dbgsym" ] || fail "$dbgsym: its package name"
+    [ "$(dpkg-deb -f "$dbgsym" Depends)" = "$name (= $version)" ] ||
+        fail "$dbgsym does not depend on exactly $name $version"
+    dpkg -x "$dbgsym" "$tree"
+    for binary in "$tree"/usr/bin/* "$tree"/usr/lib/zeph/*.so; do
+        id=$(build_id "$binary")
+        debug=usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug
+        expected+="$debug"$'\n'
+        if [ -z "$id" ] || [ ! -f "$tree/$debug" ]; then
+            fail "no debug file for ${binary#"$tree"/} (build id \"$id\")"
+        elif [ "$(build_id "$tree/$debug")" != "$id" ] ||
+            ! readelf -S "$tree/$debug" 2>/dev/null | grep -q '\.debug_info'; then
+            fail "$debug is not the debug information of ${binary#"$tree"/}"
+        elif readelf -S "$binary" | grep -qE '\.(debug_info|symtab) '; then
+            fail "${binary#"$tree"/} is not stripped"
+        fi
+    done
+    [ "$failures" -ne "$before" ] ||
+        ok "each ELF binary of the .deb is stripped, its debug file found by its build id"
+    same_files "$dbgsym" "${expected%$'\n'}" \
+        "$(dpkg-deb --fsys-tarfile "$dbgsym" | tar -t | grep -v '/$' | sed 's|^\./||')"
+}
+
+# The tarball's binaries are stripped alike: the debug-symbols package below DEBUG serves them too.
+check_tarball_debug_files() {
+    local tgz=$1 debug=$2 binary id missing=""
+    mkdir -p "$work/tgz"
+    tar -xzf "$tgz" -C "$work/tgz"
+    for binary in "$work"/tgz/*/bin/* "$work"/tgz/*/lib/zeph/*.so; do
+        id=$(build_id "$binary")
+        if [ -z "$id" ] || [ ! -f "$debug/.build-id/${id:0:2}/${id:2}.debug" ]; then
+            missing+=" ${binary##*/}"
+        fi
+    done
+    if [ -z "$missing" ]; then
+        ok "the debug-symbols package holds the debug files of the tarball's binaries"
+    else
+        fail "no debug file in the debug-symbols package for the tarball's$missing"
+    fi
+}
+
+# The debug link of a PE binary: the file name, then (after padding) the file's CRC-32 as four
+# bytes, little-endian, printed as "NAME CRC" with the CRC in hexadecimal bytes.
+debug_link() {
+    local section=$work/debuglink
+    rm -f "$section"
+    x86_64-w64-mingw32-objcopy --dump-section .gnu_debuglink="$section" "$1" "$work/objcopy.out" \
+        2>/dev/null || return 0
+    echo "$(tr '\0' '\n' <"$section" | head -n 1) $(tail -c 4 "$section" | od -An -tx1 | tr -d ' ')"
+}
+
+# The CRC-32 a debug link carries, of a whole file: gzip's trailer holds it, little-endian.
+file_crc() {
+    gzip -c "$1" | tail -c 8 | head -c 4 | od -An -tx1 | tr -d ' '
+}
+
+# Each shipped .dll and .exe in DIR is stripped and links to a debug file in SYMBOLS with that
+# file's checksum; the symbols ZIP holds those debug files below SYMBOLS and nothing else.
+check_symbols_zip() {
+    local zip=$1 dir=$2 symbols=$3 binary link crc expected="" before=$failures
+    for binary in "$dir"/*.dll "$dir"/*.exe; do
+        read -r link crc <<<"$(debug_link "$binary")"
+        expected+="${symbols##*/}/$link"$'\n'
+        if [ -z "$link" ]; then
+            fail "${binary##*/} has no debug link"
+        elif [ ! -f "$symbols/$link" ] || [ "$(file_crc "$symbols/$link")" != "$crc" ]; then
+            fail "${binary##*/} links to $link, not in the symbols ZIP with that checksum"
+        elif x86_64-w64-mingw32-objdump -h "$binary" | grep -q '\.debug_info'; then
+            fail "${binary##*/} is not stripped"
+        fi
+    done
+    [ "$failures" -ne "$before" ] ||
+        ok "each binary of the ZIP is stripped and links to its debug file"
+    same_files "$zip" "${expected%$'\n'}" "$(cmake -E tar tf "$zip" | grep -v '/$')"
+}
+
+# lldb-14's view of DUMP, with further lldb arguments: the stop reason and the backtrace.
+lldb_backtrace() {
+    local dump=$1
+    shift
+    lldb-14 --batch "$@" -c "$dump" -o 'thread list' -o bt </dev/null 2>/dev/null
+}
+
+# Whether lldb's backtrace names the faulting function in MODULE; prints it when not.
+names_the_fault() {
+    local what=$1 module=$2 stop=$3 shown=$4
+    if grep -qF "stop reason = $stop" <<<"$shown" &&
+        grep -qE "frame #[0-9]+: .*$module\`CZephExtensionPcSc::CopyReaderName" <<<"$shown"; then
+        ok "lldb-14 names the faulting function of $what"
+    else
+        echo "$shown"
+        fail "lldb-14 does not name the faulting function of $what"
+    fi
+}
+
+# The newest dump below DIR that is newer than the file MARK.
+new_dump() {
+    find "$1" -name '*_AppCrashDump_*.dmp.txt' -newer "$2" -printf '%T@ %p\n' | sort -n |
+        tail -n 1 | cut -d ' ' -f 2-
+}
+
+# A dump the stripped module of the unpacked .deb writes, read with the unpacked debug files.
+read_linux_dump() {
+    local tree=$1 dump module=ZEPH_Ext_PcSc.so
+    mkdir -p "$work/state"
+    touch "$work/state/mark"
+    XDG_STATE_HOME=$work/state build/linux/tests/abi/abi_vtable_test \
+        "$tree/usr/lib/zeph/$module" fault >"$work/fault.log" 2>&1 ||
+        { cat "$work/fault.log"; fail "the C host's fault in the unpacked module"; return; }
+    dump=$(new_dump "$work/state" "$work/state/mark")
+    [ -n "$dump" ] || { fail "the unpacked module wrote no dump"; return; }
+    names_the_fault "a Linux dump with the debug-symbols package" "$module" "signal SIGSEGV" \
+        "$(lldb_backtrace "$dump" \
+            -O "settings set target.debug-file-search-paths $tree/usr/lib/debug")"
+}
+
+# A dump the DLL of the unpacked ZIP writes under Wine 8 (dbghelp's MiniDumpWriteDump), read with
+# the DLL's debug file from the symbols ZIP. lldb-14 reads the minidump but follows no debug link
+# of a PE file: the debug file is added to the module by hand, the one the link names. It unwinds
+# the fault's frame, in Wine's msvcrt.dll (memcpy), with Wine's own PE libraries.
+read_windows_dump() {
+    local dir=$1 symbols=$2 dump link status=0 module=ZEPH_Ext_PcSc.dll
+    local wine_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+    # The build tree's prefix and its own wineserver (a running one is taken as it is), stopped
+    # after the one run.
+    # shellcheck source=scripts/wine-prepare.sh
+    . scripts/wine-prepare.sh build/windows || true
+    touch "$work/mark"
+    scripts/wine-run.sh "$root/build/windows/tests/abi/abi_vtable_test.exe" "Z:$dir/$module" fault \
+        >"$work/wine-fault.log" 2>&1 || status=$?
+    wine_stop
+    [ "$status" -eq 0 ] ||
+        { cat "$work/wine-fault.log"; fail "the C host's fault in the DLL under Wine"; return; }
+    dump=$(new_dump "$WINEPREFIX/drive_c/users" "$work/mark")
+    [ -n "$dump" ] || { fail "the unpacked DLL wrote no dump under Wine"; return; }
+    read -r link _ <<<"$(debug_link "$dir/$module")"
+    names_the_fault "a Wine dump with the symbols ZIP" "$module" "Exception 0xc0000005" \
+        "$(lldb_backtrace "$dump" -O "settings set target.exec-search-paths $dir $wine_dlls" \
+            -o "target symbols add -s $module $symbols/$link")"
+}
+
 # Builds the shipped targets only (cpack installs, it builds nothing), then the packages.
 make_packages() {
     local preset=$1 generators=$2
@@ -89,9 +247,10 @@ make_packages() {
 
 # --- Linux
 make_packages linux "DEB;TGZ" ZEPH_Ext_PcSc zeph_trace_system zeph_host zeph_vcard \
-    zeph_manual_pages
+    zeph_manual_pages abi_vtable_test
 version=$(project_version build/linux)
 deb=build/linux/${name}_${version}_$(dpkg --print-architecture).deb
+dbgsym=build/linux/${name}-dbgsym_${version}_$(dpkg --print-architecture).ddeb
 tgz=build/linux/$name-$version-Linux.tar.gz
 shipped="bin/zeph_host
 bin/zeph_vcard
@@ -103,7 +262,7 @@ share/doc/$name/copyright
 share/doc/$name/changelog.gz
 share/man/man1/zeph_host.1.gz
 share/man/man1/zeph_vcard.1.gz"
-for package in "$deb" "$tgz"; do
+for package in "$deb" "$dbgsym" "$tgz"; do
     [ -f "$package" ] || { fail "no $package"; }
 done
 
@@ -119,6 +278,10 @@ if [ -f "$deb" ]; then
 
     unpacked=$work/root
     dpkg -x "$deb" "$unpacked"
+    if [ -f "$dbgsym" ]; then
+        check_debug_symbols_package "$dbgsym" "$unpacked"
+        read_linux_dump "$unpacked"
+    fi
 
     # The manual pages and changelog follow the programs and the version.
     for program in zeph_host zeph_vcard; do
@@ -182,13 +345,16 @@ check_lintian "$version"
 if [ -f "$tgz" ]; then
     same_files "$tgz" "$(sed "s|^|$name-$version-Linux/|" <<<"$shipped")" \
         "$(tar -tzf "$tgz" | grep -v '/$')"
+    [ -d "$work/root/usr/lib/debug" ] && check_tarball_debug_files "$tgz" "$work/root/usr/lib/debug"
 fi
 
 # --- Windows: the ZIP, when the Windows build tree is there (scripts/run-tests.sh builds it)
 if [ -f build/windows/CMakeCache.txt ]; then
-    make_packages windows ZIP ZEPH_Ext_PcSc zeph_trace_system zeph_host zeph_manual_pages
+    make_packages windows ZIP ZEPH_Ext_PcSc zeph_trace_system zeph_host zeph_manual_pages \
+        abi_vtable_test
     version=$(project_version build/windows)
     zip=build/windows/$name-$version-win64.zip
+    symbols_zip=build/windows/$name-$version-win64-symbols.zip
     if [ -f "$zip" ]; then
         same_files "$zip" "$(printf "%s\n" ZEPH_Ext_PcSc.dll TpUmTraceSystem001_x64.dll \
             zeph_host.exe README.md zeph_host.txt | sed "s|^|$name-$version-win64/|")" \
@@ -202,11 +368,20 @@ if [ -f build/windows/CMakeCache.txt ]; then
     else
         fail "no $zip"
     fi
+    if [ -f "$zip" ] && [ -f "$symbols_zip" ]; then
+        (mkdir -p "$work/win" && cd "$work/win" && cmake -E tar xf "$root/$zip" &&
+            cmake -E tar xf "$root/$symbols_zip")
+        check_symbols_zip "$symbols_zip" "$work/win/$name-$version-win64" \
+            "$work/win/$name-$version-win64-symbols"
+        read_windows_dump "$work/win/$name-$version-win64" "$work/win/$name-$version-win64-symbols"
+    else
+        fail "no $symbols_zip"
+    fi
 else
     echo "check-packages: no Windows build tree (build/windows): no ZIP checked"
 fi
 
-for package in "$deb" "$tgz" ${zip:+"$zip"}; do
+for package in "$deb" "$dbgsym" "$tgz" ${zip:+"$zip"} ${symbols_zip:+"$symbols_zip"}; do
     if [ -f "$package" ]; then
         echo "check-packages: $(du -k "$package" | cut -f1) KiB  $package"
     fi

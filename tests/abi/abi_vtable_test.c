@@ -1,5 +1,7 @@
 /* Loads the module as a C host would and calls every slot of the virtual table through the
-   export, checking the public data a host reads and the status a fresh object answers with. */
+   export, checking the public data a host reads and the status a fresh object answers with.
+   With "fault" after the module it reads the module's own attribute into a pointer the host got
+   wrong instead: the module's crash handler must turn the fault into an error (and a dump). */
 #include <stdio.h>
 #include <string.h>
 
@@ -84,12 +86,22 @@ static void CallEverySlot(ZephExtension* x) {
     Expect(slots->ScalarDeletingDestructor(x, 1) == x, "slot 0 returns the object it destroyed");
 }
 
+static int FaultInsideGetAttribute(ZephExtension* x) {
+    uint64_t length = 64;
+    const uint32_t status = x->lpVtbl->GetAttribute(x, 0x0007AA01u, (uint8_t*)16, &length);
+    printf("GetAttribute into a bad pointer returned %#x\n", (unsigned)status);
+    return status != ZEPH_STATUS_SUCCESS ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     ZephGetNewInstanceFn factory = argc > 1 ? LoadFactory(argv[1]) : NULL;
     ZephExtension* extension = factory != NULL ? factory() : NULL;
     if (extension == NULL) {
-        fprintf(stderr, "usage: abi_vtable_test MODULE (whose export returns an object)\n");
+        fprintf(stderr, "usage: abi_vtable_test MODULE [fault] (whose export returns an object)\n");
         return 2;
+    }
+    if (argc > 2 && strcmp(argv[2], "fault") == 0) {
+        return FaultInsideGetAttribute(extension);
     }
     Expect(strcmp(extension->m_szShortName, "PcSc") == 0 && extension->m_bHostFlag == 0 &&
                extension->m_bAtrFilter == 1 && extension->m_nHostValue == 0 &&
