@@ -72,6 +72,8 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SUGGESTS vsmartcard-vpcd)
     # No ldconfig calls for the private library directory (cmake/DebianNoLdconfig.cmake).
     list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianNoLdconfig.cmake)
+    # The debug-symbols package's md5sums and documentation (cmake/DebianDebugPackage.cmake).
+    list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianDebugPackage.cmake)
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/DebugSymbols.cmake)

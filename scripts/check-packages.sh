@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the release packages and checks them: the Linux .deb and .tar.gz in build/linux, the
 # Windows ZIP in build/windows (when that tree is configured). Checks each one's file list, the
-# .deb's fields and that its version is the module's, then unpacks the .deb into a scratch root
-# (dpkg -x, nothing is installed into the machine) and runs one host cycle with the unpacked
-# zeph_host, its default module and zeph_vcard on a private PC/SC stack (scripts/host-demo.sh in
-# tests/support/realstack/run-in-namespace.sh). The manual pages (and the ZIP's text of
+# .deb's fields and that its version is the module's, then installs the .deb and its debug-symbols
+# package into a scratch root (dpkg --root, nothing is installed into the machine) and runs one
+# host cycle with the installed zeph_host, its default module and zeph_vcard on a private PC/SC
+# stack (scripts/host-demo.sh in tests/support/realstack/run-in-namespace.sh). The manual pages (and the ZIP's text of
 # zeph_host's) must name the options of the programs' --help; lintian must find no error and no
 # warning in any .deb or .ddeb of the project.
 #
@@ -90,14 +90,31 @@ build_id() {
     readelf -n "$1" 2>/dev/null | sed -n 's/^ *Build ID: //p'
 }
 
+# Installs the packages with dpkg into the scratch root ROOT (their dependencies are the machine's,
+# not the root's) and verifies every installed file against the packages' checksums.
+install_into() {
+    local scratch=$1
+    shift
+    mkdir -p "$scratch/var/lib/dpkg/info" "$scratch/var/lib/dpkg/updates"
+    touch "$scratch/var/lib/dpkg/status"
+    if dpkg --root="$scratch" --force-depends -i "$@" >"$work/dpkg.log" 2>&1 &&
+        dpkg --root="$scratch" --verify; then
+        ok "dpkg installed and verified $(basename -a "$@" | xargs)"
+    else
+        cat "$work/dpkg.log"
+        fail "dpkg could not install and verify $*"
+    fi
+}
+
 # Each shipped ELF binary below TREE is stripped, and TREE/usr/lib/debug (the debug-symbols
-# package unpacked over it) holds its debug information under its build id, and nothing else.
+# package installed there) holds its debug information under its build id, and nothing else but
+# the link of its documentation to the main package's.
 check_debug_symbols_package() {
-    local dbgsym=$1 tree=$2 binary id debug expected="" before=$failures
+    local dbgsym=$1 tree=$2 binary id debug expected="usr/share/doc/$name-dbgsym"$'\n'
+    local before=$failures
     [ "$(dpkg-deb -f "$dbgsym" Package)" = "$name-dbgsym" ] || fail "$dbgsym: its package name"
     [ "$(dpkg-deb -f "$dbgsym" Depends)" = "$name (= $version)" ] ||
         fail "$dbgsym does not depend on exactly $name $version"
-    dpkg -x "$dbgsym" "$tree"
     for binary in "$tree"/usr/bin/* "$tree"/usr/lib/zeph/*.so; do
         id=$(build_id "$binary")
         debug=usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug
@@ -277,7 +294,9 @@ if [ -f "$deb" ]; then
     ok "$deb: $(dpkg-deb -f "$deb" Package) $(dpkg-deb -f "$deb" Version), depends on $(dpkg-deb -f "$deb" Depends)"
 
     unpacked=$work/root
-    dpkg -x "$deb" "$unpacked"
+    packages=("$deb")
+    if [ -f "$dbgsym" ]; then packages+=("$dbgsym"); fi
+    install_into "$unpacked" "${packages[@]}"
     if [ -f "$dbgsym" ]; then
         check_debug_symbols_package "$dbgsym" "$unpacked"
         read_linux_dump "$unpacked"
@@ -336,7 +355,7 @@ if [ -f "$deb" ]; then
         cat "$work/demo.log"
         fail "no trace of the module: it did not find the trace system stand-in beside itself"
     else
-        ok "the unpacked zeph_host ran a cycle with its module on the private PC/SC stack"
+        ok "the installed zeph_host ran a cycle with its module on the private PC/SC stack"
     fi
 fi
 
