@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "crash/ThreadCrashHandlers.h"
 #include "identification/ActiveCryptoProvider.h"
 #include "identification/CalaisAtrEntry.h"
 #include "identification/HelperLibTrace.h"
@@ -89,6 +90,7 @@ bool _FillActualUsedAtr(AtrSource source, uint32_t provider, MoraAtrMask* record
 
 bool VH_GetAllTalpoAtr(const CardIdentificationServices& services, MoraAtrMask* records,
                        size_t count) {
+    InstallThreadCrashHandlers();  // a host thread may call this first
     const std::u16string component = HelperComponent();
     ZEPH_HELPER_METHOD_TRACE(trace, component, kTableName);
     return RunHelperGuarded(component, kTableName, [&] {
@@ -114,6 +116,7 @@ bool VH_GetAllTalpoAtr(MoraAtrMask* records, size_t count) {
 
 bool VH_GetAllTalpoAtr(const CardIdentificationServices& services, PcScAtrMask* table,
                        size_t count) {
+    InstallThreadCrashHandlers();
     const std::u16string component = HelperComponent();
     ZEPH_HELPER_METHOD_TRACE(trace, component, kTableName);
     return RunHelperGuarded(component, kTableName, [&] {

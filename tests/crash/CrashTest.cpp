@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "CapturingTraceSystem.h"
 #include "ChildProcess.h"
@@ -42,6 +43,7 @@
 #include <cstring>
 
 #include "crash/posix/ElfBuildId.h"
+#include "crash/posix/FaultWatchdog.h"
 #include "crash/posix/LinuxMiniDump.h"
 #endif
 
@@ -267,6 +269,22 @@ TEST(BuildIdNotes, OnlyAWholeNoteOfAtMost64BytesIsTaken) {
     }
 }
 
+// Two crash procedures at once: the second cannot take the watchdog, and its end leaves the first
+// one's guard standing; only the thread that armed it stands it down.
+TEST(FaultWatchdog, OnlyTheThreadThatArmedItStandsItDown) {
+    ASSERT_TRUE(ArmFaultWatchdog(SIGSEGV));
+    std::thread([] {
+        EXPECT_FALSE(ArmFaultWatchdog(SIGBUS));
+        DisarmFaultWatchdog();
+    }).join();
+    std::thread([] { EXPECT_FALSE(ArmFaultWatchdog(SIGBUS)) << "the guard went"; }).join();
+    DisarmFaultWatchdog();
+    std::thread([] {
+        EXPECT_TRUE(ArmFaultWatchdog(SIGBUS));
+        DisarmFaultWatchdog();
+    }).join();
+}
+
 #endif
 
 #ifdef _WIN32
@@ -403,6 +421,7 @@ TEST_P(FaultProcessTest, EndsAsThePlatformEndsACrashUnlessInsideAnOperation) {
 const FaultCase kFaults[] = {
     {"divide", 0, "SIGFPE", "Divide", false},
     {"pointer", 0, "SIGSEGV", "CopyReaderName", false},
+    {"atr_table", 0, "SIGSEGV", "VH_GetAllTalpoAtr", false},
 #ifndef _WIN32
     {"foreign_stack", 0, "SIGSEGV", "CopyReaderName", false},
     {"sent", kAccessViolationEnd, nullptr, nullptr, false},

@@ -10,7 +10,9 @@ namespace ExceptionTranslator {
 
 namespace {
 
-// One procedure at a time holds the watchdog; the fault it guards is kept for SIGALRM's handler.
+// One procedure at a time holds the watchdog: the thread that armed it, which alone may disarm it.
+// The fault it guards is kept for SIGALRM's handler.
+std::atomic<pid_t> g_owner{0};
 std::atomic<int> g_guardedSignal{0};
 timer_t g_timer{};
 struct sigaction g_previousAlarm {};
@@ -21,11 +23,12 @@ void OnAlarm(int /*signal*/) {
 
 }  // namespace
 
-void ArmFaultWatchdog(int faultSignal) noexcept {
-    int idle = 0;
-    if (!g_guardedSignal.compare_exchange_strong(idle, faultSignal)) {
-        return;
+bool ArmFaultWatchdog(int faultSignal) noexcept {
+    pid_t idle = 0;
+    if (!g_owner.compare_exchange_strong(idle, gettid())) {
+        return false;
     }
+    g_guardedSignal.store(faultSignal);
     struct sigaction alarm {};
     alarm.sa_handler = &OnAlarm;
     alarm.sa_flags = SA_ONSTACK;
@@ -36,20 +39,24 @@ void ArmFaultWatchdog(int faultSignal) noexcept {
     event.sigev_signo = SIGALRM;
     event._sigev_un._tid = gettid();
     if (timer_create(CLOCK_MONOTONIC, &event, &g_timer) != 0) {
-        return;
+        sigaction(SIGALRM, &g_previousAlarm, nullptr);
+        g_owner.store(0);
+        return false;
     }
     itimerspec expiry{};
     expiry.it_value.tv_sec = kProcedureSeconds;
     timer_settime(g_timer, 0, &expiry, nullptr);
+    return true;
 }
 
 void DisarmFaultWatchdog() noexcept {
-    if (g_guardedSignal.load() == 0) {
+    if (g_owner.load() != gettid()) {
         return;
     }
     timer_delete(g_timer);
     sigaction(SIGALRM, &g_previousAlarm, nullptr);
     g_guardedSignal.store(0);
+    g_owner.store(0);
 }
 
 void EndWithFault(int faultSignal) noexcept {

@@ -2,8 +2,8 @@
 // purpose and checks what it can see from inside; the test checks the exit, the dump and the
 // restart from outside.
 //
-//   crash_fault_child divide|pointer|outside|other_thread|foreign_stack|sent|threads|untraceable|
-//                     measure
+//   crash_fault_child divide|pointer|atr_table|outside|other_thread|foreign_stack|sent|threads|
+//                     untraceable|measure
 //   (no argument: a restarted instance; it leaves "restarted" in $ZEPH_CRASH_TEST_DIR)
 #include <algorithm>
 #include <chrono>
@@ -29,6 +29,7 @@
 #include "ExtensionHarness.h"
 #include "crash/CrashComponent.h"
 #include "crash/CrashMessage.h"
+#include "identification/AtrTable.h"
 
 namespace {
 
@@ -111,6 +112,17 @@ int BadPointerInsideOperation(const char* alsoTraced = nullptr) {
     return faulted && Expect(ReadActualReaderInto(h, name) == ZEPH_STATUS_SUCCESS, "no recovery")
                ? kChecked
                : kMismatch;
+}
+
+// The ATR table into records the host got wrong, called first on a thread of the host's: the
+// fault ends in the function's barrier as false.
+int BadTableOnNewThread() {
+    bool filled = true;
+    std::thread([&filled] {
+        filled = ZEPH_Helper::VH_GetAllTalpoAtr(
+            reinterpret_cast<ZEPH_Helper::MoraAtrMask*>(g_badPointer), 1);
+    }).join();
+    return Expect(!filled, "no error") ? kChecked : kMismatch;
 }
 
 #ifndef _WIN32
@@ -249,6 +261,7 @@ int main(int argc, char** argv) {
     const std::pair<std::string_view, int (*)()> modes[] = {
         {"divide", DivideInsideOperation},
         {"pointer", [] { return BadPointerInsideOperation(); }},
+        {"atr_table", BadTableOnNewThread},
 #ifndef _WIN32
         {"foreign_stack", FaultOnForeignAlternateStack},
         {"sent", SentSignalInsideOperation},
