@@ -70,10 +70,9 @@ else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS libpcsclite1)
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS pcscd)
     set(CPACK_DEBIAN_PACKAGE_SUGGESTS vsmartcard-vpcd)
-    # No ldconfig calls for the private library directory (cmake/DebianNoLdconfig.cmake).
-    list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianNoLdconfig.cmake)
-    # The debug-symbols package's md5sums and documentation (cmake/DebianDebugPackage.cmake).
-    list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianDebugPackage.cmake)
+    # No ldconfig calls for the private library directory; the debug-symbols package's md5sums
+    # and documentation (cmake/DebianRepack.cmake).
+    list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianRepack.cmake)
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/DebugSymbols.cmake)
