@@ -109,7 +109,7 @@ elif [ "$wine10_status" -ne 77 ]; then
 fi
 
 stage_clock packages
-echo "=== packages: the .deb, the .tar.gz and the ZIP; one host cycle with the unpacked .deb"
+echo "=== packages: the .deb and its debug symbols, the .tar.gz, the ZIP and its symbols; lintian; one host cycle with the installed .deb"
 if scripts/check-packages.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 stage_clock end
