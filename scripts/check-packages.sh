@@ -212,7 +212,7 @@ new_dump() {
         tail -n 1 | cut -d ' ' -f 2-
 }
 
-# A dump the stripped module of the unpacked .deb writes, read with the unpacked debug files.
+# A dump the stripped module of the installed .deb writes, read with the installed debug files.
 read_linux_dump() {
     local tree=$1 dump module=ZEPH_Ext_PcSc.so
     mkdir -p "$work/state"
